@@ -1,0 +1,34 @@
+#include "import/copy_wav_file.h"
+
+#include <windows.h>
+
+#include <vector>
+
+bool CopyWavFile(const char* source, const char* destination) {
+  HANDLE in = CreateFileA(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE out = CreateFileA(destination, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  bool ok = false;
+  if (in != INVALID_HANDLE_VALUE && out != INVALID_HANDLE_VALUE &&
+      GetFileSize(in, nullptr) != INVALID_FILE_SIZE) {
+    std::vector<char> buffer(65535);
+    ok = true;
+    for (;;) {
+      DWORD got = 0;
+      if (!ReadFile(in, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
+        ok = false;
+        break;
+      }
+      if (got == 0) break;
+      DWORD written = 0;
+      if (!WriteFile(out, buffer.data(), got, &written, nullptr) || written != got) {
+        ok = false;
+        break;
+      }
+    }
+  }
+  if (in != INVALID_HANDLE_VALUE) CloseHandle(in);
+  if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
+  return ok;
+}

@@ -1,0 +1,4 @@
+#include "profile/profile_store.h"
+
+void LoadProfile() {}
+void SaveProfile() {}

@@ -1,0 +1,31 @@
+// Ringtone and wallpaper formats, working file names and the size rules every subsystem shares.
+#pragma once
+#include <cstdint>
+
+enum RingtoneFormat : int32_t {
+  RingtoneQcp = 0,
+  RingtoneAmr = 1,
+  RingtoneWav = 2,
+  RingtoneMp3 = 3,
+  RingtoneMmf = 4,
+};
+
+enum WallpaperFormat : int32_t {
+  WallpaperBmp = 0,
+  WallpaperJpg = 1,
+  WallpaperGif = 2,
+};
+
+// Decoded PCM bytes one import may write into d.wav.
+constexpr uint32_t ImportByteLimit = 50000000;
+// A ringtone is refused when it has more than this many kilobytes.
+constexpr int32_t RingtoneKilobyteLimit = 100;
+// Browse refuses a source whose size divided by a million exceeds this.
+constexpr int32_t SourceMegabyteLimit = 20;
+
+// The ringtone file that the encoder of `format` produces ("new.qcp", "a.amr", "test.wav",
+// "a.mp3", "test.mmf"); nullptr for a value outside the enumeration.
+const char* RingtoneFileName(int32_t format);
+
+// Kilobytes as the program counts them: bytes / 1024 toward zero (so -1 for a missing file is 0).
+constexpr int32_t KilobytesOf(int32_t bytes) { return bytes / 1024; }

@@ -1,0 +1,83 @@
+// The one process-wide record that the window thread and the workers share. The flags are
+// single bytes written by one thread at a time and read by others without locks.
+#pragma once
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+
+#include "session/ringtone_format.h"
+
+struct IDirectSound;
+struct IDirectSoundBuffer;
+
+struct SessionState {
+  HWND mainWindow = nullptr;
+  HINSTANCE instance = nullptr;
+  HWND progressBar = nullptr;
+  HWND browseButton = nullptr;
+  HWND uploadButton = nullptr;
+  HWND pathEdit = nullptr;
+  HWND sizeEdit = nullptr;
+  char startDirectory[1000] = {};
+  char sourcePath[260] = {};
+  char sourceTitle[64] = {};
+
+  volatile bool fileLoaded = false;
+  volatile bool loading = false;
+  volatile bool justLoaded = false;
+  volatile bool converted = false;
+  volatile bool uploaded = false;
+  volatile bool uploadBusy = false;
+
+  // Selection (the moving end is the caret's x).
+  volatile int selectionAnchorX = -1;
+  volatile bool selectionEnabled = false;
+  volatile bool bandLeftward = false;
+  // Number of completed PCM loads, capped at 1: the strip is drawn once it is above 0.
+  volatile int loadCount = 0;
+
+  int32_t outputFormat = RingtoneAmr;
+
+  // Preview playback.
+  IDirectSound* soundDevice = nullptr;
+  IDirectSoundBuffer* previewBuffer = nullptr;
+  UINT_PTR playTimerId = 0;
+  int parkedCaretX = 0;
+  int parkedAnchorX = -1;
+
+  // Set while an import thread runs, so that two imports never overlap.
+  std::atomic<bool> importRunning{false};
+};
+
+extern SessionState sessionState;
+
+// The fixed waveform rectangle in client pixels.
+struct WaveAreaRect {
+  static constexpr int Left = 63;
+  static constexpr int Top = 70;
+  static constexpr int Right = 500;
+  static constexpr int Bottom = 170;
+  static constexpr int TraceTop = 87;
+};
+using WaveArea = WaveAreaRect;
+
+// True when (x, y) lies strictly inside the live part of the strip.
+inline bool InLiveWaveArea(int x, int y) {
+  return x > WaveArea::Left && x < WaveArea::Right && y > WaveArea::TraceTop &&
+         y < WaveArea::Bottom;
+}
+
+// Sets `converted`, clears `justLoaded` and repaints the main window without erasing.
+void SetConverted(bool value);
+// Moves the progress bar to its upper limit so that it looks full.
+void FillProgressBar();
+// Sets the main window class's cursor (IDC_WAIT / IDC_ARROW) and shows it at once.
+void SetClassCursor(LPCSTR cursorId);
+void RestoreArrowCursor();
+
+// A modal box with no owner and one OK button.
+void ShowMessage(const char* text, const char* caption);
+// The application message box: owned by the active window, captioned with the full path of
+// the executable, exclamation icon, OK button.
+void ShowAppMessage(const char* text);

@@ -1,0 +1,3 @@
+#include "session/user_profile.h"
+
+UserProfile userProfile;
