@@ -1,0 +1,220 @@
+#!/usr/bin/env bash
+# Builds the third-party libraries that the Windows build links (LAME, opencore-amr, id3lib)
+# from Debian source packages with the i686 mingw-w64 posix compilers.
+#
+# Usage: scripts/deps.sh
+#   Builds whatever is not cached yet and prints exactly one line on standard output:
+#     QV_DEPS_PREFIX=<dir>
+#   <dir> holds include/, lib/ and bin/ of all three libraries; pass it to the Windows
+#   configure as -DQV_DEPS_PREFIX=<dir>. Progress and build logs go to standard error.
+#
+# Environment:
+#   QV_DEPS_CACHE  cache folder (default ${XDG_CACHE_HOME:-$HOME/.cache}/quavella-deps)
+#   QV_DEPS_JOBS   parallel make jobs (default 2)
+#
+# Cache layout: each library is installed once into <cache>/<name>-<key>, where <key> is a
+# hash of the source package's version, the compiler versions and the text of its recipe
+# below, so changing any of them builds it again beside the old one. <cache>/prefix-<key>
+# is the combined view (symlinks) over the three. Builds run in a temporary folder and are
+# moved into place when complete; a lock file serialises concurrent runs.
+set -euo pipefail
+
+Host=i686-w64-mingw32
+CC=${Host}-gcc-posix
+CXX=${Host}-g++-posix
+Jobs=${QV_DEPS_JOBS:-2}
+CacheRoot=${QV_DEPS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/quavella-deps}
+Libraries=(lame opencore-amr id3lib3.8.3)
+
+say() { echo "deps: $*" >&2; }
+die() { echo "deps: error: $*" >&2; exit 1; }
+
+# ---------------------------------------------------------------------------------------
+# Recipes. Each runs inside the unpacked source folder with PREFIX set to the (temporary)
+# install folder. Their text is part of the cache key.
+
+recipe_lame() {
+  # Debian's patches touch configure.in, so the build system is regenerated.
+  autoreconf -fi
+  ./configure --host=$Host CC="$CC" LDFLAGS=-static --prefix="$PREFIX" \
+    --disable-shared --enable-static --enable-nasm --disable-gtktest \
+    --with-fileio=lame
+  make -j"$Jobs"
+  make install
+  test -f "$PREFIX/lib/libmp3lame.a" && test -f "$PREFIX/bin/lame.exe"
+}
+
+recipe_opencore_amr() {
+  ./configure --host=$Host CC="$CC" CXX="$CXX" --prefix="$PREFIX" \
+    --disable-shared --enable-static
+  make -j"$Jobs"
+  make install
+  test -f "$PREFIX/lib/libopencore-amrnb.a" && test -f "$PREFIX/include/opencore-amrnb/interf_enc.h"
+}
+
+recipe_id3lib3_8_3() {
+  libtoolize -fc
+  aclocal
+  autoconf
+  automake --add-missing --copy
+  # The headers' link option selects static linking (no dllimport); without mkstemp the
+  # library writes tag updates through its portable path (mingw's mkstemp makes updates
+  # fail and leave temporary files behind). zlib comes from libz-mingw-w64-dev.
+  ./configure --host=$Host CC="$CC" CXX="$CXX" --prefix="$PREFIX" \
+    --disable-shared --enable-static \
+    CPPFLAGS="-DID3LIB_LINKOPTION=1" ac_cv_func_mkstemp=no
+  make -j"$Jobs" -C src
+  make -C src install
+  make -C include install
+  test -f "$PREFIX/lib/libid3.a" && test -f "$PREFIX/include/id3/tag.h"
+}
+
+# ---------------------------------------------------------------------------------------
+
+recipe_of() { echo "recipe_${1//[-.]/_}"; }
+
+HostPackages=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
+              mingw-w64-i686-dev dpkg-dev autoconf automake libtool nasm pkg-config make
+              libz-mingw-w64-dev)
+
+EnsureTools() {
+  local missing=()
+  for p in "${HostPackages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  ((${#missing[@]} == 0)) && return 0
+  [[ $(id -u) == 0 ]] || die "missing packages (install them as root): ${missing[*]}"
+  say "installing ${missing[*]}"
+  apt-get install -y --no-install-recommends "${missing[@]}" >&2 ||
+    { apt-get update >&2 && apt-get install -y --no-install-recommends "${missing[@]}" >&2; }
+}
+
+# Source entries: Debian 12 keeps its sources in deb822 form; older systems in sources.list.
+EnsureDebSrc() {
+  if grep -rqsE '^[[:space:]]*(Types:.*deb-src|deb-src[[:space:]])' \
+       /etc/apt/sources.list /etc/apt/sources.list.d/; then
+    return 0
+  fi
+  [[ $(id -u) == 0 ]] || die "no deb-src entries in the apt sources (add them as root)"
+  local f=/etc/apt/sources.list.d/debian.sources
+  if [[ -f $f ]]; then
+    say "adding deb-src to $f"
+    sed -i -E 's/^Types:[[:space:]]*deb[[:space:]]*$/Types: deb deb-src/' "$f"
+  elif [[ -f /etc/apt/sources.list ]]; then
+    say "adding deb-src lines to /etc/apt/sources.list.d/quavella-src.list"
+    grep -E '^[[:space:]]*deb[[:space:]]' /etc/apt/sources.list | sed -E 's/^[[:space:]]*deb/deb-src/' \
+      > /etc/apt/sources.list.d/quavella-src.list
+  else
+    die "cannot find the apt sources to add deb-src entries to"
+  fi
+  apt-get update >&2
+}
+
+SourceVersion() {
+  local v
+  v=$(apt-cache showsrc "$1" 2>/dev/null | sed -n 's/^Version: //p' | sort -V | tail -n1)
+  if [[ -z $v ]]; then
+    [[ $(id -u) == 0 ]] && apt-get update >&2
+    v=$(apt-cache showsrc "$1" 2>/dev/null | sed -n 's/^Version: //p' | sort -V | tail -n1)
+  fi
+  [[ -n $v ]] || die "no source package '$1' known to apt"
+  echo "$v"
+}
+
+CompilerId() {
+  "$CC" --version | head -n1
+  "$CXX" --version | head -n1
+  dpkg-query -W -f='${Package} ${Version}\n' gcc-mingw-w64-i686-posix mingw-w64-i686-dev \
+    libz-mingw-w64-dev 2>/dev/null || true
+}
+
+# Cache key of one library: source version, compilers, and the recipe's text.
+KeyOf() {
+  local name=$1 version=$2
+  { echo "$name $version"; CompilerId; declare -f "$(recipe_of "$name")"; } |
+    sha256sum | cut -c1-16
+}
+
+# Builds one library into $CacheRoot/<name>-<key> unless it is there.
+BuildLibrary() {
+  local name=$1 key=$2 version=$3
+  local dest=$CacheRoot/$name-$key
+  [[ -f $dest/.complete ]] && return 0
+  say "building $name $version (cache $dest)"
+  local work
+  work=$(mktemp -d "$CacheRoot/.build-$name.XXXXXX")
+  local log=$work/build.log
+  (
+    cd "$work"
+    # apt-get source may exit 100 when an optional signature file is missing although the
+    # package arrived; the .dsc decides.
+    apt-get source --download-only "$name=$version" >"$log" 2>&1 || true
+    local dsc
+    dsc=$(ls ./*.dsc 2>/dev/null | head -n1)
+    [[ -n $dsc ]] || { cat "$log" >&2; die "apt-get source $name=$version fetched no .dsc"; }
+    dpkg-source -x "$dsc" src >>"$log" 2>&1
+    cd src
+    export PREFIX=$work/install
+    set -x
+    "$(recipe_of "$name")"
+  ) >>"$log" 2>&1 || { tail -n 60 "$log" >&2; rm -rf "$work"; die "building $name failed"; }
+  rm -f "$work"/install/lib/*.la
+  echo "$name $version" >"$work/install/.complete"
+  chmod 755 "$work/install"
+  rm -rf "$dest"
+  mv "$work/install" "$dest"
+  rm -rf "$work"
+}
+
+# The combined view: one folder whose include/, lib/ and bin/ link into each library's.
+CombinedPrefix() {
+  local key=$1; shift
+  local dest=$CacheRoot/prefix-$key
+  [[ -f $dest/.complete ]] && { echo "$dest"; return 0; }
+  local work
+  work=$(mktemp -d "$CacheRoot/.prefix.XXXXXX")
+  mkdir -p "$work/include" "$work/lib" "$work/bin"
+  local lib sub entry
+  for lib in "$@"; do
+    for sub in include lib bin; do
+      [[ -d $lib/$sub ]] || continue
+      for entry in "$lib/$sub"/*; do
+        [[ -e $entry ]] || continue
+        [[ $sub == lib && -d $entry ]] && continue   # pkgconfig folders
+        ln -sfn "$entry" "$work/$sub/$(basename "$entry")"
+      done
+    done
+  done
+  touch "$work/.complete"
+  chmod 755 "$work"
+  rm -rf "$dest"
+  mv "$work" "$dest"
+  echo "$dest"
+}
+
+main() {
+  case ${1:-} in
+    -h|--help) sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'; return 0 ;;
+    "") ;;
+    *) die "unknown argument '$1' (see --help)" ;;
+  esac
+  mkdir -p "$CacheRoot"
+  exec 9>"$CacheRoot/.lock"
+  flock 9
+
+  EnsureTools
+  EnsureDebSrc
+  local name version key keys="" dirs=()
+  for name in "${Libraries[@]}"; do
+    version=$(SourceVersion "$name")
+    key=$(KeyOf "$name" "$version")
+    BuildLibrary "$name" "$key" "$version"
+    keys+="$name-$key "
+    dirs+=("$CacheRoot/$name-$key")
+  done
+  local prefix
+  prefix=$(CombinedPrefix "$(echo "$keys" | sha256sum | cut -c1-16)" "${dirs[@]}")
+  echo "QV_DEPS_PREFIX=$prefix"
+}
+
+main "$@"
