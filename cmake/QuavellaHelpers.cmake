@@ -77,6 +77,16 @@ function(qv_fuzz_target name)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
   target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
   set_property(GLOBAL APPEND PROPERTY QV_FUZZ_TARGETS ${name})
+  # A bounded run of its own as a test; seeds from tests/fuzz/corpus/<name> when present.
+  set(corpus ${PROJECT_BINARY_DIR}/corpus/${name})
+  file(MAKE_DIRECTORY ${corpus})
+  set(seeds ${PROJECT_SOURCE_DIR}/tests/fuzz/corpus/${name})
+  if(NOT EXISTS ${seeds})
+    set(seeds "")
+  endif()
+  add_test(NAME ${name} COMMAND ${name} -max_total_time=${QV_FUZZ_SECONDS} -timeout=10
+                                 -rss_limit_mb=2048 -print_final_stats=0 ${corpus} ${seeds})
+  set_tests_properties(${name} PROPERTIES LABELS fuzz)
 endfunction()
 
 # Benchmark program (prints figures; never part of pass/fail).

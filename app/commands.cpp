@@ -1,0 +1,221 @@
+#include "app/commands.h"
+
+#include <commdlg.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <string>
+
+#include "app/skin.h"
+#include "app/upload_worker.h"
+#include "encode/convert_selection.h"
+#include "import/import_worker.h"
+#include "import/working_audio.h"
+#include "profile/profile_dialog.h"
+#include "profile/profile_store.h"
+#include "session/file_size.h"
+#include "session/session_state.h"
+#include "view/preview.h"
+#include "view/waveform_view.h"
+
+namespace {
+
+const char NothingLoaded[] = "Please click browse to select a MP3, CD or WAV file";
+const char NotConverted[] = "Please make a selection and click convert";
+const char NoSelection[] = "Please make a selection using the mouse";
+const char TooLarge[] =
+    "Quavella only accepts MP3s that are smaller than 20 MBs (approximately 20 minutes). There "
+    "are several commercialy available tools you can search for to reduce the size of your MP3.";
+const char ImportBusy[] = "Please wait until the current song has finished loading.";
+const char UploadBusy[] = "Please wait until the upload has finished.";
+
+void Repaint(HWND window, bool erase) { InvalidateRect(window, nullptr, erase ? TRUE : FALSE); }
+
+// Step 8 of Browse: no selection, caret at rest.
+void ResetSelection(HWND window) {
+  sessionState.selectionAnchorX = -1;
+  SetCaretX(WaveArea::Left);
+  Repaint(window, true);
+}
+
+// The refused and cancelled paths of Browse: the caret is recreated, then the selection reset.
+void RecreateCaretAndResetSelection(HWND window) {
+  DestroySelectionCaret();
+  CreateSelectionCaret(window);
+  Repaint(window, true);
+  SetCursor(nullptr);
+  ResetSelection(window);
+}
+
+bool HasSelection() {
+  int anchor = sessionState.selectionAnchorX;
+  return anchor != -1 && anchor != CaretX();
+}
+
+void DeleteWorkingFile(const char* name) {
+  std::string path = std::string(sessionState.startDirectory) + "\\" + name;
+  DeleteFileA(path.c_str());
+}
+
+void StartThread(LPTHREAD_START_ROUTINE routine) {
+  HANDLE thread = CreateThread(nullptr, 0, routine, nullptr, 0, nullptr);
+  if (thread) CloseHandle(thread);
+}
+
+}  // namespace
+
+const char* ServicePageAddress(const char* pathAndQuery) {
+  static thread_local std::string address;
+  address = std::string("http://") + QV_SERVICE_HOST + "/" + pathAndQuery;
+  return address.c_str();
+}
+
+void OnPlay(HWND window) {
+  if (!sessionState.fileLoaded) {
+    ShowMessage(NothingLoaded, "Warning");
+    return;
+  }
+  if (IsPreviewPlaying())
+    StopPreview();
+  else
+    PreparePreview(true, window);
+  Repaint(window, false);
+}
+
+void OnConvert(HWND window) {
+  SetClassCursor(IDC_WAIT);
+  if (sessionState.fileLoaded && IsPreviewPlaying()) {
+    RestoreArrowCursor();
+    return;
+  }
+  if (!HasSelection()) {
+    ShowAppMessage(NoSelection);
+    RestoreArrowCursor();
+    return;
+  }
+  if (!sessionState.fileLoaded) {
+    ShowMessage(NothingLoaded, "Warning");
+    RestoreArrowCursor();
+    return;
+  }
+  EnableWindow(sessionState.browseButton, FALSE);
+  ConvertSelection(window);
+}
+
+void OnConvertAndPlay(HWND window) {
+  if (!sessionState.fileLoaded || !HasSelection()) return;
+  EnableWindow(sessionState.browseButton, FALSE);
+  ConvertSelection(window);
+  PreparePreview(true, window);
+}
+
+void OnBrowse(HWND window) {
+  SessionState& s = sessionState;
+  // Two imports never run at once, and nothing an upload is sending is deleted under it.
+  if (s.importRunning) {
+    ShowMessage(ImportBusy, "Warning");
+    return;
+  }
+  if (s.uploadBusy) {
+    ShowMessage(UploadBusy, "Warning");
+    return;
+  }
+
+  char path[sizeof s.sourcePath] = {};
+  char title[sizeof s.sourceTitle] = {};
+  OPENFILENAMEA dialog{};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = window;
+  dialog.lpstrFilter = "MP3 Files\0*.mp3\0CD Track (*.cda)\0*.cda\0WAV File (*.wav)\0*.wav\0";
+  dialog.lpstrFile = path;
+  dialog.nMaxFile = sizeof path;
+  dialog.lpstrFileTitle = title;
+  dialog.nMaxFileTitle = sizeof title;
+  dialog.lpstrTitle = "Please select a file...";
+  dialog.lpstrDefExt = "pwd";
+  dialog.Flags = OFN_FILEMUSTEXIST;
+  if (!GetOpenFileNameA(&dialog)) {
+    RecreateCaretAndResetSelection(window);
+    return;
+  }
+  lstrcpynA(s.sourcePath, path, sizeof s.sourcePath);
+  lstrcpynA(s.sourceTitle, title, sizeof s.sourceTitle);
+
+  if (FileSizeBytes(s.sourcePath) / 1000000 > SourceMegabyteLimit) {
+    MessageBoxA(nullptr, TooLarge, "File Size too Large", MB_OK);
+    RecreateCaretAndResetSelection(window);
+    return;
+  }
+  if (s.sourcePath[0] == '\0') return;
+
+  ReleaseWaveCanvas();
+  s.fileLoaded = false;
+  s.uploaded = false;
+  s.converted = false;
+  ReleaseWorkingAudio();
+  ReleasePreview();
+  s.loading = true;
+  SetClassCursor(IDC_WAIT);
+
+  InitSoundDevice(window);
+  SetCurrentDirectoryA(s.startDirectory);
+  DeleteWorkingFile("d.wav");
+  DeleteWorkingFile("test.wav");
+  SetWindowTextA(s.pathEdit, s.sourcePath);
+
+  DestroySelectionCaret();
+  CreateSelectionCaret(window);
+  Repaint(window, true);
+  SetCursor(nullptr);
+  s.importRunning = true;
+  HANDLE thread = CreateThread(nullptr, 0, ImportWorker, nullptr, 0, nullptr);
+  if (thread) {
+    CloseHandle(thread);
+  } else {
+    s.importRunning = false;
+    s.loading = false;
+    RestoreArrowCursor();
+  }
+  ResetSelection(window);
+}
+
+void OnUpload(HWND) {
+  SessionState& s = sessionState;
+  if (s.fileLoaded && s.converted) {
+    EnableWindow(s.uploadButton, FALSE);
+    s.uploadBusy = true;
+    StartThread(UploadWorker);
+    StartThread(ProgressAnimator);
+  } else if (s.fileLoaded) {
+    ShowMessage(NotConverted, "Warning");
+  } else {
+    ShowMessage(NothingLoaded, "Warning");
+  }
+}
+
+void OnProfile(HWND window) {
+  RunProfileDialog(window);
+  SaveProfile();
+}
+
+void OnHelp(HWND) {
+  ShellExecuteA(nullptr, "open", ServicePageAddress("index.php?page=support"), "", "c:\\",
+                SW_SHOWNORMAL);
+}
+
+void OnWallpaper(HWND window) {
+  if (FindWindowA(nullptr, "Quavella Wallpaper")) return;
+  ShellExecuteA(window, "open", "ZivavAdud", "", "", SW_SHOW);
+}
+
+void OnExit(HWND window) {
+  ReleaseWorkingAudio();
+  ReleaseSkin();
+  ReleaseWaveCanvas();
+  DestroySelectionCaret();
+  for (const char* name :
+       {"a.amr", "new.qcp", "test.wav", "dump.pcm", "d.wav", "a.mp3", "test.mmf"})
+    DeleteWorkingFile(name);
+  ReleasePreview();
+  SendMessageA(window, WM_DESTROY, 0, 0);
+}

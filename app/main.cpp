@@ -1,0 +1,47 @@
+// Process entry: registers the window class, creates the main window and runs the loop.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "app/main_window.h"
+#include "app/skin.h"
+#include "resources/resource_ids.h"
+#include "session/session_state.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showState) {
+  char title[100] = {};
+  char className[100] = {};
+  LoadStringA(instance, IDS_APP_TITLE, title, sizeof title);
+  LoadStringA(instance, IDS_WINDOW_CLASS, className, sizeof className);
+
+  WNDCLASSEXA windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.style = CS_HREDRAW | CS_VREDRAW;
+  windowClass.lpfnWndProc = MainWindowProc;
+  windowClass.hInstance = instance;
+  windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_QUAVELLA));
+  windowClass.hIconSm = windowClass.hIcon;
+  windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  windowClass.lpszClassName = className;
+  RegisterClassExA(&windowClass);
+
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
+  InitCommonControlsEx(&controls);
+
+  sessionState.instance = instance;
+  SIZE size = BackgroundSize(instance);
+  HWND window = CreateWindowExA(0, className, title, WS_POPUP | WS_BORDER | WS_SYSMENU | WS_VISIBLE,
+                                300, 300, size.cx, size.cy, nullptr, nullptr, instance, nullptr);
+  if (!window) return 0;
+  ShowWindow(window, showState);
+  UpdateWindow(window);
+
+  HACCEL accelerators = LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDR_ACCELERATORS));
+  MSG message;
+  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    if (TranslateAcceleratorA(message.hwnd, accelerators, &message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+  return static_cast<int>(message.wParam);
+}

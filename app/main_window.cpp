@@ -1,0 +1,136 @@
+#include "app/main_window.h"
+
+#include <commctrl.h>
+
+#include "app/commands.h"
+#include "app/skin.h"
+#include "profile/profile_store.h"
+#include "resources/resource_ids.h"
+#include "session/session_state.h"
+#include "view/waveform_view.h"
+
+namespace {
+
+struct ButtonSpec {
+  int id;
+  const char* text;
+  int x, y;
+};
+
+// In creation order.
+constexpr ButtonSpec Buttons[] = {
+    {ID_PLAY, "", 70, 180},          {ID_CONVERT, "Convert", 240, 180},
+    {ID_BROWSE, "Browse", 70, 270},  {ID_UPLOAD, "Upload", 405, 180},
+    {ID_EXIT, "Exit", 520, 48},      {ID_HELP, "Help", 425, 40},
+    {ID_WALLPAPER, "Upload Wallpaper", 62, 40},
+    {ID_PROFILE, "Profile", 350, 40},
+};
+
+HWND CreateEditBox(HWND parent, int id, int x, int y, int width, int height) {
+  return CreateWindowExA(0, "EDIT", "",
+                         WS_CHILD | WS_VISIBLE | WS_BORDER | ES_READONLY | ES_AUTOHSCROLL, x, y,
+                         width, height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                         sessionState.instance, nullptr);
+}
+
+void CreateContents(HWND window) {
+  SessionState& s = sessionState;
+  s.mainWindow = window;
+  SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+  s.soundDevice = nullptr;
+  s.previewBuffer = nullptr;
+
+  ShapeWindow(window);
+  CreateSelectionCaret(window);
+  InvalidateRect(window, nullptr, TRUE);
+
+  s.pathEdit = CreateEditBox(window, ID_PATH_EDIT, 176, 270, 190, 23);
+  GetCurrentDirectoryA(sizeof s.startDirectory, s.startDirectory);
+
+  LoadButtonPictures();
+  for (const ButtonSpec& b : Buttons) {
+    SIZE size = ButtonPictureSize(b.id);
+    HWND button = CreateWindowExA(0, "BUTTON", b.text, WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, b.x,
+                                  b.y, size.cx, size.cy, window,
+                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(b.id)),
+                                  s.instance, nullptr);
+    if (b.id == ID_BROWSE) s.browseButton = button;
+    if (b.id == ID_UPLOAD) s.uploadButton = button;
+  }
+
+  s.sizeEdit = CreateEditBox(window, ID_SIZE_EDIT, 455, 270, 50, 23);
+  s.progressBar = CreateWindowExA(0, PROGRESS_CLASSA, "test", WS_CHILD | WS_VISIBLE, 70, 240, 74,
+                                  20, window, nullptr, s.instance, nullptr);
+  SendMessageA(s.progressBar, PBM_SETBARCOLOR, 0, RGB(255, 204, 0));
+  SendMessageA(s.progressBar, PBM_SETBKCOLOR, 0, RGB(204, 255, 255));
+
+  PrepareBackground(window);
+  FillProgressBar();
+  LoadStatusPictures();
+  LoadProfile();
+}
+
+void OnCommand(HWND window, int id) {
+  switch (id) {
+    case ID_PLAY: OnPlay(window); break;
+    case ID_CONVERT: OnConvert(window); break;
+    case ID_BROWSE: OnBrowse(window); break;
+    case ID_EXIT: OnExit(window); break;
+    case ID_HELP: OnHelp(window); break;
+    case ID_UPLOAD: OnUpload(window); break;
+    case ID_WALLPAPER: OnWallpaper(window); break;
+    case ID_PROFILE: OnProfile(window); break;
+    case ID_CONVERT_AND_PLAY: OnConvertAndPlay(window); break;
+  }
+}
+
+bool IsCommand(int id) {
+  switch (id) {
+    case ID_PLAY: case ID_CONVERT: case ID_BROWSE: case ID_EXIT: case ID_HELP: case ID_UPLOAD:
+    case ID_WALLPAPER: case ID_PROFILE: case ID_CONVERT_AND_PLAY:
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  int x = LOWORD(lParam);
+  int y = HIWORD(lParam);
+  switch (message) {
+    case WM_CREATE:
+      CreateContents(window);
+      return 0;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    case WM_SIZE:
+      return 0;
+    case WM_PAINT: {
+      sessionState.mainWindow = window;
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(window, &ps);
+      PaintMainWindow(window, dc);
+      EndPaint(window, &ps);
+      return 0;
+    }
+    case WM_DRAWITEM:
+      DrawSkinButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+      return 0;
+    case WM_COMMAND: {
+      int id = LOWORD(wParam);
+      if (!IsCommand(id)) break;
+      OnCommand(window, id);
+      return 0;
+    }
+    case WM_MOUSEMOVE:
+      if (InLiveWaveArea(x, y)) ExtendSelection(window, wParam, x);
+      return 0;
+    case WM_LBUTTONDOWN:
+      if (y < WaveArea::TraceTop) SendMessageA(window, WM_NCLBUTTONDOWN, HTCAPTION, lParam);
+      if (InLiveWaveArea(x, y)) BeginSelection(x);
+      return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}

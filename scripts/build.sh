@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Builds Quavella: the native tree (portable code and its tests, with sanitizers), the Windows
+# tree (Quavella.exe, the encoders, Windows and end-to-end tests) and, with --fuzz, the fuzz tree.
+# Usage: scripts/build.sh [--fuzz] [--no-native]
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+cd "$top"
+
+fuzz=0
+native=1
+for arg in "$@"; do
+  case "$arg" in
+    --fuzz) fuzz=1 ;;
+    --no-native) native=0 ;;
+    *) echo "build: unknown option $arg" >&2; exit 2 ;;
+  esac
+done
+
+deps_prefix=""
+if [ -x scripts/deps.sh ]; then
+  deps_prefix=$(scripts/deps.sh | sed -n 's/^QV_DEPS_PREFIX=//p' | tail -n 1)
+fi
+
+jobs=$(nproc)
+configure() {  # dir, extra cmake arguments...
+  local dir=$1; shift
+  if [ ! -f "$dir/build.ninja" ]; then
+    cmake -S . -B "$dir" -G Ninja "$@" >"$dir.configure.log" 2>&1 || {
+      cat "$dir.configure.log" >&2; exit 1; }
+  else
+    cmake "$dir" "$@" >"$dir.configure.log" 2>&1 || { cat "$dir.configure.log" >&2; exit 1; }
+  fi
+}
+
+mkdir -p build
+if [ "$native" = 1 ]; then
+  configure build/native -DCMAKE_BUILD_TYPE=Debug
+  ninja -C build/native -j "$jobs"
+fi
+configure build/win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release \
+  -DQV_DEPS_PREFIX="$deps_prefix"
+ninja -C build/win -j "$jobs"
+if [ "$fuzz" = 1 ]; then
+  CC=clang CXX=clang++ configure build/fuzz -DQV_FUZZ=ON -DCMAKE_BUILD_TYPE=Debug \
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+  ninja -C build/fuzz -j "$jobs" qv_fuzz_all
+fi
+echo "build: Windows program and encoders in build/win/dist"

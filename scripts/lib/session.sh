@@ -1,0 +1,96 @@
+# Sourced by the run and test scripts: starts and tears down everything the program needs
+# under Wine: a private 32-bit prefix with a persistent wineserver, a virtual display (unless
+# one is given), a PulseAudio null sink and the local service stand-in.
+#
+#   qv_session_start RUN_DIR [--use-display]   exports WINEPREFIX, DISPLAY, PULSE_SERVER,
+#                                              QV_STANDIN_DIR, QV_BROWSER_LOG, QV_RUN_DIR
+#   qv_session_stop                            ends only what qv_session_start started
+
+qv_session_pids=()
+
+qv_wait_for_file() {  # file, tenths of a second
+  local file=$1 tries=$2
+  while [ ! -s "$file" ] && [ "$tries" -gt 0 ]; do sleep 0.1; tries=$((tries - 1)); done
+  [ -s "$file" ]
+}
+
+qv_wine() {  # wine with a time limit, quiet
+  timeout -k 5 "${QV_WINE_TIMEOUT:-120}" wine "$@"
+}
+
+qv_reg_add() {  # key, value, type, data
+  qv_wine reg add "$1" /v "$2" /t "$3" /d "$4" /f </dev/null >/dev/null 2>&1
+}
+
+qv_session_start() {
+  local run=$1 use_display=${2:-}
+  mkdir -p "$run"
+  run=$(cd "$run" && pwd)
+  export QV_RUN_DIR=$run
+  export WINEARCH=win32 WINEPREFIX=$run/prefix WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+
+  # Display: a private Xvfb unless the caller wants the user's display and has one.
+  if [ "$use_display" != "--use-display" ] || [ -z "${DISPLAY:-}" ]; then
+    rm -f "$run/display"
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$run/display" \
+      </dev/null >"$run/xvfb.log" 2>&1 &
+    qv_session_pids+=($!)
+    qv_wait_for_file "$run/display" 100 || { echo "session: Xvfb did not start" >&2; return 1; }
+    export DISPLAY=":$(head -n 1 "$run/display")"
+  fi
+
+  # Sound: a null sink that plays in real time.
+  export PULSE_SERVER="unix:$run/pulse.sock"
+  export PULSE_RUNTIME_PATH=$run/pulse-runtime
+  mkdir -p "$PULSE_RUNTIME_PATH"
+  HOME=$run pulseaudio --daemonize=no --exit-idle-time=-1 -n --use-pid-file=no --disallow-exit \
+    --load="module-null-sink sink_name=null" \
+    --load="module-native-protocol-unix auth-anonymous=1 socket=$run/pulse.sock" \
+    </dev/null >"$run/pulse.log" 2>&1 &
+  qv_session_pids+=($!)
+
+  # The service stand-in.
+  export QV_STANDIN_DIR=$run/standin
+  mkdir -p "$QV_STANDIN_DIR"
+  rm -f "$run/standin.port"
+  python3 "$(dirname "${BASH_SOURCE[0]}")/../service_standin.py" --dir "$QV_STANDIN_DIR" \
+    --port-file "$run/standin.port" </dev/null >"$run/standin.log" 2>&1 &
+  qv_session_pids+=($!)
+  qv_wait_for_file "$run/standin.port" 100 || { echo "session: stand-in did not start" >&2; return 1; }
+  export QV_STANDIN_PORT=$(cat "$run/standin.port")
+
+  # Browser: the URLs the program opens are written to a log instead.
+  export QV_BROWSER_LOG=$run/browser.log
+  : >"$QV_BROWSER_LOG"
+  cat >"$run/browser.sh" <<SCRIPT
+#!/bin/sh
+printf '%s\n' "\$*" >>"$QV_BROWSER_LOG"
+SCRIPT
+  chmod +x "$run/browser.sh"
+
+  # Wine: a persistent server with stdio on /dev/null, then the prefix.
+  wineserver -p </dev/null >/dev/null 2>&1
+  qv_wine wineboot -i </dev/null >/dev/null 2>&1 || true
+  qv_reg_add 'HKCU\Software\Wine\X11 Driver' Managed REG_SZ N
+  qv_reg_add 'HKCU\Software\Microsoft\Windows\CurrentVersion\ThemeManager' ThemeActive REG_SZ 0
+  qv_reg_add 'HKCR\DirectSound\CLSID' '' REG_SZ '{47D4D946-62E8-11CF-93BC-444553540000}'
+  qv_reg_add 'HKCU\Software\Wine\Drivers' Audio REG_SZ pulse
+  qv_reg_add 'HKCU\Software\Wine\WineBrowser' Browsers REG_SZ "$run/browser.sh"
+  qv_reg_add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings' ProxyEnable REG_DWORD 1
+  qv_reg_add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings' ProxyServer REG_SZ "127.0.0.1:$QV_STANDIN_PORT"
+}
+
+qv_session_stop() {
+  if [ -n "${WINEPREFIX:-}" ] && [ -d "${WINEPREFIX:-}" ]; then
+    wineserver -k </dev/null >/dev/null 2>&1 || true
+  fi
+  local pid
+  for pid in "${qv_session_pids[@]}"; do
+    kill "$pid" 2>/dev/null || true
+  done
+  for pid in "${qv_session_pids[@]}"; do
+    wait "$pid" 2>/dev/null || true
+  done
+  qv_session_pids=()
+}

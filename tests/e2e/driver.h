@@ -1,0 +1,132 @@
+// A small driver that runs the real Quavella.exe in a window and works it from outside, as a
+// user would: commands, mouse messages, the open dialog, message boxes, edit boxes, the caret,
+// the registry and files. Every wait is bounded; a failed check saves a screenshot.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+// A path of the test environment (a Unix path from an environment variable) as a Windows path.
+std::string WindowsPath(const std::string& unixPath);
+// Folder of the built program and encoders (QV_BIN_DIR), of the sources, of the artefacts.
+std::string DistDir();
+std::string SourceDir();
+std::string ArtefactDir();
+// A fresh, empty folder for one test, named after it.
+std::string FreshFolder(const std::string& name);
+
+// Polls `done` every few milliseconds, pumping this thread's messages, until it holds or
+// `timeoutMs` passes. Returns whether it held.
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000);
+
+// The profile the program reads at start (all thirteen registry values).
+struct Profile {
+  std::string number = "5551234567";
+  std::string version = "2.0";
+  int32_t type = 2;  // the ringtone format: wav
+  int32_t carrier = 1;
+  int32_t phone = 1;
+  int32_t wallpaperType = 1, wallpaperWidth = 128, wallpaperHeight = 128, wallpaperSupport = 0;
+  int32_t carrierItem = 0, phoneItem = 0;
+};
+void WriteProfile(const Profile& profile);
+void DeleteProfile();
+
+struct LaunchOptions {
+  std::string startFolder;      // empty: a fresh folder holding a copy of the distribution
+  bool writeProfile = true;     // write `profile` before the start (no first-run dialog)
+  Profile profile;
+  bool waitForMainWindow = true;
+};
+
+class App {
+ public:
+  App() = default;
+  ~App();  // ends the process if it still runs
+  App(const App&) = delete;
+  App& operator=(const App&) = delete;
+
+  // Starts Quavella.exe in the start folder and waits until its window is ready.
+  bool Launch(const LaunchOptions& options = {});
+  HWND Window() const { return window_; }
+  DWORD ProcessId() const { return process_.dwProcessId; }
+  const std::string& StartFolder() const { return startFolder_; }
+  std::string WorkingFile(const std::string& name) const { return startFolder_ + "\\" + name; }
+
+  // Posts a command, as a button click does.
+  void Command(int id);
+  // Mouse messages in client coordinates, delivered synchronously.
+  void MouseDown(int x, int y, WPARAM keys = MK_LBUTTON);
+  void MouseMove(int x, int y, WPARAM keys = MK_LBUTTON);
+  void MouseUp(int x, int y);
+  void Drag(int fromX, int toX, int y = 120, WPARAM extraKeys = 0);
+
+  // Browse: posts the command, fills the open dialog with `path` and confirms it.
+  bool BrowseTo(const std::string& path);
+  // Browse, then cancel the open dialog.
+  bool BrowseAndCancel();
+
+  // Child controls.
+  HWND Child(int id) const;
+  std::string ChildText(int id) const;
+  int ProgressPosition() const;
+  std::pair<int, int> ProgressRange() const;
+  bool IsEnabled(int id) const;
+
+  // The caret of the window's thread, in client coordinates (false when there is none).
+  bool CaretRect(RECT* rect) const;
+
+  // Waits for the process to end; returns its exit code or -1 on time-out.
+  int WaitForExit(DWORD timeoutMs = 10000);
+  bool Running() const;
+  // Waits until the window is idle (it has processed everything posted before).
+  void Sync();
+
+ private:
+  PROCESS_INFORMATION process_{};
+  HWND window_ = nullptr;
+  std::string startFolder_;
+};
+
+// A message box (or any dialog) of process `pid` with caption `caption`.
+HWND WaitForDialog(DWORD pid, const std::string& caption, DWORD timeoutMs = 10000);
+// Any message box of `pid`; nullptr on time-out.
+HWND WaitForAnyDialog(DWORD pid, DWORD timeoutMs = 10000);
+std::string DialogCaption(HWND dialog);
+// The text of a message box (its static control 0xFFFF).
+std::string MessageBoxText(HWND box);
+// Presses the button `id` (IDOK by default) and waits until the dialog is gone.
+bool PressButton(HWND dialog, int id = IDOK);
+// Waits for a message box with `caption`, checks nothing, returns its text and closes it.
+std::string TakeMessageBox(DWORD pid, const std::string& caption, DWORD timeoutMs = 10000);
+// True when no dialog of `pid` appears within `ms`.
+bool NoDialogFor(DWORD pid, DWORD ms);
+
+// Screen pixels of a window's rectangle (top-down rows, 0x00RRGGBB).
+struct Capture {
+  int width = 0, height = 0;
+  std::vector<uint32_t> pixels;
+  uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+Capture CaptureScreen(const RECT& screenRect);
+Capture CaptureClient(HWND window);
+// Saves a capture as a 24-bit BMP into the artefact folder; returns the path.
+std::string SaveCapture(const Capture& capture, const std::string& name);
+std::string Screenshot(const std::string& name);  // the whole screen
+
+// Files.
+std::vector<uint8_t> ReadFileBytes(const std::string& path);
+bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+bool FileExists(const std::string& path);
+
+// A PCM WAV file: `frames` sample frames of `channels` x 16-bit at `rate`, from `sample(i, c)`.
+std::vector<uint8_t> MakeWav(uint32_t rate, uint16_t channels, uint32_t frames,
+                             const std::function<int16_t(uint32_t, int)>& sample,
+                             uint16_t bits = 16);
+
+}  // namespace e2e
