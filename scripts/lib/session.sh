@@ -27,7 +27,7 @@ qv_session_start() {
   mkdir -p "$run"
   run=$(cd "$run" && pwd)
   export QV_RUN_DIR=$run
-  export WINEARCH=win32 WINEPREFIX=$run/prefix WINEDEBUG=-all
+  export WINEARCH=win32 WINEPREFIX=${QV_PREFIX:-$run/prefix} WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
 
   # Display: a private Xvfb unless the caller wants the user's display and has one.
@@ -77,8 +77,13 @@ SCRIPT
   qv_reg_add 'HKCR\DirectSound\CLSID' '' REG_SZ '{47D4D946-62E8-11CF-93BC-444553540000}'
   qv_reg_add 'HKCU\Software\Wine\Drivers' Audio REG_SZ pulse
   qv_reg_add 'HKCU\Software\Wine\WineBrowser' Browsers REG_SZ "$run/browser.sh"
-  qv_reg_add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings' ProxyEnable REG_DWORD 1
-  qv_reg_add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings' ProxyServer REG_SZ "127.0.0.1:$QV_STANDIN_PORT"
+  # WinINet sends every request to the stand-in, unless a real service is wanted.
+  if [ -z "${QV_NO_PROXY:-}" ]; then
+    qv_reg_add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings' ProxyEnable REG_DWORD 1
+    qv_reg_add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings' ProxyServer REG_SZ "127.0.0.1:$QV_STANDIN_PORT"
+  else
+    qv_reg_add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings' ProxyEnable REG_DWORD 0
+  fi
 }
 
 qv_session_stop() {

@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Sets up what is missing, builds, and starts Quavella under Wine in out/quavella, a folder that
+# holds the program and its encoders. With a display the window opens on it; without one the
+# script walks one ringtone through the program on a virtual display and saves a screenshot of
+# each step in out/walkthrough. Uploads go to a local stand-in of the service (its requests are
+# kept in out/service) unless the program was built for a real service host
+# (QV_SERVICE_HOST=host scripts/run.sh).
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+cd "$top"
+
+scripts/setup.sh
+if [ -n "${QV_SERVICE_HOST:-}" ]; then
+  mkdir -p build/win
+  cmake -S . -B build/win -DQV_SERVICE_HOST="$QV_SERVICE_HOST" >/dev/null 2>&1 || true
+fi
+scripts/build.sh --no-native
+
+app=$top/out/quavella
+mkdir -p "$app"
+cp -f build/win/dist/* "$app/"
+
+source scripts/lib/session.sh
+run=$top/out/session
+rm -rf "$run"
+trap 'qv_session_stop' EXIT
+host=$(sed -n 's/^QV_SERVICE_HOST:STRING=//p' build/win/CMakeCache.txt)
+[ "$host" != "quavella.example" ] && export QV_NO_PROXY=1
+
+# The Wine prefix of the run command is kept between runs (it holds the profile).
+export QV_PREFIX=$top/out/prefix
+if [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry >/dev/null 2>&1; then
+  qv_session_start "$run" --use-display
+  echo "run: Quavella is starting in $app (uploads: ${QV_NO_PROXY:+$host}${QV_NO_PROXY:-the local stand-in, recorded in $run/standin/requests})"
+  (cd "$app" && wine Quavella.exe </dev/null >/dev/null 2>&1)
+else
+  qv_session_start "$run"
+  walk=$top/out/walkthrough
+  rm -rf "$walk"
+  mkdir -p "$walk"
+  song=$walk/song.wav
+  espeak-ng -w "$walk/voice.wav" "Hello, this is a ringtone made with Quavella." >/dev/null 2>&1
+  sox -m -v 1 "$walk/voice.wav" -v 0.3 -n -r 22050 -c 1 "$walk/mix.wav" synth 4 sine 440 >/dev/null 2>&1 \
+    || cp "$walk/voice.wav" "$walk/mix.wav"
+  sox "$walk/mix.wav" -r 44100 -c 2 -b 16 "$song" pad 0.5 0.5 >/dev/null 2>&1
+  rm -f "$walk/voice.wav" "$walk/mix.wav"
+  echo "run: no display; walking one ringtone through Quavella on a virtual display"
+  QV_WALK_FOLDER=$app QV_WALK_SONG=$song QV_ARTEFACTS=$walk \
+    timeout -k 5 300 wine build/win/tests/e2e/qv_walkthrough.exe --gtest_brief=1 </dev/null
+  for bmp in "$walk"/*.bmp; do convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"; done
+  echo "run: screenshots of each step are in $walk"
+fi
