@@ -25,7 +25,7 @@ run=$top/out/session
 rm -rf "$run"
 trap 'qv_session_stop' EXIT
 host=$(sed -n 's/^QV_SERVICE_HOST:STRING=//p' build/win/CMakeCache.txt)
-[ "$host" != "quavella.example" ] && export QV_NO_PROXY=1
+if [ "$host" != "quavella.example" ]; then export QV_NO_PROXY=1; fi
 
 # The Wine prefix of the run command is kept between runs (it holds the profile).
 export QV_PREFIX=$top/out/prefix

@@ -455,7 +455,7 @@ std::vector<uint8_t> MakeWav(uint32_t rate, uint16_t channels, uint32_t frames,
   std::vector<uint8_t> w;
   auto put32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) w.push_back(static_cast<uint8_t>(v >> (8 * i))); };
   auto put16 = [&](uint16_t v) { w.push_back(static_cast<uint8_t>(v)); w.push_back(static_cast<uint8_t>(v >> 8)); };
-  auto tag = [&](const char* t) { w.insert(w.end(), t, t + 4); };
+  auto tag = [&](const char* t) { for (int i = 0; i < 4; ++i) w.push_back(static_cast<uint8_t>(t[i])); };
   tag("RIFF");
   put32(36 + dataBytes);
   tag("WAVE");
