@@ -70,8 +70,10 @@ SCRIPT
   chmod +x "$run/browser.sh"
 
   # Wine: a persistent server with stdio on /dev/null, then the prefix.
-  wineserver -p </dev/null >/dev/null 2>&1
+  mkdir -p "$WINEPREFIX"
+  wineserver -p </dev/null >/dev/null 2>&1 || true
   qv_wine wineboot -i </dev/null >/dev/null 2>&1 || true
+  wineserver -p </dev/null >/dev/null 2>&1 || true
   qv_reg_add 'HKCU\Software\Wine\X11 Driver' Managed REG_SZ N
   qv_reg_add 'HKCU\Software\Microsoft\Windows\CurrentVersion\ThemeManager' ThemeActive REG_SZ 0
   qv_reg_add 'HKCR\DirectSound\CLSID' '' REG_SZ '{47D4D946-62E8-11CF-93BC-444553540000}'
