@@ -1,11 +1,10 @@
 #include "import/import_worker.h"
 
-#include <cctype>
-#include <cstring>
 #include <string>
 
 #include "import/cd_track_import.h"
 #include "import/copy_wav_file.h"
+#include "import/import_kind.h"
 #include "import/import_mp3.h"
 #include "import/working_audio.h"
 #include "session/session_state.h"
@@ -34,28 +33,6 @@ void FailImport() {
 }
 
 }  // namespace
-
-ImportKind ImportKindOf(const char* path) {
-  size_t n = path ? std::strlen(path) : 0;
-  if (n < 3) return ImportKind::Unknown;
-  std::string ext;
-  for (size_t i = n - 3; i < n; ++i)
-    ext += static_cast<char>(std::tolower(static_cast<unsigned char>(path[i])));
-  if (ext == "mp3") return ImportKind::Mp3;
-  if (ext == "cda") return ImportKind::CdTrack;
-  if (ext == "wav") return ImportKind::Wav;
-  return ImportKind::Unknown;
-}
-
-int CdTrackIndexOf(const char* path) {
-  size_t n = path ? std::strlen(path) : 0;
-  if (n < 6) return -1;
-  char tens = path[n - 6], ones = path[n - 5];
-  if (!std::isdigit(static_cast<unsigned char>(tens)) ||
-      !std::isdigit(static_cast<unsigned char>(ones)))
-    return -1;
-  return (tens - '0') * 10 + (ones - '0') - 1;
-}
 
 DWORD WINAPI ImportWorker(LPVOID) {
   SessionState& s = sessionState;
