@@ -1,0 +1,410 @@
+#include "encoders/ringq/qcelp_encoder.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "encoders/ringq/qcelp_tables.h"
+
+namespace {
+
+// The LPC analysis window: 240 samples from frame[AnalysisStart], centred on the last pitch
+// subframe, whose predictor is the frame's own (the others interpolate).
+constexpr int AnalysisLength = 240;
+constexpr int AnalysisStart = 20;
+static_assert(AnalysisStart + AnalysisLength <= QcelpFrameSamples + QcelpLookahead);
+
+constexpr int MinLag = 17;   // lag code 1
+constexpr int MaxLag = 143;  // lag code 127
+
+// y = h * x over n samples (zero state), h of at least n taps.
+void Convolve(const float* h, const float* x, float* y, int n) {
+  for (int i = 0; i < n; ++i) {
+    float acc = 0;
+    for (int m = 0; m <= i; ++m) acc += h[i - m] * x[m];
+    y[i] = acc;
+  }
+}
+
+float Dot(const float* a, const float* b, int n) {
+  float acc = 0;
+  for (int i = 0; i < n; ++i) acc += a[i] * b[i];
+  return acc;
+}
+
+struct LspPath {
+  double err;
+  int sums[LpcOrder];
+  uint8_t idx[5];
+};
+
+}  // namespace
+
+QcelpEncoder::QcelpEncoder(const QcelpEncoderOptions& options) : options_(options) {
+  for (int i = 0; i < AnalysisLength; ++i)
+    window_[i] = float(0.54 - 0.46 * std::cos(2 * M_PI * (i + 0.5) / AnalysisLength));
+  for (int k = 0; k <= LpcOrder; ++k) {
+    const double f = 2 * M_PI * 60.0 * k / 8000.0;  // 60 Hz Gaussian lag window
+    lagWindow_[k] = std::exp(-0.5 * f * f);
+  }
+  lagWindow_[0] = 1.0001;  // white-noise floor of -40 dB
+  std::memset(exc_, 0, sizeof exc_);
+  std::memset(formantMem_, 0, sizeof formantMem_);
+  std::memset(weightInMem_, 0, sizeof weightInMem_);
+  std::memset(weightOutMem_, 0, sizeof weightOutMem_);
+  InitialLspFrequencies(prevLspfQ_);
+  InitialLspFrequencies(prevLspfU_);
+  std::memset(recon_, 0, sizeof recon_);
+}
+
+void QcelpEncoder::QuantiseLsp(const double lspf[LpcOrder], uint8_t indices[5]) {
+  // Targets in 1/10000 and the usual inverse-distance weights.
+  double target[LpcOrder], weight[LpcOrder];
+  for (int i = 0; i < LpcOrder; ++i) target[i] = lspf[i] * 10000.0;
+  for (int i = 0; i < LpcOrder; ++i) {
+    const double below = i == 0 ? lspf[0] : lspf[i] - lspf[i - 1];
+    const double above = i == LpcOrder - 1 ? 1.0 - lspf[i] : lspf[i + 1] - lspf[i];
+    weight[i] = 1.0 / std::max(below, 0.005) + 1.0 / std::max(above, 0.005);
+  }
+  // The splits code increments of a running sum, so an early error shifts every later LSP:
+  // keep the best few partial paths instead of deciding each split alone.
+  constexpr int Keep = 16;
+  LspPath paths[Keep], next[Keep];
+  int pathCount = 1, nextCount = 0;
+  paths[0].err = 0;
+  for (int k = 0; k < 5; ++k) {
+    nextCount = 0;
+    int worst = 0;  // index of the worst kept path once `next` is full
+    const int a = 2 * k, b = 2 * k + 1;
+    for (int pi = 0; pi < pathCount; ++pi) {
+      const LspPath& p = paths[pi];
+      const int base = k == 0 ? 0 : p.sums[a - 1];
+      for (int e = 0; e < LspSplitSizes[k]; ++e) {
+        const int s0 = base + LspSplits[k][e].first;
+        const int s1 = s0 + LspSplits[k][e].second;
+        if (s1 >= 9849) continue;  // the highest LSP can only grow from here
+        if (a >= 4 && s0 - p.sums[a - 4] < 932) continue;
+        if (b >= 4 && s1 - p.sums[b - 4] < 932) continue;
+        if (k == 4 && s1 <= 6601) continue;
+        const double d0 = s0 - target[a], d1 = s1 - target[b];
+        const double err = p.err + weight[a] * d0 * d0 + weight[b] * d1 * d1;
+        int slot;
+        if (nextCount < Keep) {
+          slot = nextCount++;
+        } else if (err < next[worst].err) {
+          slot = worst;
+        } else {
+          continue;
+        }
+        LspPath& q = next[slot];
+        q = p;
+        q.err = err;
+        q.sums[a] = s0;
+        q.sums[b] = s1;
+        q.idx[k] = uint8_t(e);
+        if (nextCount == Keep) {
+          worst = 0;
+          for (int w = 1; w < Keep; ++w)
+            if (next[w].err > next[worst].err) worst = w;
+        }
+      }
+    }
+    if (nextCount == 0) break;
+    std::copy(next, next + nextCount, paths);
+    pathCount = nextCount;
+    if (k == 4) {
+      int bestPath = 0;
+      for (int w = 1; w < pathCount; ++w)
+        if (paths[w].err < paths[bestPath].err) bestPath = w;
+      std::memcpy(indices, paths[bestPath].idx, 5);
+      return;
+    }
+  }
+  // Nothing acceptable near the target (only for wild input): code the flat spectrum.
+  double flat[LpcOrder];
+  InitialLspFrequencies(flat);
+  if (lspf[0] != flat[0] || lspf[9] != flat[9]) {
+    QuantiseLsp(flat, indices);
+    return;
+  }
+  // Unreachable with the standard tables (a unit test checks this); still answer validly.
+  static const uint8_t safe[5] = {0, 0, 0, 0, 0};
+  std::memcpy(indices, safe, 5);
+}
+
+void QcelpEncoder::Weight(const float num[LpcOrder], const float den[LpcOrder], const float* in,
+                          float* out, int n, float inMem[LpcOrder],
+                          float outMem[LpcOrder]) const {
+  for (int t = 0; t < n; ++t) {
+    float v = in[t];
+    for (int i = 0; i < LpcOrder; ++i) v += num[i] * inMem[i] - den[i] * outMem[i];
+    for (int i = LpcOrder - 1; i > 0; --i) {
+      inMem[i] = inMem[i - 1];
+      outMem[i] = outMem[i - 1];
+    }
+    inMem[0] = in[t];
+    outMem[0] = v;
+    out[t] = v;
+  }
+}
+
+QcelpEncoder::PitchChoice QcelpEncoder::SearchPitch(const float* target, const float* h,
+                                                    const float* excAt) const {
+  constexpr int N = PitchSubframeSamples;
+  // Backward-filtered target: <target, h * v> = <d, v>.
+  float d[N];
+  for (int n = 0; n < N; ++n) {
+    float acc = 0;
+    for (int m = n; m < N; ++m) acc += target[m] * h[m - n];
+    d[n] = acc;
+  }
+  // Open loop over every integer lag with the past excitation repeated at that period,
+  // ranked by the correlation normalised with the unfiltered energy.
+  struct Ranked {
+    float score;
+    int lag;
+  };
+  Ranked ranked[MaxLag + 1];
+  int rankedCount = 0;
+  float v[N];
+  for (int lag = MinLag; lag <= MaxLag; ++lag) {
+    for (int n = 0; n < N; ++n) v[n] = n < lag ? excAt[n - lag] : v[n - lag];
+    const float c = Dot(d, v, N);
+    const float e = Dot(v, v, N);
+    if (c > 0 && e > 0) ranked[rankedCount++] = {c * c / e, lag};
+  }
+  PitchChoice best;
+  const float targetEnergy = Dot(target, target, N);
+  float bestErr = targetEnergy;  // no pitch prediction
+  if (rankedCount == 0) return best;
+  const int firstKeep = std::min(rankedCount, 6);
+  std::partial_sort(ranked, ranked + firstKeep, ranked + rankedCount,
+                    [](const Ranked& a, const Ranked& b) { return a.score > b.score; });
+  // Filtered energies for the short list, then the best three go to the exact search.
+  float y[N];
+  for (int r = 0; r < firstKeep; ++r) {
+    const int lag = ranked[r].lag;
+    for (int n = 0; n < N; ++n) v[n] = n < lag ? excAt[n - lag] : v[n - lag];
+    Convolve(h, v, y, N);
+    const float e = Dot(y, y, N);
+    const float c = Dot(d, v, N);
+    ranked[r].score = e > 0 ? c * c / e : 0;
+  }
+  const int secondKeep = std::min(firstKeep, 3);
+  std::partial_sort(ranked, ranked + secondKeep, ranked + firstKeep,
+                    [](const Ranked& a, const Ranked& b) { return a.score > b.score; });
+
+  // Exact evaluation, through the decoder's recursive pitch filter, of lags near each
+  // candidate including the half-sample ones, with every quantised gain.
+  float hist[PitchHistory + N];
+  std::memcpy(hist, excAt - PitchHistory, PitchHistory * sizeof(float));
+  float* cur = hist + PitchHistory;
+  float p[N];
+  for (int r = 0; r < secondKeep; ++r) {
+    const int centre = ranked[r].lag;
+    const int variants[5][2] = {{centre, 0}, {centre - 1, 0}, {centre + 1, 0},
+                                {centre - 1, 1}, {centre, 1}};
+    for (const auto& var : variants) {
+      const int lag = var[0], frac = var[1];
+      const int lagCode = lag - 16;
+      if (lagCode < 1 || lagCode > 127) continue;
+      if (frac && lagCode > MaxFractionalPitchLag) continue;
+      const bool linear = (N - 1) - lag + (frac ? 3 : 0) < 0;
+      if (linear) {
+        for (int n = 0; n < N; ++n) p[n] = PitchPrediction(cur + n, lag, frac);
+        Convolve(h, p, y, N);
+        const float c = Dot(d, p, N), e = Dot(y, y, N);
+        for (int g = 0; g < 8; ++g) {
+          const float b = (g + 1) * 0.25f;
+          const float err = targetEnergy - 2 * b * c + b * b * e;
+          if (err < bestErr) {
+            bestErr = err;
+            best = {lagCode, frac, g};
+          }
+        }
+      } else {
+        // The lag is shorter than the subframe, so the filter feeds on its own output and the
+        // result is not linear in the gain: estimate the gain with unit feedback, then try
+        // the codes around it exactly.
+        for (int n = 0; n < N; ++n) cur[n] = p[n] = PitchPrediction(cur + n, lag, frac);
+        Convolve(h, p, y, N);
+        const float c = Dot(d, p, N), e = Dot(y, y, N);
+        const float estimate = e > 0 ? c / e : 0.0f;
+        const int centreCode = std::clamp(int(std::lround(estimate * 4 - 1)), 0, 7);
+        for (int g = std::max(0, centreCode - 1); g <= std::min(7, centreCode + 1); ++g) {
+          const float b = (g + 1) * 0.25f;
+          for (int n = 0; n < N; ++n) cur[n] = p[n] = b * PitchPrediction(cur + n, lag, frac);
+          Convolve(h, p, y, N);
+          const float err = targetEnergy - 2 * Dot(d, p, N) + Dot(y, y, N);
+          if (err < bestErr) {
+            bestErr = err;
+            best = {lagCode, frac, g};
+          }
+        }
+      }
+    }
+  }
+  return best;
+}
+
+void QcelpEncoder::EncodeFrame(const float* frame, QcelpFullRateFrame& out) {
+  out = QcelpFullRateFrame{};
+  // LPC analysis.
+  float windowed[AnalysisLength];
+  for (int i = 0; i < AnalysisLength; ++i) windowed[i] = frame[AnalysisStart + i] * window_[i];
+  double r[LpcOrder + 1];
+  Autocorrelation(windowed, AnalysisLength, LpcOrder, r);
+  for (int k = 0; k <= LpcOrder; ++k) r[k] *= lagWindow_[k];
+  double lspfU[LpcOrder];
+  std::memcpy(lspfU, prevLspfU_, sizeof lspfU);
+  float au[LpcOrder];
+  if (r[0] > 1e-3 && LevinsonDurbin(r, au)) LpcToLsp(au, lspfU);
+
+  QuantiseLsp(lspfU, out.lsp);
+  double lspfQ[LpcOrder];
+  QuantisedLspFrequencies(out.lsp, lspfQ);
+
+  int logGains[QcelpCodebookSubframes];
+  float* exc = exc_ + PitchHistory;
+  for (int k = 0; k < QcelpPitchSubframes; ++k) {
+    const int base = k * PitchSubframeSamples;
+    const float* speech = frame + base;
+    float aq[LpcOrder];
+    SubframePredictor(prevLspfQ_, lspfQ, k, aq);
+    // Weighting filter from the unquantised, interpolated predictor.
+    double mix[LpcOrder];
+    const double w = 0.25 * (k + 1);
+    for (int i = 0; i < LpcOrder; ++i) mix[i] = w * lspfU[i] + (1 - w) * prevLspfU_[i];
+    float ak[LpcOrder], num[LpcOrder], den[LpcOrder];
+    LspToLpc(mix, ak);
+    float fn = options_.weightNum, fd = options_.weightDen;
+    for (int i = 0; i < LpcOrder; ++i) {
+      num[i] = ak[i] * fn;
+      den[i] = ak[i] * fd;
+      fn *= options_.weightNum;
+      fd *= options_.weightDen;
+    }
+    // Impulse response of the weighted synthesis filter.
+    float h[PitchSubframeSamples] = {1.0f};
+    {
+      float sm[LpcOrder] = {}, im[LpcOrder] = {}, om[LpcOrder] = {};
+      SynthesisFilter(aq, h, h, PitchSubframeSamples, sm);
+      Weight(num, den, h, h, PitchSubframeSamples, im, om);
+    }
+    // Pitch: target is the weighted speech less the filters' ringing.
+    float target[PitchSubframeSamples];
+    {
+      float zero[PitchSubframeSamples] = {};
+      float sm[LpcOrder], im[LpcOrder], om[LpcOrder];
+      std::memcpy(sm, formantMem_, sizeof sm);
+      std::memcpy(im, weightInMem_, sizeof im);
+      std::memcpy(om, weightOutMem_, sizeof om);
+      float ring[PitchSubframeSamples];
+      SynthesisFilter(aq, zero, ring, PitchSubframeSamples, sm);
+      for (int n = 0; n < PitchSubframeSamples; ++n) ring[n] = speech[n] - ring[n];
+      Weight(num, den, ring, target, PitchSubframeSamples, im, om);
+    }
+    const PitchChoice pitch = SearchPitch(target, h, exc + base);
+    out.pitchLag[k] = uint8_t(pitch.lagCode);
+    out.pitchFrac[k] = uint8_t(pitch.frac);
+    out.pitchGain[k] = uint8_t(pitch.gainCode);
+    const float pitchGain = PitchGainValue(pitch.lagCode, pitch.gainCode);
+    const int lag = pitch.lagCode + 16;
+
+    // Weighted responses of every codebook shift over a codebook subframe.
+    float resp[128][CodebookSubframeSamples];
+    float respEnergy[128];
+    for (int s = 0; s < 128; ++s) {
+      float c[CodebookSubframeSamples];
+      for (int m = 0; m < CodebookSubframeSamples; ++m) c[m] = FullRateCodebook[(s + m) & 127];
+      Convolve(h, c, resp[s], CodebookSubframeSamples);
+      respEnergy[s] = Dot(resp[s], resp[s], CodebookSubframeSamples);
+    }
+
+    for (int j = 0; j < 4; ++j) {
+      const int i = 4 * k + j;
+      const int n0 = base + j * CodebookSubframeSamples;
+      // The pitch filter's output with no codebook input (its lag is at least 16, so it only
+      // reads excitation that is already final).
+      float pred[CodebookSubframeSamples];
+      for (int m = 0; m < CodebookSubframeSamples; ++m)
+        pred[m] = pitchGain != 0 ? pitchGain * PitchPrediction(exc + n0 + m, lag, pitch.frac) : 0;
+      float t[CodebookSubframeSamples];
+      {
+        float sm[LpcOrder], im[LpcOrder], om[LpcOrder], s0[CodebookSubframeSamples];
+        std::memcpy(sm, formantMem_, sizeof sm);
+        std::memcpy(im, weightInMem_, sizeof im);
+        std::memcpy(om, weightOutMem_, sizeof om);
+        SynthesisFilter(aq, pred, s0, CodebookSubframeSamples, sm);
+        for (int m = 0; m < CodebookSubframeSamples; ++m) s0[m] = frame[n0 + m] - s0[m];
+        Weight(num, den, s0, t, CodebookSubframeSamples, im, om);
+      }
+      // Gain levels that this subframe can code.
+      float levels[16];
+      int levelCount, floorGain = 0;
+      if (j == 3) {
+        floorGain = FourthGainFloor(logGains[i - 1], logGains[i - 2], logGains[i - 3]);
+        levelCount = 8;
+      } else {
+        levelCount = 16;
+      }
+      for (int m = 0; m < levelCount; ++m) levels[m] = CodebookGainValue(floorGain + 4 * m);
+
+      float bestGain = 0, bestGainValue = levels[0];
+      int bestShift = 0, bestSign = 0, bestCode = 0;
+      bool first = true;
+      for (int s = 0; s < 128; ++s) {
+        const float e = respEnergy[s];
+        if (!(e > 0)) continue;
+        const float c = Dot(t, resp[s], CodebookSubframeSamples);
+        const float ac = std::fabs(c);
+        const float opt = ac / e;
+        // Nearest level to the optimum gives the largest error reduction.
+        int m = 0;
+        while (m + 1 < levelCount && levels[m + 1] <= opt) ++m;
+        if (m + 1 < levelCount && levels[m + 1] - opt < opt - levels[m]) ++m;
+        const float q = levels[m];
+        const float gain = 2 * q * ac - q * q * e;
+        if (first || gain > bestGain) {
+          first = false;
+          bestGain = gain;
+          bestShift = s;
+          bestSign = c < 0;
+          bestCode = m;
+          bestGainValue = q;
+        }
+      }
+      out.codebookIndex[i] = uint8_t(CodebookIndexForShift(bestShift, bestSign));
+      out.codebookSign[i] = uint8_t(bestSign);
+      out.codebookGain[i] = uint8_t(bestCode);
+      logGains[i] = CodebookLogGain(i, bestCode, logGains);
+
+      // Commit the subframe through the decoder's filters.
+      const float g = bestSign ? -bestGainValue : bestGainValue;
+      for (int m = 0; m < CodebookSubframeSamples; ++m)
+        exc[n0 + m] = pred[m] + g * FullRateCodebook[(bestShift + m) & 127];
+      SynthesisFilter(aq, exc + n0, recon_ + n0, CodebookSubframeSamples, formantMem_);
+      float err[CodebookSubframeSamples], werr[CodebookSubframeSamples];
+      for (int m = 0; m < CodebookSubframeSamples; ++m) err[m] = frame[n0 + m] - recon_[n0 + m];
+      Weight(num, den, err, werr, CodebookSubframeSamples, weightInMem_, weightOutMem_);
+    }
+  }
+  std::memmove(exc_, exc_ + QcelpFrameSamples, PitchHistory * sizeof(float));
+  std::memcpy(prevLspfQ_, lspfQ, sizeof lspfQ);
+  std::memcpy(prevLspfU_, lspfU, sizeof lspfU);
+}
+
+std::vector<uint8_t> EncodeQcelpPackets(std::span<const int16_t> pcm,
+                                        const QcelpEncoderOptions& options) {
+  const size_t frames = (pcm.size() + QcelpFrameSamples - 1) / QcelpFrameSamples;
+  std::vector<float> padded(frames * QcelpFrameSamples + QcelpLookahead, 0.0f);
+  for (size_t i = 0; i < pcm.size(); ++i) padded[i] = pcm[i];
+  std::vector<uint8_t> packets(frames * FullRatePacketBytes);
+  QcelpEncoder encoder(options);
+  QcelpFullRateFrame frame;
+  for (size_t f = 0; f < frames; ++f) {
+    encoder.EncodeFrame(padded.data() + f * QcelpFrameSamples, frame);
+    PackFullRateFrame(frame, packets.data() + f * FullRatePacketBytes);
+  }
+  return packets;
+}

@@ -1,0 +1,63 @@
+// The QCELP-13K full-rate encoder: LPC analysis, LSP split quantisation, and an
+// analysis-by-synthesis search of pitch and codebook parameters through the decoder's own
+// synthesis (qcelp_synthesis.h). Samples are floats in 16-bit PCM units.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "encoders/ringq/qcelp_frame.h"
+#include "encoders/ringq/qcelp_lpc.h"
+#include "encoders/ringq/qcelp_synthesis.h"
+
+struct QcelpEncoderOptions {
+  // Perceptual weighting W(z) = A(z/weightNum) / A(z/weightDen); equal values turn it off.
+  float weightNum = 0.9f;
+  float weightDen = 0.6f;
+};
+
+// Samples after the end of a frame that the LPC analysis reads.
+constexpr int QcelpLookahead = 100;
+
+class QcelpEncoder {
+ public:
+  explicit QcelpEncoder(const QcelpEncoderOptions& options = {});
+
+  // Encodes the 160 samples at `frame`; frame[160 .. 160 + QcelpLookahead) must be readable.
+  // The frame always satisfies FullRateFrameValid.
+  void EncodeFrame(const float* frame, QcelpFullRateFrame& out);
+
+  // What the decoder's core synthesis makes of the last frame encoded.
+  const float* Reconstruction() const { return recon_; }
+
+  // Chooses split quantiser indices for LSP frequencies (ascending, 0..1), always giving
+  // acceptable quantised LSPs (LspSumsAcceptable).
+  static void QuantiseLsp(const double lspf[LpcOrder], uint8_t indices[5]);
+
+ private:
+  struct PitchChoice {
+    int lagCode = 0;
+    int frac = 0;
+    int gainCode = 0;
+  };
+  PitchChoice SearchPitch(const float* target, const float* h, const float* excAt) const;
+  void Weight(const float num[LpcOrder], const float den[LpcOrder], const float* in, float* out,
+              int n, float inMem[LpcOrder], float outMem[LpcOrder]) const;
+
+  QcelpEncoderOptions options_;
+  float window_[240];
+  double lagWindow_[LpcOrder + 1];
+  float exc_[PitchHistory + QcelpFrameSamples];
+  float formantMem_[LpcOrder];
+  float weightInMem_[LpcOrder];
+  float weightOutMem_[LpcOrder];
+  double prevLspfQ_[LpcOrder];
+  double prevLspfU_[LpcOrder];
+  float recon_[QcelpFrameSamples];
+};
+
+// Encodes a whole signal into full-rate packets of FullRatePacketBytes each (rate octet
+// first), one per started 160-sample frame; the last frame is padded with silence.
+std::vector<uint8_t> EncodeQcelpPackets(std::span<const int16_t> pcm,
+                                        const QcelpEncoderOptions& options = {});

@@ -1,0 +1,75 @@
+// The QCELP-13K decoder's synthesis for full-rate frames, without its enhancement filters
+// (pitch pre-filter, post-filter): codebook excitation, pitch synthesis filter and formant
+// synthesis filter with interpolated LSPs. The encoder searches through exactly these
+// operations, and the tests decode with them. Samples are in 16-bit PCM units.
+#pragma once
+
+#include <cstdint>
+
+#include "encoders/ringq/qcelp_frame.h"
+#include "encoders/ringq/qcelp_lpc.h"
+
+// Samples of excitation history that the pitch filter may reach back to.
+constexpr int PitchHistory = 143;
+constexpr int PitchSubframeSamples = 40;
+constexpr int CodebookSubframeSamples = 10;
+
+// LSP frequencies that a decoder starts from.
+void InitialLspFrequencies(double lspf[LpcOrder]);
+
+// Quantised LSP frequencies of a frame.
+void QuantisedLspFrequencies(const uint8_t lsp[5], double lspf[LpcOrder]);
+
+// The formant predictor that the decoder uses for pitch subframe `k` (0..3): the LSPs
+// interpolated between the previous and the current frame, then bandwidth-expanded.
+void SubframePredictor(const double prevLspf[LpcOrder], const double lspf[LpcOrder], int k,
+                       float a[LpcOrder]);
+
+// Log-gain index (0..60) of codebook subframe `i`, given the coded gain and, for every
+// fourth subframe, the log gains of the three before it.
+int CodebookLogGain(int i, int codedGain, const int* logGains);
+
+// The prediction that every fourth subframe's gain is coded above.
+int FourthGainFloor(int g1, int g2, int g3);
+
+// Linear gain of a log-gain index, for codebook entries in hundredths.
+float CodebookGainValue(int logGain);
+
+// The unit (gain 1) codebook vector that index and sign select: 10 codebook entries read from
+// `CodebookShift` onwards, and the sign factor.
+int CodebookShift(int index, int sign);
+int CodebookIndexForShift(int shift, int sign);
+
+// Pitch gain of the coded lag and gain (0 when the lag code is 0).
+float PitchGainValue(int lagCode, int gainCode);
+
+// Pitch prediction for the sample at `at` (history before it): the sample `lag` back, or
+// half a sample further back when `frac` is set.
+inline float PitchPrediction(const float* at, int lag, int frac);
+
+// Formant synthesis: out[n] = in[n] - sum a[i] out[n-1-i]. mem[i] holds out[-1-i] and is
+// updated. `in` and `out` may be the same buffer.
+void SynthesisFilter(const float a[LpcOrder], const float* in, float* out, int n,
+                     float mem[LpcOrder]);
+
+// A decoder of full-rate frames (the reference that the encoder mirrors).
+class QcelpSynthesis {
+ public:
+  QcelpSynthesis();
+  void DecodeFrame(const QcelpFullRateFrame& frame, float out[QcelpFrameSamples]);
+
+ private:
+  float excitation_[PitchHistory + QcelpFrameSamples];
+  float formantMem_[LpcOrder];
+  double prevLspf_[LpcOrder];
+};
+
+#include "encoders/ringq/qcelp_tables.h"
+
+inline float PitchPrediction(const float* at, int lag, int frac) {
+  const float* p = at - lag;
+  if (!frac) return *p;
+  float v = 0;
+  for (int j = 0; j < 4; ++j) v += HalfLagTaps[j] * (p[j - 4] + p[3 - j]);
+  return v;
+}

@@ -1,0 +1,148 @@
+#include "encoders/ringq/qcp_file.h"
+
+#include <cstring>
+
+namespace {
+
+// {5E7F6D41-B115-11D0-BA91-00805FB4B97E}, as stored (little-endian fields). Files from some
+// sources carry 0x42 in the first byte instead of 0x41; both name QCELP-13K.
+const uint8_t Qcelp13kGuid[16] = {0x41, 0x6D, 0x7F, 0x5E, 0x15, 0xB1, 0xD0, 0x11,
+                                  0xBA, 0x91, 0x00, 0x80, 0x5F, 0xB4, 0xB9, 0x7E};
+
+constexpr uint32_t FmtBodyBytes = 150;
+constexpr uint32_t VratBodyBytes = 8;
+
+void Put16(std::vector<uint8_t>& v, unsigned x) {
+  v.push_back(uint8_t(x));
+  v.push_back(uint8_t(x >> 8));
+}
+void Put32(std::vector<uint8_t>& v, uint32_t x) {
+  Put16(v, x & 0xFFFF);
+  Put16(v, x >> 16);
+}
+void PutTag(std::vector<uint8_t>& v, const char* tag) { v.insert(v.end(), tag, tag + 4); }
+
+uint32_t Le32(const uint8_t* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+uint16_t Le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
+
+// Counts the packets of `data`, each sized by its rate octet through `sizes` (bytes after the
+// octet, -1 unknown). -1 if a packet is unknown or cut.
+long WalkPackets(std::span<const uint8_t> data, const int sizes[256]) {
+  size_t pos = 0;
+  long count = 0;
+  while (pos < data.size()) {
+    const int after = sizes[data[pos]];
+    if (after < 0 || data.size() - pos - 1 < size_t(after)) return -1;
+    pos += 1 + size_t(after);
+    ++count;
+  }
+  return count;
+}
+
+}  // namespace
+
+size_t QcelpPacketBytes(uint8_t rateOctet) {
+  static const size_t sizes[5] = {1, 4, 8, 17, 35};
+  return rateOctet < 5 ? sizes[rateOctet] : 0;
+}
+
+bool BuildQcpFile(std::span<const uint8_t> packets, std::vector<uint8_t>& file) {
+  int sizes[256];
+  for (int i = 0; i < 256; ++i) sizes[i] = i < 5 ? int(QcelpPacketBytes(uint8_t(i))) - 1 : -1;
+  const long count = WalkPackets(packets, sizes);
+  if (count < 0 || packets.size() > 0x7FFF0000u) return false;
+
+  const uint32_t dataBytes = uint32_t(packets.size());
+  const uint32_t pad = dataBytes & 1;
+  const uint32_t riffBytes = 4 + (8 + FmtBodyBytes) + (8 + VratBodyBytes) + 8 + dataBytes + pad;
+  file.clear();
+  file.reserve(8 + riffBytes);
+  PutTag(file, "RIFF");
+  Put32(file, riffBytes);
+  PutTag(file, "QLCM");
+
+  PutTag(file, "fmt ");
+  Put32(file, FmtBodyBytes);
+  file.push_back(1);  // major version: QCELP-13K and EVRC
+  file.push_back(0);  // minor version
+  file.insert(file.end(), Qcelp13kGuid, Qcelp13kGuid + 16);
+  Put16(file, 2);  // codec version
+  char name[80] = "Qcelp 13K";
+  file.insert(file.end(), name, name + sizeof name);
+  Put16(file, 14000);  // average bits per second at full rate, rate octets included
+  Put16(file, 35);     // largest packet, rate octet included
+  Put16(file, 160);    // samples per packet
+  Put16(file, 8000);   // sampling rate
+  Put16(file, 16);     // bits per sample
+  // Rate map: entries of (bytes after the rate octet, rate octet), highest rate first.
+  Put32(file, 5);
+  for (int octet = 4; octet >= 0; --octet) {
+    file.push_back(uint8_t(QcelpPacketBytes(uint8_t(octet)) - 1));
+    file.push_back(uint8_t(octet));
+  }
+  for (int i = 5; i < 8; ++i) Put16(file, 0);
+  for (int i = 0; i < 5; ++i) Put32(file, 0);  // reserved
+
+  PutTag(file, "vrat");
+  Put32(file, VratBodyBytes);
+  Put32(file, 1);  // variable rate: every packet carries its rate octet
+  Put32(file, uint32_t(count));
+
+  PutTag(file, "data");
+  Put32(file, dataBytes);
+  file.insert(file.end(), packets.begin(), packets.end());
+  if (pad) file.push_back(0);
+  return true;
+}
+
+long CheckQcpFile(std::span<const uint8_t> bytes) {
+  const size_t size = bytes.size();
+  if (size < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 ||
+      std::memcmp(bytes.data() + 8, "QLCM", 4) != 0)
+    return -1;
+  const uint8_t* fmt = nullptr;
+  bool haveVrat = false;
+  uint32_t vratPackets = 0;
+  std::span<const uint8_t> data;
+  bool haveData = false;
+  size_t pos = 12;
+  while (size - pos >= 8) {
+    const uint8_t* head = bytes.data() + pos;
+    const size_t chunkSize = Le32(head + 4);
+    const size_t body = pos + 8;
+    if (chunkSize > size - body) return -1;  // a chunk cut by the end of the file
+    if (std::memcmp(head, "fmt ", 4) == 0 && !fmt) {
+      if (chunkSize < FmtBodyBytes) return -1;
+      fmt = bytes.data() + body;
+    } else if (std::memcmp(head, "vrat", 4) == 0 && !haveVrat) {
+      if (chunkSize < VratBodyBytes) return -1;
+      haveVrat = true;
+      vratPackets = Le32(bytes.data() + body + 4);
+    } else if (std::memcmp(head, "data", 4) == 0 && !haveData) {
+      haveData = true;
+      data = bytes.subspan(body, chunkSize);
+    }
+    const size_t padded = chunkSize + (chunkSize & 1);
+    if (padded > size - body) break;  // a missing pad byte after the last chunk is tolerated
+    pos = body + padded;
+  }
+  if (!fmt || !haveVrat || !haveData) return -1;
+  if (fmt[0] != 1) return -1;
+  if ((fmt[2] != 0x41 && fmt[2] != 0x42) || std::memcmp(fmt + 3, Qcelp13kGuid + 1, 15) != 0)
+    return -1;
+  int sizes[256];
+  for (int& s : sizes) s = -1;
+  const uint32_t rates = Le32(fmt + 110);
+  if (rates == 0 || rates > 8) return -1;
+  for (uint32_t i = 0; i < rates; ++i) {
+    const uint8_t after = fmt[114 + 2 * i];
+    const uint8_t octet = fmt[115 + 2 * i];
+    if (octet > 4 || size_t(after) + 1 != QcelpPacketBytes(octet)) return -1;
+    sizes[octet] = after;
+  }
+  const long count = WalkPackets(data, sizes);
+  if (count < 0 || uint32_t(count) != vratPackets) return -1;
+  return count;
+}

@@ -1,0 +1,76 @@
+#include "encoders/ringq/wav_to_qcp.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "encoders/ringq/pcm_wav_reader.h"
+#include "encoders/ringq/qcp_file.h"
+
+namespace {
+
+bool ReadWholeFile(const char* path, long long limit, std::vector<uint8_t>& out) {
+  std::FILE* f = std::fopen(path, "rb");
+  if (!f) return false;
+  out.clear();
+  uint8_t buffer[65536];
+  bool ok = true;
+  for (;;) {
+    const size_t got = std::fread(buffer, 1, sizeof buffer, f);
+    if (got == 0) {
+      ok = !std::ferror(f);
+      break;
+    }
+    if (static_cast<long long>(out.size() + got) > limit) {
+      ok = false;
+      break;
+    }
+    out.insert(out.end(), buffer, buffer + got);
+  }
+  std::fclose(f);
+  return ok;
+}
+
+}  // namespace
+
+int ConvertWavFileToQcp(const char* sourcePath, const char* destinationPath,
+                        const QcelpEncoderOptions& options) {
+  if (!sourcePath || !destinationPath || !*sourcePath || !*destinationPath)
+    return RingqBadArguments;
+  std::vector<uint8_t> source;
+  if (!ReadWholeFile(sourcePath, RingqMaxSourceBytes, source)) return RingqCannotReadSource;
+  std::vector<int16_t> samples;
+  if (ReadPcmWav(source, samples) != PcmWavStatus::Ok) return RingqBadSource;
+  source.clear();
+  source.shrink_to_fit();
+
+  const std::vector<uint8_t> packets = EncodeQcelpPackets(samples, options);
+  std::vector<uint8_t> file;
+  if (!BuildQcpFile(packets, file)) return RingqBadSource;
+
+  // Write beside the destination first, so that a failed write never leaves a cut file or
+  // destroys an earlier one.
+  const std::string temp = std::string(destinationPath) + ".part";
+  std::FILE* f = std::fopen(temp.c_str(), "wb");
+  if (!f) return RingqCannotWrite;
+  const bool written = std::fwrite(file.data(), 1, file.size(), f) == file.size();
+  const bool closed = std::fclose(f) == 0;
+  if (!written || !closed) {
+    std::remove(temp.c_str());
+    return RingqCannotWrite;
+  }
+  // rename() does not replace an existing file on Windows: remove it first.
+  std::remove(destinationPath);
+  if (std::rename(temp.c_str(), destinationPath) != 0) {
+    std::remove(temp.c_str());
+    return RingqCannotWrite;
+  }
+  return RingqOk;
+}
+
+long CheckQcpPath(const char* path) {
+  if (!path || !*path) return -1;
+  std::vector<uint8_t> bytes;
+  if (!ReadWholeFile(path, RingqMaxSourceBytes, bytes)) return -1;
+  return CheckQcpFile(bytes);
+}

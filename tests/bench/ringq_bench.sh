@@ -1,0 +1,46 @@
+#!/bin/sh
+# Benchmark of the QCP encoder beside AMR-NB 12.2 kbit/s (sox) on the same inputs: speech
+# (espeak-ng, about 30 s) and synthesised music, both 8000 Hz mono 16-bit. Prints segmental
+# SNR of the decoded files (both decoded by ffmpeg) against the input, and encoding speed.
+#   ringq_bench.sh BENCH_BINARY [WORK_DIR]
+set -eu
+bench=$1
+work=${2:-$(mktemp -d)}
+mkdir -p "$work"
+for tool in espeak-ng sox ffmpeg; do
+  command -v $tool >/dev/null 2>&1 || { echo "missing $tool"; exit 77; }
+done
+
+text="The quick brown fox jumps over the lazy dog. A ringtone maker cuts a clip out of a song \
+and turns it into the format that the phone plays. Speech coders model the vocal tract with a \
+short linear predictor and the voice with a long term pitch predictor, then search a codebook \
+for the remaining excitation. Good morning, this is a message for the owner of this phone. \
+Please call me back when you have a moment, my number is five five five, one two three four. \
+She sells sea shells by the sea shore, and the shells she sells are surely sea shells. \
+Peter Piper picked a peck of pickled peppers; how many pickled peppers did Peter Piper pick?"
+espeak-ng -s 150 -w "$work/speech_raw.wav" "$text"
+sox "$work/speech_raw.wav" -r 8000 -c 1 -b 16 -e signed-integer "$work/speech.wav" \
+    gain -n -1 rate -v trim 0 30
+sox -n -r 8000 -c 1 -b 16 -e signed-integer "$work/music.wav" \
+    synth 20 pluck C3 pluck E3 pluck G3 pluck C4 remix - tremolo 3 40 \
+    reverb 40 gain -n -3 trim 0 20 2>/dev/null ||
+  sox -n -r 8000 -c 1 -b 16 -e signed-integer "$work/music.wav" \
+    synth 20 sine 220 sine 277 sine 330 remix - gain -n -3
+
+for name in speech music; do
+  in="$work/$name.wav"
+  echo "== $name ($(soxi -D "$in") s)"
+  "$bench" encode "$in" "$work/$name.qcp" | sed 's/^/ringq  /'
+  ffmpeg -v error -y -i "$work/$name.qcp" -ar 8000 -ac 1 -c:a pcm_s16le "$work/$name.qcp.wav"
+  printf 'ringq  QCELP-13K 14.0 kbit/s: '
+  "$bench" snr "$in" "$work/$name.qcp.wav"
+  sox "$in" -C 7 -t amr-nb "$work/$name.amr"
+  ffmpeg -v error -y -i "$work/$name.amr" -ar 8000 -ac 1 -c:a pcm_s16le "$work/$name.amr.wav"
+  printf 'sox    AMR-NB 12.2 kbit/s:    '
+  "$bench" snr "$in" "$work/$name.amr.wav"
+  start=$(date +%s.%N)
+  sox "$in" -C 7 -t amr-nb "$work/$name.2.amr"
+  end=$(date +%s.%N)
+  awk -v s="$start" -v e="$end" -v d="$(soxi -D "$in")" \
+    'BEGIN { printf "sox    AMR-NB speed: %.1fx real time (process included)\n", d / (e - s) }'
+done
