@@ -15,6 +15,8 @@ std::string Env(const char* name) {
   return n > 0 && n < sizeof buffer ? std::string(buffer, n) : std::string();
 }
 
+}  // namespace
+
 std::string CurrentTestName() {
   const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
   if (!info) return "no-test";
@@ -23,6 +25,8 @@ std::string CurrentTestName() {
     if (c == '/' || c == '\\' || c == ':') c = '_';
   return name;
 }
+
+namespace {
 
 void DeleteTree(const std::string& folder) {
   WIN32_FIND_DATAA found;
@@ -125,6 +129,23 @@ std::string FreshFolder(const std::string& name) {
   return folder;
 }
 
+std::string PrepareStartFolder() {
+  std::string folder = FreshFolder(CurrentTestName());
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((DistDir() + "\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) {
+    ADD_FAILURE() << "no distribution folder at " << DistDir();
+    return folder;
+  }
+  do {
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    CopyFileA((DistDir() + "\\" + found.cFileName).c_str(),
+              (folder + "\\" + found.cFileName).c_str(), FALSE);
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  return folder;
+}
+
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
   DWORD start = GetTickCount();
   for (;;) {
@@ -178,22 +199,7 @@ App::~App() {
 }
 
 bool App::Launch(const LaunchOptions& options) {
-  startFolder_ = options.startFolder;
-  if (startFolder_.empty()) {
-    startFolder_ = FreshFolder(CurrentTestName());
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((DistDir() + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) {
-      ADD_FAILURE() << "no distribution folder at " << DistDir();
-      return false;
-    }
-    do {
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-      CopyFileA((DistDir() + "\\" + found.cFileName).c_str(),
-                (startFolder_ + "\\" + found.cFileName).c_str(), FALSE);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-  }
+  startFolder_ = options.startFolder.empty() ? PrepareStartFolder() : options.startFolder;
   if (options.writeProfile) WriteProfile(options.profile);
 
   std::string exe = startFolder_ + "\\Quavella.exe";

@@ -19,6 +19,10 @@ std::string SourceDir();
 std::string ArtefactDir();
 // A fresh, empty folder for one test, named after it.
 std::string FreshFolder(const std::string& name);
+// A fresh start folder for the current test holding a copy of the distribution folder.
+std::string PrepareStartFolder();
+// The name of the running test, usable as a file name.
+std::string CurrentTestName();
 
 // Polls `done` every few milliseconds, pumping this thread's messages, until it holds or
 // `timeoutMs` passes. Returns whether it held.

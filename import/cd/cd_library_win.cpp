@@ -1,0 +1,290 @@
+#include <windows.h>
+#include <ntddscsi.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "import/cd/aspi_module.h"
+#include "import/cd/cd_drive_library.h"
+#include "import/cd/cd_library.h"
+
+namespace {
+
+constexpr DWORD CommandTimeoutMs = 4000;
+
+// ASPI module loaded at run time.
+class AspiTransport : public ScsiTransport {
+ public:
+  static std::unique_ptr<AspiTransport> Load(int* error) {
+    HMODULE module = LoadLibraryA("WNASPI32.DLL");
+    if (!module) {
+      *error = CdErrNoAspiModule;
+      return nullptr;
+    }
+    auto support = reinterpret_cast<GetAspi32SupportInfoFn>(
+        reinterpret_cast<void*>(GetProcAddress(module, "GetASPI32SupportInfo")));
+    auto send = reinterpret_cast<SendAspi32CommandFn>(
+        reinterpret_cast<void*>(GetProcAddress(module, "SendASPI32Command")));
+    if (!support || !send) {
+      *error = support ? CdErrNoSendCommand : CdErrNoSupportInfo;
+      FreeLibrary(module);
+      return nullptr;
+    }
+    auto transport = std::unique_ptr<AspiTransport>(new AspiTransport);
+    transport->module_ = module;
+    transport->support_ = support;
+    transport->send_ = send;
+    return transport;
+  }
+
+  int AdapterCount(uint8_t* status) override {
+    DWORD info = support_();
+    *status = HIBYTE(LOWORD(info));
+    return LOBYTE(LOWORD(info));
+  }
+
+  int TargetCount(int adapter) override {
+    SrbHaInquiry inquiry{};
+    inquiry.header.command = ScHaInquiry;
+    inquiry.header.adapter = static_cast<BYTE>(adapter);
+    send_(&inquiry);
+    return inquiry.header.status == SsComp ? inquiry.unique[3] : 0;
+  }
+
+  int DeviceType(int adapter, int target, int lun) override {
+    SrbGetDeviceType request{};
+    request.header.command = ScGetDevType;
+    request.header.adapter = static_cast<BYTE>(adapter);
+    request.target = static_cast<BYTE>(target);
+    request.lun = static_cast<BYTE>(lun);
+    send_(&request);
+    return request.header.status == SsComp ? request.deviceType : -1;
+  }
+
+  uint8_t Execute(int adapter, int target, int lun, ScsiCommand& command) override {
+    HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (!done) return SsErr;
+    // On the heap: a module that completes a request after our wait gave up still writes into
+    // memory that is there.
+    auto* request = new SrbExecScsiCmd{};
+    request->header.command = ScExecScsiCmd;
+    request->header.adapter = static_cast<BYTE>(adapter);
+    request->header.flags = (command.dataOut ? SrbDirOut : SrbDirIn) | SrbEventNotify;
+    request->target = static_cast<BYTE>(target);
+    request->lun = static_cast<BYTE>(lun);
+    request->bufferLength = command.dataLength;
+    request->buffer = command.data;
+    request->senseLength = AspiSenseLength;
+    request->cdbLength = command.cdbLength;
+    request->postProc = done;
+    std::memcpy(request->cdb, command.cdb, sizeof request->cdb);
+    DWORD result = send_(request);
+    if (result == SsPending && WaitForSingleObject(done, CommandTimeoutMs) != WAIT_OBJECT_0)
+      return SsErr;  // left to the module: the request and its event stay allocated
+    CloseHandle(done);
+    std::memcpy(command.sense, request->sense, sizeof command.sense);
+    uint8_t status = request->header.status;
+    delete request;
+    return status;
+  }
+
+ private:
+  AspiTransport() = default;
+  HMODULE module_ = nullptr;
+  GetAspi32SupportInfoFn support_ = nullptr;
+  SendAspi32CommandFn send_ = nullptr;
+};
+
+// The built-in back end: SCSI pass-through on the CD drive letters, one adapter per letter.
+class PassThroughTransport : public ScsiTransport {
+ public:
+  struct Drive {
+    char letter;
+    HANDLE handle;
+    SCSI_ADDRESS address;
+  };
+
+  static std::unique_ptr<PassThroughTransport> Scan() {
+    auto transport = std::unique_ptr<PassThroughTransport>(new PassThroughTransport);
+    OSVERSIONINFOA version{sizeof version};
+    GetVersionExA(&version);
+    DWORD access = version.dwMajorVersion >= 5 ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ;
+    for (char letter = 'C'; letter <= 'Z'; ++letter) {
+      char root[] = {letter, ':', '\\', 0};
+      if (GetDriveTypeA(root) != DRIVE_CDROM) continue;
+      HANDLE handle = OpenDevice(letter, access);
+      if (handle == INVALID_HANDLE_VALUE)
+        handle = OpenDevice(letter, access ^ GENERIC_WRITE);
+      if (handle == INVALID_HANDLE_VALUE) continue;
+      SCSI_ADDRESS address{};
+      address.Length = sizeof address;
+      DWORD returned = 0;
+      if (!DeviceIoControl(handle, IOCTL_SCSI_GET_ADDRESS, nullptr, 0, &address, sizeof address,
+                           &returned, nullptr)) {
+        CloseHandle(handle);
+        continue;
+      }
+      transport->drives_.push_back({letter, handle, address});
+    }
+    if (transport->drives_.empty()) return nullptr;
+    return transport;
+  }
+
+  ~PassThroughTransport() override {
+    for (Drive& d : drives_) CloseHandle(d.handle);
+  }
+
+  int AdapterCount(uint8_t* status) override {
+    *status = drives_.empty() ? SsNoAdapters : SsComp;
+    return static_cast<int>(drives_.size());
+  }
+  int TargetCount(int) override { return 1; }
+  int DeviceType(int adapter, int target, int lun) override {
+    return adapter < static_cast<int>(drives_.size()) && target == 0 && lun == 0 ? 5 : -1;
+  }
+
+  uint8_t Execute(int adapter, int target, int lun, ScsiCommand& command) override {
+    if (DeviceType(adapter, target, lun) != 5) return SsNoDevice;
+    struct {
+      SCSI_PASS_THROUGH_DIRECT request;
+      ULONG filler;
+      UCHAR sense[32];
+    } block{};
+    block.request.Length = sizeof block.request;
+    block.request.CdbLength = command.cdbLength;
+    block.request.DataIn = command.dataOut ? SCSI_IOCTL_DATA_OUT : SCSI_IOCTL_DATA_IN;
+    block.request.DataTransferLength = command.dataLength;
+    block.request.TimeOutValue = CommandTimeoutMs / 1000;
+    block.request.DataBuffer = command.data;
+    block.request.SenseInfoLength = AspiSenseLength;
+    block.request.SenseInfoOffset = offsetof(decltype(block), sense);
+    std::memcpy(block.request.Cdb, command.cdb, command.cdbLength);
+    DWORD returned = 0;
+    BOOL ok = DeviceIoControl(drives_[adapter].handle, IOCTL_SCSI_PASS_THROUGH_DIRECT, &block,
+                              sizeof block, &block, sizeof block, &returned, nullptr);
+    std::memcpy(command.sense, block.sense, sizeof command.sense);
+    return ok && block.request.ScsiStatus == 0 ? SsComp : SsErr;
+  }
+
+ private:
+  static HANDLE OpenDevice(char letter, DWORD access) {
+    char device[] = {'\\', '\\', '.', '\\', letter, ':', 0};
+    return CreateFileA(device, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                       0, nullptr);
+  }
+  std::vector<Drive> drives_;
+};
+
+// Named mutexes, created once, so that other threads and processes share the drive politely.
+class NamedLocks : public CdLocks {
+ public:
+  NamedLocks() {
+    char name[32];
+    for (int i = 0; i < CdHandleSlots; ++i) {
+      std::snprintf(name, sizeof name, "halvek32_cdMtx%02d", i);
+      Create(name);
+    }
+    Create("halvek32_getCDHandle");
+    Create("HalvekCacheMutex");
+  }
+  bool Acquire(const char* name, uint32_t timeoutMs) override {
+    HANDLE m = Find(name);
+    if (!m) return false;
+    DWORD r = WaitForSingleObject(m, timeoutMs);
+    return r == WAIT_OBJECT_0 || r == WAIT_ABANDONED;
+  }
+  void Release(const char* name) override {
+    if (HANDLE m = Find(name)) ReleaseMutex(m);
+  }
+
+ private:
+  void Create(const char* name) { mutexes_.push_back({name, CreateMutexA(nullptr, FALSE, name)}); }
+  HANDLE Find(const char* name) {
+    for (auto& m : mutexes_)
+      if (m.first == name) return m.second;
+    return nullptr;
+  }
+  std::vector<std::pair<std::string, HANDLE>> mutexes_;
+};
+
+class Diagnostics : public CdDiagnostics {
+ public:
+  void WriteDump(const char* name, const uint8_t* data, size_t length) override {
+    if (FILE* f = std::fopen(name, "wb")) {
+      std::fwrite(data, 1, length, f);
+      std::fclose(f);
+    }
+  }
+  void Debug(const char* line) override { OutputDebugStringA(line); }
+};
+
+struct Library {
+  std::unique_ptr<ScsiTransport> transport;
+  NamedLocks locks;
+  Diagnostics diagnostics;
+  std::unique_ptr<CdDriveLibrary> drives;
+  int initError = 0;
+};
+
+CRITICAL_SECTION* LibraryGuard() {
+  static CRITICAL_SECTION guard;
+  static bool ready = [] {
+    InitializeCriticalSection(&guard);
+    return true;
+  }();
+  (void)ready;
+  return &guard;
+}
+
+Library& TheLibrary() {
+  static Library library;
+  return library;
+}
+
+CdDriveLibrary* Drives() { return TheLibrary().drives.get(); }
+
+}  // namespace
+
+int InitCDLibrary() {
+  EnterCriticalSection(LibraryGuard());
+  Library& library = TheLibrary();
+  if (!library.drives) {
+    static bool scanned = false;  // the drive-letter scan runs once per process
+    if (!scanned) {
+      scanned = true;
+      library.transport = PassThroughTransport::Scan();
+    }
+    if (!library.transport) library.transport = AspiTransport::Load(&library.initError);
+    if (library.transport)
+      library.drives = std::make_unique<CdDriveLibrary>(library.transport.get(), &library.locks,
+                                                        &library.diagnostics);
+  }
+  int ok = library.drives != nullptr;
+  LeaveCriticalSection(LibraryGuard());
+  return ok;
+}
+
+int GetCDList(CdList* list) {
+  if (!Drives()) {
+    uint8_t max = list->maxCount;
+    std::memset(list, 0, sizeof *list);
+    list->maxCount = max;
+    return 1;
+  }
+  return Drives()->GetCDList(list);
+}
+int GetNumAdapters() { return Drives() ? Drives()->GetNumAdapters() : -1; }
+int GetCDHandle(const CdHandleRequest* r) { return Drives() ? Drives()->GetCDHandle(r) : 0; }
+int SetCDParameter(int h, int p, int v) { return Drives() && Drives()->SetCDParameter(h, p, v); }
+uint8_t ReadCDTableOfContents(int h, CdToc* toc) {
+  return Drives() ? Drives()->ReadCDTableOfContents(h, toc) : CdStatusFailed;
+}
+uint8_t ReadCDAudioSectors(int h, TrackBufferHeader* b) {
+  return Drives() ? Drives()->ReadCDAudioSectors(h, b) : CdStatusFailed;
+}
+int ReleaseCDHandle(int h) { return Drives() ? Drives()->ReleaseCDHandle(h) : 0; }
+int GetCDLibError() { return Drives() ? Drives()->GetCDLibError() : TheLibrary().initError; }
+int GetCDAspiStatus() { return Drives() ? Drives()->GetCDAspiStatus() : 0; }
