@@ -1,5 +1,9 @@
 #include "app/skin.h"
 
+#include <commctrl.h>
+
+
+#include "app/status_picture.h"
 #include "resources/resource_ids.h"
 #include "session/session_state.h"
 #include "view/preview.h"
@@ -7,132 +11,263 @@
 
 namespace {
 
-struct Picture {
-  HDC dc = nullptr;
-  HBITMAP bitmap = nullptr;
-  HGDIOBJ previous = nullptr;
-  int width = 0;
-  int height = 0;
+// The background is painted one pixel higher than the client area.
+constexpr int BackgroundRise = 1;
+constexpr COLORREF ProgressBarColour = RGB(255, 204, 0);
+constexpr COLORREF ProgressBackColour = RGB(204, 255, 255);
+
+// A picture resource selected into a memory drawing surface of its own.
+class Picture {
+ public:
+  Picture() = default;
+  Picture(const Picture&) = delete;
+  Picture& operator=(const Picture&) = delete;
+  ~Picture() { Release(); }
+
+  void Load(int id) {
+    Release();
+    bitmap_ = static_cast<HBITMAP>(
+        LoadImageA(sessionState.instance, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, 0));
+    HDC screen = GetDC(nullptr);
+    dc_ = CreateCompatibleDC(screen);
+    ReleaseDC(nullptr, screen);
+    if (bitmap_ && dc_) {
+      BITMAP info{};
+      GetObjectA(bitmap_, sizeof info, &info);
+      width_ = info.bmWidth;
+      height_ = info.bmHeight;
+      previous_ = SelectObject(dc_, bitmap_);
+    }
+  }
+  void Release() {
+    if (dc_ && previous_) SelectObject(dc_, previous_);
+    if (dc_) DeleteDC(dc_);
+    if (bitmap_) DeleteObject(bitmap_);
+    dc_ = nullptr, bitmap_ = nullptr, previous_ = nullptr, width_ = height_ = 0;
+  }
+  bool Ready() const { return dc_ && previous_; }
+  HDC Dc() const { return dc_; }
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+
+ private:
+  HDC dc_ = nullptr;
+  HBITMAP bitmap_ = nullptr;
+  HGDIOBJ previous_ = nullptr;
+  int width_ = 0;
+  int height_ = 0;
 };
 
-Picture LoadPicture(int id) {
-  Picture p;
-  p.bitmap = static_cast<HBITMAP>(
-      LoadImageA(sessionState.instance, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, 0));
-  HDC screen = GetDC(nullptr);
-  p.dc = CreateCompatibleDC(screen);
-  ReleaseDC(nullptr, screen);
-  if (p.bitmap) {
-    BITMAP info{};
-    GetObjectA(p.bitmap, sizeof info, &info);
-    p.width = info.bmWidth;
-    p.height = info.bmHeight;
-    p.previous = SelectObject(p.dc, p.bitmap);
-  }
-  return p;
-}
-
-void Release(Picture& p) {
-  if (p.dc && p.previous) SelectObject(p.dc, p.previous);
-  if (p.dc) DeleteDC(p.dc);
-  if (p.bitmap) DeleteObject(p.bitmap);
-  p = Picture{};
-}
-
 struct ButtonPicture {
-  int id;
-  int resource;
+  int buttonId;  // -1: not a button of its own (Stop is shown on Play)
+  int pictureId;
   Picture picture;
 };
 
 ButtonPicture buttonPictures[] = {
-    {ID_PLAY, IDB_PLAY, {}},       {-1, IDB_STOP, {}},           {ID_CONVERT, IDB_CONVERT, {}},
-    {ID_BROWSE, IDB_BROWSE, {}},   {ID_UPLOAD, IDB_UPLOAD, {}},  {ID_EXIT, IDB_EXIT, {}},
+    {ID_PLAY, IDB_PLAY, {}},       {-1, IDB_STOP, {}},          {ID_CONVERT, IDB_CONVERT, {}},
+    {ID_BROWSE, IDB_BROWSE, {}},   {ID_UPLOAD, IDB_UPLOAD, {}}, {ID_EXIT, IDB_EXIT, {}},
     {ID_HELP, IDB_HELP, {}},       {ID_WALLPAPER, IDB_WALLPAPER, {}},
     {ID_PROFILE, IDB_PROFILE, {}},
 };
 
-Picture background;
-Picture statusIdle, statusLoading, statusLoaded, statusConverted, statusUploaded;
+struct StatusSlot {
+  int pictureId;
+  Picture picture;
+};
 
-const Picture* ButtonPictureFor(int id) {
+StatusSlot statusPictures[] = {
+    {IDB_STATUS_IDLE, {}},      {IDB_STATUS_LOADING, {}},  {IDB_STATUS_LOADED, {}},
+    {IDB_STATUS_CONVERTED, {}}, {IDB_STATUS_UPLOADED, {}},
+};
+
+Picture background;
+
+const Picture* ButtonPictureByPicture(int pictureId) {
   for (auto& b : buttonPictures)
-    if (b.id == id) return &b.picture;
+    if (b.pictureId == pictureId) return &b.picture;
   return nullptr;
 }
+
+const Picture* ButtonPictureFor(int buttonId) {
+  for (auto& b : buttonPictures)
+    if (b.buttonId == buttonId) return &b.picture;
+  return nullptr;
+}
+
+const Picture* StatusPictureById(int pictureId) {
+  for (auto& s : statusPictures)
+    if (s.pictureId == pictureId) return &s.picture;
+  return nullptr;
+}
+
+struct GdiObject {
+  HGDIOBJ handle;
+  explicit GdiObject(HGDIOBJ h) : handle(h) {}
+  ~GdiObject() {
+    if (handle) DeleteObject(handle);
+  }
+  GdiObject(const GdiObject&) = delete;
+  GdiObject& operator=(const GdiObject&) = delete;
+};
 
 }  // namespace
 
 SIZE BackgroundSize(HINSTANCE instance) {
   SIZE size{0, 0};
-  HBITMAP bitmap = static_cast<HBITMAP>(
-      LoadImageA(instance, MAKEINTRESOURCEA(IDB_BACKGROUND), IMAGE_BITMAP, 0, 0, 0));
-  if (bitmap) {
+  GdiObject bitmap(LoadImageA(instance, MAKEINTRESOURCEA(IDB_BACKGROUND), IMAGE_BITMAP, 0, 0, 0));
+  if (bitmap.handle) {
     BITMAP info{};
-    GetObjectA(bitmap, sizeof info, &info);
+    GetObjectA(bitmap.handle, sizeof info, &info);
     size = {info.bmWidth, info.bmHeight};
-    DeleteObject(bitmap);
   }
   return size;
 }
 
-void ShapeWindow(HWND) {}
+bool ReadBitmapPixels(HBITMAP bitmap, std::vector<uint8_t>& pixels, int& width, int& height,
+                      size_t& stride) {
+  pixels.clear();
+  BITMAP info{};
+  if (!bitmap || !GetObjectA(bitmap, sizeof info, &info) || info.bmWidth <= 0 ||
+      info.bmHeight <= 0)
+    return false;
+  width = info.bmWidth;
+  height = info.bmHeight;
+  stride = (static_cast<size_t>(width) * 3 + 3) & ~size_t{3};
+  pixels.resize(stride * height);
+
+  BITMAPINFO format{};
+  format.bmiHeader.biSize = sizeof format.bmiHeader;
+  format.bmiHeader.biWidth = width;
+  format.bmiHeader.biHeight = -height;  // top row first
+  format.bmiHeader.biPlanes = 1;
+  format.bmiHeader.biBitCount = 24;
+  format.bmiHeader.biCompression = BI_RGB;
+  HDC screen = GetDC(nullptr);
+  int rows = GetDIBits(screen, bitmap, 0, height, pixels.data(), &format, DIB_RGB_COLORS);
+  ReleaseDC(nullptr, screen);
+  if (rows != height) {
+    pixels.clear();
+    return false;
+  }
+  return true;
+}
+
+HRGN CreateRegionFromRects(const std::vector<ShapeRect>& rects) {
+  if (rects.empty()) return CreateRectRgn(0, 0, 0, 0);
+  std::vector<uint8_t> buffer(sizeof(RGNDATAHEADER) + rects.size() * sizeof(RECT));
+  auto* data = reinterpret_cast<RGNDATA*>(buffer.data());
+  ShapeRect bounds = ShapeBounds(rects);
+  data->rdh.dwSize = sizeof(RGNDATAHEADER);
+  data->rdh.iType = RDH_RECTANGLES;
+  data->rdh.nCount = static_cast<DWORD>(rects.size());
+  data->rdh.nRgnSize = static_cast<DWORD>(rects.size() * sizeof(RECT));
+  data->rdh.rcBound = {bounds.left, bounds.top, bounds.right, bounds.bottom};
+  auto* out = reinterpret_cast<RECT*>(data->Buffer);
+  for (size_t i = 0; i < rects.size(); ++i)
+    out[i] = {rects[i].left, rects[i].top, rects[i].right, rects[i].bottom};
+  return ExtCreateRegion(nullptr, static_cast<DWORD>(buffer.size()), data);
+}
+
+HRGN CreatePictureShape(HINSTANCE instance, int pictureId) {
+  // A section keeps the file's exact colours whatever the screen's depth, so only the pure
+  // red of the picture is taken as outside.
+  GdiObject bitmap(LoadImageA(instance, MAKEINTRESOURCEA(pictureId), IMAGE_BITMAP, 0, 0,
+                              LR_CREATEDIBSECTION));
+  std::vector<uint8_t> pixels;
+  int width = 0, height = 0;
+  size_t stride = 0;
+  if (!ReadBitmapPixels(static_cast<HBITMAP>(bitmap.handle), pixels, width, height, stride))
+    return nullptr;
+  std::vector<ShapeRect> rects;
+  if (!BuildShapeRects(pixels, width, height, stride, rects)) return nullptr;
+  return CreateRegionFromRects(rects);
+}
+
+POINT ShapeOffset(HWND window) {
+  RECT frame{};
+  POINT client{0, 0};
+  if (!GetWindowRect(window, &frame) || !ClientToScreen(window, &client)) return {0, 0};
+  return {client.x - frame.left, client.y - frame.top - BackgroundRise};
+}
+
+void ShapeWindow(HWND window) {
+  HRGN shape = CreatePictureShape(sessionState.instance, IDB_BACKGROUND);
+  if (!shape) return;
+  POINT offset = ShapeOffset(window);
+  OffsetRgn(shape, offset.x, offset.y);
+  if (!SetWindowRgn(window, shape, TRUE)) DeleteObject(shape);  // the window owns it otherwise
+}
 
 void LoadButtonPictures() {
-  for (auto& b : buttonPictures) b.picture = LoadPicture(b.resource);
+  for (auto& b : buttonPictures) b.picture.Load(b.pictureId);
 }
 
 SIZE ButtonPictureSize(int id) {
   const Picture* p = ButtonPictureFor(id);
-  return p ? SIZE{p->width, p->height} : SIZE{0, 0};
+  return p ? SIZE{p->Width(), p->Height()} : SIZE{0, 0};
 }
 
-void PrepareBackground(HWND) { background = LoadPicture(IDB_BACKGROUND); }
+void PrepareBackground(HWND) { background.Load(IDB_BACKGROUND); }
 
 void LoadStatusPictures() {
-  statusIdle = LoadPicture(IDB_STATUS_IDLE);
-  statusLoading = LoadPicture(IDB_STATUS_LOADING);
-  statusLoaded = LoadPicture(IDB_STATUS_LOADED);
-  statusConverted = LoadPicture(IDB_STATUS_CONVERTED);
-  statusUploaded = LoadPicture(IDB_STATUS_UPLOADED);
+  for (auto& s : statusPictures) s.picture.Load(s.pictureId);
+}
+
+void StyleProgressBar(HWND bar) {
+  if (!bar) return;
+  // The visual styles of newer systems draw the bar in the theme's colours and ignore ours;
+  // uxtheme may be absent on old systems, so it is looked up rather than linked.
+  if (HMODULE theme = LoadLibraryA("uxtheme.dll")) {
+    using SetWindowThemeFunction = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
+    auto setTheme =
+        reinterpret_cast<SetWindowThemeFunction>(GetProcAddress(theme, "SetWindowTheme"));
+    if (setTheme) setTheme(bar, L" ", L" ");  // a space: no theme class matches
+    FreeLibrary(theme);
+  }
+  SendMessageA(bar, PBM_SETBARCOLOR, 0, ProgressBarColour);
+  SendMessageA(bar, PBM_SETBKCOLOR, 0, ProgressBackColour);
 }
 
 void PaintMainWindow(HWND window, HDC dc) {
   RECT client{};
   GetClientRect(window, &client);
-  BitBlt(dc, 0, 0, client.right, client.bottom, background.dc, 0, 1, SRCCOPY);
-  if (sessionState.loadCount > 0) PaintWaveStrip(window, dc);
+  if (background.Ready())
+    BitBlt(dc, 0, 0, client.right, client.bottom, background.Dc(), 0, BackgroundRise, SRCCOPY);
   const SessionState& s = sessionState;
-  const Picture* status = &statusIdle;
-  int top = 220;
-  if (s.uploaded) status = &statusUploaded;
-  else if (s.converted) status = &statusConverted, top = 205;
-  else if (s.loading) status = &statusLoading;
-  else if (s.justLoaded) status = &statusLoaded, top = 205;
-  BitBlt(dc, 172, top, status->width, status->height, status->dc, 0, 0, SRCCOPY);
+  if (s.loadCount > 0) PaintWaveStrip(window, dc);
+
+  StatusPicture choice = ChooseStatusPicture({s.uploaded, s.converted, s.loading, s.justLoaded});
+  const Picture* status = StatusPictureById(choice.pictureId);
+  if (status && status->Ready())
+    BitBlt(dc, choice.x, choice.y, status->Width(), status->Height(), status->Dc(), 0, 0, SRCCOPY);
+
   if (s.selectionAnchorX != -1) RedrawBand(window);
 }
 
 void DrawSkinButton(const DRAWITEMSTRUCT& item) {
+  DrawSkinButton(item, sessionState.fileLoaded && IsPreviewPlaying());
+}
+
+void DrawSkinButton(const DRAWITEMSTRUCT& item, bool previewPlaying) {
   HDC dc = item.hDC;
   RECT r = item.rcItem;
   FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
   FrameRect(dc, &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
   int id = static_cast<int>(item.CtlID);
   const Picture* p = ButtonPictureFor(id);
-  if (id == ID_PLAY && sessionState.fileLoaded && IsPreviewPlaying()) p = &buttonPictures[1].picture;
-  if (p && p->dc)
-    StretchBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, p->dc, 0, 0, p->width,
-               p->height, SRCCOPY);
+  if (id == ID_PLAY && previewPlaying) p = ButtonPictureByPicture(IDB_STOP);
+  if (p && p->Ready()) {
+    int oldMode = SetStretchBltMode(dc, COLORONCOLOR);
+    StretchBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, p->Dc(), 0, 0, p->Width(),
+               p->Height(), SRCCOPY);
+    SetStretchBltMode(dc, oldMode);
+  }
   if (item.itemState & ODS_SELECTED) InvertRect(dc, &r);
 }
 
 void ReleaseSkin() {
-  for (auto& b : buttonPictures) Release(b.picture);
-  Release(background);
-  Release(statusIdle);
-  Release(statusLoading);
-  Release(statusLoaded);
-  Release(statusConverted);
-  Release(statusUploaded);
+  for (auto& b : buttonPictures) b.picture.Release();
+  for (auto& s : statusPictures) s.picture.Release();
+  background.Release();
 }

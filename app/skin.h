@@ -2,21 +2,47 @@
 #pragma once
 #include <windows.h>
 
-// Gives the window the shape of picture 164 (red pixels are outside).
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "app/window_shape.h"
+
+// Gives the window the shape of picture 164: every pure red pixel is outside. The shape is
+// placed so that it matches the background as painted (client offset, one pixel higher), so no
+// red shows along its edge. The window keeps its rectangle when the picture cannot be read.
 void ShapeWindow(HWND window);
 // Loads the nine button pictures (kept for the life of the window).
 void LoadButtonPictures();
-// Size of the picture of button `id`.
+// Size of the picture of button `id` (0 by 0 for an unknown id or a missing picture).
 SIZE ButtonPictureSize(int id);
 // Prepares the background surface from picture 164.
 void PrepareBackground(HWND window);
 // Loads the five status pictures.
 void LoadStatusPictures();
+// Gives the progress bar its colours: amber bar on pale cyan. Visual styles would ignore the
+// colours, so the bar is drawn unthemed.
+void StyleProgressBar(HWND bar);
 // Paint: background one pixel higher, then the strip (when shown once), status picture, band.
 void PaintMainWindow(HWND window, HDC dc);
-// Draws one owner-drawn button.
+// Draws one owner-drawn button; Play shows Stop while the preview plays.
 void DrawSkinButton(const DRAWITEMSTRUCT& item);
+// The same with the preview's state given.
+void DrawSkinButton(const DRAWITEMSTRUCT& item, bool previewPlaying);
 // Releases every surface the skin holds (Exit).
 void ReleaseSkin();
 // Width and height of picture 164 (the window's size).
 SIZE BackgroundSize(HINSTANCE instance);
+
+// Building blocks of the shape.
+// The pixels of `bitmap` as 24-bit rows (blue, green, red), top row first.
+bool ReadBitmapPixels(HBITMAP bitmap, std::vector<uint8_t>& pixels, int& width, int& height,
+                      size_t& stride);
+// One region made of banded rectangles in a single call; nullptr on failure.
+HRGN CreateRegionFromRects(const std::vector<ShapeRect>& rects);
+// The shape of picture `pictureId` in the picture's own coordinates; nullptr when the picture
+// cannot be read.
+HRGN CreatePictureShape(HINSTANCE instance, int pictureId);
+// Where picture pixel (0, 0) of the shape goes in window coordinates: the client area's offset
+// inside the window, one row higher because the background is painted one pixel higher.
+POINT ShapeOffset(HWND window);
