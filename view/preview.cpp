@@ -1,7 +1,241 @@
 #include "view/preview.h"
 
-void InitSoundDevice(HWND) {}
-void PreparePreview(bool, HWND) {}
-bool IsPreviewPlaying() { return false; }
-void StopPreview() {}
-void ReleasePreview() {}
+#include <mmsystem.h>
+#include <dsound.h>
+#include <objbase.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "session/session_state.h"
+#include "session/working_audio.h"
+#include "view/dsound_error_text.h"
+#include "view/preview_cursor.h"
+#include "view/waveform_view.h"
+
+static_assert(sizeof(DSBUFFERDESC) == 36, "buffer description record of 36 bytes");
+
+namespace {
+
+// {279AFA83-4981-11CE-A521-0020AF0BE560}
+const IID IidDirectSound = {0x279AFA83, 0x4981, 0x11CE,
+                            {0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
+// DirectSound's class id, for systems that register no "DirectSound" ProgID.
+const CLSID ClsidDirectSound = {0x47D4D946, 0x62E8, 0x11CF,
+                                {0x93, 0xBC, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
+const IID IidClassFactory = {0x00000001, 0x0000, 0x0000,
+                             {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+const IID IidUnknown = {0x00000000, 0x0000, 0x0000,
+                        {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
+constexpr UINT_PTR PlayTimerId = 1;
+constexpr DWORD PreviewBufferFlags = 0x80E0;  // global focus, volume, pan, frequency control
+constexpr DWORD PriorityLevel = 2;
+
+const char InitializeFailed[] = "Couldnt'Initialize dsound= %s";
+const char CreateBufferFailed[] = "Couldnt' Create Sound Buffer = %s";
+
+// Whether the device in sessionState.soundDevice was initialised (it may be asked twice).
+bool deviceInitialized = false;
+
+template <typename T>
+void ReleaseCom(T*& object) {
+  if (object) object->Release();
+  object = nullptr;
+}
+
+void ShowSoundError(HWND window, const char* format, HRESULT code) {
+  std::string text = FormatErrorMessage(format, DirectSoundErrorText("", code));
+  MessageBoxA(window, text.c_str(), "ERROR", MB_OK);
+}
+
+// The device through COM: ProgID, class factory, instance, IDirectSound.
+IDirectSound* CreateSoundDevice() {
+  CoInitialize(nullptr);
+  CLSID classId{};
+  if (CLSIDFromProgID(L"DirectSound", &classId) != S_OK) classId = ClsidDirectSound;
+  IClassFactory* factory = nullptr;
+  if (FAILED(CoGetClassObject(classId, CLSCTX_INPROC_SERVER, nullptr, IidClassFactory,
+                              reinterpret_cast<void**>(&factory))) ||
+      !factory)
+    return nullptr;
+  IUnknown* instance = nullptr;
+  IDirectSound* device = nullptr;
+  if (SUCCEEDED(factory->CreateInstance(nullptr, IidUnknown, reinterpret_cast<void**>(&instance))) &&
+      instance)
+    instance->QueryInterface(IidDirectSound, reinterpret_cast<void**>(&device));
+  ReleaseCom(instance);
+  ReleaseCom(factory);
+  return device;
+}
+
+bool BufferPlaying(IDirectSoundBuffer* buffer) {
+  DWORD status = 0;
+  if (!buffer || FAILED(buffer->GetStatus(&status))) return false;
+  return (status & DSBSTATUS_PLAYING) != 0;
+}
+
+// Creates the buffer of the whole data chunk and copies the samples in.
+bool CreatePreviewBuffer(HWND window) {
+  SessionState& s = sessionState;
+  const WorkingAudio& audio = workingAudio;
+  if (!s.fileLoaded || !audio.formatBlock || !audio.samples) return false;
+
+  WAVEFORMATEX format{};
+  std::memcpy(&format, audio.formatBlock, 16);  // the PCM record; no extra bytes
+  format.cbSize = 0;
+  DSBUFFERDESC description{};
+  description.dwSize = sizeof description;
+  description.dwFlags = PreviewBufferFlags;
+  description.dwBufferBytes = audio.dataSize;
+  description.dwReserved = 0;
+  description.lpwfxFormat = &format;
+  description.guid3DAlgorithm = GUID_NULL;
+
+  IDirectSoundBuffer* buffer = nullptr;
+  HRESULT result = s.soundDevice->CreateSoundBuffer(&description, &buffer, nullptr);
+  if (result != DS_OK || !buffer) {
+    ReleaseCom(buffer);
+    ShowSoundError(window, CreateBufferFailed, result);
+    return false;
+  }
+  void* first = nullptr;
+  void* second = nullptr;
+  DWORD firstBytes = 0, secondBytes = 0;
+  if (SUCCEEDED(buffer->Lock(0, audio.dataSize, &first, &firstBytes, &second, &secondBytes, 0))) {
+    if (first) std::memcpy(first, audio.samples, std::min<DWORD>(firstBytes, audio.dataSize));
+    buffer->Unlock(first, firstBytes, second, secondBytes);
+  }
+  s.previewBuffer = buffer;
+  return true;
+}
+
+// Puts the parked selection back and ends the preview's timer.
+void RestoreSelection(HWND window) {
+  SessionState& s = sessionState;
+  SetCaretX(s.parkedCaretX);
+  s.selectionAnchorX = s.parkedAnchorX;
+  s.selectionEnabled = true;
+  RedrawBand(window);
+  if (s.playTimerId) KillTimer(window, s.playTimerId);
+  s.playTimerId = 0;
+}
+
+void StartPreview(HWND window) {
+  SessionState& s = sessionState;
+  // A preview that was stopped but whose restore has not run yet: finish it first, or the
+  // parked selection would be parked again and lost.
+  if (s.playTimerId) RestoreSelection(window);
+
+  int end = CaretX();
+  s.parkedCaretX = end;
+  s.parkedAnchorX = s.selectionAnchorX;
+  int startX = PreviewStartX(s.selectionAnchorX, end);
+
+  if (s.selectionEnabled) {
+    if (s.selectionAnchorX != -1) {
+      s.selectionAnchorX = -1;
+      HideCaret(window);
+      if (HDC dc = GetDC(window)) {
+        PaintWaveStrip(window, dc);  // removes the band
+        ReleaseDC(window, dc);
+      }
+      ShowCaret(window);
+    }
+    s.selectionAnchorX = 0;
+    SetCaretX(0);
+  }
+  s.selectionEnabled = false;
+
+  const WorkingAudio& audio = workingAudio;
+  uint32_t position = AlignToFrame(StripByteOffset(startX, audio.dataSize), audio.BlockAlign());
+  s.previewBuffer->SetCurrentPosition(position);
+  s.previewBuffer->Play(0, 0, 0);
+  s.playTimerId = SetTimer(window, PlayTimerId, 1, PreviewTimerTick);
+}
+
+}  // namespace
+
+void InitSoundDevice(HWND window) {
+  SessionState& s = sessionState;
+  if (!s.soundDevice) {
+    s.soundDevice = CreateSoundDevice();
+    deviceInitialized = false;
+    if (!s.soundDevice) {
+      MessageBeep(0);
+      return;
+    }
+  }
+  if (!s.previewBuffer) {
+    if (!deviceInitialized) {
+      HRESULT result = s.soundDevice->Initialize(nullptr);
+      if (result == DS_OK)
+        deviceInitialized = true;
+      else
+        ShowSoundError(window, InitializeFailed, result);
+    }
+    s.soundDevice->SetCooperativeLevel(window, PriorityLevel);
+  }
+}
+
+void PreparePreview(bool play, HWND window) {
+  SessionState& s = sessionState;
+  if (!s.previewBuffer) {
+    if (!s.soundDevice) {
+      // No device could be made: nothing to create a buffer on.
+      if (play) MessageBeep(0);
+      return;
+    }
+    if (!CreatePreviewBuffer(window)) return;
+  }
+  bool playing = BufferPlaying(s.previewBuffer);
+  if (!play) {
+    s.previewBuffer->Stop();
+    return;
+  }
+  if (playing) return;
+  StartPreview(window);
+}
+
+void CALLBACK PreviewTimerTick(HWND window, UINT, UINT_PTR, DWORD) {
+  SessionState& s = sessionState;
+  if (!s.playTimerId) return;  // a late tick after the preview ended
+  bool playing = BufferPlaying(s.previewBuffer);
+  int cursorX = WaveArea::Left;
+  if (playing) {
+    DWORD playCursor = 0, writeCursor = 0;
+    s.previewBuffer->GetCurrentPosition(&playCursor, &writeCursor);
+    const WorkingAudio& audio = workingAudio;
+    cursorX = PreviewCursorX(playCursor, audio.dataSize, audio.SampleRate());
+  }
+  PreviewTick tick = DecidePreviewTick(playing, cursorX, s.parkedCaretX, s.parkedAnchorX);
+  if (tick.restore) RestoreSelection(window);
+  if (tick.stop) {
+    s.previewBuffer->Stop();
+    InvalidateRect(window, nullptr, FALSE);
+  }
+  if (!tick.restore) SetCaretX(tick.caretX);
+}
+
+bool IsPreviewPlaying() { return BufferPlaying(sessionState.previewBuffer); }
+
+void StopPreview() {
+  if (sessionState.previewBuffer) sessionState.previewBuffer->Stop();
+}
+
+void ReleasePreview() {
+  SessionState& s = sessionState;
+  if (s.playTimerId) {
+    HWND window = s.mainWindow;
+    if (s.previewBuffer) s.previewBuffer->Stop();
+    SetCaretX(s.parkedCaretX);
+    s.selectionAnchorX = s.parkedAnchorX;
+    s.selectionEnabled = true;
+    if (window) KillTimer(window, s.playTimerId);
+    s.playTimerId = 0;
+  }
+  ReleaseCom(s.previewBuffer);
+  ReleaseCom(s.soundDevice);
+  deviceInitialized = false;
+}

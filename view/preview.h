@@ -2,13 +2,20 @@
 #pragma once
 #include <windows.h>
 
-// Creates and prepares the sound device if it is absent (Browse).
+// Creates the sound device if it is absent and prepares it (Browse). A device that cannot be
+// created is left absent, with a beep.
 void InitSoundDevice(HWND window);
-// Creates and fills the preview buffer if absent; starts a preview of the selection when `play`.
+// Creates and fills the preview buffer if absent; then stops the buffer, or, when `play`,
+// starts a preview of the selection unless one is playing. Without a sound device it touches
+// nothing (a Play request beeps).
 void PreparePreview(bool play, HWND window);
+// Timer callback (id 1, every millisecond while a preview plays): moves the play cursor and
+// ends the preview, restoring the selection.
+void CALLBACK PreviewTimerTick(HWND window, UINT message, UINT_PTR id, DWORD time);
 // True when the preview buffer exists and reports that it is playing.
 bool IsPreviewPlaying();
 // Stops a playing buffer (the next timer tick restores the selection).
 void StopPreview();
-// Releases the buffer and then the device, each when present, and marks both absent.
+// Releases the buffer and then the device, each when present, and marks both absent. A
+// preview in progress ends first: its timer is killed and mouse selection is allowed again.
 void ReleasePreview();

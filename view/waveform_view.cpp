@@ -1,39 +1,244 @@
 #include "view/waveform_view.h"
 
+#include <commctrl.h>
+
+#include <mutex>
+#include <span>
+
+#include "resources/resource_ids.h"
 #include "session/session_state.h"
 #include "session/working_audio.h"
+#include "view/preview_cursor.h"
+#include "view/selection_band.h"
+#include "view/time_ruler.h"
+#include "view/waveform_trace.h"
 
-void RenderWaveform(HWND, HDC) {}
-void PaintWaveStrip(HWND, HDC) {}
+namespace {
 
-void BeginSelection(int x) {
-  if (!sessionState.selectionEnabled) return;
-  sessionState.selectionAnchorX = x;
-  SetCaretX(x);
+constexpr COLORREF TraceColour = RGB(255, 204, 0);
+constexpr COLORREF RulerFill = RGB(255, 250, 240);
+constexpr COLORREF RulerTextBack = RGB(230, 230, 250);
+constexpr int CaretHeight = WaveArea::Bottom - WaveArea::Top - 15;  // 85
+constexpr int ShownCanvasWidth = WaveArea::Right - WaveArea::Left;    // 437
+constexpr int ShownCanvasHeight = WaveArea::Bottom - WaveArea::TraceTop;  // 83
+
+// The rendered trace: a memory drawing surface holding a fresh copy of picture 165.
+struct WaveCanvas {
+  HDC dc = nullptr;
+  HBITMAP bitmap = nullptr;
+  HGDIOBJ previousBitmap = nullptr;
+};
+
+// The import thread publishes a finished canvas; the window thread copies and releases it.
+std::mutex canvasMutex;
+WaveCanvas canvas;
+
+// The caret's x, kept so that the selection's end survives a caret that another control of
+// this thread destroyed.
+int caretX = WaveArea::Left;
+HWND caretWindow = nullptr;
+
+void Release(WaveCanvas& c) {
+  if (c.dc && c.previousBitmap) SelectObject(c.dc, c.previousBitmap);
+  if (c.bitmap) DeleteObject(c.bitmap);
+  if (c.dc) DeleteDC(c.dc);
+  c = WaveCanvas{};
 }
 
-void ExtendSelection(HWND, WPARAM keyState, int x) {
-  if (!sessionState.selectionEnabled || !(keyState & MK_LBUTTON)) return;
-  SetCaretX(x);
+HINSTANCE Instance() {
+  return sessionState.instance ? sessionState.instance : GetModuleHandleA(nullptr);
 }
 
-void RedrawBand(HWND) {}
+// A fresh canvas: picture 165 on a memory surface compatible with the screen. When the
+// picture cannot be loaded the trace goes onto a plain white bitmap of the canvas size.
+WaveCanvas MakeCanvas(HDC windowDc) {
+  WaveCanvas c;
+  c.dc = CreateCompatibleDC(windowDc);
+  if (!c.dc) return c;
+  HBITMAP blank = CreateCompatibleBitmap(windowDc, CanvasWidth, CanvasHeight);
+  if (blank) c.previousBitmap = SelectObject(c.dc, blank);
+  HBITMAP picture = static_cast<HBITMAP>(
+      LoadImageA(Instance(), MAKEINTRESOURCEA(IDB_WAVE_CANVAS), IMAGE_BITMAP, 0, 0, 0));
+  if (picture) {
+    HGDIOBJ replaced = SelectObject(c.dc, picture);
+    if (!c.previousBitmap) c.previousBitmap = replaced;
+    if (blank) DeleteObject(blank);
+    c.bitmap = picture;
+  } else {
+    c.bitmap = blank;
+    PatBlt(c.dc, 0, 0, CanvasWidth, CanvasHeight, WHITENESS);
+  }
+  return c;
+}
 
-void CreateSelectionCaret(HWND window) {
-  CreateCaret(window, nullptr, 0, WaveArea::Bottom - WaveArea::Top - 15);
-  SetCaretPos(WaveArea::Left, WaveArea::TraceTop);
+bool OwnsThreadCaret(HWND window) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  return window && GetGUIThreadInfo(GetCurrentThreadId(), &info) && info.hwndCaret == window;
+}
+
+// Makes sure the thread's caret is the selection caret before it is moved.
+void EnsureSelectionCaret(HWND window) {
+  if (!window || window != caretWindow || OwnsThreadCaret(window)) return;
+  CreateCaret(window, nullptr, 0, CaretHeight);
+  SetCaretPos(caretX, WaveArea::TraceTop);
   ShowCaret(window);
 }
 
-void DestroySelectionCaret() { DestroyCaret(); }
-void ReleaseWaveCanvas() {}
-
-int CaretX() {
-  POINT p{};
-  GetCaretPos(&p);
-  return p.x;
+void InvertColumns(HDC dc, const ColumnSpan& span) {
+  if (span.Empty()) return;
+  PatBlt(dc, span.left, BandTop, span.Width(), BandBottom - BandTop, DSTINVERT);
 }
 
-void SetCaretX(int x) { SetCaretPos(x, WaveArea::TraceTop); }
+// Inverts `span` directly on the window, with the caret out of the way.
+void InvertOnWindow(HWND window, const ColumnSpan& span) {
+  if (span.Empty()) return;
+  HideCaret(window);
+  if (HDC dc = GetDC(window)) {
+    InvertColumns(dc, span);
+    ReleaseDC(window, dc);
+  }
+  ShowCaret(window);
+}
 
-uint32_t ByteOffsetForX(int) { return 0; }
+void DrawRuler(HDC dc) {
+  const WorkingAudio& audio = workingAudio;
+  HFONT font = CreateFontA(RulerFontHeight, RulerFontWidth, 0, 0, FW_NORMAL, TRUE, FALSE, FALSE,
+                           ANSI_CHARSET, OUT_STRING_PRECIS, CLIP_DEFAULT_PRECIS, PROOF_QUALITY,
+                           FF_MODERN | DEFAULT_PITCH, nullptr);
+  HGDIOBJ previousFont = font ? SelectObject(dc, font) : nullptr;
+  COLORREF previousBack = SetBkColor(dc, RulerTextBack);
+  uint32_t step = RulerLabelStep(audio.dataSize, audio.BytesPerSecond());
+
+  RECT band{RulerLeft, RulerTop, RulerRight, RulerBottom};
+  if (HBRUSH fill = CreateSolidBrush(RulerFill)) {
+    FillRect(dc, &band, fill);
+    DeleteObject(fill);
+  }
+  for (int k = 0; k <= RulerTicks; ++k) {
+    int x = RulerTickX(k);
+    // A one-pixel tick, 18 pixels high, with the context's pen and brush.
+    Rectangle(dc, x, RulerTickTop, x + 1, RulerBottom);
+    if (k < RulerTicks) {
+      std::string label = RulerLabel(static_cast<uint32_t>(k) * step);
+      TextOutA(dc, x, RulerTop, label.data(), static_cast<int>(label.size()));
+    }
+  }
+  SetBkColor(dc, previousBack);
+  if (previousFont) SelectObject(dc, previousFont);
+  if (font) DeleteObject(font);
+}
+
+}  // namespace
+
+void RenderWaveform(HWND, HDC windowDc) {
+  if (!sessionState.fileLoaded) return;
+  const WorkingAudio& audio = workingAudio;
+  TraceSource source{audio.dataSize, audio.BytesPerSecond(), audio.SampleRate(),
+                     audio.BitsPerSample()};
+  TracePlan plan = PlanTrace(source);
+
+  WaveCanvas fresh = MakeCanvas(windowDc);
+  if (!fresh.dc) return;
+  HPEN pen = CreatePen(PS_SOLID, 1, TraceColour);
+  HGDIOBJ previousPen = pen ? SelectObject(fresh.dc, pen) : nullptr;
+  MoveToEx(fresh.dc, 0, TraceMidY, nullptr);
+
+  if (HWND bar = sessionState.progressBar) {
+    SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(1, plan.progressHigh));
+    SendMessageA(bar, PBM_SETSTEP, static_cast<WPARAM>(plan.step * 10), 0);
+  }
+  std::span<const uint8_t> samples;
+  if (audio.samples) samples = {audio.samples, audio.dataSize};
+  for (const TracePoint& point : TracePoints(source, samples)) LineTo(fresh.dc, point.x, point.y);
+
+  MoveToEx(fresh.dc, 0, TraceMidY + TraceAmplitude + 25, nullptr);
+  if (previousPen) SelectObject(fresh.dc, previousPen);
+  if (pen) DeleteObject(pen);
+  GdiFlush();
+  FillProgressBar();
+
+  std::lock_guard<std::mutex> lock(canvasMutex);
+  Release(canvas);  // normally gone already: Browse releases it before the next import
+  canvas = fresh;
+}
+
+void PaintWaveStrip(HWND, HDC dc) {
+  if (sessionState.loadCount <= 0 || !dc) return;
+  if (sessionState.fileLoaded) DrawRuler(dc);
+  std::lock_guard<std::mutex> lock(canvasMutex);
+  if (canvas.dc)
+    BitBlt(dc, WaveArea::Left, WaveArea::TraceTop, ShownCanvasWidth, ShownCanvasHeight,
+           canvas.dc, 0, 0, SRCCOPY);
+}
+
+void BeginSelection(int x) {
+  SessionState& s = sessionState;
+  if (!s.selectionEnabled) return;
+  HWND window = s.mainWindow;
+  // A click in the strip takes the focus back from an edit box, whose caret replaced ours.
+  if (window && GetFocus() != window) SetFocus(window);
+  EnsureSelectionCaret(window);
+  if (s.selectionAnchorX != -1) {
+    s.selectionAnchorX = -1;
+    if (window) {
+      HideCaret(window);
+      if (HDC dc = GetDC(window)) {
+        PaintWaveStrip(window, dc);  // the canvas copy covers the old band
+        ReleaseDC(window, dc);
+      }
+      ShowCaret(window);
+    }
+  }
+  s.selectionAnchorX = x;
+  SetCaretX(x);
+}
+
+void ExtendSelection(HWND window, WPARAM keyState, int x) {
+  SessionState& s = sessionState;
+  if (!s.selectionEnabled || keyState != MK_LBUTTON || s.selectionAnchorX == -1) return;
+  EnsureSelectionCaret(window);
+  int end = caretX;
+  s.bandLeftward = BandLeftwardAfter(s.bandLeftward, end, x);
+  InvertOnWindow(window, BandStep(end, x));
+  SetCaretX(x);
+}
+
+void RedrawBand(HWND window, HDC dc) {
+  const SessionState& s = sessionState;
+  if (!s.selectionEnabled || s.selectionAnchorX == -1) return;
+  ColumnSpan band = BandColumns(s.selectionAnchorX, caretX);
+  if (dc)
+    InvertColumns(dc, band);
+  else
+    InvertOnWindow(window, band);
+}
+
+void CreateSelectionCaret(HWND window) {
+  caretWindow = window;
+  caretX = WaveArea::Left;
+  CreateCaret(window, nullptr, 0, CaretHeight);
+  SetCaretPos(caretX, WaveArea::TraceTop);
+  ShowCaret(window);
+}
+
+void DestroySelectionCaret() {
+  if (OwnsThreadCaret(caretWindow)) DestroyCaret();
+  caretWindow = nullptr;
+}
+
+void RestoreSelectionCaret(HWND window) { EnsureSelectionCaret(window); }
+
+void ReleaseWaveCanvas() {
+  std::lock_guard<std::mutex> lock(canvasMutex);
+  Release(canvas);
+}
+
+int CaretX() { return caretX; }
+
+void SetCaretX(int x) {
+  caretX = x;
+  if (OwnsThreadCaret(caretWindow)) SetCaretPos(x, WaveArea::TraceTop);
+}
+
+uint32_t ByteOffsetForX(int x) { return StripByteOffset(x, workingAudio.dataSize); }

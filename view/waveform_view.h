@@ -1,26 +1,38 @@
 // The waveform strip: trace, ruler, selection band and the caret that marks its moving end.
+// Everything here runs on the window thread except RenderWaveform (import thread).
 #pragma once
 #include <windows.h>
 
 #include <cstdint>
 
-// Builds the strip's canvas from the current working audio (import thread).
+// Builds the strip's canvas from the current working audio (import thread). Does nothing
+// while no file is loaded. The canvas is published only when it is complete.
 void RenderWaveform(HWND window, HDC windowDc);
-// Draws ruler, canvas and band onto the window (window thread, during paint).
+// Draws the ruler (while a file is loaded) and copies the canvas into the strip. The paint
+// handler draws the status picture and then calls RedrawBand with its own drawing context.
 void PaintWaveStrip(HWND window, HDC dc);
-// Click at x inside the live strip: starts a new selection.
+// Click at x inside the live strip: clears the old band and starts a new selection at x.
 void BeginSelection(int x);
-// Pointer move inside the live strip with the message's key state.
+// Pointer move inside the live strip with the message's key state: moves the selection's end
+// to x when only the left button is down.
 void ExtendSelection(HWND window, WPARAM keyState, int x);
-// Inverts the band between the anchor and the caret.
-void RedrawBand(HWND window);
+// Inverts the band between the anchor and the caret. With `dc` (the paint handler's context)
+// it draws there, clipped to what is being painted; without it, directly on the window.
+void RedrawBand(HWND window, HDC dc = nullptr);
+
+// The selection caret: 85 pixels high at (63, 87), shown.
 void CreateSelectionCaret(HWND window);
+// Destroys it (only when the thread's caret is still ours).
 void DestroySelectionCaret();
+// For WM_SETFOCUS: a thread has one caret, and an edit box or a dialog that took the focus
+// has destroyed ours; this puts it back where the selection's end was.
+void RestoreSelectionCaret(HWND window);
+
 // Releases the canvas (Browse, Exit).
 void ReleaseWaveCanvas();
 // The caret's x in client pixels (the selection's moving end).
 int CaretX();
 // Puts the caret at x on the trace line.
 void SetCaretX(int x);
-// Byte offset into the samples that strip x stands for.
+// Byte offset into the samples that strip x stands for (not aligned to a sample frame).
 uint32_t ByteOffsetForX(int x);

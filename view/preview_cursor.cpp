@@ -1,0 +1,65 @@
+#include "view/preview_cursor.h"
+
+#include <algorithm>
+
+namespace {
+
+// Rounds to single precision here and now: on x87 the compiler may otherwise keep the value
+// in a wider register, and a truncation a hair below a whole number would then come out
+// differently on different builds.
+float Single(float value) {
+  volatile float rounded = value;
+  return rounded;
+}
+
+}  // namespace
+
+uint32_t StripByteOffset(int x, uint32_t dataSize) {
+  x = std::clamp(x, StripLeft, StripRight);
+  float fraction = Single(static_cast<float>(x - StripLeft) / static_cast<float>(StripSpan));
+  float offset = Single(static_cast<float>(dataSize) * fraction);
+  // Single precision can round a product near dataSize above it (and above 32 bits).
+  if (offset >= 4294967296.0f) return dataSize;
+  return std::min(static_cast<uint32_t>(offset), dataSize);
+}
+
+uint32_t AlignToFrame(uint32_t offset, uint32_t blockAlign) {
+  if (blockAlign <= 1) return offset;
+  return offset - offset % blockAlign;
+}
+
+int PreviewStartX(int anchorX, int caretX) {
+  return anchorX > 1 && anchorX < caretX ? anchorX : caretX;
+}
+
+int PreviewCursorX(uint32_t playCursor, uint32_t dataSize, uint32_t samplesPerSecond) {
+  uint32_t whole = samplesPerSecond ? dataSize / samplesPerSecond : 0;
+  uint32_t played = samplesPerSecond ? playCursor / samplesPerSecond : 0;
+  if (whole == 0) {
+    // Fewer bytes than one step: count bytes so that the cursor still moves.
+    whole = dataSize;
+    played = playCursor;
+  }
+  if (whole == 0) return StripLeft;
+  float percent = Single(Single(static_cast<float>(played) / static_cast<float>(whole)) * 100.0f);
+  return static_cast<int>(Single(Single(StripSpan * percent) / 100.0f)) + StripLeft;
+}
+
+PreviewTick DecidePreviewTick(bool playing, int cursorX, int parkedCaretX, int parkedAnchorX) {
+  PreviewTick tick;
+  if (!playing) {
+    tick.restore = true;
+    tick.caretX = parkedCaretX;
+    return tick;
+  }
+  int end = parkedCaretX > parkedAnchorX ? parkedCaretX : parkedAnchorX;
+  if (parkedCaretX != parkedAnchorX && cursorX >= end) tick.stop = true;
+  if (cursorX > StripRight) {
+    tick.restore = true;
+    tick.stop = true;
+    tick.caretX = parkedCaretX;
+    return tick;
+  }
+  tick.caretX = cursorX;
+  return tick;
+}
