@@ -1,0 +1,279 @@
+// ringq's files: the WAV reader's acceptance rules, the QCP container's layout and check, and
+// the whole conversion's failure behaviour (no output on bad input).
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "encoders/ringq/pcm_wav_reader.h"
+#include "encoders/ringq/qcp_file.h"
+#include "encoders/ringq/wav_to_qcp.h"
+
+namespace {
+
+void Put16(std::vector<uint8_t>& v, unsigned x) {
+  v.push_back(uint8_t(x));
+  v.push_back(uint8_t(x >> 8));
+}
+void Put32(std::vector<uint8_t>& v, uint32_t x) {
+  Put16(v, x & 0xFFFF);
+  Put16(v, x >> 16);
+}
+void Chunk(std::vector<uint8_t>& v, const char* id, const std::vector<uint8_t>& body,
+           uint32_t declared = 0xFFFFFFFF) {
+  v.insert(v.end(), id, id + 4);
+  Put32(v, declared == 0xFFFFFFFF ? uint32_t(body.size()) : declared);
+  v.insert(v.end(), body.begin(), body.end());
+  if (body.size() & 1) v.push_back(0);
+}
+std::vector<uint8_t> Fmt(unsigned tag, unsigned channels, uint32_t rate, unsigned bits) {
+  std::vector<uint8_t> f;
+  Put16(f, tag);
+  Put16(f, channels);
+  Put32(f, rate);
+  Put32(f, rate * channels * bits / 8);
+  Put16(f, channels * bits / 8);
+  Put16(f, bits);
+  return f;
+}
+std::vector<uint8_t> Samples(size_t count) {
+  std::vector<uint8_t> d;
+  for (size_t i = 0; i < count; ++i) Put16(d, unsigned(int16_t(i * 37 % 2000 - 1000)));
+  return d;
+}
+// A WAV file from chunks (RIFF size filled in).
+std::vector<uint8_t> Wave(const std::vector<std::pair<const char*, std::vector<uint8_t>>>& chunks) {
+  std::vector<uint8_t> body;
+  for (const auto& c : chunks) Chunk(body, c.first, c.second);
+  std::vector<uint8_t> v = {'R', 'I', 'F', 'F'};
+  Put32(v, uint32_t(body.size() + 4));
+  v.insert(v.end(), {'W', 'A', 'V', 'E'});
+  v.insert(v.end(), body.begin(), body.end());
+  return v;
+}
+std::vector<uint8_t> GoodWave(size_t samples) {
+  return Wave({{"fmt ", Fmt(1, 1, 8000, 16)}, {"data", Samples(samples)}});
+}
+
+PcmWavStatus Read(const std::vector<uint8_t>& bytes, std::vector<int16_t>* out = nullptr) {
+  std::vector<int16_t> s;
+  const PcmWavStatus st = ReadPcmWav(bytes, s);
+  if (out) *out = s;
+  return st;
+}
+
+uint32_t Le32(const std::vector<uint8_t>& v, size_t at) {
+  return uint32_t(v[at]) | uint32_t(v[at + 1]) << 8 | uint32_t(v[at + 2]) << 16 |
+         uint32_t(v[at + 3]) << 24;
+}
+uint16_t Le16(const std::vector<uint8_t>& v, size_t at) { return uint16_t(v[at] | v[at + 1] << 8); }
+
+class TempDir {
+ public:
+  TempDir() {
+    path_ = std::filesystem::temp_directory_path() /
+            ("ringq_test_" + std::to_string(std::rand()) + "_" +
+             std::to_string(reinterpret_cast<uintptr_t>(this)));
+    std::filesystem::create_directories(path_);
+  }
+  ~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  std::string File(const char* name) const { return (path_ / name).string(); }
+  void Write(const char* name, const std::vector<uint8_t>& bytes) const {
+    std::FILE* f = std::fopen(File(name).c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+  }
+
+ private:
+  std::filesystem::path path_;
+};
+
+}  // namespace
+
+TEST(RingqWavReader, AcceptsPcmInAnyChunkLayout) {
+  std::vector<int16_t> s;
+  EXPECT_EQ(Read(GoodWave(500), &s), PcmWavStatus::Ok);
+  EXPECT_EQ(s.size(), 500u);
+  EXPECT_EQ(s[1], int16_t(37 - 1000));
+  // Data before fmt, an odd-sized chunk with its pad byte, an unknown chunk first.
+  const std::vector<uint8_t> odd = {1, 2, 3};
+  EXPECT_EQ(Read(Wave({{"LIST", odd}, {"data", Samples(10)}, {"fmt ", Fmt(1, 1, 8000, 16)}}), &s),
+            PcmWavStatus::Ok);
+  EXPECT_EQ(s.size(), 10u);
+  // An odd data size: the trailing byte is not a sample.
+  std::vector<uint8_t> d = Samples(4);
+  d.push_back(9);
+  EXPECT_EQ(Read(Wave({{"fmt ", Fmt(1, 1, 8000, 16)}, {"data", d}}), &s), PcmWavStatus::Ok);
+  EXPECT_EQ(s.size(), 4u);
+  // WAVE_FORMAT_EXTENSIBLE with the PCM sub-format, and an 18-byte fmt chunk.
+  std::vector<uint8_t> ext = Fmt(0xFFFE, 1, 8000, 16);
+  Put16(ext, 22);
+  Put16(ext, 16);
+  Put32(ext, 4);
+  const uint8_t pcmGuid[16] = {1, 0, 0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
+  ext.insert(ext.end(), pcmGuid, pcmGuid + 16);
+  EXPECT_EQ(Read(Wave({{"fmt ", ext}, {"data", Samples(8)}})), PcmWavStatus::Ok);
+  std::vector<uint8_t> fmt18 = Fmt(1, 1, 8000, 16);
+  Put16(fmt18, 0);
+  EXPECT_EQ(Read(Wave({{"fmt ", fmt18}, {"data", Samples(8)}})), PcmWavStatus::Ok);
+}
+
+TEST(RingqWavReader, RefusesEverythingElse) {
+  EXPECT_EQ(Read({}), PcmWavStatus::NotWave);
+  EXPECT_EQ(Read({'R', 'I', 'F', 'F', 0, 0, 0, 0, 'A', 'V', 'I', ' '}), PcmWavStatus::NotWave);
+  EXPECT_EQ(Read(Wave({{"fmt ", Fmt(1, 2, 8000, 16)}, {"data", Samples(8)}})),
+            PcmWavStatus::WrongFormat);
+  EXPECT_EQ(Read(Wave({{"fmt ", Fmt(1, 1, 44100, 16)}, {"data", Samples(8)}})),
+            PcmWavStatus::WrongFormat);
+  EXPECT_EQ(Read(Wave({{"fmt ", Fmt(1, 1, 8000, 8)}, {"data", Samples(8)}})),
+            PcmWavStatus::WrongFormat);
+  EXPECT_EQ(Read(Wave({{"fmt ", Fmt(3, 1, 8000, 32)}, {"data", Samples(8)}})),
+            PcmWavStatus::NotPcm);
+  EXPECT_EQ(Read(Wave({{"fmt ", Fmt(0x55, 1, 8000, 0)}, {"data", Samples(8)}})),
+            PcmWavStatus::NotPcm);
+  EXPECT_EQ(Read(Wave({{"data", Samples(8)}})), PcmWavStatus::NoFormat);
+  std::vector<uint8_t> shortFmt = Fmt(1, 1, 8000, 16);
+  shortFmt.resize(14);
+  EXPECT_EQ(Read(Wave({{"fmt ", shortFmt}, {"data", Samples(8)}})), PcmWavStatus::NoFormat);
+  EXPECT_EQ(Read(Wave({{"fmt ", Fmt(1, 1, 8000, 16)}})), PcmWavStatus::NoData);
+  EXPECT_EQ(Read(Wave({{"fmt ", Fmt(1, 1, 8000, 16)}, {"data", {}}})), PcmWavStatus::Empty);
+  // Data chunk claiming more than the file holds, and a file cut inside the data.
+  std::vector<uint8_t> big = GoodWave(100);
+  big[40] = 0xFF;
+  big[41] = 0xFF;
+  EXPECT_EQ(Read(big), PcmWavStatus::Truncated);
+  std::vector<uint8_t> cut = GoodWave(100);
+  cut.resize(cut.size() - 7);
+  EXPECT_EQ(Read(cut), PcmWavStatus::Truncated);
+  // A fmt chunk whose size runs past the end.
+  std::vector<uint8_t> wild = GoodWave(4);
+  wild[16] = 0xF0;
+  wild[19] = 0x7F;
+  EXPECT_EQ(Read(wild), PcmWavStatus::NoFormat);
+}
+
+TEST(RingqQcpFile, LayoutOfTheContainer) {
+  std::vector<uint8_t> packets;
+  for (int p = 0; p < 3; ++p) {
+    packets.push_back(4);
+    packets.insert(packets.end(), 34, uint8_t(p + 1));
+  }
+  std::vector<uint8_t> f;
+  ASSERT_TRUE(BuildQcpFile(packets, f));
+  ASSERT_EQ(f.size(), 194u + 105u + 1u) << "header, 3 packets, pad byte";
+  EXPECT_EQ(std::memcmp(f.data(), "RIFF", 4), 0);
+  EXPECT_EQ(Le32(f, 4), f.size() - 8);
+  EXPECT_EQ(std::memcmp(f.data() + 8, "QLCMfmt ", 8), 0);
+  EXPECT_EQ(Le32(f, 16), 150u);
+  EXPECT_EQ(f[20], 1);  // major version
+  EXPECT_EQ(f[21], 0);
+  const uint8_t guid[16] = {0x41, 0x6D, 0x7F, 0x5E, 0x15, 0xB1, 0xD0, 0x11,
+                            0xBA, 0x91, 0x00, 0x80, 0x5F, 0xB4, 0xB9, 0x7E};
+  EXPECT_EQ(std::memcmp(f.data() + 22, guid, 16), 0);
+  EXPECT_STREQ(reinterpret_cast<const char*>(f.data() + 40), "Qcelp 13K");
+  EXPECT_EQ(Le16(f, 122), 35);   // packet size with the rate octet
+  EXPECT_EQ(Le16(f, 124), 160);  // samples per packet
+  EXPECT_EQ(Le16(f, 126), 8000);
+  EXPECT_EQ(Le16(f, 128), 16);
+  EXPECT_EQ(Le32(f, 130), 5u);
+  const uint8_t rateMap[10] = {34, 4, 16, 3, 7, 2, 3, 1, 0, 0};
+  EXPECT_EQ(std::memcmp(f.data() + 134, rateMap, 10), 0);
+  EXPECT_EQ(std::memcmp(f.data() + 170, "vrat", 4), 0);
+  EXPECT_EQ(Le32(f, 174), 8u);
+  EXPECT_EQ(Le32(f, 178), 1u);
+  EXPECT_EQ(Le32(f, 182), 3u);
+  EXPECT_EQ(std::memcmp(f.data() + 186, "data", 4), 0);
+  EXPECT_EQ(Le32(f, 190), 105u);
+  EXPECT_EQ(f[194], 4);
+  EXPECT_EQ(f[194 + 35], 4);
+  EXPECT_EQ(CheckQcpFile(f), 3);
+}
+
+TEST(RingqQcpFile, CheckRefusesDamage) {
+  std::vector<uint8_t> packets = {4};
+  packets.insert(packets.end(), 34, 0x55);
+  packets.push_back(1);  // an eighth-rate packet
+  packets.insert(packets.end(), 3, 0);
+  std::vector<uint8_t> good;
+  ASSERT_TRUE(BuildQcpFile(packets, good));
+  ASSERT_EQ(CheckQcpFile(good), 2);
+
+  std::vector<uint8_t> f = good;
+  f[22] ^= 0xFF;  // another codec
+  EXPECT_EQ(CheckQcpFile(f), -1);
+  f = good;
+  f[182] = 3;  // packet count disagrees
+  EXPECT_EQ(CheckQcpFile(f), -1);
+  f = good;
+  f[194] = 9;  // unknown rate octet
+  EXPECT_EQ(CheckQcpFile(f), -1);
+  f = good;
+  f.resize(f.size() - 2);  // data chunk cut
+  EXPECT_EQ(CheckQcpFile(f), -1);
+  f = good;
+  f[8] = 'X';
+  EXPECT_EQ(CheckQcpFile(f), -1);
+  EXPECT_EQ(CheckQcpFile({}), -1);
+  std::vector<uint8_t> bad = {9};
+  EXPECT_FALSE(BuildQcpFile(bad, f));
+  std::vector<uint8_t> cutPacket = {4, 1, 2};
+  EXPECT_FALSE(BuildQcpFile(cutPacket, f));
+}
+
+TEST(RingqConvert, WritesAWellFormedQcp) {
+  TempDir dir;
+  dir.Write("in.wav", GoodWave(1000));
+  const std::string out = dir.File("out.qcp");
+  ASSERT_EQ(ConvertWavFileToQcp(dir.File("in.wav").c_str(), out.c_str()), RingqOk);
+  EXPECT_EQ(CheckQcpPath(out.c_str()), 7) << "1000 samples: 7 frames, the last one padded";
+  EXPECT_FALSE(std::filesystem::exists(out + ".part"));
+  // Converting again replaces the file.
+  dir.Write("in2.wav", GoodWave(160));
+  ASSERT_EQ(ConvertWavFileToQcp(dir.File("in2.wav").c_str(), out.c_str()), RingqOk);
+  EXPECT_EQ(CheckQcpPath(out.c_str()), 1);
+}
+
+TEST(RingqConvert, BadInputLeavesNoOutput) {
+  TempDir dir;
+  const std::string out = dir.File("out.qcp");
+  dir.Write("empty.wav", {});
+  dir.Write("stereo.wav", Wave({{"fmt ", Fmt(1, 2, 8000, 16)}, {"data", Samples(800)}}));
+  dir.Write("rate.wav", Wave({{"fmt ", Fmt(1, 1, 44100, 16)}, {"data", Samples(800)}}));
+  dir.Write("nodata.wav", Wave({{"fmt ", Fmt(1, 1, 8000, 16)}, {"data", {}}}));
+  std::vector<uint8_t> cut = GoodWave(800);
+  cut.resize(cut.size() / 2);
+  dir.Write("cut.wav", cut);
+  dir.Write("text.wav", {'h', 'e', 'l', 'l', 'o'});
+  for (const char* name : {"empty.wav", "stereo.wav", "rate.wav", "nodata.wav", "cut.wav",
+                           "text.wav"}) {
+    EXPECT_EQ(ConvertWavFileToQcp(dir.File(name).c_str(), out.c_str()), RingqBadSource) << name;
+    EXPECT_FALSE(std::filesystem::exists(out)) << name;
+  }
+  EXPECT_EQ(ConvertWavFileToQcp(dir.File("missing.wav").c_str(), out.c_str()),
+            RingqCannotReadSource);
+  EXPECT_EQ(ConvertWavFileToQcp(nullptr, out.c_str()), RingqBadArguments);
+  EXPECT_EQ(ConvertWavFileToQcp(dir.File("stereo.wav").c_str(), ""), RingqBadArguments);
+  EXPECT_FALSE(std::filesystem::exists(out));
+
+  // A destination that cannot be created.
+  dir.Write("in.wav", GoodWave(800));
+  const std::string nowhere = dir.File("no_such_folder/out.qcp");
+  EXPECT_EQ(ConvertWavFileToQcp(dir.File("in.wav").c_str(), nowhere.c_str()), RingqCannotWrite);
+  EXPECT_FALSE(std::filesystem::exists(nowhere));
+
+  // An earlier good file survives a failed conversion untouched.
+  ASSERT_EQ(ConvertWavFileToQcp(dir.File("in.wav").c_str(), out.c_str()), RingqOk);
+  const auto before = std::filesystem::file_size(out);
+  EXPECT_EQ(ConvertWavFileToQcp(dir.File("cut.wav").c_str(), out.c_str()), RingqBadSource);
+  EXPECT_EQ(std::filesystem::file_size(out), before);
+  EXPECT_EQ(CheckQcpPath(out.c_str()), 5);
+  EXPECT_EQ(CheckQcpPath(dir.File("in.wav").c_str()), -1);
+  EXPECT_EQ(CheckQcpPath(dir.File("missing.qcp").c_str()), -1);
+}
