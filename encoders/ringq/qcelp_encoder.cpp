@@ -42,9 +42,9 @@ struct LspPath {
 
 QcelpEncoder::QcelpEncoder(const QcelpEncoderOptions& options) : options_(options) {
   for (int i = 0; i < AnalysisLength; ++i)
-    window_[i] = float(0.54 - 0.46 * std::cos(2 * M_PI * (i + 0.5) / AnalysisLength));
+    window_[i] = float(0.54 - 0.46 * std::cos(2 * Pi * (i + 0.5) / AnalysisLength));
   for (int k = 0; k <= LpcOrder; ++k) {
-    const double f = 2 * M_PI * 60.0 * k / 8000.0;  // 60 Hz Gaussian lag window
+    const double f = 2 * Pi * 60.0 * k / 8000.0;  // 60 Hz Gaussian lag window
     lagWindow_[k] = std::exp(-0.5 * f * f);
   }
   lagWindow_[0] = 1.0001;  // white-noise floor of -40 dB

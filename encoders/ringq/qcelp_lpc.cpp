@@ -61,8 +61,8 @@ void LspToLpc(const double lspf[LpcOrder], float a[LpcOrder]) {
   double p[LpcOrder + 2] = {1.0};
   double q[LpcOrder + 2] = {1.0};
   for (int i = 0; i < 5; ++i) {
-    MultiplyQuadratic(p, 2 * i, std::cos(M_PI * lspf[2 * i]));
-    MultiplyQuadratic(q, 2 * i, std::cos(M_PI * lspf[2 * i + 1]));
+    MultiplyQuadratic(p, 2 * i, std::cos(Pi * lspf[2 * i]));
+    MultiplyQuadratic(q, 2 * i, std::cos(Pi * lspf[2 * i + 1]));
   }
   // P(z) = P'(z)(1 + z^-1), Q(z) = Q'(z)(1 - z^-1), A = (P + Q) / 2.
   for (int i = 1; i <= LpcOrder; ++i) {
@@ -98,7 +98,7 @@ bool LpcToLsp(const float a[LpcOrder], double lspf[LpcOrder]) {
   double prevW = 0.0;
   double prevV = SymmetricValue(polys[which], 1.0);
   for (int g = 1; g <= Grid && count < LpcOrder; ++g) {
-    const double w = M_PI * g / Grid;
+    const double w = Pi * g / Grid;
     const double v = SymmetricValue(polys[which], std::cos(w));
     if ((prevV <= 0) != (v <= 0)) {
       double lo = prevW, hi = w, vlo = prevV;
@@ -113,7 +113,7 @@ bool LpcToLsp(const float a[LpcOrder], double lspf[LpcOrder]) {
         }
       }
       const double root = 0.5 * (lo + hi);
-      found[count++] = root / M_PI;
+      found[count++] = root / Pi;
       which ^= 1;
       prevW = root;
       prevV = SymmetricValue(polys[which], std::cos(root));

@@ -5,6 +5,7 @@
 #pragma once
 
 constexpr int LpcOrder = 10;
+constexpr double Pi = 3.14159265358979323846;
 
 // r[0..order] of x[0..n).
 void Autocorrelation(const float* x, int n, int order, double* r);

@@ -25,7 +25,6 @@ void PutTag(std::vector<uint8_t>& v, const char* tag) { v.insert(v.end(), tag, t
 uint32_t Le32(const uint8_t* p) {
   return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
-uint16_t Le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
 
 // Counts the packets of `data`, each sized by its rate octet through `sizes` (bytes after the
 // octet, -1 unknown). -1 if a packet is unknown or cut.
