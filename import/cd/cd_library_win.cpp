@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <winioctl.h>
 #include <ntddscsi.h>
 
 #include <cstdio>

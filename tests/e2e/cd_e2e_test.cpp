@@ -21,9 +21,27 @@ uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
   return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
 }
 
+// Tells Wine to load the ASPI module beside Quavella.exe instead of its own.
+void PreferOurAspiModule(bool prefer) {
+  const char key[] = "Software\\Wine\\AppDefaults\\Quavella.exe\\DllOverrides";
+  if (!prefer) {
+    RegDeleteKeyA(HKEY_CURRENT_USER, key);
+    return;
+  }
+  HKEY handle;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle,
+                      nullptr) == ERROR_SUCCESS) {
+    const char order[] = "native,builtin";
+    RegSetValueExA(handle, "wnaspi32", 0, REG_SZ, reinterpret_cast<const BYTE*>(order), sizeof order);
+    RegCloseKey(handle);
+  }
+}
+
 // Starts the program with the virtual drive serving `disc` (the drive's description file).
 class CdImport : public ::testing::Test {
  protected:
+  void TearDown() override { PreferOurAspiModule(false); }
+
   void Start(const std::string& disc) {
     std::string folder = PrepareStartFolder();
     std::string module = WindowsPath(BuildDir()) + "\\testbin\\WNASPI32.dll";
@@ -33,7 +51,7 @@ class CdImport : public ::testing::Test {
     ASSERT_TRUE(WriteFileBytes(discFile_, std::vector<uint8_t>(disc.begin(), disc.end())));
     SetEnvironmentVariableA("QV_VIRTUAL_CD", discFile_.c_str());
     SetEnvironmentVariableA("QV_VIRTUAL_CD_LOG", logFile_.c_str());
-    SetEnvironmentVariableA("WINEDLLOVERRIDES", "wnaspi32=n,b;mscoree,mshtml=");
+    PreferOurAspiModule(true);
     trackFolder_ = folder + "\\disc";
     CreateDirectoryA(trackFolder_.c_str(), nullptr);
     LaunchOptions options;

@@ -9,6 +9,7 @@
 // Each read is appended to the file named in QV_VIRTUAL_CD_LOG, when set.
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <map>
