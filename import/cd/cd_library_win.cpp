@@ -149,25 +149,29 @@ class PassThroughTransport : public ScsiTransport {
 
   uint8_t Execute(int adapter, int target, int lun, ScsiCommand& command) override {
     if (DeviceType(adapter, target, lun) != 5) return SsNoDevice;
-    struct {
-      SCSI_PASS_THROUGH_DIRECT request;
-      ULONG filler;
-      UCHAR sense[32];
-    } block{};
-    block.request.Length = sizeof block.request;
-    block.request.CdbLength = command.cdbLength;
-    block.request.DataIn = command.dataOut ? SCSI_IOCTL_DATA_OUT : SCSI_IOCTL_DATA_IN;
-    block.request.DataTransferLength = command.dataLength;
-    block.request.TimeOutValue = CommandTimeoutMs / 1000;
-    block.request.DataBuffer = command.data;
-    block.request.SenseInfoLength = AspiSenseLength;
-    block.request.SenseInfoOffset = offsetof(decltype(block), sense);
-    std::memcpy(block.request.Cdb, command.cdb, command.cdbLength);
+    // The buffered request: the command block, the sense area and the data in one block.
+    size_t dataAt = (sizeof(SCSI_PASS_THROUGH) + 32 + 7) & ~size_t{7};
+    std::vector<uint8_t> block(dataAt + command.dataLength);
+    auto* request = reinterpret_cast<SCSI_PASS_THROUGH*>(block.data());
+    request->Length = sizeof *request;
+    request->CdbLength = command.cdbLength;
+    request->DataIn = command.dataOut ? SCSI_IOCTL_DATA_OUT : SCSI_IOCTL_DATA_IN;
+    request->DataTransferLength = command.dataLength;
+    request->TimeOutValue = CommandTimeoutMs / 1000;
+    request->DataBufferOffset = dataAt;
+    request->SenseInfoLength = AspiSenseLength;
+    request->SenseInfoOffset = sizeof(SCSI_PASS_THROUGH);
+    std::memcpy(request->Cdb, command.cdb, command.cdbLength);
+    if (command.dataOut && command.dataLength)
+      std::memcpy(block.data() + dataAt, command.data, command.dataLength);
     DWORD returned = 0;
-    BOOL ok = DeviceIoControl(drives_[adapter].handle, IOCTL_SCSI_PASS_THROUGH_DIRECT, &block,
-                              sizeof block, &block, sizeof block, &returned, nullptr);
-    std::memcpy(command.sense, block.sense, sizeof command.sense);
-    return ok && block.request.ScsiStatus == 0 ? SsComp : SsErr;
+    BOOL ok = DeviceIoControl(drives_[adapter].handle, IOCTL_SCSI_PASS_THROUGH, block.data(),
+                              static_cast<DWORD>(block.size()), block.data(),
+                              static_cast<DWORD>(block.size()), &returned, nullptr);
+    std::memcpy(command.sense, block.data() + sizeof(SCSI_PASS_THROUGH), sizeof command.sense);
+    if (ok && !command.dataOut && command.dataLength)
+      std::memcpy(command.data, block.data() + dataAt, command.dataLength);
+    return ok && request->ScsiStatus == 0 ? SsComp : SsErr;
   }
 
  private:
