@@ -13,6 +13,8 @@ packages=(
   wine wine32:i386 wine64 xvfb xauth pulseaudio imagemagick xdotool fonts-dejavu-core
   # Tests: making and checking audio, the service stand-in, packaging.
   ffmpeg sox libsox-fmt-all lame mpg123 espeak-ng python3 nsis zip unzip
+  # Licence notices of the libraries we link, shipped with the program.
+  libopencore-amrnb0 libid3-3.8.3v5
 )
 
 need_i386=0

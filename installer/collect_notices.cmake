@@ -1,0 +1,29 @@
+# Gathers the licence notices that ship with the program: Quavella's own, and the copyright
+# files and licence texts of the libraries linked into it or shipped beside it.
+file(COPY ${SOURCE}/LICENSE DESTINATION ${NOTICES})
+file(RENAME ${NOTICES}/LICENSE ${NOTICES}/Quavella-LICENSE.txt)
+set(libraries "lame:LAME" "libopencore-amrnb0:opencore-amr" "libid3-3.8.3v5:id3lib")
+foreach(entry ${libraries})
+  string(REPLACE ":" ";" parts ${entry})
+  list(GET parts 0 package)
+  list(GET parts 1 name)
+  set(copyright /usr/share/doc/${package}/copyright)
+  if(NOT EXISTS ${copyright})
+    message(FATAL_ERROR "missing ${copyright}: run scripts/setup.sh")
+  endif()
+  configure_file(${copyright} ${NOTICES}/${name}-copyright.txt COPYONLY)
+endforeach()
+configure_file(/usr/share/common-licenses/LGPL-2 ${NOTICES}/LGPL-2.txt COPYONLY)
+configure_file(/usr/share/common-licenses/LGPL-2.1 ${NOTICES}/LGPL-2.1.txt COPYONLY)
+configure_file(/usr/share/common-licenses/Apache-2.0 ${NOTICES}/Apache-2.0.txt COPYONLY)
+file(WRITE ${NOTICES}/README.txt
+"Quavella is free software under the MIT licence (Quavella-LICENSE.txt). Its complete source,
+from which this program can be rebuilt and relinked with modified versions of the libraries
+below, is published with it.
+
+Libraries built into Quavella or shipped beside it:
+- LAME (lame.exe): GNU Library General Public License 2 or later (LGPL-2.txt); LAME-copyright.txt
+- opencore-amr (in wav2amr.exe): Apache License 2.0 (Apache-2.0.txt); opencore-amr-copyright.txt
+- id3lib (in Quavella.exe): GNU Library General Public License 2 or later (LGPL-2.txt);
+  id3lib-copyright.txt
+")
