@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
 #include "encoders/ringq/qcelp_tables.h"
 
@@ -397,13 +398,16 @@ void QcelpEncoder::EncodeFrame(const float* frame, QcelpFullRateFrame& out) {
 std::vector<uint8_t> EncodeQcelpPackets(std::span<const int16_t> pcm,
                                         const QcelpEncoderOptions& options) {
   const size_t frames = (pcm.size() + QcelpFrameSamples - 1) / QcelpFrameSamples;
-  std::vector<float> padded(frames * QcelpFrameSamples + QcelpLookahead, 0.0f);
-  for (size_t i = 0; i < pcm.size(); ++i) padded[i] = pcm[i];
   std::vector<uint8_t> packets(frames * FullRatePacketBytes);
   QcelpEncoder encoder(options);
   QcelpFullRateFrame frame;
+  // One frame and its look-ahead at a time, silence past the end.
+  float window[QcelpFrameSamples + QcelpLookahead];
   for (size_t f = 0; f < frames; ++f) {
-    encoder.EncodeFrame(padded.data() + f * QcelpFrameSamples, frame);
+    const size_t start = f * QcelpFrameSamples;
+    for (size_t i = 0; i < std::size(window); ++i)
+      window[i] = start + i < pcm.size() ? float(pcm[start + i]) : 0.0f;
+    encoder.EncodeFrame(window, frame);
     PackFullRateFrame(frame, packets.data() + f * FullRatePacketBytes);
   }
   return packets;

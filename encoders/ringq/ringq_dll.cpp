@@ -62,14 +62,24 @@ class QplConverter final : public IQPLConvertFile, public IQPLQcpFile {
     // The file stays open (readable by others) until Close.
     file_ = std::fopen(name, "rb");
     if (!file_) return FALSE;
-    std::vector<uint8_t> bytes;
-    uint8_t buffer[65536];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file_)) > 0) {
-      if (static_cast<long long>(bytes.size() + got) > RingqMaxSourceBytes) break;
-      bytes.insert(bytes.end(), buffer, buffer + got);
+    bool valid = false;
+    try {
+      std::vector<uint8_t> bytes;
+      uint8_t buffer[65536];
+      size_t got;
+      bool tooBig = false;
+      while ((got = std::fread(buffer, 1, sizeof buffer, file_)) > 0) {
+        if (static_cast<long long>(bytes.size() + got) > RingqMaxSourceBytes) {
+          tooBig = true;
+          break;
+        }
+        bytes.insert(bytes.end(), buffer, buffer + got);
+      }
+      valid = !tooBig && !std::ferror(file_) && CheckQcpFile(bytes) >= 0;
+    } catch (...) {
+      valid = false;
     }
-    if (got > 0 || std::ferror(file_) || CheckQcpFile(bytes) < 0) {
+    if (!valid) {
       CloseFile();
       return FALSE;
     }

@@ -31,10 +31,34 @@ bool ReadWholeFile(const char* path, long long limit, std::vector<uint8_t>& out)
   return ok;
 }
 
+int Convert(const char* sourcePath, const char* destinationPath,
+            const QcelpEncoderOptions& options);
+long CheckPath(const char* path);
+
 }  // namespace
 
 int ConvertWavFileToQcp(const char* sourcePath, const char* destinationPath,
                         const QcelpEncoderOptions& options) {
+  // Nothing may escape into the library's callers; memory is the only thing that can throw.
+  try {
+    return Convert(sourcePath, destinationPath, options);
+  } catch (...) {
+    return RingqOutOfMemory;
+  }
+}
+
+long CheckQcpPath(const char* path) {
+  try {
+    return CheckPath(path);
+  } catch (...) {
+    return -1;
+  }
+}
+
+namespace {
+
+int Convert(const char* sourcePath, const char* destinationPath,
+            const QcelpEncoderOptions& options) {
   if (!sourcePath || !destinationPath || !*sourcePath || !*destinationPath)
     return RingqBadArguments;
   std::vector<uint8_t> source;
@@ -68,9 +92,11 @@ int ConvertWavFileToQcp(const char* sourcePath, const char* destinationPath,
   return RingqOk;
 }
 
-long CheckQcpPath(const char* path) {
+long CheckPath(const char* path) {
   if (!path || !*path) return -1;
   std::vector<uint8_t> bytes;
   if (!ReadWholeFile(path, RingqMaxSourceBytes, bytes)) return -1;
   return CheckQcpFile(bytes);
 }
+
+}  // namespace

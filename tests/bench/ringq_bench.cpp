@@ -5,6 +5,7 @@
 #include <cmath>
 #include <ctime>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -78,7 +79,9 @@ int Encode(const char* in, const char* out) {
   // shared).
   double best = 1e30, bestWall = 1e30;
   for (int run = 0; run < 3; ++run) {
-    QcelpEncoder encoder;
+    QcelpEncoderOptions options;
+    if (const char* w = std::getenv("RINGQ_WEIGHT")) std::sscanf(w, "%f,%f", &options.weightNum, &options.weightDen);
+    QcelpEncoder encoder(options);
     QcelpFullRateFrame frame;
     const auto t0 = std::chrono::steady_clock::now();
     const std::clock_t c0 = std::clock();
