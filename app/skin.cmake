@@ -13,3 +13,18 @@ list(APPEND app_win_sources window_shape.cpp status_picture.cpp)
 # The Windows side of the skin against the real pictures (linked into the test as resources).
 qv_win_test(win_skin SOURCES ../tests/win/skin_test.cpp ../tests/win/skin_test.rc skin.cpp
             DEPS qv_core_skin qv_view qv_session comctl32 gdi32 user32)
+
+# The skin on the screen, through the real program.
+qv_e2e_test(e2e_skin SOURCES ../tests/e2e/skin_e2e_test.cpp)
+
+# Start-up time against the smallest window program, and the shape's construction cost.
+qv_bench(startup_minimal SOURCES ../tests/bench/startup_minimal.cpp MODES win)
+qv_bench(startup_minimal_imports SOURCES ../tests/bench/startup_minimal.cpp
+         DEPS comctl32 comdlg32 ole32 shell32 wininet advapi32 MODES win)
+qv_bench(startup_bench SOURCES ../tests/bench/startup_bench.cpp skin.cpp
+         DEPS qv_core_skin qv_e2e_driver qv_view qv_session MODES win)
+if(TARGET startup_minimal)
+  set_target_properties(startup_minimal startup_minimal_imports PROPERTIES WIN32_EXECUTABLE TRUE)
+  target_compile_definitions(startup_minimal_imports PRIVATE QV_SAME_IMPORTS)
+  add_dependencies(startup_bench startup_minimal startup_minimal_imports qv_dist)
+endif()

@@ -230,6 +230,16 @@ void StyleProgressBar(HWND bar) {
 }
 
 void PaintMainWindow(HWND window, HDC dc) {
+  // The window does not clip its children, so a repaint of the whole window could cover a
+  // control that has already painted itself (a progress bar or an edit box then stays blank
+  // until something else redraws it). The controls paint their own rectangles in full.
+  for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    if (!IsWindowVisible(child)) continue;
+    RECT r{};
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
+    ExcludeClipRect(dc, r.left, r.top, r.right, r.bottom);
+  }
   RECT client{};
   GetClientRect(window, &client);
   if (background.Ready())
@@ -242,7 +252,7 @@ void PaintMainWindow(HWND window, HDC dc) {
   if (status && status->Ready())
     BitBlt(dc, choice.x, choice.y, status->Width(), status->Height(), status->Dc(), 0, 0, SRCCOPY);
 
-  if (s.selectionAnchorX != -1) RedrawBand(window);
+  if (s.selectionAnchorX != -1) RedrawBand(window, dc);
 }
 
 void DrawSkinButton(const DRAWITEMSTRUCT& item) {
