@@ -1,8 +1,76 @@
 #include "import/import_mp3.h"
 
-#include <cstdio>
+#include <commctrl.h>
 
-int ImportMp3(const char* sourcePath, const char*, HWND) {
-  std::printf("MP3 import is not available in this build: %s\n", sourcePath);
-  return 0;
+#include "import/acm_mp3_decoder.h"
+#include "import/mp3_converter.h"
+#include "import/mp3_import_progress.h"
+#include "import/wave_file.h"
+#include "session/file_size.h"
+#include "session/ringtone_format.h"
+#include "session/session_state.h"
+
+namespace {
+
+const char TruncatedMessage[] =
+    "Sorry, Quavella has truncated the end of the music\nyou have opened since it is larger "
+    "than the maximum duration supported. \nIf you wish to edit and send the truncated portion "
+    "of your song,\nplease use one of many commercially available MP3, CD or WAV editing tools "
+    "that you can find on your search engine.";
+const char WriteFailedMessage[] =
+    "Sorry, Quavella could not write the decoded music to d.wav.\nThe song has been cut short. "
+    "Please make room on the disk and open it again.";
+
+void SetBarPosition(HWND bar, int32_t position) {
+  if (bar) SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+}
+
+}  // namespace
+
+int ImportMp3(const char* sourcePath, const char* startDirectory, HWND progressBar) {
+  Mp3TrackInfo track;
+  if (!InitTrackInfo(Mp3Source{sourcePath, nullptr}, &track)) return 0;
+  if (startDirectory && *startDirectory) SetCurrentDirectoryA(startDirectory);
+
+  Mp3Converter converter;
+  converter.Scan(&track);  // a failed scan leaves a sample rate of 0, which Open refuses
+  const Mp3StreamInfo info = converter.StreamInfo();
+
+  AcmMp3Decoder decoder;
+  if (!decoder.Open(track.path, info, 0)) return 0;
+
+  WaveFile wave("d.wav", info.sampleRate, info.stereo != 0);
+  if (!wave.IsOpen()) {
+    decoder.Close();
+    return 0;
+  }
+
+  Mp3ImportProgress progress(FileSizeBytes(track.path));
+  if (progressBar) {
+    SendMessageA(progressBar, PBM_SETRANGE, 0, MAKELPARAM(progress.Low(), progress.High()));
+    SendMessageA(progressBar, PBM_SETSTEP, 1, 0);
+  }
+
+  uint64_t total = 0;
+  for (;;) {
+    const uint8_t* pcm = nullptr;
+    int32_t n = decoder.Read(&pcm);
+    if (n < 0) break;
+    total += static_cast<uint32_t>(n);
+    if (wave.Write(static_cast<uint32_t>(n), pcm) < 0) {
+      ShowMessage(WriteFailedMessage, "Warning");
+      break;
+    }
+    int32_t position = progress.Advance(decoder.ConsumedBytes());
+    if (position >= 0) SetBarPosition(progressBar, position);
+    if (total > ImportByteLimit) {
+      ShowMessage(TruncatedMessage, "Warning");
+      break;
+    }
+  }
+
+  SetBarPosition(progressBar, 0);
+  decoder.Close();
+  wave.Close();
+  return 1;
 }

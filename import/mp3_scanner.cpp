@@ -1,0 +1,207 @@
+#include "import/mp3_scanner.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr int32_t BitratesVersion1[15] = {0,   32,  40,  48,  56,  64,  80, 96,
+                                          112, 128, 160, 192, 224, 256, 320};
+constexpr int32_t BitratesVersion2[15] = {0,  8,  16, 24,  32,  40,  48, 56,
+                                          64, 80, 96, 112, 128, 144, 160};
+constexpr int32_t RatesVersion1[3] = {44100, 48000, 32000};
+constexpr int32_t RatesVersion2[3] = {22050, 24000, 16000};
+// MPEG-2.5 streams use the version-2 bitrates and frame sizes at half the version-2 rates.
+constexpr int32_t RatesVersion25[3] = {11025, 12000, 8000};
+constexpr int32_t LayerOfCode[4] = {0, 3, 2, 1};
+
+constexpr int32_t MaxFrameBytes = 2048;
+
+}  // namespace
+
+bool ReadMp3FrameHeader(const uint8_t* b, Mp3FrameHeader* header) {
+  if (b[0] != 0xFF || b[1] < 0xE0) return false;
+  int bitrateIndex = b[2] >> 4;
+  int rateIndex = (b[2] >> 2) & 3;
+  if (bitrateIndex == 15 || rateIndex == 3) return false;
+
+  Mp3FrameHeader h;
+  h.version = (b[1] & 0x08) ? 1 : 2;
+  bool mpeg25 = (b[1] & 0x18) == 0;
+  h.layer = LayerOfCode[(b[1] >> 1) & 3];
+  h.padding = (b[2] >> 1) & 1;
+  h.stereo = ((b[3] >> 6) & 3) == 3 ? 0 : 1;
+  if (h.version == 1) {
+    h.bitrate = BitratesVersion1[bitrateIndex];
+    h.sampleRate = RatesVersion1[rateIndex];
+    h.length = h.bitrate * 144000 / h.sampleRate + h.padding;
+  } else {
+    h.bitrate = BitratesVersion2[bitrateIndex];
+    h.sampleRate = mpeg25 ? RatesVersion25[rateIndex] : RatesVersion2[rateIndex];
+    h.length = h.bitrate * 72000 / h.sampleRate + h.padding;
+  }
+  if (h.length <= 1 || h.length > MaxFrameBytes) return false;
+  *header = h;
+  return true;
+}
+
+bool FindMp3Sync(const uint8_t* bytes, size_t size, size_t from, size_t* syncAt,
+                 size_t* resumeAt) {
+  for (size_t start = from;; ++start) {
+    if (size < 4 || start > size - 4) {
+      *resumeAt = start;
+      return false;
+    }
+    Mp3FrameHeader first;
+    if (!ReadMp3FrameHeader(bytes + start, &first)) continue;
+    Mp3FrameHeader current = first;
+    size_t at = start;
+    int matches = 0;
+    while (matches < 3) {
+      size_t next = at + static_cast<size_t>(current.length);
+      if (next > size - 4) {  // the run goes on past the bytes we have
+        *resumeAt = start;
+        return false;
+      }
+      Mp3FrameHeader following;
+      if (!ReadMp3FrameHeader(bytes + next, &following) ||
+          following.sampleRate != current.sampleRate || following.layer != current.layer)
+        break;
+      ++matches;
+      at = next;
+      current = following;
+    }
+    if (matches == 3) {
+      *syncAt = start;
+      return true;
+    }
+  }
+}
+
+void Mp3Scanner::Reset(uint32_t fileBytes) {
+  *this = Mp3Scanner();
+  fileBytes_ = fileBytes;
+}
+
+void Mp3Scanner::Feed(const uint8_t* bytes, size_t size) {
+  if (size == 0) return;
+  if (synced_) {
+    Walk(bytes, size);
+    return;
+  }
+  accumulation_.insert(accumulation_.end(), bytes, bytes + size);
+  size_t syncAt = 0, resumeAt = 0;
+  if (!FindMp3Sync(accumulation_.data(), accumulation_.size(), searchFrom_, &syncAt,
+                   &resumeAt)) {
+    // Offsets before resumeAt can never start the stream: keep only what may still matter.
+    accumulation_.erase(accumulation_.begin(),
+                        accumulation_.begin() + static_cast<ptrdiff_t>(resumeAt));
+    accumulationBase_ += static_cast<uint32_t>(resumeAt);
+    searchFrom_ = 0;
+    return;
+  }
+  synced_ = true;
+  firstFrameOffset_ = accumulationBase_ + static_cast<uint32_t>(syncAt);
+  audioBytes_ = fileBytes_ > firstFrameOffset_ ? fileBytes_ - firstFrameOffset_ : 0;
+  std::vector<uint8_t> stream(accumulation_.begin() + static_cast<ptrdiff_t>(syncAt),
+                              accumulation_.end());
+  std::vector<uint8_t>().swap(accumulation_);
+  Walk(stream.data(), stream.size());
+}
+
+void Mp3Scanner::CountFrame(const Mp3FrameHeader& h) {
+  if (info_.frameCount == 0) {
+    info_.sampleRate = h.sampleRate;
+    info_.bitrate = h.bitrate;
+    info_.version = h.version;
+    info_.stereo = h.stereo;
+  } else if (h.bitrate != info_.bitrate) {
+    info_.bitrate = 0;
+  }
+  ++info_.frameCount;
+  frameBytes_ += static_cast<uint32_t>(h.length);
+  bitrateSum_ += h.bitrate;
+}
+
+void Mp3Scanner::SkipByte() {
+  ++skippedBytes_;
+  // Which thirty-second of the audio bytes the damage lies in. Files of fewer than 32 audio
+  // bytes, and positions past the last whole thirty-second, land in the first or last bit.
+  uint32_t share = audioBytes_ / 32;
+  uint64_t position = static_cast<uint64_t>(frameBytes_) + skippedBytes_;
+  uint64_t bit = share ? position / share : 0;
+  damageMap_ |= 1u << std::min<uint64_t>(bit, 31);
+}
+
+void Mp3Scanner::Walk(const uint8_t* bytes, size_t size) {
+  size_t begin = 0;
+  if (frameRest_ > 0) {  // the tail of a frame that started in an earlier block
+    size_t passed = std::min<size_t>(frameRest_, size);
+    frameRest_ -= static_cast<uint32_t>(passed);
+    begin = passed;
+  }
+  work_.assign(carry_, carry_ + carryCount_);
+  work_.insert(work_.end(), bytes + begin, bytes + size);
+  carryCount_ = 0;
+
+  const uint8_t* data = work_.data();
+  size_t n = work_.size();
+  size_t at = 0;
+  for (;;) {
+    if (n - at < 4) {  // a header may straddle into the next block
+      carryCount_ = static_cast<uint32_t>(n - at);
+      std::memcpy(carry_, data + at, carryCount_);
+      return;
+    }
+    Mp3FrameHeader h;
+    if (ReadMp3FrameHeader(data + at, &h) &&
+        (info_.frameCount == 0 || h.sampleRate == info_.sampleRate)) {
+      CountFrame(h);
+      size_t end = at + static_cast<size_t>(h.length);
+      if (end > n) {
+        frameRest_ = static_cast<uint32_t>(end - n);
+        return;
+      }
+      at = end;
+    } else {
+      SkipByte();
+      ++at;
+    }
+  }
+}
+
+bool Mp3Scanner::Finish() {
+  if (info_.frameCount == 0 || frameBytes_ == 0 || skippedBytes_ > frameBytes_) {
+    info_ = Mp3StreamInfo();
+    return false;
+  }
+  int64_t samplesPerFrame = info_.version == 1 ? 1152 : 576;
+  info_.duration =
+      static_cast<int32_t>(info_.frameCount * samplesPerFrame / info_.sampleRate);
+  info_.averageBitrate = static_cast<int32_t>(bitrateSum_ / info_.frameCount);
+  info_.reserved = 0;
+  return true;
+}
+
+bool Mp3Scanner::ScanFile(const char* path) {
+  Reset(0);
+  std::FILE* file = path ? std::fopen(path, "rb") : nullptr;
+  if (!file) return false;
+  long size = -1;
+  if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
+  if (size < 0 || static_cast<unsigned long>(size) > 0xFFFFFFFFul ||
+      std::fseek(file, 0, SEEK_SET) != 0) {
+    std::fclose(file);
+    return false;
+  }
+  Reset(static_cast<uint32_t>(size));
+  std::vector<uint8_t> block(BlockBytes);
+  for (;;) {
+    size_t got = std::fread(block.data(), 1, block.size(), file);
+    if (got == 0) break;
+    Feed(block.data(), got);
+  }
+  std::fclose(file);
+  return Finish();
+}
