@@ -1,8 +1,115 @@
 #include "encode/convert_selection.h"
 
-#include "session/session_state.h"
+#include <string>
 
-void ConvertSelection(HWND) {
+#include "encode/convert_to_qcp.h"
+#include "encode/mmf_converter.h"
+#include "encode/ringtone_size_rule.h"
+#include "encode/run_tool.h"
+#include "encode/selection_range.h"
+#include "encode/tool_command_line.h"
+#include "import/clip_to_test_wav.h"
+#include "resources/resource_ids.h"
+#include "session/file_size.h"
+#include "session/ringtone_format.h"
+#include "session/session_state.h"
+#include "session/working_audio.h"
+#include "view/waveform_view.h"
+
+static_assert(SelectionStripLeft == WaveArea::Left, "the strip's left edge");
+static_assert(SelectionStripWidth == WaveArea::Right - WaveArea::Left, "the strip's width");
+
+namespace {
+
+// Runs the encoder of `format` on test.wav. False when the encoder failed and has already told
+// the user so; true otherwise (the ringtone file then tells whether it worked).
+bool RunEncoder(int32_t format) {
+  const std::string folder = sessionState.startDirectory;
+  switch (format) {
+    case RingtoneQcp: {
+      const bool ok = ConvertToQcp("test.wav", "new.qcp");
+      SetConverted(true);
+      return ok;
+    }
+    case RingtoneAmr:
+      RunTool(PathInDirectory(folder, "wav2amr.exe").c_str(), "wav2amr test.wav a.amr MR67");
+      SetConverted(true);
+      return true;
+    case RingtoneWav:
+      SetConverted(true);
+      return true;
+    case RingtoneMp3:
+      RunTool(PathInDirectory(folder, "lame.exe").c_str(), "test.wav a.mp3 -b 48");
+      SetConverted(true);
+      return true;
+    case RingtoneMmf: {
+      MmfConverter converter;
+      if (!converter.Convert("test.wav")) {
+        ShowAppMessage("couldnt' convert to mmf");
+        return false;
+      }
+      return true;
+    }
+    default:
+      return true;
+  }
+}
+
+void SetSizeBox(HWND window, const std::string& text) {
+  HWND box = sessionState.sizeEdit ? sessionState.sizeEdit : GetDlgItem(window, ID_SIZE_EDIT);
+  if (box) SetWindowTextA(box, text.c_str());
+}
+
+// Ends a conversion that produced no ringtone.
+void EndFailed() {
+  SetConverted(false);
   EnableWindow(sessionState.browseButton, TRUE);
+  RestoreArrowCursor();
+}
+
+}  // namespace
+
+void ConvertSelection(HWND window) {
+  const int caretX = CaretX();
+  SetClassCursor(IDC_WAIT);
+
+  const ClipByteRange range =
+      SelectionByteRange(sessionState.selectionAnchorX, caretX, workingAudio.dataSize);
+  const int32_t format = sessionState.outputFormat;
+  const char* ringtone = RingtoneFileName(format);
+  if (ringtone == nullptr) {
+    ShowMessage("Couldn't convert: the phone's ringtone format is not known.", "Error");
+    EndFailed();
+    return;
+  }
+  // An earlier ringtone of this format must never pass for the result of this conversion.
+  DeleteFileA(ringtone);
+
+  // The extraction tells the user itself when it fails.
+  if (!ClipToTestWav("d.wav", range.start, range.end, sessionState.progressBar, format)) {
+    EndFailed();
+    return;
+  }
+  const bool encoderQuiet = RunEncoder(format);
+
+  const int32_t bytes = FileSizeBytes(ringtone);
+  if (bytes <= 0) {
+    if (encoderQuiet) ShowMessage(EncoderFailureMessage(format).c_str(), "Error");
+    EndFailed();
+    return;
+  }
+  const int32_t kilobytes = RingtoneKilobytes(bytes);
+  EnableWindow(sessionState.browseButton, TRUE);
+
+  if (RingtoneTooLarge(kilobytes)) {
+    SetConverted(false);
+    RestoreArrowCursor();
+    ShowMessage(OversizeMessage(kilobytes).c_str(), "Warning");
+    return;
+  }
+  SetConverted(true);
+  FillProgressBar();
+  sessionState.uploaded = false;
+  SetSizeBox(window, SizeBoxText(kilobytes));
   RestoreArrowCursor();
 }

@@ -1,0 +1,285 @@
+#include "import/clip_to_test_wav.h"
+
+#include <commctrl.h>
+#include <mmreg.h>
+#include <msacm.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "import/acm_resampler_driver.h"
+#include "import/clip_format.h"
+#include "session/session_state.h"
+
+namespace {
+
+constexpr char TargetName[] = "test.wav";
+// A "fmt " chunk larger than this is not a format record.
+constexpr DWORD MaxFormatChunk = 65536;
+
+class MmioFile {
+ public:
+  MmioFile(const char* name, DWORD flags) {
+    std::string copy(name);
+    handle_ = mmioOpenA(copy.data(), nullptr, flags);
+  }
+  ~MmioFile() { Close(); }
+  MmioFile(const MmioFile&) = delete;
+  MmioFile& operator=(const MmioFile&) = delete;
+  HMMIO get() const { return handle_; }
+  bool Close() {
+    if (handle_ == nullptr) return true;
+    MMRESULT result = mmioClose(handle_, 0);
+    handle_ = nullptr;
+    return result == MMSYSERR_NOERROR;
+  }
+
+ private:
+  HMMIO handle_ = nullptr;
+};
+
+class AcmStream {
+ public:
+  ~AcmStream() {
+    if (handle_ != nullptr) acmStreamClose(handle_, 0);
+  }
+  HACMSTREAM* put() { return &handle_; }
+  HACMSTREAM get() const { return handle_; }
+  MMRESULT Close() {
+    MMRESULT result = acmStreamClose(handle_, 0);
+    handle_ = nullptr;
+    return result;
+  }
+
+ private:
+  HACMSTREAM handle_ = nullptr;
+};
+
+// Unprepares the header on every way out; the source length goes back to the prepared size
+// first, as ACM requires.
+class PreparedHeader {
+ public:
+  PreparedHeader(HACMSTREAM stream, ACMSTREAMHEADER* header, DWORD preparedSource)
+      : stream_(stream), header_(header), preparedSource_(preparedSource) {}
+  ~PreparedHeader() { Unprepare(); }
+  MMRESULT Unprepare() {
+    if (stream_ == nullptr) return MMSYSERR_NOERROR;
+    header_->cbSrcLength = preparedSource_;
+    MMRESULT result = acmStreamUnprepareHeader(stream_, header_, 0);
+    stream_ = nullptr;
+    return result;
+  }
+
+ private:
+  HACMSTREAM stream_;
+  ACMSTREAMHEADER* header_;
+  DWORD preparedSource_;
+};
+
+void SetBarRange(HWND bar, uint16_t barMax) {
+  if (bar == nullptr) return;
+  SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(1, barMax));
+  SendMessageA(bar, PBM_SETSTEP, 1, 0);
+}
+
+void ReportStructure(const char* what) {
+  std::printf("%s\n", what);
+  std::fflush(stdout);
+  ShowMessage(what, "Error");
+}
+
+// Finds the chunk `id` among the children of `parent`, entering it. Other chunks are entered
+// and left again in order.
+bool EnterChild(HMMIO file, MMCKINFO* parent, FOURCC id, MMCKINFO* found) {
+  for (;;) {
+    MMCKINFO chunk{};
+    if (mmioDescend(file, &chunk, parent, 0) != MMSYSERR_NOERROR) return false;
+    if (chunk.ckid == id) {
+      *found = chunk;
+      return true;
+    }
+    if (mmioAscend(file, &chunk, 0) != MMSYSERR_NOERROR) return false;
+  }
+}
+
+// The extraction proper; `target` has its "data" chunk open.
+bool ExtractInto(HMMIO target, const char* sourceName, uint32_t start, uint32_t end,
+                 HWND progressBar, const ClipTargetFormat& targetFormat) {
+  MmioFile source(sourceName, MMIO_READ | MMIO_DENYWRITE);
+  if (source.get() == nullptr) {
+    ReportStructure("Could not open the song's samples (d.wav).");
+    return false;
+  }
+  MMCKINFO riff{};
+  if (mmioDescend(source.get(), &riff, nullptr, 0) != MMSYSERR_NOERROR ||
+      riff.ckid != FOURCC_RIFF || riff.fccType != mmioFOURCC('W', 'A', 'V', 'E')) {
+    ReportStructure("The song's samples (d.wav) are not a WAVE file.");
+    return false;
+  }
+  MMCKINFO formatChunk{};
+  if (!EnterChild(source.get(), &riff, mmioFOURCC('f', 'm', 't', ' '), &formatChunk) ||
+      formatChunk.cksize < sizeof(PCMWAVEFORMAT) || formatChunk.cksize > MaxFormatChunk) {
+    ReportStructure("The song's samples (d.wav) have no usable format.");
+    return false;
+  }
+  // Zero-filled and at least a WAVEFORMATEX, so a 16-byte record gets cbSize 0.
+  std::vector<uint8_t> sourceFormat(std::max<DWORD>(formatChunk.cksize, sizeof(WAVEFORMATEX)), 0);
+  if (mmioRead(source.get(), reinterpret_cast<HPSTR>(sourceFormat.data()),
+               static_cast<LONG>(formatChunk.cksize)) != static_cast<LONG>(formatChunk.cksize) ||
+      mmioAscend(source.get(), &formatChunk, 0) != MMSYSERR_NOERROR) {
+    ReportStructure("The song's samples (d.wav) have no usable format.");
+    return false;
+  }
+  auto* sourceWave = reinterpret_cast<WAVEFORMATEX*>(sourceFormat.data());
+  if (sourceWave->wFormatTag == WAVE_FORMAT_PCM) sourceWave->cbSize = 0;
+
+  MMCKINFO dataChunk{};
+  if (!EnterChild(source.get(), &riff, mmioFOURCC('d', 'a', 't', 'a'), &dataChunk)) {
+    ReportStructure("The song's samples (d.wav) have no data.");
+    return false;
+  }
+  // The declared size, cut to the bytes that the file really holds.
+  const LONG fileEnd = mmioSeek(source.get(), 0, SEEK_END);
+  if (fileEnd < 0 || mmioSeek(source.get(), static_cast<LONG>(dataChunk.dwDataOffset), SEEK_SET) < 0) {
+    ReportStructure("Could not read the song's samples (d.wav).");
+    return false;
+  }
+  const uint32_t available = std::min<uint32_t>(
+      dataChunk.cksize,
+      static_cast<uint32_t>(fileEnd) > dataChunk.dwDataOffset
+          ? static_cast<uint32_t>(fileEnd) - dataChunk.dwDataOffset
+          : 0);
+  const ClipPlan plan = PlanClip(start, end, available, sourceWave->nBlockAlign);
+  if (plan.chunkBytes == 0) {
+    ReportStructure("The song's samples (d.wav) have no usable format.");
+    return false;
+  }
+
+  WAVEFORMATEX wanted{};
+  wanted.wFormatTag = targetFormat.formatTag;
+  wanted.nChannels = targetFormat.channels;
+  wanted.nSamplesPerSec = targetFormat.samplesPerSecond;
+  wanted.nAvgBytesPerSec = targetFormat.bytesPerSecond;
+  wanted.nBlockAlign = targetFormat.blockAlign;
+  wanted.wBitsPerSample = targetFormat.bitsPerSample;
+  wanted.cbSize = 0;
+
+  AcmStream stream;
+  SetNextStreamSourceBytes(plan.clipBytes);
+  if (!ReportAcmError(acmStreamOpen(stream.put(), nullptr, sourceWave, &wanted, nullptr, 0, 0,
+                                    ACM_STREAMOPENF_NONREALTIME)))
+    return false;
+  DWORD destinationSize = 0;
+  if (!ReportAcmError(acmStreamSize(stream.get(), plan.chunkBytes, &destinationSize,
+                                    ACM_STREAMSIZEF_SOURCE)))
+    return false;
+
+  std::vector<BYTE> sourceBuffer(plan.chunkBytes);
+  std::vector<BYTE> destinationBuffer(std::max<DWORD>(destinationSize, 1));
+  ACMSTREAMHEADER header{};
+  header.cbStruct = sizeof header;
+  header.pbSrc = sourceBuffer.data();
+  header.cbSrcLength = plan.chunkBytes;
+  header.pbDst = destinationBuffer.data();
+  header.cbDstLength = destinationSize;
+  if (!ReportAcmError(acmStreamPrepareHeader(stream.get(), &header, 0))) return false;
+  PreparedHeader prepared(stream.get(), &header, plan.chunkBytes);
+
+  if (plan.skipBytes > 0 &&
+      mmioSeek(source.get(), static_cast<LONG>(plan.skipBytes), SEEK_CUR) < 0) {
+    ReportStructure("Could not read the song's samples (d.wav).");
+    return false;
+  }
+  SetBarRange(progressBar, plan.barMax);
+
+  uint32_t remaining = plan.clipBytes;
+  bool ok = true;
+  while (remaining > 0) {
+    const uint32_t n = std::min(plan.chunkBytes, remaining);
+    remaining -= n;
+    if (mmioRead(source.get(), reinterpret_cast<HPSTR>(sourceBuffer.data()), static_cast<LONG>(n)) !=
+        static_cast<LONG>(n)) {
+      ReportStructure("Could not read the song's samples (d.wav).");
+      ok = false;
+      break;
+    }
+    header.cbSrcLength = n;
+    if (!ReportAcmError(acmStreamConvert(stream.get(), &header, 0))) {
+      ok = false;
+      break;
+    }
+    if (progressBar != nullptr) SendMessageA(progressBar, PBM_STEPIT, 0, 0);
+    const LONG used = static_cast<LONG>(std::min(header.cbDstLengthUsed, destinationSize));
+    if (used > 0 &&
+        mmioWrite(target, reinterpret_cast<const char*>(destinationBuffer.data()), used) != used) {
+      ReportStructure("Could not write test.wav.");
+      ok = false;
+      break;
+    }
+  }
+  if (progressBar != nullptr) SendMessageA(progressBar, PBM_SETPOS, 0, 0);
+
+  if (!ReportAcmError(prepared.Unprepare())) ok = false;
+  if (!ReportAcmError(stream.Close())) ok = false;
+  return ok;
+}
+
+}  // namespace
+
+bool ReportAcmError(MMRESULT result) {
+  if (result == MMSYSERR_NOERROR) return true;
+  char name[32];
+  const char* known = AcmErrorName(result);
+  if (known == nullptr) {
+    std::snprintf(name, sizeof name, "ACM error %u", static_cast<unsigned>(result));
+    known = name;
+  }
+  std::printf("%s", known);
+  std::fflush(stdout);
+  std::string text = std::string("The clip could not be converted (") + known + ").";
+  ShowMessage(text.c_str(), "Error");
+  return false;
+}
+
+bool ClipToTestWav(const char* sourceName, uint32_t start, uint32_t end, HWND progressBar,
+                   int32_t ringtoneFormat) {
+  // Our resampler serves the conversion while the extraction runs; should it fail to register,
+  // the system's own converter does the work.
+  ScopedResamplerDriver driver;
+
+  const ClipTargetFormat format = ClipFormatFor(ringtoneFormat);
+  bool ok = false;
+  {
+    MmioFile target(TargetName, MMIO_CREATE | MMIO_WRITE | MMIO_ALLOCBUF);
+    if (target.get() == nullptr) {
+      ReportStructure("Could not write test.wav.");
+      return false;
+    }
+    MMCKINFO riff{};
+    riff.fccType = mmioFOURCC('W', 'A', 'V', 'E');
+    MMCKINFO formatChunk{};
+    formatChunk.ckid = mmioFOURCC('f', 'm', 't', ' ');
+    formatChunk.cksize = 16;
+    uint8_t record[16];
+    ClipFormatBytes(format, record);
+    MMCKINFO dataChunk{};
+    dataChunk.ckid = mmioFOURCC('d', 'a', 't', 'a');
+    if (mmioCreateChunk(target.get(), &riff, MMIO_CREATERIFF) != MMSYSERR_NOERROR ||
+        mmioCreateChunk(target.get(), &formatChunk, 0) != MMSYSERR_NOERROR ||
+        mmioWrite(target.get(), reinterpret_cast<const char*>(record), 16) != 16 ||
+        mmioAscend(target.get(), &formatChunk, 0) != MMSYSERR_NOERROR ||
+        mmioCreateChunk(target.get(), &dataChunk, 0) != MMSYSERR_NOERROR) {
+      ReportStructure("Could not write test.wav.");
+    } else if (ExtractInto(target.get(), sourceName, start, end, progressBar, format)) {
+      ok = mmioAscend(target.get(), &dataChunk, 0) == MMSYSERR_NOERROR &&
+           mmioAscend(target.get(), &riff, 0) == MMSYSERR_NOERROR;
+      ok = target.Close() && ok;
+      if (!ok) ReportStructure("Could not write test.wav.");
+    }
+  }
+  // A clip cut short is no ringtone: leave nothing that could be encoded or uploaded.
+  if (!ok) DeleteFileA(TargetName);
+  return ok;
+}
