@@ -229,6 +229,10 @@ void StyleProgressBar(HWND bar) {
   SendMessageA(bar, PBM_SETBKCOLOR, 0, ProgressBackColour);
 }
 
+void StyleEditBox(HWND edit) {
+  if (edit) SendMessageA(edit, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), TRUE);
+}
+
 void PaintMainWindow(HWND window, HDC dc) {
   // The window does not clip its children, so a repaint of the whole window could cover a
   // control that has already painted itself (a progress bar or an edit box then stays blank

@@ -23,6 +23,9 @@ void LoadStatusPictures();
 // Gives the progress bar its colours: amber bar on pale cyan. Visual styles would ignore the
 // colours, so the bar is drawn unthemed.
 void StyleProgressBar(HWND bar);
+// Gives a read-only edit box the skin's text font (the dialog font of the system, not the
+// large bold system font).
+void StyleEditBox(HWND edit);
 // Paint: background one pixel higher, then the strip (when shown once), status picture, band.
 void PaintMainWindow(HWND window, HDC dc);
 // Draws one owner-drawn button; Play shows Stop while the preview plays.

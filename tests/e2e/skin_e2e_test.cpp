@@ -292,6 +292,7 @@ TEST(Skin, PlayShowsStopWhileThePreviewPlays) {
     return true;
   };
   ASSERT_TRUE(shows(play));
+  SaveCapture(CaptureScreen(WindowRect(app.Window())), "skin-selection");
   app.Command(IdPlay);
   EXPECT_TRUE(WaitUntil([&] { return shows(stop); }, 5000)) << "Stop while playing";
   SaveCapture(CaptureScreen(WindowRect(app.Window())), "skin-preview-playing");
