@@ -112,9 +112,9 @@ TEST(MultipartBody, DeclaredLengthMatchesTheBytesForManyShapes) {
     for (int files = 0; files < 3; ++files) {
       UploadForm form;
       std::vector<std::string> contents;
-      for (int i = 0; i < fields; ++i) form.AddField("f" + std::to_string(i), std::string(i * 7, 'v'));
+      for (int i = 0; i < fields; ++i) form.AddField(std::string(i + 1, 'f'), std::string(i * 7, 'v'));
       for (int i = 0; i < files; ++i) {
-        form.AddFile("file" + std::to_string(i), "p" + std::to_string(i), "t");
+        form.AddFile(std::string(i + 1, 'n'), std::string(i + 1, 'p'), "t");
         contents.push_back(std::string(i * 9000, 'b'));  // 0, 9000 bytes: past one chunk
       }
       std::vector<BodyPiece> plan = PlanMultipartBody(form, B);
