@@ -17,3 +17,5 @@ qv_bench(bench_clip_resampler SOURCES ../tests/bench/clip_resampler_bench.cpp DE
 # Under Wine: the extraction itself and the driver (helpers live with the encode tests).
 qv_win_test(win_clip_to_test_wav SOURCES ../tests/win/clip_to_test_wav_test.cpp
             DEPS qv_import qv_core_clip qv_encode_test_support comctl32 msacm32 winmm)
+qv_bench(bench_clip_extract SOURCES ../tests/bench/clip_extract_bench.cpp
+         DEPS qv_import qv_core_clip msacm32 winmm MODES win)

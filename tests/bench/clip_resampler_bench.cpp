@@ -71,8 +71,11 @@ void Row(const char* who, const Result& r, int toChannels, uint32_t toRate, doub
   size_t clipped = 0;
   for (double v : x) clipped += (v >= 32767 / 32768.0 || v <= -1.0);
   if (alias) {
-    std::printf("  %-6s  alias %7.1f dB   length %zu (%+lld)   clipped %zu   %.3f s\n", who,
-                RmsDb(x, toRate / 20) - inputDb, frames,
+    const double level = RmsDb(x, toRate / 20) - inputDb;
+    char figure[32];
+    if (level < -200) std::snprintf(figure, sizeof figure, "silent");
+    else std::snprintf(figure, sizeof figure, "%.1f dB", level);
+    std::printf("  %-6s  alias %9s   length %zu (%+lld)   clipped %zu   %.3f s\n", who, figure, frames,
                 static_cast<long long>(frames) - static_cast<long long>(expectedFrames), clipped,
                 r.seconds);
   } else {
