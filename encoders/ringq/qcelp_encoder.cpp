@@ -248,19 +248,114 @@ QcelpEncoder::PitchChoice QcelpEncoder::SearchPitch(const float* target, const f
   return best;
 }
 
-void QcelpEncoder::EncodeFrame(const float* frame, QcelpFullRateFrame& out) {
-  out = QcelpFullRateFrame{};
-  // LPC analysis.
+void QcelpEncoder::Analyse(const float* frame, double lspf[LpcOrder]) const {
   float windowed[AnalysisLength];
   for (int i = 0; i < AnalysisLength; ++i) windowed[i] = frame[AnalysisStart + i] * window_[i];
   double r[LpcOrder + 1];
   Autocorrelation(windowed, AnalysisLength, LpcOrder, r);
   for (int k = 0; k <= LpcOrder; ++k) r[k] *= lagWindow_[k];
-  double lspfU[LpcOrder];
-  std::memcpy(lspfU, prevLspfU_, sizeof lspfU);
-  float au[LpcOrder];
-  if (r[0] > 1e-3 && LevinsonDurbin(r, au)) LpcToLsp(au, lspfU);
+  std::memcpy(lspf, prevLspfU_, sizeof prevLspfU_);
+  float a[LpcOrder];
+  if (r[0] > 1e-3 && LevinsonDurbin(r, a)) LpcToLsp(a, lspf);
+}
 
+void QcelpEncoder::WeightingFilter(const double lspf[LpcOrder], float num[LpcOrder],
+                                   float den[LpcOrder]) const {
+  float a[LpcOrder];
+  LspToLpc(lspf, a);
+  float fn = options_.weightNum, fd = options_.weightDen;
+  for (int i = 0; i < LpcOrder; ++i) {
+    num[i] = a[i] * fn;
+    den[i] = a[i] * fd;
+    fn *= options_.weightNum;
+    fd *= options_.weightDen;
+  }
+}
+
+size_t QcelpEncoder::EncodeFrame(const float* frame, uint8_t packet[FullRatePacketBytes]) {
+  double lspfU[LpcOrder];
+  Analyse(frame, lspfU);
+  size_t size;
+  if (EighthRateFits(frame)) {
+    QcelpEighthRateFrame eighth;
+    EncodeEighthRate(frame, lspfU, eighth);
+    PackEighthRateFrame(eighth, packet);
+    size = EighthRatePacketBytes;
+  } else {
+    QcelpFullRateFrame full;
+    EncodeFullRate(frame, lspfU, full);
+    PackFullRateFrame(full, packet);
+    size = FullRatePacketBytes;
+  }
+  std::memcpy(prevLspfU_, lspfU, sizeof lspfU);
+  ++frameCount_;
+  return size;
+}
+
+namespace {
+
+// RMS of the decoder's comfort noise at a linear gain (uniform 16-bit noise, RMS 2^15/sqrt 3).
+float NoiseRms(float gain) { return gain * float(1.373681186 / 8192.0 * 18918.6); }
+
+}  // namespace
+
+bool QcelpEncoder::EighthRateFits(const float* frame) const {
+  if (!options_.eighthRateSilence) return false;
+  for (int n = 0; n < QcelpFrameSamples; ++n)
+    if (std::fabs(frame[n]) > float(options_.silencePeak)) return false;
+  // The noise ramps from the last gain half-way towards the coded one: both ends must be
+  // quiet, or a loud frame's gain would spill hiss into the silence.
+  const float target = GainTableValue(EighthRateLogGain(memory_, 0));
+  const float loudest = std::max(memory_.lastGain, 0.5f * (memory_.lastGain + target));
+  return NoiseRms(loudest) <= 0.5f * float(options_.silencePeak);
+}
+
+void QcelpEncoder::EncodeEighthRate(const float* frame, const double lspfU[LpcOrder],
+                                    QcelpEighthRateFrame& out) {
+  out = QcelpEighthRateFrame{};
+  // Gain: the code whose noise level is nearest the frame's, never louder than allowed.
+  double energy = 0;
+  for (int n = 0; n < QcelpFrameSamples; ++n) energy += double(frame[n]) * frame[n];
+  const double rms = std::sqrt(energy / QcelpFrameSamples);
+  double bestDistance = 1e30;
+  for (int code = 0; code < 4; ++code) {
+    const float target = GainTableValue(EighthRateLogGain(memory_, code));
+    const float mean = memory_.lastGain + 0.5f * (target - memory_.lastGain) * (4.5f / 8);
+    const float loudest = std::max(memory_.lastGain, 0.5f * (memory_.lastGain + target));
+    if (code > 0 && NoiseRms(loudest) > 0.5f * float(options_.silencePeak)) break;
+    const double distance = std::fabs(std::log((NoiseRms(mean) + 1.0) / (rms + 1.0)));
+    if (distance < bestDistance) {
+      bestDistance = distance;
+      out.codebookGain = uint8_t(code);
+    }
+  }
+  // LSPs: each one step towards the analysis from the decoder's prediction.
+  const double* predictors = memory_.eighthRun > 0 ? memory_.predictorLspf : prevLspfQ_;
+  for (int i = 0; i < LpcOrder; ++i) {
+    const double base = predictors[i] * (29.0 / 32.0) + (i + 1) * ((1 - 29.0 / 32.0) / 11);
+    if (lspfU[i] > base) out.lspUp = uint16_t(out.lspUp | (1u << i));
+  }
+  out.seed = uint8_t(frameCount_ & 15u);
+  if (EighthRateNoiseSeed(out) == 0xFFFF) out.seed ^= 1;  // all ones would be an erasure
+
+  // Follow the decoder.
+  float* exc = exc_ + PitchHistory;
+  double lspfQ[LpcOrder];
+  DecodeEighthRate(out, prevLspfQ_, memory_, exc, lspfQ);
+  float a[LpcOrder], num[LpcOrder], den[LpcOrder];
+  EighthRatePredictor(prevLspfQ_, lspfQ, a);
+  SynthesisFilter(a, exc, recon_, QcelpFrameSamples, formantMem_);
+  WeightingFilter(lspfU, num, den);
+  float err[QcelpFrameSamples];
+  for (int n = 0; n < QcelpFrameSamples; ++n) err[n] = frame[n] - recon_[n];
+  Weight(num, den, err, err, QcelpFrameSamples, weightInMem_, weightOutMem_);
+  std::memmove(exc_, exc_ + QcelpFrameSamples, PitchHistory * sizeof(float));
+  std::memcpy(prevLspfQ_, lspfQ, sizeof lspfQ);
+}
+
+void QcelpEncoder::EncodeFullRate(const float* frame, const double lspfU[LpcOrder],
+                                  QcelpFullRateFrame& out) {
+  out = QcelpFullRateFrame{};
   QuantiseLsp(lspfU, out.lsp);
   double lspfQ[LpcOrder];
   QuantisedLspFrequencies(out.lsp, lspfQ);
@@ -276,15 +371,8 @@ void QcelpEncoder::EncodeFrame(const float* frame, QcelpFullRateFrame& out) {
     double mix[LpcOrder];
     const double w = 0.25 * (k + 1);
     for (int i = 0; i < LpcOrder; ++i) mix[i] = w * lspfU[i] + (1 - w) * prevLspfU_[i];
-    float ak[LpcOrder], num[LpcOrder], den[LpcOrder];
-    LspToLpc(mix, ak);
-    float fn = options_.weightNum, fd = options_.weightDen;
-    for (int i = 0; i < LpcOrder; ++i) {
-      num[i] = ak[i] * fn;
-      den[i] = ak[i] * fd;
-      fn *= options_.weightNum;
-      fd *= options_.weightDen;
-    }
+    float num[LpcOrder], den[LpcOrder];
+    WeightingFilter(mix, num, den);
     // Impulse response of the weighted synthesis filter.
     float h[PitchSubframeSamples] = {1.0f};
     {
@@ -390,25 +478,26 @@ void QcelpEncoder::EncodeFrame(const float* frame, QcelpFullRateFrame& out) {
       Weight(num, den, err, werr, CodebookSubframeSamples, weightInMem_, weightOutMem_);
     }
   }
+  RememberFullRate(memory_, logGains);
   std::memmove(exc_, exc_ + QcelpFrameSamples, PitchHistory * sizeof(float));
   std::memcpy(prevLspfQ_, lspfQ, sizeof lspfQ);
-  std::memcpy(prevLspfU_, lspfU, sizeof lspfU);
 }
 
 std::vector<uint8_t> EncodeQcelpPackets(std::span<const int16_t> pcm,
                                         const QcelpEncoderOptions& options) {
   const size_t frames = (pcm.size() + QcelpFrameSamples - 1) / QcelpFrameSamples;
-  std::vector<uint8_t> packets(frames * FullRatePacketBytes);
+  std::vector<uint8_t> packets;
+  packets.reserve(frames * FullRatePacketBytes);
   QcelpEncoder encoder(options);
-  QcelpFullRateFrame frame;
+  uint8_t packet[FullRatePacketBytes];
   // One frame and its look-ahead at a time, silence past the end.
   float window[QcelpFrameSamples + QcelpLookahead];
   for (size_t f = 0; f < frames; ++f) {
     const size_t start = f * QcelpFrameSamples;
     for (size_t i = 0; i < std::size(window); ++i)
       window[i] = start + i < pcm.size() ? float(pcm[start + i]) : 0.0f;
-    encoder.EncodeFrame(window, frame);
-    PackFullRateFrame(frame, packets.data() + f * FullRatePacketBytes);
+    const size_t size = encoder.EncodeFrame(window, packet);
+    packets.insert(packets.end(), packet, packet + size);
   }
   return packets;
 }

@@ -15,6 +15,10 @@ struct QcelpEncoderOptions {
   // Perceptual weighting W(z) = A(z/weightNum) / A(z/weightDen); equal values turn it off.
   float weightNum = 0.9f;
   float weightDen = 0.6f;
+  // Silent frames (no sample beyond `silencePeak`) go out as eighth-rate comfort noise when
+  // the decoder's noise would stay that quiet too.
+  bool eighthRateSilence = true;
+  int silencePeak = 24;
 };
 
 // Samples after the end of a frame that the LPC analysis reads.
@@ -24,9 +28,11 @@ class QcelpEncoder {
  public:
   explicit QcelpEncoder(const QcelpEncoderOptions& options = {});
 
-  // Encodes the 160 samples at `frame`; frame[160 .. 160 + QcelpLookahead) must be readable.
-  // The frame always satisfies FullRateFrameValid.
-  void EncodeFrame(const float* frame, QcelpFullRateFrame& out);
+  // Encodes the 160 samples at `frame` into `packet` (rate octet first) and returns the
+  // packet's size: FullRatePacketBytes, or EighthRatePacketBytes for silence.
+  // frame[160 .. 160 + QcelpLookahead) must be readable. The frame always satisfies the
+  // decoder's validity rules (FullRateFrameValid, EighthRateFrameValid).
+  size_t EncodeFrame(const float* frame, uint8_t packet[FullRatePacketBytes]);
 
   // What the decoder's core synthesis makes of the last frame encoded.
   const float* Reconstruction() const { return recon_; }
@@ -41,6 +47,13 @@ class QcelpEncoder {
     int frac = 0;
     int gainCode = 0;
   };
+  void Analyse(const float* frame, double lspf[LpcOrder]) const;
+  bool EighthRateFits(const float* frame) const;
+  void EncodeFullRate(const float* frame, const double lspfU[LpcOrder], QcelpFullRateFrame& out);
+  void EncodeEighthRate(const float* frame, const double lspfU[LpcOrder],
+                        QcelpEighthRateFrame& out);
+  void WeightingFilter(const double lspf[LpcOrder], float num[LpcOrder],
+                       float den[LpcOrder]) const;
   PitchChoice SearchPitch(const float* target, const float* h, const float* excAt) const;
   void Weight(const float num[LpcOrder], const float den[LpcOrder], const float* in, float* out,
               int n, float inMem[LpcOrder], float outMem[LpcOrder]) const;
@@ -55,9 +68,11 @@ class QcelpEncoder {
   double prevLspfQ_[LpcOrder];
   double prevLspfU_[LpcOrder];
   float recon_[QcelpFrameSamples];
+  QcelpRateMemory memory_;
+  unsigned frameCount_ = 0;
 };
 
-// Encodes a whole signal into full-rate packets of FullRatePacketBytes each (rate octet
-// first), one per started 160-sample frame; the last frame is padded with silence.
+// Encodes a whole signal into packets (each with its rate octet), one per started 160-sample
+// frame; the last frame is padded with silence.
 std::vector<uint8_t> EncodeQcelpPackets(std::span<const int16_t> pcm,
                                         const QcelpEncoderOptions& options = {});

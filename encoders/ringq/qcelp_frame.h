@@ -31,12 +31,33 @@ struct QcelpFullRateFrame {
   uint8_t reserved = 0;
 };
 
+// An eighth-rate frame, for silence: comfort noise from a seed, with a coarse gain and one
+// bit per LSP saying whether it sits above or below its prediction.
+struct QcelpEighthRateFrame {
+  uint16_t lspUp = 0;       // bit i set: LSP i above its prediction
+  uint8_t codebookGain = 0;  // 2 bits, a step above the predicted gain
+  uint8_t seed = 0;          // 4 bits mixed into the noise seed
+  uint8_t reserved = 0;      // 4 bits, zero
+};
+
 // Writes the rate octet and the 266 frame bits (zero-padded) into `out`.
 void PackFullRateFrame(const QcelpFullRateFrame& frame, uint8_t out[FullRatePacketBytes]);
 
 // Reads a packet of FullRatePacketBytes whose first byte is the rate octet. False when the
 // packet has the wrong size or rate octet.
 bool UnpackFullRateFrame(std::span<const uint8_t> packet, QcelpFullRateFrame& frame);
+
+// Eighth-rate packets: the rate octet and 20 bits, zero-padded to EighthRatePacketBytes.
+void PackEighthRateFrame(const QcelpEighthRateFrame& frame, uint8_t out[EighthRatePacketBytes]);
+bool UnpackEighthRateFrame(std::span<const uint8_t> packet, QcelpEighthRateFrame& frame);
+
+// The first 16 frame bits of an eighth-rate packet, which also seed the decoder's noise.
+// A decoder treats 0xFFFF as an erasure.
+uint16_t EighthRateNoiseSeed(const QcelpEighthRateFrame& frame);
+
+// A decoder's rules for an eighth-rate frame: reserved bits zero, field values in range and
+// not all of the first 16 bits set.
+bool EighthRateFrameValid(const QcelpEighthRateFrame& frame);
 
 // Cumulative sums of the quantised LSP increments, in 1/10000 of the normalised frequency.
 void DecodeLspSums(const uint8_t lsp[5], int sums[QcelpLspOrder]);

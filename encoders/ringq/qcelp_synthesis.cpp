@@ -6,6 +6,18 @@
 namespace {
 
 constexpr double BandwidthExpansion = 0.9883;
+constexpr double EighthRateSpread = 0.02;        // LSP step and minimum spacing
+constexpr double EighthRatePrediction = 29.0 / 32.0;
+constexpr double NoiseScale = 1.373681186;       // the noise's peak, sqrt(1.887)
+
+void ExpandedPredictor(const double lspf[LpcOrder], float a[LpcOrder]) {
+  LspToLpc(lspf, a);
+  double f = BandwidthExpansion;
+  for (int i = 0; i < LpcOrder; ++i) {
+    a[i] = float(a[i] * f);
+    f *= BandwidthExpansion;
+  }
+}
 
 }  // namespace
 
@@ -24,12 +36,71 @@ void SubframePredictor(const double prevLspf[LpcOrder], const double lspf[LpcOrd
   const double w = 0.25 * (k + 1);
   double mix[LpcOrder];
   for (int i = 0; i < LpcOrder; ++i) mix[i] = w * lspf[i] + (1.0 - w) * prevLspf[i];
-  LspToLpc(mix, a);
-  double f = BandwidthExpansion;
-  for (int i = 0; i < LpcOrder; ++i) {
-    a[i] = float(a[i] * f);
-    f *= BandwidthExpansion;
+  ExpandedPredictor(mix, a);
+}
+
+void EighthRatePredictor(const double prevLspf[LpcOrder], const double lspf[LpcOrder],
+                         float a[LpcOrder]) {
+  double mix[LpcOrder];
+  for (int i = 0; i < LpcOrder; ++i) mix[i] = 0.625 * lspf[i] + 0.375 * prevLspf[i];
+  ExpandedPredictor(mix, a);
+}
+
+float GainTableValue(int logGain) {
+  return float(CodebookGainEighths[std::clamp(logGain, 0, 60)] / 8.0);
+}
+
+void RememberFullRate(QcelpRateMemory& memory, const int logGains[QcelpCodebookSubframes]) {
+  memory.prevLogGain[0] = logGains[14];
+  memory.prevLogGain[1] = logGains[15];
+  memory.lastGain = GainTableValue(logGains[15]);
+  memory.eighthRun = 0;
+}
+
+int EighthRateLogGain(const QcelpRateMemory& memory, int codedGain) {
+  const int floor =
+      std::clamp((memory.prevLogGain[0] + memory.prevLogGain[1]) / 2 - 5, 0, 54);
+  return 2 * codedGain + floor;
+}
+
+void DecodeEighthRate(const QcelpEighthRateFrame& frame, const double prevLspf[LpcOrder],
+                      QcelpRateMemory& memory, float excitation[QcelpFrameSamples],
+                      double lspf[LpcOrder]) {
+  // Gain: half-way from the last gain towards the coded one, in eight steps.
+  const int logGain = EighthRateLogGain(memory, frame.codebookGain);
+  const float slope = 0.5f * (GainTableValue(logGain) - memory.lastGain) / 8;
+  float gains[8];
+  for (int i = 0; i < 8; ++i) gains[i] = memory.lastGain + slope * (i + 1);
+  memory.lastGain = gains[7];
+  memory.prevLogGain[0] = memory.prevLogGain[1];
+  memory.prevLogGain[1] = logGain;
+
+  // Noise from the first 16 frame bits, 16-bit linear congruential.
+  uint16_t seed = EighthRateNoiseSeed(frame);
+  for (int i = 0; i < 8; ++i) {
+    const float scale = float(gains[i] * NoiseScale / 8192.0);
+    for (int j = 0; j < 20; ++j) {
+      seed = uint16_t(521u * seed + 259u);
+      excitation[i * 20 + j] = scale * float(int16_t(seed));
+    }
   }
+
+  // LSPs: one step up or down from a prediction that leans on the last LSPs, then spread
+  // apart and smoothed with the last frame.
+  const double* predictors = memory.eighthRun > 0 ? memory.predictorLspf : prevLspf;
+  double raw[LpcOrder];
+  for (int i = 0; i < LpcOrder; ++i)
+    raw[i] = ((frame.lspUp >> i) & 1 ? EighthRateSpread : -EighthRateSpread) +
+             predictors[i] * EighthRatePrediction + (i + 1) * ((1 - EighthRatePrediction) / 11);
+  ++memory.eighthRun;
+  std::copy(raw, raw + LpcOrder, memory.predictorLspf);
+  lspf[0] = std::max(raw[0], EighthRateSpread);
+  for (int i = 1; i < LpcOrder; ++i) lspf[i] = std::max(raw[i], lspf[i - 1] + EighthRateSpread);
+  lspf[9] = std::min(lspf[9], 1.0 - EighthRateSpread);
+  for (int i = LpcOrder - 1; i > 0; --i)
+    lspf[i - 1] = std::min(lspf[i - 1], lspf[i] - EighthRateSpread);
+  const double smooth = memory.eighthRun < 10 ? 0.875 : 0.1;
+  for (int i = 0; i < LpcOrder; ++i) lspf[i] = smooth * lspf[i] + (1 - smooth) * prevLspf[i];
 }
 
 int FourthGainFloor(int g1, int g2, int g3) {
@@ -102,6 +173,34 @@ void QcelpSynthesis::DecodeFrame(const QcelpFullRateFrame& frame,
     SynthesisFilter(a, exc + k * PitchSubframeSamples, out + k * PitchSubframeSamples,
                     PitchSubframeSamples, formantMem_);
   }
+  RememberFullRate(memory_, logGains);
   std::memmove(excitation_, excitation_ + QcelpFrameSamples, PitchHistory * sizeof(float));
   std::memcpy(prevLspf_, lspf, sizeof lspf);
+}
+
+void QcelpSynthesis::DecodeFrame(const QcelpEighthRateFrame& frame,
+                                 float out[QcelpFrameSamples]) {
+  double lspf[LpcOrder];
+  float* exc = excitation_ + PitchHistory;
+  DecodeEighthRate(frame, prevLspf_, memory_, exc, lspf);
+  float a[LpcOrder];
+  EighthRatePredictor(prevLspf_, lspf, a);
+  SynthesisFilter(a, exc, out, QcelpFrameSamples, formantMem_);
+  std::memmove(excitation_, excitation_ + QcelpFrameSamples, PitchHistory * sizeof(float));
+  std::memcpy(prevLspf_, lspf, sizeof lspf);
+}
+
+bool QcelpSynthesis::DecodePacket(std::span<const uint8_t> packet,
+                                  float out[QcelpFrameSamples]) {
+  QcelpFullRateFrame full;
+  if (UnpackFullRateFrame(packet, full)) {
+    DecodeFrame(full, out);
+    return true;
+  }
+  QcelpEighthRateFrame eighth;
+  if (UnpackEighthRateFrame(packet, eighth)) {
+    DecodeFrame(eighth, out);
+    return true;
+  }
+  return false;
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "encoders/ringq/qcelp_frame.h"
 #include "encoders/ringq/qcelp_lpc.h"
@@ -52,16 +53,48 @@ inline float PitchPrediction(const float* at, int lag, int frac);
 void SynthesisFilter(const float a[LpcOrder], const float* in, float* out, int n,
                      float mem[LpcOrder]);
 
-// A decoder of full-rate frames (the reference that the encoder mirrors).
+// Linear gain (1 .. 1000) of a log-gain index.
+float GainTableValue(int logGain);
+
+// What a decoder carries from frame to frame for eighth-rate frames: the last log gains, the
+// last linear gain, and the LSP prediction.
+struct QcelpRateMemory {
+  int prevLogGain[2] = {0, 0};
+  float lastGain = 0;
+  int eighthRun = 0;  // consecutive eighth-rate frames
+  double predictorLspf[LpcOrder] = {};
+};
+
+// Updates the memory after a full-rate frame with the given 16 log gains.
+void RememberFullRate(QcelpRateMemory& memory, const int logGains[QcelpCodebookSubframes]);
+
+// Log-gain index that an eighth-rate frame with `codedGain` reaches.
+int EighthRateLogGain(const QcelpRateMemory& memory, int codedGain);
+
+// Decodes an eighth-rate frame's excitation (comfort noise with a gain ramp) and quantised,
+// smoothed LSPs, and updates the memory. `prevLspf` are the LSPs of the frame before.
+void DecodeEighthRate(const QcelpEighthRateFrame& frame, const double prevLspf[LpcOrder],
+                      QcelpRateMemory& memory, float excitation[QcelpFrameSamples],
+                      double lspf[LpcOrder]);
+
+// The formant predictor of all four subframes of an eighth-rate frame.
+void EighthRatePredictor(const double prevLspf[LpcOrder], const double lspf[LpcOrder],
+                         float a[LpcOrder]);
+
+// A decoder of full-rate and eighth-rate packets (the reference that the encoder mirrors).
 class QcelpSynthesis {
  public:
   QcelpSynthesis();
   void DecodeFrame(const QcelpFullRateFrame& frame, float out[QcelpFrameSamples]);
+  void DecodeFrame(const QcelpEighthRateFrame& frame, float out[QcelpFrameSamples]);
+  // A packet with its rate octet; false (and nothing decoded) for other rates or sizes.
+  bool DecodePacket(std::span<const uint8_t> packet, float out[QcelpFrameSamples]);
 
  private:
   float excitation_[PitchHistory + QcelpFrameSamples];
   float formantMem_[LpcOrder];
   double prevLspf_[LpcOrder];
+  QcelpRateMemory memory_;
 };
 
 #include "encoders/ringq/qcelp_tables.h"

@@ -72,7 +72,7 @@ int Encode(const char* in, const char* out) {
   const size_t frames = (pcm.size() + 159) / 160;
   std::vector<float> padded(frames * 160 + QcelpLookahead, 0.0f);
   for (size_t i = 0; i < pcm.size(); ++i) padded[i] = pcm[i];
-  std::vector<uint8_t> packets(frames * FullRatePacketBytes);
+  std::vector<uint8_t> packets;
   std::vector<float> recon(frames * 160);
 
   // Processor time is the figure of one core; wall time is shown too (the machine may be
@@ -82,12 +82,14 @@ int Encode(const char* in, const char* out) {
     QcelpEncoderOptions options;
     if (const char* w = std::getenv("RINGQ_WEIGHT")) std::sscanf(w, "%f,%f", &options.weightNum, &options.weightDen);
     QcelpEncoder encoder(options);
-    QcelpFullRateFrame frame;
+    uint8_t packet[FullRatePacketBytes];
+    packets.clear();
+    packets.reserve(frames * FullRatePacketBytes);
     const auto t0 = std::chrono::steady_clock::now();
     const std::clock_t c0 = std::clock();
     for (size_t f = 0; f < frames; ++f) {
-      encoder.EncodeFrame(padded.data() + f * 160, frame);
-      PackFullRateFrame(frame, packets.data() + f * FullRatePacketBytes);
+      const size_t size = encoder.EncodeFrame(padded.data() + f * 160, packet);
+      packets.insert(packets.end(), packet, packet + size);
       std::memcpy(recon.data() + f * 160, encoder.Reconstruction(), 160 * sizeof(float));
     }
     const double elapsed =
@@ -105,7 +107,8 @@ int Encode(const char* in, const char* out) {
   std::printf("speed %.1fx real time (%.2f s of audio in %.3f s processor time on one core; "
               "%.3f s wall)\n",
               seconds / best, seconds, best, bestWall);
-  std::printf("core-synthesis segSNR %.2f dB (%d frames)\n", core, used);
+  std::printf("core-synthesis segSNR %.2f dB (%d frames); %zu bytes of packets, %.2f kbit/s\n",
+              core, used, packets.size(), packets.size() * 8 / seconds / 1000);
   return 0;
 }
 

@@ -21,23 +21,35 @@ Peter Piper picked a peck of pickled peppers; how many pickled peppers did Peter
 espeak-ng -s 150 -w "$work/speech_raw.wav" "$text"
 sox "$work/speech_raw.wav" -r 8000 -c 1 -b 16 -e signed-integer "$work/speech.wav" \
     gain -n -1 rate -v trim 0 30
-sox -n -r 8000 -c 1 -b 16 -e signed-integer "$work/music.wav" \
-    synth 20 pluck C3 pluck E3 pluck G3 pluck C4 remix - tremolo 3 40 \
-    reverb 40 gain -n -3 trim 0 20 2>/dev/null ||
-  sox -n -r 8000 -c 1 -b 16 -e signed-integer "$work/music.wav" \
-    synth 20 sine 220 sine 277 sine 330 remix - gain -n -3
+# Music: eight 2.5 s chords of plucked strings over a sawtooth bass, 20 s in all.
+i=0
+for chord in "A2 E3 A3 C4 E4" "F2 C3 F3 A3 C4" "C3 G3 C4 E4 G4" "G2 D3 G3 B3 D4"; do
+  for rep in 1 2; do
+    i=$((i + 1))
+    set -- $chord
+    sox -n -r 8000 -c 1 -b 16 -e signed-integer "$work/chord_$i.wav" synth 2.5 \
+        pluck $1 pluck $2 pluck $3 pluck $4 pluck $5 sawtooth $1 remix - lowpass 2500 \
+        gain -n -4 fade 0 2.5 0.05 2>/dev/null
+  done
+done
+sox "$work"/chord_*.wav "$work/music.wav"
 
 for name in speech music; do
   in="$work/$name.wav"
   echo "== $name ($(soxi -D "$in") s)"
   "$bench" encode "$in" "$work/$name.qcp" | sed 's/^/ringq  /'
   ffmpeg -v error -y -i "$work/$name.qcp" -ar 8000 -ac 1 -c:a pcm_s16le "$work/$name.qcp.wav"
-  printf 'ringq  QCELP-13K 14.0 kbit/s: '
+  printf 'ringq  QCELP-13K, ffmpeg decoder:            '
   "$bench" snr "$in" "$work/$name.qcp.wav"
   sox "$in" -C 7 -t amr-nb "$work/$name.amr"
-  ffmpeg -v error -y -i "$work/$name.amr" -ar 8000 -ac 1 -c:a pcm_s16le "$work/$name.amr.wav"
-  printf 'sox    AMR-NB 12.2 kbit/s:    '
+  # ffmpeg drops the encoder's silence (SID) frames, which shortens and shifts its output;
+  # sox's own decoder keeps every frame. Both are shown.
+  ffmpeg -v quiet -y -i "$work/$name.amr" -ar 8000 -ac 1 -c:a pcm_s16le "$work/$name.amr.wav"
+  printf 'sox    AMR-NB 12.2 kbit/s, ffmpeg decoder: '
   "$bench" snr "$in" "$work/$name.amr.wav"
+  sox "$work/$name.amr" "$work/$name.amr.sox.wav"
+  printf 'sox    AMR-NB 12.2 kbit/s, sox decoder:    '
+  "$bench" snr "$in" "$work/$name.amr.sox.wav"
   start=$(date +%s.%N)
   sox "$in" -C 7 -t amr-nb "$work/$name.2.amr"
   end=$(date +%s.%N)

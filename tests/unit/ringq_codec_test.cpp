@@ -65,7 +65,7 @@ std::vector<int16_t> Signal(int kind, int samples) {
     double v = 0;
     switch (kind) {
       case 0: {
-        const double f0 = 110 + 90 * std::sin(2 * Pi * n / 16000.0);
+        const double f0 = 140 + 60 * std::sin(2 * Pi * n / 16000.0);
         phase += f0 / 8000.0;
         const double pulse = phase >= 1.0 ? (phase -= 1.0, 6000.0) : 0.0;
         // Two resonances, 700 Hz and 1200 Hz.
@@ -83,6 +83,17 @@ std::vector<int16_t> Signal(int kind, int samples) {
       case 2: v = noise(rng); break;
       case 3: v = n == samples / 2 ? 30000 : 0; break;
       case 4: v = (n / 23) % 2 ? 32767 : -32768; break;
+      case 5: {  // the voiced signal in bursts of 0.25 s with digital silence between
+        const double f0 = 140;
+        phase += f0 / 8000.0;
+        const double pulse = phase >= 1.0 ? (phase -= 1.0, 6000.0) : 0.0;
+        const double r = 0.95;
+        const double a = pulse + 2 * r * std::cos(2 * Pi * 500 / 8000) * y1 - r * r * y2;
+        y2 = y1;
+        y1 = a;
+        v = (n / 2000) % 2 ? 0.0 : a * 0.2;
+        break;
+      }
     }
     out[size_t(n)] = int16_t(std::clamp(v, -32768.0, 32767.0));
   }
@@ -235,11 +246,10 @@ TEST(RingqGain, CodebookIndexAndSignMapToShifts) {
 }
 
 TEST(RingqEncoder, EveryFrameIsValidAndMatchesTheDecoder) {
-  for (int kind = 0; kind < 5; ++kind) {
+  for (int kind = 0; kind < 6; ++kind) {
     const std::vector<int16_t> pcm = Signal(kind, 8000 * 2 + 77);
     const std::vector<uint8_t> packets = EncodeQcelpPackets(pcm);
     const size_t frames = (pcm.size() + 159) / 160;
-    ASSERT_EQ(packets.size(), frames * FullRatePacketBytes);
 
     // Re-encode frame by frame to compare the encoder's own synthesis with the decoder's.
     std::vector<float> padded(frames * 160 + QcelpLookahead, 0.0f);
@@ -248,25 +258,107 @@ TEST(RingqEncoder, EveryFrameIsValidAndMatchesTheDecoder) {
     QcelpSynthesis decoder;
     std::vector<float> decoded(frames * 160), ref(padded.begin(), padded.begin() + frames * 160);
     double mismatch = 0, power = 0;
+    size_t pos = 0, eighths = 0;
     for (size_t f = 0; f < frames; ++f) {
-      const std::span<const uint8_t> packet(packets.data() + f * FullRatePacketBytes,
-                                            FullRatePacketBytes);
-      QcelpFullRateFrame frame, again;
-      ASSERT_TRUE(UnpackFullRateFrame(packet, frame));
-      ASSERT_TRUE(FullRateFrameValid(frame)) << "signal " << kind << " frame " << f;
-      encoder.EncodeFrame(padded.data() + f * 160, again);
-      ASSERT_TRUE(SameFrame(frame, again));
-      decoder.DecodeFrame(frame, decoded.data() + f * 160);
+      ASSERT_LT(pos, packets.size());
+      const size_t size = packets[pos] == FullRateOctet ? FullRatePacketBytes
+                                                         : EighthRatePacketBytes;
+      ASSERT_LE(pos + size, packets.size());
+      const std::span<const uint8_t> packet(packets.data() + pos, size);
+      pos += size;
+      QcelpFullRateFrame full;
+      QcelpEighthRateFrame eighth;
+      if (size == FullRatePacketBytes) {
+        ASSERT_TRUE(UnpackFullRateFrame(packet, full));
+        ASSERT_TRUE(FullRateFrameValid(full)) << "signal " << kind << " frame " << f;
+      } else {
+        ASSERT_TRUE(UnpackEighthRateFrame(packet, eighth)) << "signal " << kind << " frame " << f;
+        ASSERT_TRUE(EighthRateFrameValid(eighth)) << "signal " << kind << " frame " << f;
+        ++eighths;
+      }
+      uint8_t again[FullRatePacketBytes];
+      ASSERT_EQ(encoder.EncodeFrame(padded.data() + f * 160, again), size);
+      ASSERT_EQ(std::memcmp(again, packet.data(), size), 0);
+      ASSERT_TRUE(decoder.DecodePacket(packet, decoded.data() + f * 160));
       for (int n = 0; n < 160; ++n) {
         const double d = decoded[f * 160 + n] - encoder.Reconstruction()[n];
         mismatch += d * d;
         power += double(decoded[f * 160 + n]) * decoded[f * 160 + n];
       }
     }
+    EXPECT_EQ(pos, packets.size());
     // The encoder's synthesis is the decoder's up to rounding (x87 and SSE differ).
     EXPECT_LT(mismatch, power * 1e-6 + 1.0) << "signal " << kind;
     const double snr = SegSnr(ref, decoded);
-    const double floors[5] = {10.0, 10.0, 3.0, -100.0, -100.0};  // voiced, sweep, noise
+    const double floors[6] = {10.0, 10.0, 3.0, -100.0, -100.0, 10.0};
     EXPECT_GT(snr, floors[kind]) << "signal " << kind;
+    // Silence and the pauses of the spoken signal go out at eighth rate; sound never does.
+    if (kind == 3) {
+      EXPECT_GE(eighths, frames - 4);
+    } else if (kind == 5) {
+      EXPECT_GE(eighths, frames / 4);
+    } else {
+      EXPECT_EQ(eighths, 0u) << "signal " << kind;
+    }
   }
+}
+
+TEST(RingqEncoder, SilenceAfterSoundWaitsForTheGainToFall) {
+  // Loud noise, then digital silence: the first silent frames stay full rate until the
+  // decoder's noise gain has come down, so no hiss is spread over the silence.
+  std::vector<int16_t> pcm = Signal(2, 8000);
+  pcm.resize(16000, 0);
+  const std::vector<uint8_t> packets = EncodeQcelpPackets(pcm);
+  QcelpSynthesis decoder;
+  std::vector<float> out(160);
+  size_t pos = 0;
+  double tailEnergy = 0;
+  int tailFrames = 0;
+  bool sawEighth = false;
+  for (int f = 0; f < 100; ++f) {
+    const size_t size = packets[pos] == FullRateOctet ? FullRatePacketBytes : EighthRatePacketBytes;
+    ASSERT_TRUE(decoder.DecodePacket(std::span<const uint8_t>(packets.data() + pos, size),
+                                     out.data()));
+    pos += size;
+    if (f < 50) {
+      EXPECT_EQ(size, FullRatePacketBytes) << f;
+    } else {
+      sawEighth = sawEighth || size == EighthRatePacketBytes;
+      if (f >= 52) {
+        for (float v : out) tailEnergy += double(v) * v;
+        tailFrames += 160;
+      }
+    }
+  }
+  EXPECT_TRUE(sawEighth);
+  EXPECT_LT(std::sqrt(tailEnergy / tailFrames), 12.0) << "decoded silence stays near silent";
+}
+
+TEST(RingqPacket, EighthRateFramesRoundTrip) {
+  for (unsigned v = 0; v < (1u << 16); v += 7) {
+    QcelpEighthRateFrame f;
+    f.lspUp = uint16_t(v & 1023u);
+    f.codebookGain = uint8_t((v >> 10) & 3u);
+    f.seed = uint8_t((v >> 12) & 15u);
+    uint8_t packet[EighthRatePacketBytes];
+    PackEighthRateFrame(f, packet);
+    EXPECT_EQ(packet[0], EighthRateOctet);
+    EXPECT_EQ(packet[3] & 0x0F, 0);
+    QcelpEighthRateFrame back;
+    ASSERT_TRUE(UnpackEighthRateFrame(packet, back));
+    EXPECT_EQ(back.lspUp, f.lspUp);
+    EXPECT_EQ(back.codebookGain, f.codebookGain);
+    EXPECT_EQ(back.seed, f.seed);
+    EXPECT_EQ(EighthRateNoiseSeed(f), uint16_t(packet[1] << 8 | packet[2]));
+  }
+  QcelpEighthRateFrame ones;
+  ones.lspUp = 1023;
+  ones.codebookGain = 3;
+  ones.seed = 15;
+  EXPECT_EQ(EighthRateNoiseSeed(ones), 0xFFFF);
+  EXPECT_FALSE(EighthRateFrameValid(ones)) << "all-ones seed is an erasure";
+  ones.seed = 14;
+  EXPECT_TRUE(EighthRateFrameValid(ones));
+  ones.reserved = 1;
+  EXPECT_FALSE(EighthRateFrameValid(ones));
 }
