@@ -1,7 +1,11 @@
 // The whole clip extraction under Windows (or Wine): ClipToTestWav on a 30-second clip of a
 // 44100 Hz stereo song, through ACM and our resampler driver, beside the same chunked ACM
-// conversion served by the system's own PCM converter. Prints time, tone SNR after a sine fit,
-// the level of a tone that would alias, clipped samples, and length. Never fails on figures.
+// conversion served by the system's own PCM converter, and beside sox when its results are
+// there. Prints time, tone SNR after a sine fit, the level of a tone that would alias, clipped
+// samples, and length. Never fails on figures.
+//   bench_clip_extract --inputs DIR   writes the songs (tone.wav, alias.wav, loud.wav) to DIR
+//   bench_clip_extract [DIR]          measures; DIR\sox_<song>.wav, when present, is sox's
+//                                     conversion of that song to 8000 Hz mono
 #include <windows.h>
 #include <mmsystem.h>
 #include <mmreg.h>
@@ -77,11 +81,28 @@ void Row(const char* who, const std::vector<uint8_t>& pcm, double seconds, doubl
     std::printf("  %-7s SNR %6.1f dB  level %+6.2f dB  ", who, ToneSnrDb(x, hz, 8000, 400),
                 RmsDb(x, 400) - inputDb);
   }
-  std::printf("length %zu (%+lld)  clipped %zu  %.3f s\n", x.size(), off, clipped, seconds);
+  std::printf("length %zu (%+lld)  clipped %zu", x.size(), off, clipped);
+  if (seconds > 0) std::printf("  %.3f s", seconds);
+  std::printf("\n");
 }
 
-void Case(const char* title, double hz, double amplitude, bool alias) {
-  const size_t frames = 44100 * 30;
+struct Song {
+  const char* name;
+  const char* title;
+  double hz;
+  double amplitude;
+  bool alias;
+};
+const Song Songs[] = {{"tone", "Tone", 1000, 0.5, false},
+                      {"alias", "Alias", 6000, 0.5, true},
+                      {"loud", "Loud fold", 440, 0.98, false}};
+constexpr size_t SongFrames = 44100 * 30;
+
+void Case(const Song& song, const std::string& dir) {
+  const char* title = song.title;
+  const double hz = song.hz, amplitude = song.amplitude;
+  const bool alias = song.alias;
+  const size_t frames = SongFrames;
   std::vector<uint8_t> pcm = Tone16(44100, 2, hz, amplitude, frames);
   WriteFile("d.wav", WavBytes(44100, 2, pcm));
   const double inputDb = 20 * std::log10(amplitude / std::sqrt(2.0));
@@ -98,19 +119,29 @@ void Case(const char* title, double hz, double amplitude, bool alias) {
   std::vector<uint8_t> plain = SystemConvert(pcm, &system);
   if (!plain.empty()) Row("system", plain, system, hz, inputDb, alias, expected);
   else std::printf("  system  (no converter)\n");
+
+  if (!dir.empty()) {
+    std::vector<uint8_t> sox = ReadWavData(dir + "\\sox_" + song.name + ".wav");
+    if (!sox.empty()) Row("sox", sox, 0, hz, inputDb, alias, expected);
+  }
 }
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  if (argc == 3 && std::string(argv[1]) == "--inputs") {
+    for (const Song& song : Songs)
+      WriteFile(std::string(argv[2]) + "\\" + song.name + ".wav",
+                WavBytes(44100, 2, Tone16(44100, 2, song.hz, song.amplitude, SongFrames)));
+    return 0;
+  }
+  const std::string dir = argc > 1 ? argv[1] : "";
   char folder[MAX_PATH];
   GetTempPathA(MAX_PATH, folder);
   std::string work = std::string(folder) + "qv_clip_extract_bench";
   CreateDirectoryA(work.c_str(), nullptr);
   SetCurrentDirectoryA(work.c_str());
-  Case("Tone", 1000, 0.5, false);
-  Case("Alias", 6000, 0.5, true);
-  Case("Loud fold", 440, 0.98, false);
+  for (const Song& song : Songs) Case(song, dir);
   DeleteFileA("d.wav");
   DeleteFileA("test.wav");
   return 0;
