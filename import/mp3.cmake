@@ -61,3 +61,9 @@ add_test(NAME win_mp3_export
 set_tests_properties(win_mp3_export PROPERTIES LABELS "win")
 
 qv_bench(bench_mp3_import SOURCES ../tests/bench/mp3_import_bench.cpp DEPS qv_mp3 MODES win)
+
+# Browse of MP3 files through the real window.
+qv_e2e_test(e2e_mp3 SOURCES ../tests/e2e/mp3_e2e_test.cpp)
+if(TARGET e2e_mp3 AND TARGET mp3_test_data)
+  add_dependencies(e2e_mp3 mp3_test_data)
+endif()

@@ -4,6 +4,12 @@
 #include <cstdio>
 #include <cstring>
 
+namespace {
+
+constexpr LONG WriteBufferBytes = 256 * 1024;
+
+}  // namespace
+
 WAVEFORMATEX WaveFile::PcmFormat(int32_t sampleRate, bool stereo) {
   WAVEFORMATEX f = {};
   f.wFormatTag = WAVE_FORMAT_PCM;
@@ -37,6 +43,8 @@ HRESULT WaveFile::Open(const char* fileName, const WAVEFORMATEX* format, Mode mo
   file_ = mmioOpenA(const_cast<char*>(fileName), nullptr,
                     MMIO_CREATE | MMIO_READWRITE | MMIO_ALLOCBUF);
   if (!file_) return E_FAIL;
+  // A larger buffer than the default 8 KB: a few minutes of song are tens of megabytes.
+  mmioSetBuffer(file_, nullptr, WriteBufferBytes, 0);
   HRESULT result = StartChunks(format);
   if (FAILED(result)) {
     Abandon();

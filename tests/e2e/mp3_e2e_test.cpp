@@ -1,0 +1,113 @@
+// The MP3 import through the real window: Browse of an MP3 file, its refusal when it is not
+// one, and the duration limit. The songs are the ones the MP3 tests make at build time.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "session/ringtone_format.h"
+#include "tests/e2e/driver.h"
+
+namespace {
+
+using namespace e2e;
+
+constexpr int IdPlay = 5001, IdConvert = 5002, IdUpload = 5011, IdPathEdit = 5004;
+const char NothingLoaded[] = "Please click browse to select a MP3, CD or WAV file";
+const char NotSupported[] =
+    "Sorry this MP3 may not be supported, please try a different MP3. It's also possible your "
+    "system has outdated Codecs.\n Please try installing the latest copy of Windows Media Player.";
+const char Truncated[] =
+    "Sorry, Quavella has truncated the end of the music\nyou have opened since it is larger "
+    "than the maximum duration supported. \nIf you wish to edit and send the truncated portion "
+    "of your song,\nplease use one of many commercially available MP3, CD or WAV editing tools "
+    "that you can find on your search engine.";
+
+// Copies a song made by the build into the start folder under `name`.
+std::string PlaceSong(const App& app, const char* made, const std::string& name) {
+  std::string folder = app.StartFolder() + "\\songs";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  std::string path = folder + "\\" + name;
+  std::string source = WindowsPath(std::getenv("QV_BUILD_DIR")) + "\\test-data\\mp3\\" + made;
+  EXPECT_TRUE(CopyFileA(source.c_str(), path.c_str(), FALSE)) << source;
+  return path;
+}
+
+// The import has finished mapping once Upload stops saying that nothing is loaded.
+bool WaitLoaded(App& app) {
+  return WaitUntil([&] {
+    app.Command(IdUpload);
+    HWND box = WaitForAnyDialog(app.ProcessId(), 3000);
+    if (!box) return false;
+    std::string text = MessageBoxText(box);
+    PressButton(box);
+    return text == "Please make a selection and click convert";
+  }, 60000);
+}
+
+uint32_t U32(const std::vector<uint8_t>& b, size_t at) {
+  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+}
+
+TEST(Mp3Browse, UpperCaseMp3IsDecodedAndLoaded) {
+  App app;
+  ASSERT_TRUE(app.Launch());
+  std::string song = PlaceSong(app, "s44.mp3", "SONG.MP3");
+  ASSERT_TRUE(app.BrowseTo(song));
+  ASSERT_TRUE(WaitLoaded(app));
+
+  std::vector<uint8_t> wav = ReadFileBytes(app.WorkingFile("d.wav"));
+  ASSERT_GT(wav.size(), 56u + 1000000);
+  EXPECT_EQ(std::string(wav.begin(), wav.begin() + 4), "RIFF");
+  EXPECT_EQ(U32(wav, 24), 44100u);
+  EXPECT_EQ(wav[22], 2);
+  EXPECT_EQ(std::string(wav.begin() + 36, wav.begin() + 40), "fact");
+  EXPECT_EQ(U32(wav, 44), 0u);
+  EXPECT_EQ(U32(wav, 52), wav.size() - 56);
+
+  // The import's end: bar full, path shown, no selection, no message left over.
+  auto [low, high] = app.ProgressRange();
+  EXPECT_LT(low, high);
+  EXPECT_EQ(app.ProgressPosition(), high);
+  EXPECT_EQ(app.ChildText(IdPathEdit), song);
+  EXPECT_TRUE(NoDialogFor(app.ProcessId(), 300));
+  Screenshot("after-mp3-import");
+  app.Command(IdConvert);
+  EXPECT_EQ(TakeMessageBox(app.ProcessId(), app.StartFolder() + "\\Quavella.exe"),
+            "Please make a selection using the mouse");
+
+  // The waveform is there to select from.
+  app.Drag(120, 300);
+  RECT caret{};
+  ASSERT_TRUE(app.CaretRect(&caret));
+  EXPECT_EQ(caret.left, 300);
+}
+
+TEST(Mp3Browse, FilesThatAreNotMp3AreRefused) {
+  App app;
+  ASSERT_TRUE(app.Launch());
+  for (const char* made : {"garbage.mp3", "wave.mp3"}) {
+    ASSERT_TRUE(app.BrowseTo(PlaceSong(app, made, made)));
+    EXPECT_EQ(TakeMessageBox(app.ProcessId(), "Warning", 30000), NotSupported) << made;
+    EXPECT_FALSE(FileExists(app.WorkingFile("d.wav"))) << made;
+    app.Command(IdPlay);
+    EXPECT_EQ(TakeMessageBox(app.ProcessId(), "Warning"), NothingLoaded) << made;
+  }
+  EXPECT_TRUE(app.Running());
+}
+
+TEST(Mp3Browse, LongSongIsTruncatedWithOneWarning) {
+  App app;
+  ASSERT_TRUE(app.Launch());
+  ASSERT_TRUE(app.BrowseTo(PlaceSong(app, "long.mp3", "long.mp3")));
+  EXPECT_EQ(TakeMessageBox(app.ProcessId(), "Warning", 120000), Truncated);
+  EXPECT_TRUE(NoDialogFor(app.ProcessId(), 1000));
+  ASSERT_TRUE(WaitLoaded(app));
+  std::vector<uint8_t> wav = ReadFileBytes(app.WorkingFile("d.wav"));
+  ASSERT_GT(wav.size(), 56u);
+  uint32_t data = U32(wav, 52);
+  EXPECT_EQ(data, wav.size() - 56);
+  EXPECT_GT(data, ImportByteLimit);
+  EXPECT_LE(data, ImportByteLimit + 1152 * 4);
+}
+
+}  // namespace
