@@ -19,3 +19,4 @@ qv_win_test(win_clip_to_test_wav SOURCES ../tests/win/clip_to_test_wav_test.cpp
             DEPS qv_import qv_core_clip qv_encode_test_support comctl32 msacm32 winmm)
 qv_bench(bench_clip_extract SOURCES ../tests/bench/clip_extract_bench.cpp
          DEPS qv_import qv_core_clip msacm32 winmm MODES win)
+qv_fuzz_target(fuzz_resampler SOURCES ../tests/fuzz/resampler_fuzz.cpp DEPS qv_core_clip)

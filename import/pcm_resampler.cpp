@@ -14,7 +14,7 @@ constexpr double AttenuationDb = 100.0;
 constexpr double PassFraction = 0.90;
 // Coefficient table size: every output phase gets its own row while the table stays below
 // this many floats; beyond it, rows for evenly spaced phases with linear interpolation.
-constexpr size_t MaxTableFloats = size_t{1} << 21;
+constexpr size_t MaxTableFloats = size_t{1} << 18;
 constexpr int MinInterpolatedRows = 64;
 // History that may pile up before the consumed front is dropped.
 constexpr int64_t TrimThreshold = 16384;

@@ -103,6 +103,10 @@ void Case(const char* title, uint32_t fromRate, int fromChannels, uint32_t toRat
 }  // namespace
 
 int main() {
+#if defined(__SANITIZE_ADDRESS__)
+  std::printf("(built with sanitizers: the times of \"ours\" are not representative; the\n"
+              " Windows benchmark bench_clip_extract times the real build)\n");
+#endif
   Case("Tone", 44100, 2, 8000, 1, 1000, 0.5, false);
   Case("Alias", 44100, 2, 8000, 1, 6000, 0.5, true);
   Case("Loud fold", 44100, 2, 8000, 1, 440, 0.98, false);
