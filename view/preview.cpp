@@ -45,6 +45,22 @@ void ReleaseCom(T*& object) {
   object = nullptr;
 }
 
+// Holds one reference to a COM object for the length of a scope.
+template <typename T>
+class ComRef {
+ public:
+  ComRef() = default;
+  ~ComRef() { ReleaseCom(object_); }
+  ComRef(const ComRef&) = delete;
+  ComRef& operator=(const ComRef&) = delete;
+  T* operator->() const { return object_; }
+  explicit operator bool() const { return object_ != nullptr; }
+  void** Out() { return reinterpret_cast<void**>(&object_); }
+
+ private:
+  T* object_ = nullptr;
+};
+
 void ShowSoundError(HWND window, const char* format, HRESULT code) {
   std::string text = FormatErrorMessage(format, DirectSoundErrorText("", code));
   MessageBoxA(window, text.c_str(), "ERROR", MB_OK);
@@ -55,18 +71,17 @@ IDirectSound* CreateSoundDevice() {
   CoInitialize(nullptr);
   CLSID classId{};
   if (CLSIDFromProgID(L"DirectSound", &classId) != S_OK) classId = ClsidDirectSound;
-  IClassFactory* factory = nullptr;
+  ComRef<IClassFactory> factory;
   if (FAILED(CoGetClassObject(classId, CLSCTX_INPROC_SERVER, nullptr, IidClassFactory,
-                              reinterpret_cast<void**>(&factory))) ||
+                              factory.Out())) ||
       !factory)
     return nullptr;
-  IUnknown* instance = nullptr;
+  ComRef<IUnknown> instance;
+  if (FAILED(factory->CreateInstance(nullptr, IidUnknown, instance.Out())) || !instance)
+    return nullptr;
   IDirectSound* device = nullptr;
-  if (SUCCEEDED(factory->CreateInstance(nullptr, IidUnknown, reinterpret_cast<void**>(&instance))) &&
-      instance)
-    instance->QueryInterface(IidDirectSound, reinterpret_cast<void**>(&device));
-  ReleaseCom(instance);
-  ReleaseCom(factory);
+  if (FAILED(instance->QueryInterface(IidDirectSound, reinterpret_cast<void**>(&device))))
+    return nullptr;
   return device;
 }
 
