@@ -49,13 +49,9 @@ QcelpEncoder::QcelpEncoder(const QcelpEncoderOptions& options) : options_(option
     lagWindow_[k] = std::exp(-0.5 * f * f);
   }
   lagWindow_[0] = 1.0001;  // white-noise floor of -40 dB
-  std::memset(exc_, 0, sizeof exc_);
-  std::memset(formantMem_, 0, sizeof formantMem_);
-  std::memset(weightInMem_, 0, sizeof weightInMem_);
-  std::memset(weightOutMem_, 0, sizeof weightOutMem_);
+  std::memset(&state_, 0, sizeof state_);
   InitialLspFrequencies(prevLspfQ_);
   InitialLspFrequencies(prevLspfU_);
-  std::memset(recon_, 0, sizeof recon_);
 }
 
 void QcelpEncoder::QuantiseLsp(const double lspf[LpcOrder], uint8_t indices[5]) {
@@ -149,8 +145,8 @@ void QcelpEncoder::Weight(const float num[LpcOrder], const float den[LpcOrder], 
   }
 }
 
-QcelpEncoder::PitchChoice QcelpEncoder::SearchPitch(const float* target, const float* h,
-                                                    const float* excAt) const {
+int QcelpEncoder::SearchPitch(const float* target, const float* h, const float* excAt,
+                              PitchChoice choices[PitchTries]) const {
   constexpr int N = PitchSubframeSamples;
   // Backward-filtered target: <target, h * v> = <d, v>.
   float d[N];
@@ -174,10 +170,28 @@ QcelpEncoder::PitchChoice QcelpEncoder::SearchPitch(const float* target, const f
     const float e = Dot(v, v, N);
     if (c > 0 && e > 0) ranked[rankedCount++] = {c * c / e, lag};
   }
-  PitchChoice best;
+  // The best few distinct choices by error, starting with no pitch prediction at all.
   const float targetEnergy = Dot(target, target, N);
-  float bestErr = targetEnergy;  // no pitch prediction
-  if (rankedCount == 0) return best;
+  int count = 1;
+  choices[0] = PitchChoice{0, 0, 0, targetEnergy};
+  auto offer = [&](int lagCode, int frac, int gainCode, float err) {
+    // One entry per lag, so that the runner-up is a real alternative.
+    for (int i = 0; i < count; ++i) {
+      if (choices[i].lagCode != lagCode || choices[i].frac != frac) continue;
+      if (err >= choices[i].err) return;
+      for (int j = i; j + 1 < count; ++j) choices[j] = choices[j + 1];
+      --count;
+      break;
+    }
+    if (count == PitchTries && err >= choices[count - 1].err) return;
+    int at = count < PitchTries ? count++ : count - 1;
+    while (at > 0 && choices[at - 1].err > err) {
+      choices[at] = choices[at - 1];
+      --at;
+    }
+    choices[at] = PitchChoice{lagCode, frac, gainCode, err};
+  };
+  if (rankedCount == 0) return count;
   const int firstKeep = std::min(rankedCount, 6);
   std::partial_sort(ranked, ranked + firstKeep, ranked + rankedCount,
                     [](const Ranked& a, const Ranked& b) { return a.score > b.score; });
@@ -217,11 +231,7 @@ QcelpEncoder::PitchChoice QcelpEncoder::SearchPitch(const float* target, const f
         const float c = Dot(d, p, N), e = Dot(y, y, N);
         for (int g = 0; g < 8; ++g) {
           const float b = (g + 1) * 0.25f;
-          const float err = targetEnergy - 2 * b * c + b * b * e;
-          if (err < bestErr) {
-            bestErr = err;
-            best = {lagCode, frac, g};
-          }
+          offer(lagCode, frac, g, targetEnergy - 2 * b * c + b * b * e);
         }
       } else {
         // The lag is shorter than the subframe, so the filter feeds on its own output and the
@@ -236,16 +246,12 @@ QcelpEncoder::PitchChoice QcelpEncoder::SearchPitch(const float* target, const f
           const float b = (g + 1) * 0.25f;
           for (int n = 0; n < N; ++n) cur[n] = p[n] = b * PitchPrediction(cur + n, lag, frac);
           Convolve(h, p, y, N);
-          const float err = targetEnergy - 2 * Dot(d, p, N) + Dot(y, y, N);
-          if (err < bestErr) {
-            bestErr = err;
-            best = {lagCode, frac, g};
-          }
+          offer(lagCode, frac, g, targetEnergy - 2 * Dot(d, p, N) + Dot(y, y, N));
         }
       }
     }
   }
-  return best;
+  return count;
 }
 
 void QcelpEncoder::Analyse(const float* frame, double lspf[LpcOrder]) const {
@@ -339,18 +345,102 @@ void QcelpEncoder::EncodeEighthRate(const float* frame, const double lspfU[LpcOr
   if (EighthRateNoiseSeed(out) == 0xFFFF) out.seed ^= 1;  // all ones would be an erasure
 
   // Follow the decoder.
-  float* exc = exc_ + PitchHistory;
+  SynthesisState& st = state_;
+  float* exc = st.exc + PitchHistory;
   double lspfQ[LpcOrder];
   DecodeEighthRate(out, prevLspfQ_, memory_, exc, lspfQ);
   float a[LpcOrder], num[LpcOrder], den[LpcOrder];
   EighthRatePredictor(prevLspfQ_, lspfQ, a);
-  SynthesisFilter(a, exc, recon_, QcelpFrameSamples, formantMem_);
+  SynthesisFilter(a, exc, st.recon, QcelpFrameSamples, st.formantMem);
   WeightingFilter(lspfU, num, den);
   float err[QcelpFrameSamples];
-  for (int n = 0; n < QcelpFrameSamples; ++n) err[n] = frame[n] - recon_[n];
-  Weight(num, den, err, err, QcelpFrameSamples, weightInMem_, weightOutMem_);
-  std::memmove(exc_, exc_ + QcelpFrameSamples, PitchHistory * sizeof(float));
+  for (int n = 0; n < QcelpFrameSamples; ++n) err[n] = frame[n] - st.recon[n];
+  Weight(num, den, err, err, QcelpFrameSamples, st.weightInMem, st.weightOutMem);
+  std::memmove(st.exc, st.exc + QcelpFrameSamples, PitchHistory * sizeof(float));
   std::memcpy(prevLspfQ_, lspfQ, sizeof lspfQ);
+}
+
+float QcelpEncoder::SearchCodebook(const float* frame, int k, const PitchChoice& pitch,
+                                   const SubframeFilters& filters,
+                                   int logGains[QcelpCodebookSubframes], QcelpFullRateFrame& out,
+                                   SynthesisState& st) const {
+  out.pitchLag[k] = uint8_t(pitch.lagCode);
+  out.pitchFrac[k] = uint8_t(pitch.frac);
+  out.pitchGain[k] = uint8_t(pitch.gainCode);
+  const float pitchGain = PitchGainValue(pitch.lagCode, pitch.gainCode);
+  const int lag = pitch.lagCode + 16;
+  float* exc = st.exc + PitchHistory;
+  float weightedError = 0;
+  for (int j = 0; j < 4; ++j) {
+    const int i = 4 * k + j;
+    const int n0 = k * PitchSubframeSamples + j * CodebookSubframeSamples;
+    // The pitch filter's output with no codebook input (its lag is at least 16, so it only
+    // reads excitation that is already final).
+    float pred[CodebookSubframeSamples];
+    for (int m = 0; m < CodebookSubframeSamples; ++m)
+      pred[m] = pitchGain != 0 ? pitchGain * PitchPrediction(exc + n0 + m, lag, pitch.frac) : 0;
+    float t[CodebookSubframeSamples];
+    {
+      float sm[LpcOrder], im[LpcOrder], om[LpcOrder], s0[CodebookSubframeSamples];
+      std::memcpy(sm, st.formantMem, sizeof sm);
+      std::memcpy(im, st.weightInMem, sizeof im);
+      std::memcpy(om, st.weightOutMem, sizeof om);
+      SynthesisFilter(filters.aq, pred, s0, CodebookSubframeSamples, sm);
+      for (int m = 0; m < CodebookSubframeSamples; ++m) s0[m] = frame[n0 + m] - s0[m];
+      Weight(filters.num, filters.den, s0, t, CodebookSubframeSamples, im, om);
+    }
+    // Gain levels that this subframe can code.
+    float levels[16];
+    int levelCount, floorGain = 0;
+    if (j == 3) {
+      floorGain = FourthGainFloor(logGains[i - 1], logGains[i - 2], logGains[i - 3]);
+      levelCount = 8;
+    } else {
+      levelCount = 16;
+    }
+    for (int m = 0; m < levelCount; ++m) levels[m] = CodebookGainValue(floorGain + 4 * m);
+
+    float bestGain = 0, bestGainValue = levels[0];
+    int bestShift = 0, bestSign = 0, bestCode = 0;
+    bool first = true;
+    for (int s = 0; s < 128; ++s) {
+      const float e = filters.respEnergy[s];
+      if (!(e > 0)) continue;
+      const float c = Dot(t, filters.resp[s], CodebookSubframeSamples);
+      const float ac = std::fabs(c);
+      const float opt = ac / e;
+      // Nearest level to the optimum gives the largest error reduction.
+      int m = 0;
+      while (m + 1 < levelCount && levels[m + 1] <= opt) ++m;
+      if (m + 1 < levelCount && levels[m + 1] - opt < opt - levels[m]) ++m;
+      const float q = levels[m];
+      const float gain = 2 * q * ac - q * q * e;
+      if (first || gain > bestGain) {
+        first = false;
+        bestGain = gain;
+        bestShift = s;
+        bestSign = c < 0;
+        bestCode = m;
+        bestGainValue = q;
+      }
+    }
+    out.codebookIndex[i] = uint8_t(CodebookIndexForShift(bestShift, bestSign));
+    out.codebookSign[i] = uint8_t(bestSign);
+    out.codebookGain[i] = uint8_t(bestCode);
+    logGains[i] = CodebookLogGain(i, bestCode, logGains);
+
+    // Commit the subframe through the decoder's filters.
+    const float g = bestSign ? -bestGainValue : bestGainValue;
+    for (int m = 0; m < CodebookSubframeSamples; ++m)
+      exc[n0 + m] = pred[m] + g * FullRateCodebook[(bestShift + m) & 127];
+    SynthesisFilter(filters.aq, exc + n0, st.recon + n0, CodebookSubframeSamples, st.formantMem);
+    float err[CodebookSubframeSamples], werr[CodebookSubframeSamples];
+    for (int m = 0; m < CodebookSubframeSamples; ++m) err[m] = frame[n0 + m] - st.recon[n0 + m];
+    Weight(filters.num, filters.den, err, werr, CodebookSubframeSamples, st.weightInMem,
+           st.weightOutMem);
+    weightedError += Dot(werr, werr, CodebookSubframeSamples);
+  }
+  return weightedError;
 }
 
 void QcelpEncoder::EncodeFullRate(const float* frame, const double lspfU[LpcOrder],
@@ -360,126 +450,76 @@ void QcelpEncoder::EncodeFullRate(const float* frame, const double lspfU[LpcOrde
   double lspfQ[LpcOrder];
   QuantisedLspFrequencies(out.lsp, lspfQ);
 
-  int logGains[QcelpCodebookSubframes];
-  float* exc = exc_ + PitchHistory;
+  int logGains[QcelpCodebookSubframes] = {};
+  SubframeFilters filters;
   for (int k = 0; k < QcelpPitchSubframes; ++k) {
     const int base = k * PitchSubframeSamples;
     const float* speech = frame + base;
-    float aq[LpcOrder];
-    SubframePredictor(prevLspfQ_, lspfQ, k, aq);
+    SubframePredictor(prevLspfQ_, lspfQ, k, filters.aq);
     // Weighting filter from the unquantised, interpolated predictor.
     double mix[LpcOrder];
     const double w = 0.25 * (k + 1);
     for (int i = 0; i < LpcOrder; ++i) mix[i] = w * lspfU[i] + (1 - w) * prevLspfU_[i];
-    float num[LpcOrder], den[LpcOrder];
-    WeightingFilter(mix, num, den);
+    WeightingFilter(mix, filters.num, filters.den);
     // Impulse response of the weighted synthesis filter.
     float h[PitchSubframeSamples] = {1.0f};
     {
       float sm[LpcOrder] = {}, im[LpcOrder] = {}, om[LpcOrder] = {};
-      SynthesisFilter(aq, h, h, PitchSubframeSamples, sm);
-      Weight(num, den, h, h, PitchSubframeSamples, im, om);
+      SynthesisFilter(filters.aq, h, h, PitchSubframeSamples, sm);
+      Weight(filters.num, filters.den, h, h, PitchSubframeSamples, im, om);
     }
     // Pitch: target is the weighted speech less the filters' ringing.
     float target[PitchSubframeSamples];
     {
       float zero[PitchSubframeSamples] = {};
       float sm[LpcOrder], im[LpcOrder], om[LpcOrder];
-      std::memcpy(sm, formantMem_, sizeof sm);
-      std::memcpy(im, weightInMem_, sizeof im);
-      std::memcpy(om, weightOutMem_, sizeof om);
+      std::memcpy(sm, state_.formantMem, sizeof sm);
+      std::memcpy(im, state_.weightInMem, sizeof im);
+      std::memcpy(om, state_.weightOutMem, sizeof om);
       float ring[PitchSubframeSamples];
-      SynthesisFilter(aq, zero, ring, PitchSubframeSamples, sm);
+      SynthesisFilter(filters.aq, zero, ring, PitchSubframeSamples, sm);
       for (int n = 0; n < PitchSubframeSamples; ++n) ring[n] = speech[n] - ring[n];
-      Weight(num, den, ring, target, PitchSubframeSamples, im, om);
+      Weight(filters.num, filters.den, ring, target, PitchSubframeSamples, im, om);
     }
-    const PitchChoice pitch = SearchPitch(target, h, exc + base);
-    out.pitchLag[k] = uint8_t(pitch.lagCode);
-    out.pitchFrac[k] = uint8_t(pitch.frac);
-    out.pitchGain[k] = uint8_t(pitch.gainCode);
-    const float pitchGain = PitchGainValue(pitch.lagCode, pitch.gainCode);
-    const int lag = pitch.lagCode + 16;
+    PitchChoice choices[PitchTries];
+    const int tries = SearchPitch(target, h, state_.exc + PitchHistory + base, choices);
 
     // Weighted responses of every codebook shift over a codebook subframe.
-    float resp[128][CodebookSubframeSamples];
-    float respEnergy[128];
     for (int s = 0; s < 128; ++s) {
       float c[CodebookSubframeSamples];
       for (int m = 0; m < CodebookSubframeSamples; ++m) c[m] = FullRateCodebook[(s + m) & 127];
-      Convolve(h, c, resp[s], CodebookSubframeSamples);
-      respEnergy[s] = Dot(resp[s], resp[s], CodebookSubframeSamples);
+      Convolve(h, c, filters.resp[s], CodebookSubframeSamples);
+      filters.respEnergy[s] = Dot(filters.resp[s], filters.resp[s], CodebookSubframeSamples);
     }
 
-    for (int j = 0; j < 4; ++j) {
-      const int i = 4 * k + j;
-      const int n0 = base + j * CodebookSubframeSamples;
-      // The pitch filter's output with no codebook input (its lag is at least 16, so it only
-      // reads excitation that is already final).
-      float pred[CodebookSubframeSamples];
-      for (int m = 0; m < CodebookSubframeSamples; ++m)
-        pred[m] = pitchGain != 0 ? pitchGain * PitchPrediction(exc + n0 + m, lag, pitch.frac) : 0;
-      float t[CodebookSubframeSamples];
-      {
-        float sm[LpcOrder], im[LpcOrder], om[LpcOrder], s0[CodebookSubframeSamples];
-        std::memcpy(sm, formantMem_, sizeof sm);
-        std::memcpy(im, weightInMem_, sizeof im);
-        std::memcpy(om, weightOutMem_, sizeof om);
-        SynthesisFilter(aq, pred, s0, CodebookSubframeSamples, sm);
-        for (int m = 0; m < CodebookSubframeSamples; ++m) s0[m] = frame[n0 + m] - s0[m];
-        Weight(num, den, s0, t, CodebookSubframeSamples, im, om);
-      }
-      // Gain levels that this subframe can code.
-      float levels[16];
-      int levelCount, floorGain = 0;
-      if (j == 3) {
-        floorGain = FourthGainFloor(logGains[i - 1], logGains[i - 2], logGains[i - 3]);
-        levelCount = 8;
-      } else {
-        levelCount = 16;
-      }
-      for (int m = 0; m < levelCount; ++m) levels[m] = CodebookGainValue(floorGain + 4 * m);
-
-      float bestGain = 0, bestGainValue = levels[0];
-      int bestShift = 0, bestSign = 0, bestCode = 0;
-      bool first = true;
-      for (int s = 0; s < 128; ++s) {
-        const float e = respEnergy[s];
-        if (!(e > 0)) continue;
-        const float c = Dot(t, resp[s], CodebookSubframeSamples);
-        const float ac = std::fabs(c);
-        const float opt = ac / e;
-        // Nearest level to the optimum gives the largest error reduction.
-        int m = 0;
-        while (m + 1 < levelCount && levels[m + 1] <= opt) ++m;
-        if (m + 1 < levelCount && levels[m + 1] - opt < opt - levels[m]) ++m;
-        const float q = levels[m];
-        const float gain = 2 * q * ac - q * q * e;
-        if (first || gain > bestGain) {
-          first = false;
-          bestGain = gain;
-          bestShift = s;
-          bestSign = c < 0;
-          bestCode = m;
-          bestGainValue = q;
-        }
-      }
-      out.codebookIndex[i] = uint8_t(CodebookIndexForShift(bestShift, bestSign));
-      out.codebookSign[i] = uint8_t(bestSign);
-      out.codebookGain[i] = uint8_t(bestCode);
-      logGains[i] = CodebookLogGain(i, bestCode, logGains);
-
-      // Commit the subframe through the decoder's filters.
-      const float g = bestSign ? -bestGainValue : bestGainValue;
-      for (int m = 0; m < CodebookSubframeSamples; ++m)
-        exc[n0 + m] = pred[m] + g * FullRateCodebook[(bestShift + m) & 127];
-      SynthesisFilter(aq, exc + n0, recon_ + n0, CodebookSubframeSamples, formantMem_);
-      float err[CodebookSubframeSamples], werr[CodebookSubframeSamples];
-      for (int m = 0; m < CodebookSubframeSamples; ++m) err[m] = frame[n0 + m] - recon_[n0 + m];
-      Weight(num, den, err, werr, CodebookSubframeSamples, weightInMem_, weightOutMem_);
+    // The pitch choice is only as good as what the codebook makes of it: run the codebook
+    // search after each candidate and keep the best outcome.
+    if (tries == 1) {
+      SearchCodebook(frame, k, choices[0], filters, logGains, out, state_);
+      continue;
     }
+    float bestError = 0;
+    SynthesisState trial, best;
+    QcelpFullRateFrame trialOut, bestOut;
+    int trialGains[QcelpCodebookSubframes], bestGains[QcelpCodebookSubframes];
+    for (int c = 0; c < tries; ++c) {
+      trial = state_;
+      trialOut = out;
+      std::memcpy(trialGains, logGains, sizeof trialGains);
+      const float error = SearchCodebook(frame, k, choices[c], filters, trialGains, trialOut, trial);
+      if (c == 0 || error < bestError) {
+        bestError = error;
+        best = trial;
+        bestOut = trialOut;
+        std::memcpy(bestGains, trialGains, sizeof bestGains);
+      }
+    }
+    state_ = best;
+    out = bestOut;
+    std::memcpy(logGains, bestGains, sizeof bestGains);
   }
   RememberFullRate(memory_, logGains);
-  std::memmove(exc_, exc_ + QcelpFrameSamples, PitchHistory * sizeof(float));
+  std::memmove(state_.exc, state_.exc + QcelpFrameSamples, PitchHistory * sizeof(float));
   std::memcpy(prevLspfQ_, lspfQ, sizeof lspfQ);
 }
 

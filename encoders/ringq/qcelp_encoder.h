@@ -35,7 +35,7 @@ class QcelpEncoder {
   size_t EncodeFrame(const float* frame, uint8_t packet[FullRatePacketBytes]);
 
   // What the decoder's core synthesis makes of the last frame encoded.
-  const float* Reconstruction() const { return recon_; }
+  const float* Reconstruction() const { return state_.recon; }
 
   // Chooses split quantiser indices for LSP frequencies (ascending, 0..1), always giving
   // acceptable quantised LSPs (LspSumsAcceptable).
@@ -46,6 +46,24 @@ class QcelpEncoder {
     int lagCode = 0;
     int frac = 0;
     int gainCode = 0;
+    float err = 0;
+  };
+  // Pitch candidates that go through the whole codebook search.
+  static constexpr int PitchTries = 2;
+  // The decoder's filter memories as the encoder follows them.
+  struct SynthesisState {
+    float exc[PitchHistory + QcelpFrameSamples];  // excitation history, then this frame
+    float formantMem[LpcOrder];
+    float weightInMem[LpcOrder];
+    float weightOutMem[LpcOrder];
+    float recon[QcelpFrameSamples];
+  };
+  struct SubframeFilters {
+    float aq[LpcOrder];
+    float num[LpcOrder];
+    float den[LpcOrder];
+    float resp[128][CodebookSubframeSamples];  // weighted response of each codebook shift
+    float respEnergy[128];
   };
   void Analyse(const float* frame, double lspf[LpcOrder]) const;
   bool EighthRateFits(const float* frame) const;
@@ -54,20 +72,20 @@ class QcelpEncoder {
                         QcelpEighthRateFrame& out);
   void WeightingFilter(const double lspf[LpcOrder], float num[LpcOrder],
                        float den[LpcOrder]) const;
-  PitchChoice SearchPitch(const float* target, const float* h, const float* excAt) const;
+  int SearchPitch(const float* target, const float* h, const float* excAt,
+                  PitchChoice choices[PitchTries]) const;
+  float SearchCodebook(const float* frame, int k, const PitchChoice& pitch,
+                       const SubframeFilters& filters, int logGains[QcelpCodebookSubframes],
+                       QcelpFullRateFrame& out, SynthesisState& state) const;
   void Weight(const float num[LpcOrder], const float den[LpcOrder], const float* in, float* out,
               int n, float inMem[LpcOrder], float outMem[LpcOrder]) const;
 
   QcelpEncoderOptions options_;
   float window_[240];
   double lagWindow_[LpcOrder + 1];
-  float exc_[PitchHistory + QcelpFrameSamples];
-  float formantMem_[LpcOrder];
-  float weightInMem_[LpcOrder];
-  float weightOutMem_[LpcOrder];
+  SynthesisState state_;
   double prevLspfQ_[LpcOrder];
   double prevLspfU_[LpcOrder];
-  float recon_[QcelpFrameSamples];
   QcelpRateMemory memory_;
   unsigned frameCount_ = 0;
 };
