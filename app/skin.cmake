@@ -10,9 +10,18 @@ endif()
 # The program compiles the portable skin files with its own sources.
 list(APPEND app_win_sources window_shape.cpp status_picture.cpp)
 
+# What the resource scripts that include skin.rc depend on, so that a redrawn picture is
+# compiled in again (for the OBJECT_DEPENDS of such a script).
+file(GLOB skin_resource_files ${PROJECT_SOURCE_DIR}/resources/art/*.bmp
+                              ${PROJECT_SOURCE_DIR}/resources/art/*.ico)
+list(APPEND skin_resource_files ${PROJECT_SOURCE_DIR}/resources/skin.rc
+                                ${PROJECT_SOURCE_DIR}/resources/resource_ids.h)
+
 # The Windows side of the skin against the real pictures (linked into the test as resources).
 qv_win_test(win_skin SOURCES ../tests/win/skin_test.cpp ../tests/win/skin_test.rc skin.cpp
             DEPS qv_core_skin qv_view qv_session comctl32 gdi32 user32)
+set_source_files_properties(${PROJECT_SOURCE_DIR}/tests/win/skin_test.rc PROPERTIES
+                            OBJECT_DEPENDS "${skin_resource_files}")
 
 # The skin on the screen, through the real program.
 qv_e2e_test(e2e_skin SOURCES ../tests/e2e/skin_e2e_test.cpp)

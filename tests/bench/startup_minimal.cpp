@@ -11,7 +11,7 @@
 #include <shellapi.h>
 #include <wininet.h>
 
-extern "C" void* volatile quavellaImports[] = {
+__attribute__((used)) void* volatile quavellaImports[] = {
     reinterpret_cast<void*>(&InitCommonControlsEx), reinterpret_cast<void*>(&GetOpenFileNameA),
     reinterpret_cast<void*>(&CoInitialize),         reinterpret_cast<void*>(&ShellExecuteA),
     reinterpret_cast<void*>(&InternetOpenA),        reinterpret_cast<void*>(&RegOpenKeyExA),
