@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -251,6 +252,51 @@ TEST_F(MmfConverterTest, FailuresGiveFalseAndTheirMessages) {
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, "Could not save file");
   EXPECT_EQ(boxes[0].caption, ExePath());
+}
+
+}  // namespace
+
+namespace {
+
+// The encoders that ship beside the program, each through its wrapper on a real clip, when
+// the distribution folder has them.
+TEST(ShippedEncoders, EachWrapperDrivesItsEncoder) {
+  const std::string dist = e2e::DistDir();
+  const std::string folder = e2e::FreshFolder("shipped encoders");
+  encodetest::StartFolder cwd(folder);
+  ASSERT_TRUE(e2e::WriteFileBytes(folder + "\\test.wav", e2e::MakeWav(8000, 1, 8000, [](uint32_t i, int) {
+    return static_cast<int16_t>(8000 * std::sin(i * 2 * 3.14159265358979 * 440 / 8000));
+  })));
+  auto has = [&](const char* name) { return e2e::FileExists(dist + "\\" + name); };
+  auto starts = [&](const char* file, const std::string& magic, size_t at = 0) {
+    std::vector<uint8_t> b = e2e::ReadFileBytes(folder + "\\" + file);
+    return b.size() >= at + magic.size() && std::string(b.begin() + at, b.begin() + at + magic.size()) == magic;
+  };
+  int ran = 0;
+  if (has("ringq.dll")) {
+    DialogCatcher catcher;
+    EXPECT_TRUE(ConvertToQcp("test.wav", "new.qcp", (dist + "\\ringq.dll").c_str()));
+    EXPECT_TRUE(catcher.Stop().empty());
+    EXPECT_TRUE(starts("new.qcp", "RIFF") && starts("new.qcp", "QLCM", 8));
+    ++ran;
+  }
+  if (has("ringm.dll")) {
+    MmfConverter converter((dist + "\\ringm.dll").c_str());
+    EXPECT_TRUE(converter.Convert("test.wav"));
+    EXPECT_TRUE(starts("test.mmf", "MMMD"));
+    ++ran;
+  }
+  for (const char* tool : {"wav2amr.exe", "lame.exe"}) {
+    if (!has(tool)) continue;
+    ASSERT_TRUE(CopyFileA((dist + "\\" + tool).c_str(), (folder + "\\" + tool).c_str(), FALSE));
+    const bool amr = std::string(tool) == "wav2amr.exe";
+    EXPECT_TRUE(RunTool((folder + "\\" + tool).c_str(),
+                        amr ? "wav2amr test.wav a.amr MR67" : "test.wav a.mp3 -b 48"));
+    if (amr) EXPECT_TRUE(starts("a.amr", "#!AMR\n"));
+    else EXPECT_GT(e2e::ReadFileBytes(folder + "\\a.mp3").size(), 1000u);
+    ++ran;
+  }
+  if (ran == 0) GTEST_SKIP() << "no encoders in " << dist;
 }
 
 }  // namespace
