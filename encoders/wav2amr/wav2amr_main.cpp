@@ -1,0 +1,104 @@
+// wav2amr.exe: 8000 Hz mono 16-bit PCM WAV to an AMR-NB file, through opencore-amr's
+// encoder. Exit code 0 on success; otherwise a message on stderr and no output file.
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <opencore-amrnb/interf_enc.h>
+
+#include "encoders/ringm/pcm_wav_reader.h"
+#include "encoders/wav2amr/amr_stream.h"
+
+namespace {
+
+// Inputs beyond this are refused rather than read (a WAV holds at most 4 GB of samples,
+// and an 8 kHz ringtone is a few hundred kilobytes).
+constexpr size_t MaxInputBytes = size_t{1} << 30;
+
+struct FileCloser {
+  void operator()(FILE* f) const { std::fclose(f); }
+};
+
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
+  FILE* raw = std::fopen(path.c_str(), "rb");
+  if (!raw) {
+    error = "cannot open";
+    return false;
+  }
+  std::unique_ptr<FILE, FileCloser> file(raw);
+  bytes.clear();
+  uint8_t buffer[65536];
+  size_t got;
+  while ((got = std::fread(buffer, 1, sizeof buffer, raw)) > 0) {
+    if (bytes.size() + got > MaxInputBytes) {
+      error = "file too large";
+      return false;
+    }
+    bytes.insert(bytes.end(), buffer, buffer + got);
+  }
+  if (std::ferror(raw)) {
+    error = "read error";
+    return false;
+  }
+  return true;
+}
+
+// Writes the whole file or, on any failure, removes what was started.
+bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  ok = (std::fclose(f) == 0) && ok;
+  if (!ok) std::remove(path.c_str());
+  return ok;
+}
+
+struct Codec {
+  void* state;
+  Mode mode;
+};
+
+int EncodeFrame(void* context, const int16_t* frame, uint8_t* out) {
+  Codec* codec = static_cast<Codec*>(context);
+  return Encoder_Interface_Encode(codec->state, codec->mode, frame, out, 0);
+}
+
+int Fail(const std::string& subject, const std::string& why) {
+  std::fprintf(stderr, "wav2amr: %s%s%s\n", subject.c_str(), subject.empty() ? "" : ": ",
+               why.c_str());
+  return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Wav2AmrCommand command;
+  std::string error;
+  if (!ParseWav2AmrCommand(argc, argv, command, error)) return Fail("", error);
+
+  std::vector<uint8_t> input;
+  if (!ReadWholeFile(command.input, input, error)) return Fail(command.input, error);
+  PcmWav wav;
+  PcmWavResult result = ReadPcmWav(input, wav);
+  if (result != PcmWavResult::Ok) return Fail(command.input, PcmWavResultText(result));
+  if (wav.sampleRate != 8000 || wav.channels != 1 || wav.bitsPerSample != 16) {
+    return Fail(command.input, "needs 8000 Hz mono 16-bit PCM, found " +
+                                   std::to_string(wav.sampleRate) + " Hz, " +
+                                   std::to_string(wav.channels) + " channel(s), " +
+                                   std::to_string(wav.bitsPerSample) + "-bit");
+  }
+
+  std::vector<int16_t> samples(wav.FrameCount());
+  for (size_t i = 0; i < samples.size(); ++i) samples[i] = PcmSample(wav, i);
+
+  Codec codec{Encoder_Interface_init(command.dtx ? 1 : 0), static_cast<Mode>(command.mode)};
+  if (!codec.state) return Fail("", "cannot start the AMR encoder");
+  std::vector<uint8_t> amr;
+  bool encoded = EncodeAmrStream(samples, EncodeFrame, &codec, amr);
+  Encoder_Interface_exit(codec.state);
+  if (!encoded) return Fail(command.input, "the AMR encoder failed");
+
+  if (!WriteWholeFile(command.output, amr)) return Fail(command.output, "cannot write");
+  return 0;
+}

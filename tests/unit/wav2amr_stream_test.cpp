@@ -1,0 +1,86 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "encoders/wav2amr/amr_stream.h"
+
+namespace {
+
+TEST(Wav2AmrCommand, TakesTheProgramsOwnFormWithTheNameRepeated) {
+  const char* full[] = {"C:\\x y\\wav2amr.exe", "wav2amr", "test.wav", "a.amr", "MR67"};
+  Wav2AmrCommand c;
+  std::string error;
+  ASSERT_TRUE(ParseWav2AmrCommand(5, full, c, error)) << error;
+  EXPECT_EQ(c.input, "test.wav");
+  EXPECT_EQ(c.output, "a.amr");
+  EXPECT_EQ(c.mode, 3);
+  EXPECT_FALSE(c.dtx);
+  const char* shortForm[] = {"wav2amr.exe", "in.wav", "out.amr", "mr122"};
+  ASSERT_TRUE(ParseWav2AmrCommand(4, shortForm, c, error));
+  EXPECT_EQ(c.input, "in.wav");
+  EXPECT_EQ(c.mode, 7);
+
+  const char* withDtx[] = {"wav2amr.exe", "wav2amr", "in.wav", "out.amr", "MR475", "-dtx"};
+  ASSERT_TRUE(ParseWav2AmrCommand(6, withDtx, c, error));
+  EXPECT_TRUE(c.dtx);
+  EXPECT_EQ(c.input, "in.wav");
+  EXPECT_EQ(c.mode, 0);
+  const char* shortDtx[] = {"wav2amr.exe", "in.wav", "out.amr", "MR475", "-DTX"};
+  ASSERT_TRUE(ParseWav2AmrCommand(5, shortDtx, c, error));  // not read as the long form
+  EXPECT_TRUE(c.dtx);
+  EXPECT_EQ(c.input, "in.wav");
+
+  const char* noMode[] = {"wav2amr.exe", "in.wav", "out.amr"};
+  EXPECT_FALSE(ParseWav2AmrCommand(3, noMode, c, error));
+  EXPECT_NE(error.find("usage"), std::string::npos);
+  const char* badMode[] = {"wav2amr.exe", "wav2amr", "in.wav", "out.amr", "MR68"};
+  EXPECT_FALSE(ParseWav2AmrCommand(5, badMode, c, error));
+  EXPECT_NE(error.find("MR68"), std::string::npos);
+}
+
+TEST(Wav2AmrCommand, NamesEveryMode) {
+  const char* names[] = {"MR475", "MR515", "MR59", "MR67", "MR74", "MR795", "MR102", "MR122"};
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(AmrModeFromName(names[i]), i) << names[i];
+  for (const char* bad : {"", "MR", "MR67 ", "MR1220", "MRDTX", "67"}) {
+    EXPECT_EQ(AmrModeFromName(bad), -1) << bad;
+  }
+}
+
+struct FakeCodec {
+  std::vector<std::vector<int16_t>> frames;
+  int failAt = -1;
+};
+int FakeEncode(void* context, const int16_t* frame, uint8_t* out) {
+  auto* codec = static_cast<FakeCodec*>(context);
+  if (static_cast<int>(codec->frames.size()) == codec->failAt) return -1;
+  codec->frames.emplace_back(frame, frame + AmrFrameSamples);
+  out[0] = static_cast<uint8_t>(codec->frames.size());
+  out[1] = 0xAB;
+  return 2;
+}
+
+TEST(AmrStream, OneFramePer160SamplesWithTheLastPaddedWithSilence) {
+  for (size_t count : {0u, 1u, 159u, 160u, 161u, 480u}) {
+    std::vector<int16_t> samples(count);
+    for (size_t i = 0; i < count; ++i) samples[i] = static_cast<int16_t>(i + 1);
+    FakeCodec codec;
+    std::vector<uint8_t> file;
+    ASSERT_TRUE(EncodeAmrStream(samples, FakeEncode, &codec, file));
+    size_t frames = (count + 159) / 160;
+    ASSERT_EQ(codec.frames.size(), frames) << count;
+    EXPECT_EQ(file.size(), 6 + 2 * frames);
+    EXPECT_EQ(std::string(file.begin(), file.begin() + 6), "#!AMR\n");
+    for (size_t i = 0; i < frames * 160; ++i) {
+      int16_t expected = i < count ? static_cast<int16_t>(i + 1) : 0;
+      ASSERT_EQ(codec.frames[i / 160][i % 160], expected) << count << " at " << i;
+    }
+  }
+  FakeCodec failing;
+  failing.failAt = 1;
+  std::vector<int16_t> samples(400, 5);
+  std::vector<uint8_t> file;
+  EXPECT_FALSE(EncodeAmrStream(samples, FakeEncode, &failing, file));
+}
+
+}  // namespace
