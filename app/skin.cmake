@@ -29,7 +29,7 @@ qv_e2e_test(e2e_skin SOURCES ../tests/e2e/skin_e2e_test.cpp)
 # Start-up time against the smallest window program, and the shape's construction cost.
 qv_bench(startup_minimal SOURCES ../tests/bench/startup_minimal.cpp MODES win)
 qv_bench(startup_minimal_imports SOURCES ../tests/bench/startup_minimal.cpp
-         DEPS comctl32 comdlg32 ole32 shell32 wininet advapi32 MODES win)
+         DEPS comctl32 comdlg32 ole32 shell32 wininet advapi32 msacm32 winmm MODES win)
 qv_bench(startup_bench SOURCES ../tests/bench/startup_bench.cpp skin.cpp
          DEPS qv_core_skin qv_e2e_driver qv_view qv_session MODES win)
 if(TARGET startup_minimal)

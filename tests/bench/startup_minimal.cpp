@@ -7,6 +7,9 @@
 // apart from the program's own start-up work.
 #include <commctrl.h>
 #include <commdlg.h>
+#include <mmsystem.h>
+#include <mmreg.h>
+#include <msacm.h>
 #include <objbase.h>
 #include <shellapi.h>
 #include <wininet.h>
@@ -15,6 +18,7 @@ __attribute__((used)) void* volatile quavellaImports[] = {
     reinterpret_cast<void*>(&InitCommonControlsEx), reinterpret_cast<void*>(&GetOpenFileNameA),
     reinterpret_cast<void*>(&CoInitialize),         reinterpret_cast<void*>(&ShellExecuteA),
     reinterpret_cast<void*>(&InternetOpenA),        reinterpret_cast<void*>(&RegOpenKeyExA),
+    reinterpret_cast<void*>(&acmStreamOpen),        reinterpret_cast<void*>(&mmioOpenA),
 };
 #endif
 
