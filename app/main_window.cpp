@@ -61,8 +61,9 @@ void CreateContents(HWND window) {
   s.sizeEdit = CreateEditBox(window, ID_SIZE_EDIT, 455, 270, 50, 23);
   s.progressBar = CreateWindowExA(0, PROGRESS_CLASSA, "test", WS_CHILD | WS_VISIBLE, 70, 240, 74,
                                   20, window, nullptr, s.instance, nullptr);
-  SendMessageA(s.progressBar, PBM_SETBARCOLOR, 0, RGB(255, 204, 0));
-  SendMessageA(s.progressBar, PBM_SETBKCOLOR, 0, RGB(204, 255, 255));
+  StyleProgressBar(s.progressBar);
+  StyleEditBox(s.pathEdit);
+  StyleEditBox(s.sizeEdit);
 
   PrepareBackground(window);
   FillProgressBar();
