@@ -41,6 +41,9 @@ int PreviewCursorX(uint32_t playCursor, uint32_t dataSize, uint32_t samplesPerSe
     played = playCursor;
   }
   if (whole == 0) return StripLeft;
+  // A cursor far past the data (it cannot be, but it is read from a device) still lands
+  // right of the strip, without overflowing.
+  played = std::min<uint64_t>(played, 2ull * whole);
   float percent = Single(Single(static_cast<float>(played) / static_cast<float>(whole)) * 100.0f);
   return static_cast<int>(Single(Single(StripSpan * percent) / 100.0f)) + StripLeft;
 }

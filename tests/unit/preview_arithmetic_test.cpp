@@ -52,6 +52,8 @@ TEST(PreviewCursor, AdvancesInStepsOfOneSampleRateOfBytes) {
   EXPECT_EQ(PreviewCursorX(rate, size, rate), 63 + static_cast<int>(437 * 2.5f / 100));
   EXPECT_EQ(PreviewCursorX(size / 2, size, rate), 63 + 218);
   EXPECT_EQ(PreviewCursorX(size, size, rate), 500);
+  EXPECT_GT(PreviewCursorX(size + rate, size, rate), 500);  // past the end: runs off the strip
+  EXPECT_GT(PreviewCursorX(0xFFFFFFFFu, size, rate), 500);
   for (uint32_t p = 0; p + rate <= size; p += rate)
     ASSERT_LE(PreviewCursorX(p, size, rate), PreviewCursorX(p + rate, size, rate));
 }
