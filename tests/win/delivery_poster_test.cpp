@@ -121,34 +121,6 @@ TEST_F(PosterTest, AnErrorStatusIsStillReadAndJudgedByItsText) {
   EXPECT_TRUE(RecordedNotices().empty());
 }
 
-TEST_F(PosterTest, RepliesOpenOnlyAPlainWebAddressAndTrailingLineBreaksMatchNothing) {
-  UploadForm form = FormFor();
-  form.AddField("sms", "1");
-  struct Case {
-    const char* reply;
-    const char* opened;  // nullptr: nothing at all
-  } cases[] = {
-      {"Please visit http://quavella.example/pay?id=7 to finish", "http://quavella.example/pay?id=7"},
-      {"success\r\n", nullptr},
-      {"file:///c:/windows/notepad.exe http", nullptr},
-      {"\\\\evil\\share\\run.exe http", nullptr},
-      {"", nullptr},
-  };
-  for (const Case& c : cases) {
-    RecordedNotices().clear();
-    server.SetReply(Answer(200, c.reply));
-    PostResult result;
-    EXPECT_EQ(Post(form, result), 0) << c.reply;
-    if (c.opened) {
-      ASSERT_EQ(RecordedNotices().size(), 1u) << c.reply;
-      EXPECT_EQ(RecordedNotices()[0].text, c.opened);
-      EXPECT_EQ(RecordedNotices()[0].caption, "");
-    } else {
-      EXPECT_TRUE(RecordedNotices().empty()) << c.reply;
-    }
-  }
-}
-
 TEST_F(PosterTest, FailuresGiveACodeAndShowNothing) {
   WriteBytes(folder + "a.amr", PatternBytes(300000, 5));
   UploadForm form = FormFor();

@@ -67,23 +67,6 @@ TEST_F(UploadTest, SendsTheEightFieldsInOrderThenTheRingtone) {
   EXPECT_EQ(RecordedNotices()[0].text, SuccessText);
 }
 
-TEST_F(UploadTest, EachFormatSendsItsOwnFileAndTypeWord) {
-  const char* files[] = {"new.qcp", "a.amr", "test.wav", "a.mp3", "test.mmf"};
-  const char* words[] = {"qcp", "amr", "wav", "mp3", "mmf"};
-  for (int32_t f = 0; f < 5; ++f) WriteBytes(folder + files[f], std::string(f + 1, 'x'));
-  for (int32_t f = 0; f < 5; ++f) EXPECT_TRUE(Upload("t.mp3", f));
-  std::vector<RecordedRequest> requests = server.Requests();
-  ASSERT_EQ(requests.size(), 5u);
-  for (int32_t f = 0; f < 5; ++f) {
-    std::vector<BodyPart> parts = PartsOf(requests[f]);
-    ASSERT_EQ(parts.size(), 9u);
-    EXPECT_EQ(parts[8].disposition,
-              std::string("form-data; name=\"file_data\"; filename=\"") + files[f] + "\"");
-    EXPECT_EQ(parts[8].contentType, words[f]);
-    EXPECT_EQ(parts[7].data, std::to_string(f + 1));
-  }
-}
-
 TEST_F(UploadTest, TheUserHearsOfEveryOutcome) {
   WriteBytes(folder + "a.amr", "ringtone");
   struct Case {
@@ -100,6 +83,9 @@ TEST_F(UploadTest, TheUserHearsOfEveryOutcome) {
       {Answer(200, "  Success"), true, SuccessText},
       {Answer(200, "error"), false, ErrorText},
       {Answer(200, "success\r\n"), true, nullptr},
+      {Answer(200, "Finish at http://quavella.example/pay?id=7 please"), true,
+       "http://quavella.example/pay?id=7"},  // opened, caption ""
+      {Answer(200, "file:///c:/windows/notepad.exe http"), true, nullptr},
       {Answer(500, ""), false, ErrorText},
       {Answer(500, "error"), false, ErrorText},  // once, not twice
       {silent, false, ErrorText},
