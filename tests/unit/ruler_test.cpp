@@ -27,13 +27,4 @@ TEST(RulerLabelStep, TenthOfTheWholeSecondsAtLeastOne) {
   EXPECT_EQ(RulerLabelStep(0, cd), 1u);
 }
 
-TEST(RulerGeometry, TicksAndFont) {
-  EXPECT_EQ(RulerTickSpacing, 43);
-  EXPECT_EQ(RulerTickX(0), 63);
-  EXPECT_EQ(RulerTickX(10), 493);
-  EXPECT_EQ(RulerFontSize, 22);
-  EXPECT_EQ(RulerFontHeight, 11);
-  EXPECT_EQ(RulerFontWidth, 7);
-}
-
 }  // namespace

@@ -118,11 +118,4 @@ TEST(SelectionBand, ZeroWidthNoAnchorAndClipping) {
   EXPECT_EQ(strip.Inverted().size(), 40u);
 }
 
-TEST(SelectionBand, DirectionFlagFollowsTheLastMove) {
-  EXPECT_TRUE(BandLeftwardAfter(false, 200, 199));
-  EXPECT_FALSE(BandLeftwardAfter(true, 200, 201));
-  EXPECT_TRUE(BandLeftwardAfter(true, 200, 200));
-  EXPECT_FALSE(BandLeftwardAfter(false, 200, 200));
-}
-
 }  // namespace
