@@ -178,14 +178,6 @@ TEST(Mp3Scanner, VariableBitrateKeepsAverageAndClearsBitrate) {
   EXPECT_EQ(r.info.averageBitrate, (128 + 192 + 64) / 3);
   EXPECT_EQ(r.info.frameCount, 300);
   EXPECT_EQ(r.frameBytes, file.size());
-
-  // A single differing frame at the very end still clears the bitrate field.
-  Bytes tail;
-  AddFrames(tail, a, 10);
-  AddFrame(tail, b);
-  r = Scan(tail);
-  EXPECT_EQ(r.info.bitrate, 0);
-  EXPECT_EQ(r.info.averageBitrate, (10 * 128 + 192) / 11);
 }
 
 TEST(Mp3Scanner, TagAndJunkBeforeTheStreamAreNotCounted) {
@@ -260,7 +252,8 @@ TEST(Mp3Scanner, FramesOfAnotherRateInTheMiddleAreSkippedBytes) {
 
 TEST(Mp3Scanner, BlockBoundariesDoNotChangeTheResult) {
   // Mixed bitrates and paddings so that frame ends fall at every offset of a block, a junk
-  // stretch in the middle so that skipping runs across boundaries too.
+  // stretch in the middle so that skipping runs across boundaries too. Blocks of 1 to 20 bytes
+  // split headers after their first, second and third byte, before and after the sync.
   Bytes file = Id3v2Tag(500);
   FrameSpec a{Mpeg::V1, 9, 0}, b{Mpeg::V1, 10, 0, false, true}, c{Mpeg::V1, 3, 0};
   for (int i = 0; i < 40; ++i) {
@@ -282,24 +275,6 @@ TEST(Mp3Scanner, BlockBoundariesDoNotChangeTheResult) {
     EXPECT_EQ(r.frameBytes, whole.frameBytes) << block;
     EXPECT_EQ(r.skipped, whole.skipped) << block;
     EXPECT_EQ(r.damage, whole.damage) << block;
-  }
-}
-
-TEST(Mp3Scanner, HeaderSplitAcrossTwoBlocks) {
-  FrameSpec f;
-  Bytes file;
-  AddFrames(file, f, 10);
-  // Split the file so that the header of the sixth frame lies 1, 2 and 3 bytes in the first
-  // block: the carried bytes must join the next block.
-  for (size_t split = 1; split <= 3; ++split) {
-    size_t cut = 5 * 417 + split;
-    Mp3Scanner s;
-    s.Reset(static_cast<uint32_t>(file.size()));
-    s.Feed(file.data(), cut);
-    s.Feed(file.data() + cut, file.size() - cut);
-    ASSERT_TRUE(s.Finish());
-    EXPECT_EQ(s.Info().frameCount, 10);
-    EXPECT_EQ(s.SkippedBytes(), 0u);
   }
 }
 
