@@ -20,7 +20,9 @@ void Put32(std::vector<uint8_t>& v, uint32_t x) {
   Put16(v, x & 0xFFFF);
   Put16(v, x >> 16);
 }
-void PutTag(std::vector<uint8_t>& v, const char* tag) { v.insert(v.end(), tag, tag + 4); }
+void PutTag(std::vector<uint8_t>& v, const char* tag) {
+  for (int i = 0; i < 4; ++i) v.push_back(uint8_t(tag[i]));
+}
 
 uint32_t Le32(const uint8_t* p) {
   return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
@@ -68,8 +70,8 @@ bool BuildQcpFile(std::span<const uint8_t> packets, std::vector<uint8_t>& file) 
   file.push_back(0);  // minor version
   file.insert(file.end(), Qcelp13kGuid, Qcelp13kGuid + 16);
   Put16(file, 2);  // codec version
-  char name[80] = "Qcelp 13K";
-  file.insert(file.end(), name, name + sizeof name);
+  const char name[80] = "Qcelp 13K";
+  for (char c : name) file.push_back(uint8_t(c));
   Put16(file, 14000);  // average bits per second at full rate, rate octets included
   Put16(file, 35);     // largest packet, rate octet included
   Put16(file, 160);    // samples per packet
