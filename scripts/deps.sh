@@ -201,6 +201,8 @@ main() {
   mkdir -p "$CacheRoot"
   exec 9>"$CacheRoot/.lock"
   flock 9
+  # With the lock held no other run is building: whatever a killed run left is garbage.
+  rm -rf "$CacheRoot"/.build-* "$CacheRoot"/.prefix.*
 
   EnsureTools
   EnsureDebSrc

@@ -4,7 +4,6 @@
 #include <span>
 
 #include "encoders/ringm/wsc_cnv.h"
-#include "encoders/ringm/yamaha_adpcm.h"
 
 extern "C" __declspec(dllexport) int32_t __stdcall WscCnv(const uint8_t* input,
                                                           uint32_t inputLength,
@@ -18,7 +17,7 @@ extern "C" __declspec(dllexport) int32_t __stdcall WscCnv(const uint8_t* input,
   if (!input || inputLength == 0) return WscCnvFailed;
   try {
     return ConvertWavToMmf(std::span<const uint8_t>(input, inputLength), options, output,
-                           outputCapacity, DefaultAdpcmSearchWidth);
+                           outputCapacity);
   } catch (...) {
     return WscCnvFailed;  // no exception leaves the library
   }

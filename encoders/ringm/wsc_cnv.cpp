@@ -16,6 +16,12 @@ constexpr char TextTags[WscCnvTextFields][3] = {"ST", "AN", "SW", "WW", "AW", "C
 
 }  // namespace
 
+int WscCnvSearchWidth(double seconds) {
+  if (seconds <= 60) return DefaultAdpcmSearchWidth;
+  if (seconds <= 180) return 8;
+  return 2;
+}
+
 int32_t ConvertWavToMmf(std::span<const uint8_t> input, const WscCnvOptions* options,
                         uint8_t* output, uint32_t outputCapacity, int searchWidth) {
   PcmWav wav;
@@ -49,6 +55,7 @@ int32_t ConvertWavToMmf(std::span<const uint8_t> input, const WscCnvOptions* opt
   }
   for (size_t i = 0; i < samples.size(); ++i) samples[i] = PcmSample(wav, i);
 
+  if (searchWidth <= 0) searchWidth = WscCnvSearchWidth(double(samples.size()) / wav.sampleRate);
   std::span<uint8_t> file(output, plan.fileBytes);
   try {
     YamahaAdpcmEncode(samples, file.subspan(plan.waveOffset, plan.waveBytes), searchWidth);

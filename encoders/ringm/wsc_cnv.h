@@ -33,6 +33,11 @@ struct WscCnvOptions {
 };
 
 // The portable body of WscCnv. `options` may be null (no texts); `searchWidth` is the
-// ADPCM search breadth (see yamaha_adpcm.h).
+// ADPCM search breadth (see yamaha_adpcm.h), 0 for WscCnvSearchWidth's choice.
 int32_t ConvertWavToMmf(std::span<const uint8_t> input, const WscCnvOptions* options,
-                        uint8_t* output, uint32_t outputCapacity, int searchWidth);
+                        uint8_t* output, uint32_t outputCapacity, int searchWidth = 0);
+
+// The search breadth for a clip of `seconds`: the full search for ringtone lengths, narrower
+// for long inputs (minutes of audio, far over any ringtone size limit) so that the call
+// stays within seconds.
+int WscCnvSearchWidth(double seconds);
