@@ -125,6 +125,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       OnCommand(window, id);
       return 0;
     }
+    case WM_SETFOCUS:
+      // A thread has one caret: a dialog or edit box that had the focus took ours away.
+      RestoreSelectionCaret(window);
+      return 0;
     case WM_MOUSEMOVE:
       if (InLiveWaveArea(x, y)) ExtendSelection(window, wParam, x);
       return 0;

@@ -46,6 +46,9 @@ SectionEnd
 
 ; Removes the program, its encoders and its working files; the profile stays.
 Section "Uninstall"
+  Delete "$SMPROGRAMS\Quavella.lnk"
+  Delete "$DESKTOP\Quavella.lnk"
+  DeleteRegKey HKCU "${UNINSTALL_KEY}"
   Delete "$INSTDIR\Quavella.exe"
   Delete "$INSTDIR\lame.exe"
   Delete "$INSTDIR\wav2amr.exe"
@@ -63,7 +66,4 @@ Section "Uninstall"
   RMDir /r "$INSTDIR\licenses"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
-  Delete "$SMPROGRAMS\Quavella.lnk"
-  Delete "$DESKTOP\Quavella.lnk"
-  DeleteRegKey HKCU "${UNINSTALL_KEY}"
 SectionEnd

@@ -111,6 +111,7 @@ TEST(Package, SilentInstallShortcutsRunAndSilentUninstall) {
   WriteFileBytes(folder + "\\a.amr", {1, 2, 3});
   WriteProfile(Profile{});
   EXPECT_EQ(RunAndWait("\"" + folder + "\\uninstall.exe\" /S"), 0);
+  // The uninstaller runs on from a copy of itself: wait for its last step.
   EXPECT_TRUE(WaitUntil([&] { return !FileExists(folder + "\\Quavella.exe") &&
                                      !FileExists(folder); }, 30000))
       << folder << " is still there";
