@@ -3,6 +3,7 @@
 // display of the user's.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "tests/e2e/driver.h"
@@ -14,11 +15,13 @@ using namespace e2e;
 std::string Step(App& app, const std::string& name) {
   app.Sync();
   WaitUntil([] { return false; }, 300);  // let the last repaint reach the screen
-  std::string path = SaveCapture(CaptureScreen([&] {
-    RECT r;
-    GetWindowRect(app.Window(), &r);
-    return r;
-  }()), name);
+  // The window and what it shows above it (message boxes open in the middle of the screen).
+  RECT r;
+  GetWindowRect(app.Window(), &r);
+  RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  RECT area{std::min(r.left, screen.right / 2 - 300L), std::min(r.top, screen.bottom / 2 - 200L),
+            std::max(r.right, screen.right / 2 + 300L), std::max(r.bottom, screen.bottom / 2 + 200L)};
+  std::string path = SaveCapture(CaptureScreen(area), name);
   std::printf("walk-through: %s -> %s\n", name.c_str(), path.c_str());
   return path;
 }
@@ -28,6 +31,12 @@ TEST(WalkThrough, OneRingtone) {
   char folder[MAX_PATH] = {};
   GetEnvironmentVariableA("QV_WALK_FOLDER", folder, sizeof folder);
   options.startFolder = WindowsPath(folder);
+  // An AMR phone: ATT (carrier 3, first in the list), LG 325 (phone 164, tenth).
+  options.profile.type = 1;
+  options.profile.carrier = 3;
+  options.profile.carrierItem = 0;
+  options.profile.phone = 164;
+  options.profile.phoneItem = 9;
   App app;
   ASSERT_TRUE(app.Launch(options));
   Step(app, "1-started");
@@ -39,6 +48,32 @@ TEST(WalkThrough, OneRingtone) {
   ASSERT_TRUE(WaitUntil([&] { return app.ProgressPosition() == app.ProgressRange().second &&
                                      FileExists(app.WorkingFile("d.wav")); }, 30000));
   Step(app, "2-imported");
+
+  // Select about two seconds from the start, and listen to it.
+  app.Drag(70, 200);
+  Step(app, "3-selected");
+  app.Command(5001);
+  WaitUntil([] { return false; }, 700);
+  Step(app, "4-previewing");
+  app.Command(5001);  // stop
+
+  // Convert into the phone's format: the size box shows the ringtone's size.
+  app.Command(5002);
+  ASSERT_TRUE(WaitUntil([&] { return app.ChildText(6020).find("KB") != std::string::npos; },
+                        60000))
+      << "no ringtone size after Convert";
+  EXPECT_TRUE(FileExists(app.WorkingFile("a.amr")));
+  Step(app, "5-converted");
+
+  // Upload to the service (the local stand-in unless a real host was built in).
+  app.Command(5011);
+  HWND box = WaitForAnyDialog(app.ProcessId(), 60000);
+  ASSERT_NE(box, nullptr) << "no answer to the upload";
+  Step(app, "6-uploaded-answer");
+  std::printf("walk-through: the service answered: %s\n", MessageBoxText(box).c_str());
+  PressButton(box);
+  ASSERT_TRUE(WaitUntil([&] { return app.IsEnabled(5011); }, 30000));
+  Step(app, "7-uploaded");
 
   app.Command(5005);
   EXPECT_EQ(app.WaitForExit(), 0);
