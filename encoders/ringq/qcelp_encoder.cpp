@@ -1,6 +1,7 @@
 #include "encoders/ringq/qcelp_encoder.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <iterator>
@@ -66,6 +67,18 @@ void QcelpEncoder::QuantiseLsp(const double lspf[LpcOrder], uint8_t indices[5]) 
   // The splits code increments of a running sum, so an early error shifts every later LSP:
   // keep the best few partial paths instead of deciding each split alone.
   constexpr int Keep = 16;
+  // The most that the splits after split k can still add: a path that cannot lift the top
+  // LSP above the decoder's lower bound any more is dropped at once.
+  static const auto maxRest = [] {
+    std::array<int, 5> rest{};
+    for (int k = 3; k >= 0; --k) {
+      int best = 0;
+      for (int e = 0; e < LspSplitSizes[k + 1]; ++e)
+        best = std::max(best, LspSplits[k + 1][e].first + LspSplits[k + 1][e].second);
+      rest[size_t(k)] = rest[size_t(k) + 1] + best;
+    }
+    return rest;
+  }();
   LspPath paths[Keep], next[Keep];
   int pathCount = 1, nextCount = 0;
   paths[0].err = 0;
@@ -82,7 +95,7 @@ void QcelpEncoder::QuantiseLsp(const double lspf[LpcOrder], uint8_t indices[5]) 
         if (s1 >= 9849) continue;  // the highest LSP can only grow from here
         if (a >= 4 && s0 - p.sums[a - 4] < 932) continue;
         if (b >= 4 && s1 - p.sums[b - 4] < 932) continue;
-        if (k == 4 && s1 <= 6601) continue;
+        if (s1 + maxRest[size_t(k)] <= 6601) continue;
         const double d0 = s0 - target[a], d1 = s1 - target[b];
         const double err = p.err + weight[a] * d0 * d0 + weight[b] * d1 * d1;
         int slot;
@@ -118,15 +131,7 @@ void QcelpEncoder::QuantiseLsp(const double lspf[LpcOrder], uint8_t indices[5]) 
     }
   }
   // Nothing acceptable near the target (only for wild input): code the flat spectrum.
-  double flat[LpcOrder];
-  InitialLspFrequencies(flat);
-  if (lspf[0] != flat[0] || lspf[9] != flat[9]) {
-    QuantiseLsp(flat, indices);
-    return;
-  }
-  // Unreachable with the standard tables (a unit test checks this); still answer validly.
-  static const uint8_t safe[5] = {0, 0, 0, 0, 0};
-  std::memcpy(indices, safe, 5);
+  std::memcpy(indices, FlatLspIndices, 5);
 }
 
 void QcelpEncoder::Weight(const float num[LpcOrder], const float den[LpcOrder], const float* in,

@@ -21,6 +21,10 @@ struct QcelpEncoderOptions {
   int silencePeak = 24;
 };
 
+// Split quantiser indices of the flat spectrum (LSPs at (i + 1) / 11), an always acceptable
+// fallback.
+inline constexpr uint8_t FlatLspIndices[5] = {11, 121, 30, 46, 14};
+
 // Samples after the end of a frame that the LPC analysis reads.
 constexpr int QcelpLookahead = 100;
 

@@ -1,6 +1,8 @@
 // Benchmark of the QCP encoder (prints figures, never fails on them).
 //   bench_ringq encode in.wav out.qcp   encode, print speed and the core synthesis' SNR
 //   bench_ringq snr ref.wav test.wav    segmental SNR of a decoded file against its input
+// Knobs for experiments: RINGQ_WEIGHT=num,den sets the perceptual weighting, RINGQ_NO_EIGHTH=1
+// keeps silent frames at full rate.
 #include <chrono>
 #include <cmath>
 #include <ctime>
@@ -80,7 +82,9 @@ int Encode(const char* in, const char* out) {
   double best = 1e30, bestWall = 1e30;
   for (int run = 0; run < 3; ++run) {
     QcelpEncoderOptions options;
-    if (const char* w = std::getenv("RINGQ_WEIGHT")) std::sscanf(w, "%f,%f", &options.weightNum, &options.weightDen);
+    if (const char* w = std::getenv("RINGQ_WEIGHT"))
+      std::sscanf(w, "%f,%f", &options.weightNum, &options.weightDen);
+    if (std::getenv("RINGQ_NO_EIGHTH")) options.eighthRateSilence = false;
     QcelpEncoder encoder(options);
     uint8_t packet[FullRatePacketBytes];
     packets.clear();

@@ -224,6 +224,20 @@ TEST(RingqLsp, QuantiserAlwaysGivesAcceptableLsps) {
   EXPECT_EQ(checked, 500);
 }
 
+TEST(RingqLsp, FlatFallbackIsAcceptableAndNearlyFlat) {
+  int sums[LpcOrder];
+  DecodeLspSums(FlatLspIndices, sums);
+  EXPECT_TRUE(LspSumsAcceptable(sums));
+  for (int i = 0; i < LpcOrder; ++i) EXPECT_NEAR(sums[i], 10000.0 * (i + 1) / 11, 200) << i;
+  // Wild input that nothing acceptable can come near still gets acceptable indices.
+  const double bunched[LpcOrder] = {0.01, 0.011, 0.012, 0.013, 0.014,
+                                    0.015, 0.016, 0.017, 0.018, 0.019};
+  uint8_t idx[5];
+  QcelpEncoder::QuantiseLsp(bunched, idx);
+  DecodeLspSums(idx, sums);
+  EXPECT_TRUE(LspSumsAcceptable(sums));
+}
+
 TEST(RingqLsp, QuantiserFollowsItsTarget) {
   const double lspf[LpcOrder] = {0.05, 0.09, 0.17, 0.25, 0.33, 0.45, 0.56, 0.66, 0.76, 0.88};
   uint8_t idx[5];
