@@ -19,46 +19,47 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-void Put16(Bytes& b, uint16_t v) {
-  b.push_back(static_cast<uint8_t>(v));
-  b.push_back(static_cast<uint8_t>(v >> 8));
+void Put(Bytes& b, uint32_t v, int bytes, bool bigEndian = false) {
+  for (int i = 0; i < bytes; ++i) {
+    b.push_back(static_cast<uint8_t>(v >> 8 * (bigEndian ? bytes - 1 - i : i)));
+  }
 }
-void Put32(Bytes& b, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+void Put(Bytes& b, const char* text, size_t n) {
+  for (size_t i = 0; i < n; ++i) b.push_back(static_cast<uint8_t>(text[i]));
 }
+
 Bytes Wav(const std::vector<int16_t>& samples, uint16_t channels = 1, uint32_t rate = 8000,
           uint16_t tag = 1) {
-  Bytes b{'R', 'I', 'F', 'F'};
-  Put32(b, static_cast<uint32_t>(36 + samples.size() * 2));
-  b.insert(b.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-  Put32(b, 16);
-  Put16(b, tag);
-  Put16(b, channels);
-  Put32(b, rate);
-  Put32(b, rate * channels * 2);
-  Put16(b, static_cast<uint16_t>(channels * 2));
-  Put16(b, 16);
-  b.insert(b.end(), {'d', 'a', 't', 'a'});
-  Put32(b, static_cast<uint32_t>(samples.size() * 2));
-  for (int16_t s : samples) Put16(b, static_cast<uint16_t>(s));
+  Bytes b;
+  Put(b, "RIFF", 4);
+  Put(b, static_cast<uint32_t>(36 + samples.size() * 2), 4);
+  Put(b, "WAVEfmt ", 8);
+  Put(b, 16, 4);
+  Put(b, tag, 2);
+  Put(b, channels, 2);
+  Put(b, rate, 4);
+  Put(b, rate * channels * 2, 4);
+  Put(b, channels * 2, 2);
+  Put(b, 16, 2);
+  Put(b, "data", 4);
+  Put(b, static_cast<uint32_t>(samples.size() * 2), 4);
+  for (int16_t s : samples) Put(b, static_cast<uint16_t>(s), 2);
   return b;
 }
 
-// Voice-like test signal: a gliding harmonic tone with a syllable envelope and some noise.
-std::vector<int16_t> Voice(size_t count, uint32_t rate = 8000) {
+// Voice-like signal: a gliding harmonic tone with a syllable envelope and a little noise.
+std::vector<int16_t> Voice(size_t count) {
   std::vector<int16_t> s(count);
   uint32_t noise = 12345;
   double phase = 0;
   for (size_t i = 0; i < count; ++i) {
-    double t = static_cast<double>(i) / rate;
-    double f0 = 140 + 60 * std::sin(2 * std::numbers::pi * 1.3 * t);
-    phase += 2 * std::numbers::pi * f0 / rate;
+    double t = i / 8000.0;
+    phase += 2 * std::numbers::pi * (140 + 60 * std::sin(2 * std::numbers::pi * 1.3 * t)) / 8000;
     double v = 0;
     for (int h = 1; h <= 12; ++h) v += std::sin(h * phase) / h;
     double envelope = 0.2 + 0.8 * std::fabs(std::sin(2 * std::numbers::pi * 2.5 * t));
     noise = noise * 1664525u + 1013904223u;
-    double hiss = (static_cast<double>(noise >> 8) / (1u << 24) - 0.5) * 0.05;
-    s[i] = static_cast<int16_t>(std::lround(9000 * envelope * v + 9000 * hiss));
+    s[i] = static_cast<int16_t>(std::lround(9000 * envelope * v + 450 * ((noise >> 8) / 16777216.0 - 0.5)));
   }
   return s;
 }
@@ -72,123 +73,81 @@ double SnrDb(const std::vector<int16_t>& ref, const std::vector<int16_t>& test) 
   return 10 * std::log10(signal / std::max(error, 1.0));
 }
 
-uint32_t Be32(const uint8_t* p) {
-  return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+std::vector<int16_t> Decoded(const Bytes& adpcm, size_t count) {
+  std::vector<int16_t> out(count);
+  EXPECT_EQ(YamahaAdpcmDecode(adpcm, count, out.data()), count);
+  return out;
 }
 
-// Reads an MMF the way a player does and returns the wave bytes (empty on any fault).
-struct ParsedMmf {
-  std::vector<std::string> chunks;  // top-level ids inside MMMD, then the track's
-  Bytes atsq, wave, opda;
-  uint8_t waveType = 0, timebase = 0;
-};
-ParsedMmf Parse(const Bytes& f) {
-  ParsedMmf m;
-  EXPECT_GE(f.size(), 10u);
-  EXPECT_EQ(std::string(f.begin(), f.begin() + 4), "MMMD");
-  EXPECT_EQ(Be32(&f[4]), f.size() - 8);
-  uint16_t crc = static_cast<uint16_t>(f[f.size() - 2] << 8 | f[f.size() - 1]);
-  EXPECT_EQ(crc, SmafCrc16(std::span(f).first(f.size() - 2)));
-  size_t at = 8, end = f.size() - 2;
-  while (at + 8 <= end) {
-    std::string id(f.begin() + at, f.begin() + at + 4);
-    size_t size = Be32(&f[at + 4]);
-    EXPECT_LE(at + 8 + size, end) << id;
-    if (at + 8 + size > end) break;
-    m.chunks.push_back(id);
-    if (id == "OPDA") m.opda.assign(f.begin() + at + 8, f.begin() + at + 8 + size);
-    if (id == std::string("ATR\0", 4)) {
-      m.waveType = f[at + 10];
-      m.timebase = f[at + 12];
-      size_t t = at + 14, trackEnd = at + 8 + size;
-      while (t + 8 <= trackEnd) {
-        std::string sub(f.begin() + t, f.begin() + t + 4);
-        size_t subSize = Be32(&f[t + 4]);
-        m.chunks.push_back(sub);
-        Bytes body(f.begin() + t + 8, f.begin() + t + 8 + subSize);
-        if (sub == "Atsq") m.atsq = body;
-        if (sub == std::string("Awa\1", 4)) m.wave = body;
-        t += 8 + subSize;
-      }
-      EXPECT_EQ(t, trackEnd);
-    }
-    at += 8 + size;
-  }
-  EXPECT_EQ(at, end);
-  return m;
-}
-
-Bytes Convert(const Bytes& wav, const WscCnvOptions* options = nullptr, int width = 16) {
+Bytes Convert(const Bytes& wav, const WscCnvOptions* options = nullptr) {
   Bytes out((wav.size() + 1000) * 4);
-  int32_t n = ConvertWavToMmf(wav, options, out.data(), static_cast<uint32_t>(out.size()), width);
+  int32_t n = ConvertWavToMmf(wav, options, out.data(), static_cast<uint32_t>(out.size()));
   EXPECT_GT(n, 0);
   out.resize(n > 0 ? n : 0);
   return out;
 }
 
 TEST(SmafCrc16, IsTheInvertedCcittSum) {
-  const char* check = "123456789";
-  EXPECT_EQ(SmafCrc16(std::span(reinterpret_cast<const uint8_t*>(check), 9)), 0xD64E);
-  EXPECT_EQ(SmafCrc16({}), 0x0000);
+  EXPECT_EQ(SmafCrc16(std::span(reinterpret_cast<const uint8_t*>("123456789"), 9)), 0xD64E);
 }
 
-TEST(WscCnv, WritesAPlayableSmafFileWithOneAdpcmWave) {
+TEST(WscCnv, WritesOneAdpcmWaveTrackWithItsCrc) {
   std::vector<int16_t> voice = Voice(8001);  // odd: the last byte holds a padding nibble
   Bytes mmf = Convert(Wav(voice));
-  ParsedMmf m = Parse(mmf);
-  std::vector<std::string> expected = {"CNTI", std::string("ATR\0", 4), "Atsq",
-                                       std::string("Awa\1", 4)};
-  EXPECT_EQ(m.chunks, expected);  // no OPDA without texts
-  EXPECT_EQ(m.waveType, 0x11);    // mono, ADPCM, 8000 Hz
-  EXPECT_EQ(m.timebase, 0x02);    // 4 ms
-  ASSERT_EQ(m.wave.size(), 4001u);
-  // One note of wave 1 for 1.000125 s = 251 ticks of 4 ms, then nop and end of sequence.
-  Bytes atsq = {0x00, 0x01, 0x80, 0x7B, 0x80, 0x7B, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x00};
-  EXPECT_EQ(m.atsq, atsq);
-
-  std::vector<int16_t> decoded(voice.size());
-  ASSERT_EQ(YamahaAdpcmDecode(m.wave, voice.size(), decoded.data()), voice.size());
-  EXPECT_GT(SnrDb(voice, decoded), 15.0);
+  const size_t wave = 4001, header = 63;
+  ASSERT_EQ(mmf.size(), header + wave + 2);
+  Bytes expected;
+  Put(expected, "MMMD", 4);
+  Put(expected, static_cast<uint32_t>(mmf.size() - 8), 4, true);
+  Put(expected, "CNTI\0\0\0\5", 8);
+  Put(expected, "\x00\x01\x01\x00\x00", 5);  // class, type, Latin-1 texts, no copy limits
+  Put(expected, "ATR\0", 4);
+  Put(expected, static_cast<uint32_t>(6 + 20 + 8 + wave), 4, true);
+  Put(expected, "\x00\x00\x11\x00\x02\x02", 6);  // mono ADPCM 8000 Hz, 4-bit, 4 ms ticks
+  // Wave 1 at once for 1.000125 s = 251 ticks (two-byte form 0x80 0x7B), then a no-op
+  // after as long, then the end of the sequence.
+  Put(expected, "Atsq\0\0\0\x0C\x00\x01\x80\x7B\x80\x7B\xFF\x00\x00\x00\x00\x00", 20);
+  Put(expected, "Awa\1", 4);
+  Put(expected, wave, 4, true);
+  EXPECT_EQ(Bytes(mmf.begin(), mmf.begin() + header), expected);
+  uint16_t crc = SmafCrc16(std::span(mmf).first(mmf.size() - 2));
+  EXPECT_EQ(mmf[mmf.size() - 2], crc >> 8);
+  EXPECT_EQ(mmf[mmf.size() - 1], crc & 0xFF);
+  EXPECT_GT(SnrDb(voice, Decoded(Bytes(mmf.begin() + header, mmf.end() - 2), voice.size())), 15);
 }
 
 TEST(WscCnv, SearchBeatsThePlainEncoder) {
   std::vector<int16_t> voice = Voice(16000);
-  std::vector<int16_t> plain(voice.size()), searched(voice.size());
-  Bytes a(YamahaAdpcmBytes(voice.size())), b(a.size());
-  ASSERT_TRUE(YamahaAdpcmEncode(voice, a, 1));
-  ASSERT_TRUE(YamahaAdpcmEncode(voice, b, DefaultAdpcmSearchWidth));
-  YamahaAdpcmDecode(a, voice.size(), plain.data());
-  YamahaAdpcmDecode(b, voice.size(), searched.data());
-  double gain = SnrDb(voice, searched) - SnrDb(voice, plain);
-  EXPECT_GT(gain, 1.0) << "plain " << SnrDb(voice, plain);
-  // A full-scale square wave drives the predictor into its clip and the step to its top.
-  std::vector<int16_t> square(4000), back(4000);
+  Bytes plain(YamahaAdpcmBytes(voice.size())), searched(plain.size());
+  ASSERT_TRUE(YamahaAdpcmEncode(voice, plain, 1));
+  ASSERT_TRUE(YamahaAdpcmEncode(voice, searched, DefaultAdpcmSearchWidth));
+  double plainSnr = SnrDb(voice, Decoded(plain, voice.size()));
+  EXPECT_GT(SnrDb(voice, Decoded(searched, voice.size())), plainSnr + 1.0);
+  // Full-scale square waves drive the predictor into its clip and the step to its top.
+  std::vector<int16_t> square(4000);
   for (size_t i = 0; i < square.size(); ++i) square[i] = (i / 20) % 2 ? 32767 : -32768;
-  Bytes c(YamahaAdpcmBytes(square.size()));
-  ASSERT_TRUE(YamahaAdpcmEncode(square, c));
-  YamahaAdpcmDecode(c, square.size(), back.data());
-  EXPECT_GT(SnrDb(square, back), 5.0);
+  Bytes coded(YamahaAdpcmBytes(square.size()));
+  ASSERT_TRUE(YamahaAdpcmEncode(square, coded));
+  EXPECT_GT(SnrDb(square, Decoded(coded, square.size())), 5.0);
 }
 
 TEST(WscCnv, AsksForRoomOrFailsWithoutWritingAnything) {
   Bytes wav = Wav(Voice(1000));
   Bytes mmf = Convert(wav);
   Bytes out(mmf.size() + 16, 0xCD);
-  EXPECT_EQ(ConvertWavToMmf(wav, nullptr, out.data(), uint32_t(mmf.size() - 1), 16),
+  EXPECT_EQ(ConvertWavToMmf(wav, nullptr, out.data(), uint32_t(mmf.size() - 1)),
             WscCnvOutputTooSmall);
-  EXPECT_EQ(ConvertWavToMmf(wav, nullptr, nullptr, 0, 16), WscCnvOutputTooSmall);
+  EXPECT_EQ(ConvertWavToMmf(wav, nullptr, nullptr, 0), WscCnvOutputTooSmall);
   EXPECT_EQ(out, Bytes(mmf.size() + 16, 0xCD));
-  EXPECT_EQ(ConvertWavToMmf(wav, nullptr, out.data(), uint32_t(mmf.size()), 16),
-            int32_t(mmf.size()));
+  EXPECT_EQ(ConvertWavToMmf(wav, nullptr, out.data(), uint32_t(mmf.size())), int32_t(mmf.size()));
   EXPECT_TRUE(std::equal(mmf.begin(), mmf.end(), out.begin()));
   EXPECT_EQ(out[mmf.size()], 0xCD);
 
-  Bytes garbage(200, 'x');
-  Bytes bad[] = {Bytes{}, garbage, Wav(Voice(100), 2), Wav(Voice(100), 1, 48000),
+  Bytes bad[] = {Bytes{}, Bytes(200, 'x'), Wav(Voice(100), 2), Wav(Voice(100), 1, 48000),
                  Wav(Voice(100), 1, 8000, 3), Wav({})};
   for (const Bytes& input : bad) {
     Bytes target(4096, 0xCD);
-    EXPECT_EQ(ConvertWavToMmf(input, nullptr, target.data(), 4096, 16), WscCnvFailed);
+    EXPECT_EQ(ConvertWavToMmf(input, nullptr, target.data(), 4096), WscCnvFailed);
     EXPECT_EQ(target, Bytes(4096, 0xCD));
   }
 }
@@ -199,13 +158,18 @@ TEST(WscCnv, OptionTextsGoIntoTheOptionData) {
   options.text[0] = "Ring";
   options.text[1] = "";
   options.text[5] = copyright.c_str();
-  ParsedMmf m = Parse(Convert(Wav(Voice(100)), &options));
-  ASSERT_EQ(m.chunks.size(), 5u);
-  EXPECT_EQ(m.chunks[1], "OPDA");
-  Bytes expected = {'D', 'c', 'h', 0x01, 0, 0, 1, 11, 'S', 'T', 0, 4, 'R', 'i', 'n', 'g',
-                    'C', 'R', 0, 255};
+  Bytes mmf = Convert(Wav(Voice(100)), &options);
+  Bytes expected;
+  Put(expected, "OPDA", 4);
+  Put(expected, 8 + 8 + 259, 4, true);
+  Put(expected, "Dch\x01", 4);
+  Put(expected, 8 + 259, 4, true);
+  Put(expected, "ST\0\4Ring", 8);
+  Put(expected, "CR\0\xFF", 4);
   for (int i = 0; i < 255; ++i) expected.push_back('C');
-  EXPECT_EQ(m.opda, expected);
+  ASSERT_GT(mmf.size(), 21 + expected.size());
+  EXPECT_EQ(Bytes(mmf.begin() + 21, mmf.begin() + 21 + expected.size()), expected);
+  EXPECT_EQ(std::memcmp(&mmf[21 + expected.size()], "ATR\0", 4), 0);
 }
 
 #ifdef QV_HAVE_MMF_CALLER
@@ -218,10 +182,10 @@ TEST(WscCnv, OptionsRecordMatchesTheCallersRecord) {
   static_assert(WscCnvOptionWord == MmfOptionWord && WscCnvWorkAreaBytes == MmfWorkAreaBytes);
   MmfOptions callers;
   WscCnvOptions received;
-  std::memcpy(static_cast<void*>(&received), &callers, sizeof received);  // what crosses the library boundary
+  std::memcpy(static_cast<void*>(&received), &callers, sizeof received);
   EXPECT_EQ(received.recordFlags, 0xF8);
-  ParsedMmf m = Parse(Convert(Wav(Voice(100)), &received));
-  EXPECT_TRUE(m.opda.empty());  // all its texts are empty
+  Bytes mmf = Convert(Wav(Voice(100)), &received);
+  EXPECT_EQ(std::memcmp(&mmf[21], "ATR\0", 4), 0);  // empty texts: no option data
 }
 #endif
 

@@ -4,7 +4,8 @@
 //     or in PATH) and converts the way the program's MMF converter does: options record
 //     0, 0xF8 and thirteen empty texts, a zeroed 240-byte work area, option word 0x3002, capacity
 //     (length + 1000) * 4 growing fourfold on -2. Writes <input>.mmf beside the input and
-//     prints each call's result. Exit 0 on success, 2 on a failed conversion.
+//     prints each call's result. Exit 0 on success, 2 on a failed conversion, 3 when the
+//     call broke its contract (not stdcall, or wrote past the 240-byte work area).
 //   encoders_win_tool run <program path> <parameter text> <start folder>
 //     starts the program with the command line "<program path>", two spaces and the
 //     parameter text, hidden, in the start folder; waits and exits with its exit code
@@ -12,6 +13,7 @@
 #include <windows.h>
 
 #include <climits>
+#include <cstring>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -38,16 +40,26 @@ int ConvertMmf(const char* path, const char* capacityText) {
 
   WscCnvOptions options;
   for (const char*& text : options.text) text = "";
-  uint8_t workArea[WscCnvWorkAreaBytes] = {};
+  uint8_t workArea[WscCnvWorkAreaBytes + 16] = {};
+  std::memset(workArea + WscCnvWorkAreaBytes, 0x5A, 16);  // must stay as it is
   uint64_t wanted = capacityText ? std::strtoull(capacityText, nullptr, 10)
                                  : (static_cast<uint64_t>(input.size()) + 1000) * 4;
   uint32_t capacity = static_cast<uint32_t>(wanted > INT_MAX ? INT_MAX : wanted);
   std::vector<uint8_t> output(capacity);
   int32_t r;
   for (;;) {
+    // A stdcall callee removes its 28 bytes of arguments: the stack pointer is the same
+    // after the call as before it.
+    uint32_t before, after;
+    asm volatile("movl %%esp, %0" : "=r"(before) : : "memory");
     r = convert(input.data(), static_cast<uint32_t>(input.size()), &options, output.data(),
                 capacity, workArea, WscCnvOptionWord);
+    asm volatile("movl %%esp, %0" : "=r"(after) : : "memory");
     std::printf("WscCnv(capacity %u) = %d\n", capacity, r);
+    if (before != after) return std::printf("WscCnv is not stdcall\n"), 3;
+    for (int i = 0; i < 16; ++i) {
+      if (workArea[WscCnvWorkAreaBytes + i] != 0x5A) return std::printf("work area overrun\n"), 3;
+    }
     if (r != WscCnvOutputTooSmall || capacity == INT_MAX) break;
     uint64_t grown = static_cast<uint64_t>(capacity) * 4;
     capacity = static_cast<uint32_t>(grown > INT_MAX ? INT_MAX : grown);
