@@ -151,7 +151,7 @@ void QcelpEncoder::Weight(const float num[LpcOrder], const float den[LpcOrder], 
 }
 
 int QcelpEncoder::SearchPitch(const float* target, const float* h, const float* excAt,
-                              PitchChoice choices[PitchTries]) const {
+                              const float* preAt, PitchChoice choices[PitchTries]) const {
   constexpr int N = PitchSubframeSamples;
   // Backward-filtered target: <target, h * v> = <d, v>.
   float d[N];
@@ -178,8 +178,8 @@ int QcelpEncoder::SearchPitch(const float* target, const float* h, const float* 
   // The best few distinct choices by error, starting with no pitch prediction at all.
   const float targetEnergy = Dot(target, target, N);
   int count = 1;
-  choices[0] = PitchChoice{0, 0, 0, targetEnergy};
-  auto offer = [&](int lagCode, int frac, int gainCode, float err) {
+  choices[0] = PitchChoice{0, 0, 0, targetEnergy, 1.0f};
+  auto offer = [&](int lagCode, int frac, int gainCode, float err, float scale) {
     // One entry per lag, so that the runner-up is a real alternative.
     for (int i = 0; i < count; ++i) {
       if (choices[i].lagCode != lagCode || choices[i].frac != frac) continue;
@@ -194,7 +194,7 @@ int QcelpEncoder::SearchPitch(const float* target, const float* h, const float* 
       choices[at] = choices[at - 1];
       --at;
     }
-    choices[at] = PitchChoice{lagCode, frac, gainCode, err};
+    choices[at] = PitchChoice{lagCode, frac, gainCode, err, scale};
   };
   if (rankedCount == 0) return count;
   const int firstKeep = std::min(rankedCount, 6);
@@ -214,12 +214,15 @@ int QcelpEncoder::SearchPitch(const float* target, const float* h, const float* 
   std::partial_sort(ranked, ranked + secondKeep, ranked + firstKeep,
                     [](const Ranked& a, const Ranked& b) { return a.score > b.score; });
 
-  // Exact evaluation, through the decoder's recursive pitch filter, of lags near each
-  // candidate including the half-sample ones, with every quantised gain.
-  float hist[PitchHistory + N];
+  // Exact evaluation, through the decoder's recursive pitch filter (and its pre-filter), of
+  // lags near each candidate including the half-sample ones, with the quantised gains.
+  const bool prefilter = options_.modelPitchPrefilter;
+  float hist[PitchHistory + N], preHist[PitchHistory + N];
   std::memcpy(hist, excAt - PitchHistory, PitchHistory * sizeof(float));
+  std::memcpy(preHist, preAt - PitchHistory, PitchHistory * sizeof(float));
   float* cur = hist + PitchHistory;
-  float p[N];
+  float* preCur = preHist + PitchHistory;
+  float p[N], q[N], y2[N], x[N];
   for (int r = 0; r < secondKeep; ++r) {
     const int centre = ranked[r].lag;
     const int variants[5][2] = {{centre, 0}, {centre - 1, 0}, {centre + 1, 0},
@@ -230,13 +233,33 @@ int QcelpEncoder::SearchPitch(const float* target, const float* h, const float* 
       if (lagCode < 1 || lagCode > 127) continue;
       if (frac && lagCode > MaxFractionalPitchLag) continue;
       const bool linear = (N - 1) - lag + (frac ? 3 : 0) < 0;
-      if (linear) {
+      if (linear && !prefilter) {
         for (int n = 0; n < N; ++n) p[n] = PitchPrediction(cur + n, lag, frac);
         Convolve(h, p, y, N);
         const float c = Dot(d, p, N), e = Dot(y, y, N);
         for (int g = 0; g < 8; ++g) {
           const float b = (g + 1) * 0.25f;
-          offer(lagCode, frac, g, targetEnergy - 2 * b * c + b * b * e);
+          offer(lagCode, frac, g, targetEnergy - 2 * b * c + b * b * e, 1.0f);
+        }
+      } else if (linear) {
+        // Both filters read only their history: with p the synthesis filter's prediction
+        // and q the pre-filter's, the excitation is s (b p + b' q), s = |b p| / |b p + b' q|.
+        for (int n = 0; n < N; ++n) {
+          p[n] = PitchPrediction(cur + n, lag, frac);
+          q[n] = PitchPrediction(preCur + n, lag, frac);
+        }
+        Convolve(h, p, y, N);
+        Convolve(h, q, y2, N);
+        const float e11 = Dot(p, p, N), e12 = Dot(p, q, N), e22 = Dot(q, q, N);
+        const float c1 = Dot(d, p, N), c2 = Dot(d, q, N);
+        const float f11 = Dot(y, y, N), f12 = Dot(y, y2, N), f22 = Dot(y2, y2, N);
+        for (int g = 0; g < 8; ++g) {
+          const float b = (g + 1) * 0.25f, b2 = PrefilterGain(b);
+          const float epre = b * b * e11 + 2 * b * b2 * e12 + b2 * b2 * e22;
+          const float s = epre > 0 ? std::sqrt(b * b * e11 / epre) : 0.0f;
+          const float err = targetEnergy - 2 * s * (b * c1 + b2 * c2) +
+                            s * s * (b * b * f11 + 2 * b * b2 * f12 + b2 * b2 * f22);
+          offer(lagCode, frac, g, err, s);
         }
       } else {
         // The lag is shorter than the subframe, so the filter feeds on its own output and the
@@ -248,10 +271,15 @@ int QcelpEncoder::SearchPitch(const float* target, const float* h, const float* 
         const float estimate = e > 0 ? c / e : 0.0f;
         const int centreCode = std::clamp(int(std::lround(estimate * 4 - 1)), 0, 7);
         for (int g = std::max(0, centreCode - 1); g <= std::min(7, centreCode + 1); ++g) {
-          const float b = (g + 1) * 0.25f;
-          for (int n = 0; n < N; ++n) cur[n] = p[n] = b * PitchPrediction(cur + n, lag, frac);
-          Convolve(h, p, y, N);
-          offer(lagCode, frac, g, targetEnergy - 2 * Dot(d, p, N) + Dot(y, y, N));
+          const float b = (g + 1) * 0.25f, b2 = prefilter ? PrefilterGain(b) : 0.0f;
+          for (int n = 0; n < N; ++n) {
+            cur[n] = p[n] = b * PitchPrediction(cur + n, lag, frac);
+            preCur[n] = p[n] + (b2 != 0 ? b2 * PitchPrediction(preCur + n, lag, frac) : 0.0f);
+          }
+          const float s = b2 != 0 ? PrefilterScale(p, preCur, N) : 1.0f;
+          for (int n = 0; n < N; ++n) x[n] = s * preCur[n];
+          Convolve(h, x, y, N);
+          offer(lagCode, frac, g, targetEnergy - 2 * Dot(d, x, N) + Dot(y, y, N), s);
         }
       }
     }
@@ -361,40 +389,57 @@ void QcelpEncoder::EncodeEighthRate(const float* frame, const double lspfU[LpcOr
   float err[QcelpFrameSamples];
   for (int n = 0; n < QcelpFrameSamples; ++n) err[n] = frame[n] - st.recon[n];
   Weight(num, den, err, err, QcelpFrameSamples, st.weightInMem, st.weightOutMem);
+  std::memcpy(st.pre + PitchHistory, exc, QcelpFrameSamples * sizeof(float));
   std::memmove(st.exc, st.exc + QcelpFrameSamples, PitchHistory * sizeof(float));
+  std::memmove(st.pre, st.pre + QcelpFrameSamples, PitchHistory * sizeof(float));
   std::memcpy(prevLspfQ_, lspfQ, sizeof lspfQ);
 }
 
 float QcelpEncoder::SearchCodebook(const float* frame, int k, const PitchChoice& pitch,
-                                   const SubframeFilters& filters,
+                                   float scale, const SubframeFilters& filters,
                                    int logGains[QcelpCodebookSubframes], QcelpFullRateFrame& out,
-                                   SynthesisState& st) const {
+                                   SynthesisState& st, float* trueScale) const {
   out.pitchLag[k] = uint8_t(pitch.lagCode);
   out.pitchFrac[k] = uint8_t(pitch.frac);
   out.pitchGain[k] = uint8_t(pitch.gainCode);
   const float pitchGain = PitchGainValue(pitch.lagCode, pitch.gainCode);
+  const float preGain = options_.modelPitchPrefilter ? PrefilterGain(pitchGain) : 0.0f;
+  if (preGain == 0) scale = 1.0f;
   const int lag = pitch.lagCode + 16;
+  const int base = k * PitchSubframeSamples;
   float* exc = st.exc + PitchHistory;
+  float* pre = st.pre + PitchHistory;
+  // The pre-filter's scale depends on the whole pitch subframe, so the search assumes
+  // `scale` and the subframe is synthesised again below with the scale that came out.
+  float formantMem[LpcOrder], weightInMem[LpcOrder], weightOutMem[LpcOrder];
+  std::memcpy(formantMem, st.formantMem, sizeof formantMem);
+  std::memcpy(weightInMem, st.weightInMem, sizeof weightInMem);
+  std::memcpy(weightOutMem, st.weightOutMem, sizeof weightOutMem);
   float weightedError = 0;
   for (int j = 0; j < 4; ++j) {
     const int i = 4 * k + j;
-    const int n0 = k * PitchSubframeSamples + j * CodebookSubframeSamples;
-    // The pitch filter's output with no codebook input (its lag is at least 16, so it only
-    // reads excitation that is already final).
-    float pred[CodebookSubframeSamples];
-    for (int m = 0; m < CodebookSubframeSamples; ++m)
-      pred[m] = pitchGain != 0 ? pitchGain * PitchPrediction(exc + n0 + m, lag, pitch.frac) : 0;
+    const int n0 = base + j * CodebookSubframeSamples;
+    // The pitch filters' outputs with no codebook input (their lag is at least 16, so they
+    // only read values that are already final).
+    float predSyn[CodebookSubframeSamples], predPre[CodebookSubframeSamples];
+    float x[CodebookSubframeSamples];
+    for (int m = 0; m < CodebookSubframeSamples; ++m) {
+      predSyn[m] = pitchGain != 0 ? pitchGain * PitchPrediction(exc + n0 + m, lag, pitch.frac) : 0;
+      predPre[m] = predSyn[m] +
+                   (preGain != 0 ? preGain * PitchPrediction(pre + n0 + m, lag, pitch.frac) : 0);
+      x[m] = scale * predPre[m];
+    }
     float t[CodebookSubframeSamples];
     {
       float sm[LpcOrder], im[LpcOrder], om[LpcOrder], s0[CodebookSubframeSamples];
       std::memcpy(sm, st.formantMem, sizeof sm);
       std::memcpy(im, st.weightInMem, sizeof im);
       std::memcpy(om, st.weightOutMem, sizeof om);
-      SynthesisFilter(filters.aq, pred, s0, CodebookSubframeSamples, sm);
+      SynthesisFilter(filters.aq, x, s0, CodebookSubframeSamples, sm);
       for (int m = 0; m < CodebookSubframeSamples; ++m) s0[m] = frame[n0 + m] - s0[m];
       Weight(filters.num, filters.den, s0, t, CodebookSubframeSamples, im, om);
     }
-    // Gain levels that this subframe can code.
+    // Gain levels that this subframe can code, as they reach the formant filter.
     float levels[16];
     int levelCount, floorGain = 0;
     if (j == 3) {
@@ -403,15 +448,37 @@ float QcelpEncoder::SearchCodebook(const float* frame, int k, const PitchChoice&
     } else {
       levelCount = 16;
     }
-    for (int m = 0; m < levelCount; ++m) levels[m] = CodebookGainValue(floorGain + 4 * m);
+    for (int m = 0; m < levelCount; ++m) levels[m] = scale * CodebookGainValue(floorGain + 4 * m);
 
-    float bestGain = 0, bestGainValue = levels[0];
-    int bestShift = 0, bestSign = 0, bestCode = 0;
-    bool first = true;
+    // Rank the shifts by the error reduction of their best unquantised gain, c^2 / e, then
+    // quantise the gain for the few best only.
+    constexpr int Shortlist = 6;
+    int shortShift[Shortlist];
+    float shortScore[Shortlist], shortCorr[Shortlist];
+    int shortCount = 0;
     for (int s = 0; s < 128; ++s) {
       const float e = filters.respEnergy[s];
       if (!(e > 0)) continue;
       const float c = Dot(t, filters.resp[s], CodebookSubframeSamples);
+      const float score = c * c / e;
+      if (shortCount == Shortlist && score <= shortScore[Shortlist - 1]) continue;
+      int at = shortCount < Shortlist ? shortCount++ : Shortlist - 1;
+      while (at > 0 && shortScore[at - 1] < score) {
+        shortScore[at] = shortScore[at - 1];
+        shortShift[at] = shortShift[at - 1];
+        shortCorr[at] = shortCorr[at - 1];
+        --at;
+      }
+      shortScore[at] = score;
+      shortShift[at] = s;
+      shortCorr[at] = c;
+    }
+    float bestGain = 0;
+    int bestShift = 0, bestSign = 0, bestCode = 0;
+    for (int r = 0; r < shortCount; ++r) {
+      const int s = shortShift[r];
+      const float e = filters.respEnergy[s];
+      const float c = shortCorr[r];
       const float ac = std::fabs(c);
       const float opt = ac / e;
       // Nearest level to the optimum gives the largest error reduction.
@@ -420,13 +487,11 @@ float QcelpEncoder::SearchCodebook(const float* frame, int k, const PitchChoice&
       if (m + 1 < levelCount && levels[m + 1] - opt < opt - levels[m]) ++m;
       const float q = levels[m];
       const float gain = 2 * q * ac - q * q * e;
-      if (first || gain > bestGain) {
-        first = false;
+      if (r == 0 || gain > bestGain) {
         bestGain = gain;
         bestShift = s;
         bestSign = c < 0;
         bestCode = m;
-        bestGainValue = q;
       }
     }
     out.codebookIndex[i] = uint8_t(CodebookIndexForShift(bestShift, bestSign));
@@ -434,16 +499,36 @@ float QcelpEncoder::SearchCodebook(const float* frame, int k, const PitchChoice&
     out.codebookGain[i] = uint8_t(bestCode);
     logGains[i] = CodebookLogGain(i, bestCode, logGains);
 
-    // Commit the subframe through the decoder's filters.
-    const float g = bestSign ? -bestGainValue : bestGainValue;
-    for (int m = 0; m < CodebookSubframeSamples; ++m)
-      exc[n0 + m] = pred[m] + g * FullRateCodebook[(bestShift + m) & 127];
-    SynthesisFilter(filters.aq, exc + n0, st.recon + n0, CodebookSubframeSamples, st.formantMem);
+    // Commit the subframe through the decoder's filters (with the assumed scale).
+    const float g = CodebookGainValue(logGains[i]) * (bestSign ? -1.0f : 1.0f);
+    for (int m = 0; m < CodebookSubframeSamples; ++m) {
+      const float c = g * FullRateCodebook[(bestShift + m) & 127];
+      exc[n0 + m] = predSyn[m] + c;
+      pre[n0 + m] = predPre[m] + c;
+      x[m] = scale * pre[n0 + m];
+    }
+    SynthesisFilter(filters.aq, x, st.recon + n0, CodebookSubframeSamples, st.formantMem);
     float err[CodebookSubframeSamples], werr[CodebookSubframeSamples];
     for (int m = 0; m < CodebookSubframeSamples; ++m) err[m] = frame[n0 + m] - st.recon[n0 + m];
     Weight(filters.num, filters.den, err, werr, CodebookSubframeSamples, st.weightInMem,
            st.weightOutMem);
     weightedError += Dot(werr, werr, CodebookSubframeSamples);
+  }
+  const float actual = preGain != 0 ? PrefilterScale(exc + base, pre + base, PitchSubframeSamples)
+                                    : 1.0f;
+  if (trueScale) *trueScale = actual;
+  if (actual != scale) {
+    // Synthesise the subframe again as the decoder will, from the memories at its start.
+    std::memcpy(st.formantMem, formantMem, sizeof formantMem);
+    std::memcpy(st.weightInMem, weightInMem, sizeof weightInMem);
+    std::memcpy(st.weightOutMem, weightOutMem, sizeof weightOutMem);
+    float x[PitchSubframeSamples], err[PitchSubframeSamples], werr[PitchSubframeSamples];
+    for (int n = 0; n < PitchSubframeSamples; ++n) x[n] = actual * pre[base + n];
+    SynthesisFilter(filters.aq, x, st.recon + base, PitchSubframeSamples, st.formantMem);
+    for (int n = 0; n < PitchSubframeSamples; ++n) err[n] = frame[base + n] - st.recon[base + n];
+    Weight(filters.num, filters.den, err, werr, PitchSubframeSamples, st.weightInMem,
+           st.weightOutMem);
+    weightedError = Dot(werr, werr, PitchSubframeSamples);
   }
   return weightedError;
 }
@@ -487,7 +572,8 @@ void QcelpEncoder::EncodeFullRate(const float* frame, const double lspfU[LpcOrde
       Weight(filters.num, filters.den, ring, target, PitchSubframeSamples, im, om);
     }
     PitchChoice choices[PitchTries];
-    const int tries = SearchPitch(target, h, state_.exc + PitchHistory + base, choices);
+    const int tries = SearchPitch(target, h, state_.exc + PitchHistory + base,
+                                  state_.pre + PitchHistory + base, choices);
 
     // Weighted responses of every codebook shift over a codebook subframe.
     for (int s = 0; s < 128; ++s) {
@@ -498,25 +584,31 @@ void QcelpEncoder::EncodeFullRate(const float* frame, const double lspfU[LpcOrde
     }
 
     // The pitch choice is only as good as what the codebook makes of it: run the codebook
-    // search after each candidate and keep the best outcome.
-    if (tries == 1) {
-      SearchCodebook(frame, k, choices[0], filters, logGains, out, state_);
-      continue;
-    }
+    // search after each candidate and keep the best outcome. When the pre-filter's scale
+    // came out far from the one assumed, search once more assuming the one that came out.
     float bestError = 0;
+    bool haveBest = false;
     SynthesisState trial, best;
     QcelpFullRateFrame trialOut, bestOut;
     int trialGains[QcelpCodebookSubframes], bestGains[QcelpCodebookSubframes];
     for (int c = 0; c < tries; ++c) {
-      trial = state_;
-      trialOut = out;
-      std::memcpy(trialGains, logGains, sizeof trialGains);
-      const float error = SearchCodebook(frame, k, choices[c], filters, trialGains, trialOut, trial);
-      if (c == 0 || error < bestError) {
-        bestError = error;
-        best = trial;
-        bestOut = trialOut;
-        std::memcpy(bestGains, trialGains, sizeof bestGains);
+      float scale = choices[c].scale;
+      for (int pass = 0; pass < 2; ++pass) {
+        trial = state_;
+        trialOut = out;
+        std::memcpy(trialGains, logGains, sizeof trialGains);
+        float actual = scale;
+        const float error = SearchCodebook(frame, k, choices[c], scale, filters, trialGains,
+                                           trialOut, trial, &actual);
+        if (!haveBest || error < bestError) {
+          haveBest = true;
+          bestError = error;
+          best = trial;
+          bestOut = trialOut;
+          std::memcpy(bestGains, trialGains, sizeof bestGains);
+        }
+        if (std::fabs(actual - scale) <= 0.05f * std::max(actual, scale)) break;
+        scale = actual;
       }
     }
     state_ = best;
@@ -525,6 +617,7 @@ void QcelpEncoder::EncodeFullRate(const float* frame, const double lspfU[LpcOrde
   }
   RememberFullRate(memory_, logGains);
   std::memmove(state_.exc, state_.exc + QcelpFrameSamples, PitchHistory * sizeof(float));
+  std::memmove(state_.pre, state_.pre + QcelpFrameSamples, PitchHistory * sizeof(float));
   std::memcpy(prevLspfQ_, lspfQ, sizeof lspfQ);
 }
 

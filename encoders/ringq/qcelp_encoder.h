@@ -19,6 +19,9 @@ struct QcelpEncoderOptions {
   // the decoder's noise would stay that quiet too.
   bool eighthRateSilence = true;
   int silencePeak = 24;
+  // Search through the decoder's pitch pre-filter as well, so that what standard decoders
+  // play (rather than the bare synthesis) follows the input.
+  bool modelPitchPrefilter = true;
 };
 
 // Split quantiser indices of the flat spectrum (LSPs at (i + 1) / 11), an always acceptable
@@ -51,12 +54,14 @@ class QcelpEncoder {
     int frac = 0;
     int gainCode = 0;
     float err = 0;
+    float scale = 1;  // the pre-filter's scale with no codebook contribution
   };
   // Pitch candidates that go through the whole codebook search.
   static constexpr int PitchTries = 2;
   // The decoder's filter memories as the encoder follows them.
   struct SynthesisState {
-    float exc[PitchHistory + QcelpFrameSamples];  // excitation history, then this frame
+    float exc[PitchHistory + QcelpFrameSamples];  // pitch synthesis output: history, frame
+    float pre[PitchHistory + QcelpFrameSamples];  // pre-filter output (unscaled), the same
     float formantMem[LpcOrder];
     float weightInMem[LpcOrder];
     float weightOutMem[LpcOrder];
@@ -76,11 +81,11 @@ class QcelpEncoder {
                         QcelpEighthRateFrame& out);
   void WeightingFilter(const double lspf[LpcOrder], float num[LpcOrder],
                        float den[LpcOrder]) const;
-  int SearchPitch(const float* target, const float* h, const float* excAt,
+  int SearchPitch(const float* target, const float* h, const float* excAt, const float* preAt,
                   PitchChoice choices[PitchTries]) const;
-  float SearchCodebook(const float* frame, int k, const PitchChoice& pitch,
+  float SearchCodebook(const float* frame, int k, const PitchChoice& pitch, float scale,
                        const SubframeFilters& filters, int logGains[QcelpCodebookSubframes],
-                       QcelpFullRateFrame& out, SynthesisState& state) const;
+                       QcelpFullRateFrame& out, SynthesisState& state, float* trueScale) const;
   void Weight(const float num[LpcOrder], const float den[LpcOrder], const float* in, float* out,
               int n, float inMem[LpcOrder], float outMem[LpcOrder]) const;
 

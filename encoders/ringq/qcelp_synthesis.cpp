@@ -1,6 +1,7 @@
 #include "encoders/ringq/qcelp_synthesis.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -126,6 +127,15 @@ int CodebookIndexForShift(int shift, int sign) {
   return sign ? ((89 - shift) & 127) : ((-shift) & 127);
 }
 
+float PrefilterScale(const float* in, const float* out, int n) {
+  double ein = 0, eout = 0;
+  for (int i = 0; i < n; ++i) {
+    ein += double(in[i]) * in[i];
+    eout += double(out[i]) * out[i];
+  }
+  return eout > 0 ? float(std::sqrt(ein / eout)) : 0.0f;
+}
+
 float PitchGainValue(int lagCode, int gainCode) {
   return lagCode ? (gainCode + 1) * 0.25f : 0.0f;
 }
@@ -141,8 +151,9 @@ void SynthesisFilter(const float a[LpcOrder], const float* in, float* out, int n
   }
 }
 
-QcelpSynthesis::QcelpSynthesis() {
+QcelpSynthesis::QcelpSynthesis(bool pitchPrefilter) : pitchPrefilter_(pitchPrefilter) {
   std::memset(excitation_, 0, sizeof excitation_);
+  std::memset(prefiltered_, 0, sizeof prefiltered_);
   std::memset(formantMem_, 0, sizeof formantMem_);
   InitialLspFrequencies(prevLspf_);
 }
@@ -167,14 +178,26 @@ void QcelpSynthesis::DecodeFrame(const QcelpFullRateFrame& frame,
       exc[n] = v;
     }
   }
+  float* pre = prefiltered_ + PitchHistory;
   for (int k = 0; k < QcelpPitchSubframes; ++k) {
+    const int base = k * PitchSubframeSamples;
+    const float gain = pitchPrefilter_ ? PrefilterGain(PitchGainValue(frame.pitchLag[k],
+                                                                      frame.pitchGain[k]))
+                                       : 0.0f;
+    const int lag = frame.pitchLag[k] + 16;
+    float x[PitchSubframeSamples];
+    for (int n = base; n < base + PitchSubframeSamples; ++n)
+      pre[n] = exc[n] + (gain != 0 ? gain * PitchPrediction(pre + n, lag, frame.pitchFrac[k]) : 0);
+    const float scale = gain != 0 ? PrefilterScale(exc + base, pre + base, PitchSubframeSamples)
+                                  : 1.0f;
+    for (int n = 0; n < PitchSubframeSamples; ++n) x[n] = scale * pre[base + n];
     float a[LpcOrder];
     SubframePredictor(prevLspf_, lspf, k, a);
-    SynthesisFilter(a, exc + k * PitchSubframeSamples, out + k * PitchSubframeSamples,
-                    PitchSubframeSamples, formantMem_);
+    SynthesisFilter(a, x, out + base, PitchSubframeSamples, formantMem_);
   }
   RememberFullRate(memory_, logGains);
   std::memmove(excitation_, excitation_ + QcelpFrameSamples, PitchHistory * sizeof(float));
+  std::memmove(prefiltered_, prefiltered_ + QcelpFrameSamples, PitchHistory * sizeof(float));
   std::memcpy(prevLspf_, lspf, sizeof lspf);
 }
 
@@ -186,7 +209,10 @@ void QcelpSynthesis::DecodeFrame(const QcelpEighthRateFrame& frame,
   float a[LpcOrder];
   EighthRatePredictor(prevLspf_, lspf, a);
   SynthesisFilter(a, exc, out, QcelpFrameSamples, formantMem_);
+  // Both pitch filters restart from the noise.
+  std::memcpy(prefiltered_ + PitchHistory, exc, QcelpFrameSamples * sizeof(float));
   std::memmove(excitation_, excitation_ + QcelpFrameSamples, PitchHistory * sizeof(float));
+  std::memmove(prefiltered_, prefiltered_ + QcelpFrameSamples, PitchHistory * sizeof(float));
   std::memcpy(prevLspf_, lspf, sizeof lspf);
 }
 

@@ -44,6 +44,15 @@ int CodebookIndexForShift(int shift, int sign);
 // Pitch gain of the coded lag and gain (0 when the lag code is 0).
 float PitchGainValue(int lagCode, int gainCode);
 
+// Gain of the decoder's pitch pre-filter for a pitch gain: a comb at the same lag, half as
+// strong and at most 0.5, whose output is scaled back to the energy of its input over each
+// pitch subframe.
+inline float PrefilterGain(float pitchGain) { return 0.5f * (pitchGain < 1.0f ? pitchGain : 1.0f); }
+
+// The pre-filter's scale for one pitch subframe: sqrt(energy of `in` / energy of `out`), 0
+// when `out` is silent.
+float PrefilterScale(const float* in, const float* out, int n);
+
 // Pitch prediction for the sample at `at` (history before it): the sample `lag` back, or
 // half a sample further back when `frac` is set.
 inline float PitchPrediction(const float* at, int lag, int frac);
@@ -84,14 +93,18 @@ void EighthRatePredictor(const double prevLspf[LpcOrder], const double lspf[LpcO
 // A decoder of full-rate and eighth-rate packets (the reference that the encoder mirrors).
 class QcelpSynthesis {
  public:
-  QcelpSynthesis();
+  // `pitchPrefilter`: run the excitation through the decoder's pitch pre-filter, as standard
+  // decoders do before the formant filter.
+  explicit QcelpSynthesis(bool pitchPrefilter = true);
   void DecodeFrame(const QcelpFullRateFrame& frame, float out[QcelpFrameSamples]);
   void DecodeFrame(const QcelpEighthRateFrame& frame, float out[QcelpFrameSamples]);
   // A packet with its rate octet; false (and nothing decoded) for other rates or sizes.
   bool DecodePacket(std::span<const uint8_t> packet, float out[QcelpFrameSamples]);
 
  private:
-  float excitation_[PitchHistory + QcelpFrameSamples];
+  bool pitchPrefilter_;
+  float excitation_[PitchHistory + QcelpFrameSamples];  // pitch synthesis filter output
+  float prefiltered_[PitchHistory + QcelpFrameSamples];  // pre-filter output, unscaled
   float formantMem_[LpcOrder];
   double prevLspf_[LpcOrder];
   QcelpRateMemory memory_;

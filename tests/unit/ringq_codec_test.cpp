@@ -317,6 +317,31 @@ TEST(RingqEncoder, EveryFrameIsValidAndMatchesTheDecoder) {
   }
 }
 
+TEST(RingqEncoder, WithoutThePrefilterModelMatchesTheBareSynthesis) {
+  QcelpEncoderOptions options;
+  options.modelPitchPrefilter = false;
+  const std::vector<int16_t> pcm = Signal(0, 8000);
+  std::vector<float> padded(pcm.size() + QcelpLookahead, 0.0f);
+  for (size_t i = 0; i < pcm.size(); ++i) padded[i] = pcm[i];
+  QcelpEncoder encoder(options);
+  QcelpSynthesis bare(false), standard(true);
+  double mismatch = 0, power = 0, differs = 0;
+  for (size_t f = 0; f < pcm.size() / 160; ++f) {
+    uint8_t packet[FullRatePacketBytes];
+    const size_t size = encoder.EncodeFrame(padded.data() + f * 160, packet);
+    float a[160], b[160];
+    ASSERT_TRUE(bare.DecodePacket(std::span<const uint8_t>(packet, size), a));
+    ASSERT_TRUE(standard.DecodePacket(std::span<const uint8_t>(packet, size), b));
+    for (int n = 0; n < 160; ++n) {
+      mismatch += double(a[n] - encoder.Reconstruction()[n]) * (a[n] - encoder.Reconstruction()[n]);
+      power += double(a[n]) * a[n];
+      differs += double(a[n] - b[n]) * (a[n] - b[n]);
+    }
+  }
+  EXPECT_LT(mismatch, power * 1e-6 + 1.0);
+  EXPECT_GT(differs, power * 1e-3) << "the pre-filter changes a voiced signal";
+}
+
 TEST(RingqEncoder, SilenceAfterSoundWaitsForTheGainToFall) {
   // Loud noise, then digital silence: the first silent frames stay full rate until the
   // decoder's noise gain has come down, so no hiss is spread over the silence.
