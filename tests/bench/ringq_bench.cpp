@@ -1,5 +1,6 @@
 // Benchmark of the QCP encoder (prints figures, never fails on them).
-//   bench_ringq encode in.wav out.qcp   encode, print speed and the core synthesis' SNR
+//   bench_ringq encode in.wav out.qcp   encode, print speed and the SNR of the encoder's own
+//                                       synthesis (the decoder without its post-filter)
 //   bench_ringq snr ref.wav test.wav    segmental SNR of a decoded file against its input
 // Knobs for experiments: RINGQ_WEIGHT=num,den sets the perceptual weighting, RINGQ_NO_EIGHTH=1
 // keeps silent frames at full rate.
@@ -111,7 +112,8 @@ int Encode(const char* in, const char* out) {
   std::printf("speed %.1fx real time (%.2f s of audio in %.3f s processor time on one core; "
               "%.3f s wall)\n",
               seconds / best, seconds, best, bestWall);
-  std::printf("core-synthesis segSNR %.2f dB (%d frames); %zu bytes of packets, %.2f kbit/s\n",
+  std::printf("synthesis without post-filter: segSNR %.2f dB (%d frames); %zu bytes of packets, "
+              "%.2f kbit/s\n",
               core, used, packets.size(), packets.size() * 8 / seconds / 1000);
   return 0;
 }
