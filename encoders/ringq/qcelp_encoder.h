@@ -81,8 +81,13 @@ class QcelpEncoder {
                         QcelpEighthRateFrame& out);
   void WeightingFilter(const double lspf[LpcOrder], float num[LpcOrder],
                        float den[LpcOrder]) const;
+  // The best pitch choices (least error first, "no prediction" among them) for a weighted target,
+  // the weighted synthesis filter's impulse response h, and the two pitch filters' histories.
   int SearchPitch(const float* target, const float* h, const float* excAt, const float* preAt,
                   PitchChoice choices[PitchTries]) const;
+  // Searches the four codebook subframes of pitch subframe k after `pitch`, assuming the
+  // pre-filter scale `scale`, and commits them into `state`; returns the weighted error of
+  // the subframe as the decoder will synthesise it, and the scale that came out.
   float SearchCodebook(const float* frame, int k, const PitchChoice& pitch, float scale,
                        const SubframeFilters& filters, int logGains[QcelpCodebookSubframes],
                        QcelpFullRateFrame& out, SynthesisState& state, float* trueScale) const;
