@@ -57,7 +57,12 @@ bool RunEncoder(int32_t format) {
 
 void SetSizeBox(HWND window, const std::string& text) {
   HWND box = sessionState.sizeEdit ? sessionState.sizeEdit : GetDlgItem(window, ID_SIZE_EDIT);
-  if (box) SetWindowTextA(box, text.c_str());
+  if (!box) return;
+  SetWindowTextA(box, text.c_str());
+  // The window's own repaint may come after the box's: paint it first, then the box on top.
+  UpdateWindow(window);
+  InvalidateRect(box, nullptr, TRUE);
+  UpdateWindow(box);
 }
 
 // Ends a conversion that produced no ringtone.

@@ -23,13 +23,15 @@ const char UnknownKind[] =
 const char WavNotReadable[] =
     "Sorry, this WAV file could not be read. Please choose a PCM WAV file.";
 
-// Ends an import that produced nothing: the window goes back to its idle look.
-void FailImport() {
+// Ends an import that produced nothing: the window goes back to its idle look, and the next
+// Browse may start while the user reads the message (`text` when given).
+void FailImport(const char* text = nullptr, const char* caption = nullptr) {
   sessionState.loading = false;
   sessionState.justLoaded = false;
   RestoreArrowCursor();
   if (sessionState.mainWindow) InvalidateRect(sessionState.mainWindow, nullptr, FALSE);
   sessionState.importRunning = false;
+  if (text) ShowMessage(text, caption);
 }
 
 }  // namespace
@@ -41,16 +43,14 @@ DWORD WINAPI ImportWorker(LPVOID) {
   switch (ImportKindOf(s.sourcePath)) {
     case ImportKind::Mp3:
       if (ImportMp3(s.sourcePath, s.startDirectory, s.progressBar) == 0) {
-        ShowMessage(Mp3NotSupported, "Warning");
-        FailImport();
+        FailImport(Mp3NotSupported, "Warning");
         return 0;
       }
       break;
     case ImportKind::CdTrack: {
       int index = CdTrackIndexOf(s.sourcePath);
       if (index < 0 || ImportCdTrack(destination.c_str(), index, s.progressBar) == 0) {
-        ShowMessage(CdTrackNotSupported, "Error");
-        FailImport();
+        FailImport(CdTrackNotSupported, "Error");
         return 0;
       }
       break;
@@ -59,16 +59,14 @@ DWORD WINAPI ImportWorker(LPVOID) {
       CopyWavFile(s.sourcePath, destination.c_str());
       break;
     case ImportKind::Unknown:
-      ShowMessage(UnknownKind, "Warning");
-      FailImport();
+      FailImport(UnknownKind, "Warning");
       return 0;
   }
 
   FillProgressBar();
   bool headerMessageShown = false;
   if (!MapWorkingAudio(&headerMessageShown)) {
-    if (!headerMessageShown) ShowMessage(WavNotReadable, "Warning");
-    FailImport();
+    FailImport(headerMessageShown ? nullptr : WavNotReadable, "Warning");
     return 0;
   }
   s.selectionAnchorX = -1;

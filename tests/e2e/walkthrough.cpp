@@ -50,7 +50,7 @@ TEST(WalkThrough, OneRingtone) {
   Step(app, "2-imported");
 
   // Select about two seconds from the start, and listen to it.
-  app.Drag(70, 200);
+  app.Drag(70, 400);
   Step(app, "3-selected");
   app.Command(5001);
   WaitUntil([] { return false; }, 700);
@@ -63,6 +63,9 @@ TEST(WalkThrough, OneRingtone) {
                         60000))
       << "no ringtone size after Convert";
   EXPECT_TRUE(FileExists(app.WorkingFile("a.amr")));
+  std::printf("walk-through: the clip test.wav has %zu bytes, the ringtone a.amr %zu bytes (%s)\n",
+              ReadFileBytes(app.WorkingFile("test.wav")).size(),
+              ReadFileBytes(app.WorkingFile("a.amr")).size(), app.ChildText(6020).c_str());
   Step(app, "5-converted");
 
   // Upload to the service (the local stand-in unless a real host was built in).
