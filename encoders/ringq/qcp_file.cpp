@@ -72,7 +72,12 @@ bool BuildQcpFile(std::span<const uint8_t> packets, std::vector<uint8_t>& file) 
   Put16(file, 2);  // codec version
   const char name[80] = "Qcelp 13K";
   for (char c : name) file.push_back(uint8_t(c));
-  Put16(file, 14000);  // average bits per second at full rate, rate octets included
+  // Average bits per second of this file, rate octets included (14000 at full rate
+  // throughout): tools that estimate the duration from it then get it right.
+  const uint64_t averageBps = count ? (uint64_t(dataBytes) * 8 * 50 + uint64_t(count) / 2) /
+                                          uint64_t(count)
+                                    : 14000;
+  Put16(file, unsigned(averageBps > 0 && averageBps <= 0xFFFF ? averageBps : 14000));
   Put16(file, 35);     // largest packet, rate octet included
   Put16(file, 160);    // samples per packet
   Put16(file, 8000);   // sampling rate

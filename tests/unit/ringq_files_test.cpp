@@ -178,6 +178,7 @@ TEST(RingqQcpFile, LayoutOfTheContainer) {
                             0xBA, 0x91, 0x00, 0x80, 0x5F, 0xB4, 0xB9, 0x7E};
   EXPECT_EQ(std::memcmp(f.data() + 22, guid, 16), 0);
   EXPECT_STREQ(reinterpret_cast<const char*>(f.data() + 40), "Qcelp 13K");
+  EXPECT_EQ(Le16(f, 120), 14000) << "average bit rate at full rate";
   EXPECT_EQ(Le16(f, 122), 35);   // packet size with the rate octet
   EXPECT_EQ(Le16(f, 124), 160);  // samples per packet
   EXPECT_EQ(Le16(f, 126), 8000);
@@ -204,6 +205,7 @@ TEST(RingqQcpFile, CheckRefusesDamage) {
   std::vector<uint8_t> good;
   ASSERT_TRUE(BuildQcpFile(packets, good));
   ASSERT_EQ(CheckQcpFile(good), 2);
+  EXPECT_EQ(Le16(good, 120), 7800) << "39 bytes in two 20 ms frames";
 
   std::vector<uint8_t> f = good;
   f[22] ^= 0xFF;  // another codec
