@@ -6,6 +6,7 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "tests/e2e/driver.h"
@@ -90,10 +91,12 @@ TEST(Package, SilentInstallShortcutsRunAndSilentUninstall) {
     EXPECT_TRUE(SamePath(shortcut.folder, folder)) << shortcut.folder;
   }
 
-  // The installed copy starts in its folder and imports a song there.
+  // The installed copy starts in its folder, imports a song there and converts a clip for an
+  // AMR phone with the encoder installed beside it.
   {
     LaunchOptions options;
     options.startFolder = folder;
+    options.profile.type = 1;
     App app;
     ASSERT_TRUE(app.Launch(options));
     std::vector<uint8_t> song = MakeWav(44100, 2, 44100, [](uint32_t i, int) {
@@ -102,7 +105,16 @@ TEST(Package, SilentInstallShortcutsRunAndSilentUninstall) {
     std::string songPath = FreshFolder("package-song") + "\\song.wav";
     ASSERT_TRUE(WriteFileBytes(songPath, song));
     ASSERT_TRUE(app.BrowseTo(songPath));
-    EXPECT_TRUE(WaitUntil([&] { return ReadFileBytes(folder + "\\d.wav") == song; }));
+    EXPECT_TRUE(WaitUntil([&] { return ReadFileBytes(folder + "\\d.wav") == song &&
+                                       app.ProgressPosition() == app.ProgressRange().second; }));
+    WaitUntil([] { return false; }, 300);
+    app.Drag(100, 400);
+    app.Command(5002);
+    EXPECT_TRUE(WaitUntil([&] { return app.ChildText(6020).find("KB") != std::string::npos; },
+                          60000));
+    std::vector<uint8_t> amr = ReadFileBytes(folder + "\\a.amr");
+    EXPECT_GT(amr.size(), 6u);
+    EXPECT_EQ(std::string(amr.begin(), amr.begin() + std::min<size_t>(6, amr.size())), "#!AMR\n");
     app.Command(5005);
     EXPECT_EQ(app.WaitForExit(), 0);
   }
