@@ -74,17 +74,6 @@ class CdImport : public ::testing::Test {
     ASSERT_TRUE(app_.BrowseTo(path));
   }
 
-  // Waits for the import to end (Upload then finds a loaded song).
-  bool WaitLoaded() {
-    return WaitUntil([&] {
-      app_.Command(IdUpload);
-      HWND box = WaitForAnyDialog(app_.ProcessId(), 5000);
-      if (!box) return false;
-      std::string text = MessageBoxText(box);
-      PressButton(box);
-      return text == "Please make a selection and click convert";
-    }, 60000);
-  }
 
   // The d.wav header must describe exactly the bytes behind it.
   std::vector<uint8_t> CheckedWorkingFile() {
@@ -114,7 +103,7 @@ class CdImport : public ::testing::Test {
 TEST_F(CdImport, Track05IsTheHeaderAndExactlyTheSectorsOfTrackIndexFour) {
   Start("tracks 0 1000 2000 3000 4000 4500 5000\n");
   BrowseTrack(5);
-  ASSERT_TRUE(WaitLoaded());
+  ASSERT_TRUE(app_.WaitLoaded());
   std::vector<uint8_t> wav = CheckedWorkingFile();
   ASSERT_EQ(wav.size(), 44u + 500 * 2352);
   std::vector<uint8_t> expected;
@@ -132,7 +121,7 @@ TEST_F(CdImport, Track05IsTheHeaderAndExactlyTheSectorsOfTrackIndexFour) {
   BrowseTrack(6);
   ASSERT_TRUE(WaitUntil([&] { return ReadFileBytes(app_.WorkingFile("d.wav")).size() == 44u + 500 * 2352 &&
                                      ReadsLogged("read") >= 2 * 20; }, 30000));
-  ASSERT_TRUE(WaitLoaded());
+  ASSERT_TRUE(app_.WaitLoaded());
   wav = CheckedWorkingFile();
   ASSERT_EQ(wav.size(), 44u + 500 * 2352);
   EXPECT_EQ(wav[44 + 2352 * 10 + 3], SampleByte(4510, 3));
@@ -145,7 +134,7 @@ TEST_F(CdImport, ThreeMinuteTrackWithItsProgressRange) {
     auto range = app_.ProgressRange();
     return range.first == 1 && range.second == 2700;
   }, 20000));
-  ASSERT_TRUE(WaitLoaded());
+  ASSERT_TRUE(app_.WaitLoaded());
   std::vector<uint8_t> wav = CheckedWorkingFile();
   EXPECT_EQ(wav.size(), 44u + 31752000u);
   EXPECT_EQ(ReadsLogged("read"), 520);  // 519 full chunks and one of 6 sectors
@@ -160,7 +149,7 @@ TEST_F(CdImport, TrackLongerThanTheLimitIsCutWithOneMessage) {
             "is larger than the maximum duration supported. \nIf you wish to edit and send the "
             "truncated portion of your song,\nplease use one of many commercially available MP3, "
             "CD or WAV editing tools that you can find on your search engine.");
-  ASSERT_TRUE(WaitLoaded());
+  ASSERT_TRUE(app_.WaitLoaded());
   std::vector<uint8_t> wav = CheckedWorkingFile();
   EXPECT_GT(wav.size() - 44, 50000000u);
   EXPECT_LE(wav.size() - 44, 50061152u);
@@ -169,7 +158,7 @@ TEST_F(CdImport, TrackLongerThanTheLimitIsCutWithOneMessage) {
 TEST_F(CdImport, AChunkThatFailsThreeTimesLeavesAGapAndTheRipGoesOn) {
   Start("tracks 0 520\nfail 78 3\nfail 156 2\n");
   BrowseTrack(1);
-  ASSERT_TRUE(WaitLoaded());
+  ASSERT_TRUE(app_.WaitLoaded());
   std::vector<uint8_t> wav = CheckedWorkingFile();
   EXPECT_EQ(wav.size(), 44u + (520 - 26) * 2352);
   // After the gap come the sectors of the next chunk.

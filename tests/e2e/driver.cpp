@@ -298,6 +298,17 @@ bool App::CaretRect(RECT* rect) const {
   return true;
 }
 
+bool App::WaitLoaded(DWORD timeoutMs) {
+  return WaitUntil([&] {
+    Command(5011);
+    HWND box = WaitForAnyDialog(ProcessId(), 5000);
+    if (!box) return false;
+    std::string text = MessageBoxText(box);
+    PressButton(box);
+    return text == "Please make a selection and click convert";
+  }, timeoutMs);
+}
+
 int App::WaitForExit(DWORD timeoutMs) {
   if (WaitForSingleObject(process_.hProcess, timeoutMs) != WAIT_OBJECT_0) return -1;
   DWORD code = 0;
@@ -397,6 +408,34 @@ Capture CaptureClient(HWND window) {
   ClientToScreen(window, &origin);
   OffsetRect(&client, origin.x, origin.y);
   return CaptureScreen(client);
+}
+
+Capture LoadArt(const std::string& name) {
+  Capture art;
+  std::string path = SourceDir() + "\\resources\\art\\" + name;
+  HBITMAP bitmap = static_cast<HBITMAP>(LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0,
+                                                   LR_LOADFROMFILE | LR_CREATEDIBSECTION));
+  if (!bitmap) {
+    ADD_FAILURE() << "cannot load " << path;
+    return art;
+  }
+  BITMAP info{};
+  GetObjectA(bitmap, sizeof info, &info);
+  art.width = info.bmWidth;
+  art.height = info.bmHeight;
+  art.pixels.resize(static_cast<size_t>(art.width) * art.height);
+  BITMAPINFO format{};
+  format.bmiHeader.biSize = sizeof format.bmiHeader;
+  format.bmiHeader.biWidth = art.width;
+  format.bmiHeader.biHeight = -art.height;
+  format.bmiHeader.biPlanes = 1;
+  format.bmiHeader.biBitCount = 32;
+  HDC screen = GetDC(nullptr);
+  GetDIBits(screen, bitmap, 0, art.height, art.pixels.data(), &format, DIB_RGB_COLORS);
+  ReleaseDC(nullptr, screen);
+  DeleteObject(bitmap);
+  for (uint32_t& p : art.pixels) p &= 0xFFFFFF;
+  return art;
 }
 
 std::string SaveCapture(const Capture& c, const std::string& name) {

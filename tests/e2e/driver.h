@@ -85,6 +85,10 @@ class App {
   // The caret of the window's thread, in client coordinates (false when there is none).
   bool CaretRect(RECT* rect) const;
 
+  // Waits until an import has ended with a song loaded: Upload then asks for a conversion
+  // instead of a song (the boxes it shows meanwhile are closed).
+  bool WaitLoaded(DWORD timeoutMs = 60000);
+
   // Waits for the process to end; returns its exit code or -1 on time-out.
   int WaitForExit(DWORD timeoutMs = 10000);
   bool Running() const;
@@ -119,6 +123,8 @@ struct Capture {
 };
 Capture CaptureScreen(const RECT& screenRect);
 Capture CaptureClient(HWND window);
+// A picture of the committed skin art (resources/art/<name>) as a capture.
+Capture LoadArt(const std::string& name);
 // Saves a capture as a 24-bit BMP into the artefact folder; returns the path.
 std::string SaveCapture(const Capture& capture, const std::string& name);
 std::string Screenshot(const std::string& name);  // the whole screen

@@ -39,17 +39,6 @@ bool ImportWav(App& app, const std::vector<uint8_t>& bytes, const std::string& n
          WaitUntil([&] { return app.ProgressPosition() == app.ProgressRange().second; });
 }
 
-// The import has finished mapping once Upload stops saying that nothing is loaded.
-bool WaitLoaded(App& app) {
-  return WaitUntil([&] {
-    app.Command(IdUpload);
-    HWND box = WaitForAnyDialog(app.ProcessId(), 3000);
-    if (!box) return false;
-    std::string text = MessageBoxText(box);
-    PressButton(box);
-    return text == "Please make a selection and click convert";
-  }, 15000);
-}
 
 TEST(Commands, RefusalsWithNothingLoaded) {
   App app;
@@ -94,7 +83,7 @@ TEST(Browse, SizeLimitIsTwentyOneMillionBytes) {
   uint32_t riffBytes = 20999999 - 8;
   std::memcpy(&largest[4], &riffBytes, 4);
   ASSERT_TRUE(ImportWav(app, largest, "largest.wav"));
-  EXPECT_TRUE(WaitLoaded(app));
+  EXPECT_TRUE(app.WaitLoaded());
   EXPECT_EQ(ReadFileBytes(app.WorkingFile("d.wav")), largest);
 }
 
@@ -103,7 +92,7 @@ TEST(Import, WavIsCopiedByteForByteAndLoaded) {
   ASSERT_TRUE(app.Launch());
   std::vector<uint8_t> song = ToneWav();
   ASSERT_TRUE(ImportWav(app, song));
-  ASSERT_TRUE(WaitLoaded(app));
+  ASSERT_TRUE(app.WaitLoaded());
   EXPECT_EQ(ReadFileBytes(app.WorkingFile("d.wav")), song);
   auto [low, high] = app.ProgressRange();
   EXPECT_EQ(app.ProgressPosition(), high);
@@ -114,7 +103,7 @@ TEST(Import, WavIsCopiedByteForByteAndLoaded) {
   // A second song replaces the first.
   std::vector<uint8_t> second = ToneWav(22050);
   ASSERT_TRUE(ImportWav(app, second, "second.wav"));
-  ASSERT_TRUE(WaitLoaded(app));
+  ASSERT_TRUE(app.WaitLoaded());
   EXPECT_EQ(ReadFileBytes(app.WorkingFile("d.wav")), second);
 }
 
@@ -148,7 +137,7 @@ TEST(Browse, CancelKeepsTheSongAndClearsTheSelection) {
   App app;
   ASSERT_TRUE(app.Launch());
   ASSERT_TRUE(ImportWav(app, ToneWav()));
-  ASSERT_TRUE(WaitLoaded(app));
+  ASSERT_TRUE(app.WaitLoaded());
   app.Drag(100, 200);
   RECT caret{};
   ASSERT_TRUE(app.CaretRect(&caret));
@@ -171,7 +160,7 @@ TEST(Mouse, ClicksOnTheStripEdgesAreIgnored) {
   App app;
   ASSERT_TRUE(app.Launch());
   ASSERT_TRUE(ImportWav(app, ToneWav()));
-  ASSERT_TRUE(WaitLoaded(app));
+  ASSERT_TRUE(app.WaitLoaded());
   RECT caret{};
   for (int x : {63, 500}) {
     app.MouseDown(x, 120);
@@ -240,7 +229,7 @@ TEST(Exit, AfterAnImportToo) {
   App app;
   ASSERT_TRUE(app.Launch());
   ASSERT_TRUE(ImportWav(app, ToneWav()));
-  ASSERT_TRUE(WaitLoaded(app));
+  ASSERT_TRUE(app.WaitLoaded());
   app.Command(IdExit);
   EXPECT_EQ(app.WaitForExit(), 0);
   EXPECT_FALSE(FileExists(app.WorkingFile("d.wav")));

@@ -32,17 +32,6 @@ std::string PlaceSong(const App& app, const char* made, const std::string& name)
   return path;
 }
 
-// The import has finished mapping once Upload stops saying that nothing is loaded.
-bool WaitLoaded(App& app) {
-  return WaitUntil([&] {
-    app.Command(IdUpload);
-    HWND box = WaitForAnyDialog(app.ProcessId(), 3000);
-    if (!box) return false;
-    std::string text = MessageBoxText(box);
-    PressButton(box);
-    return text == "Please make a selection and click convert";
-  }, 60000);
-}
 
 uint32_t U32(const std::vector<uint8_t>& b, size_t at) {
   return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
@@ -53,7 +42,7 @@ TEST(Mp3Browse, UpperCaseMp3IsDecodedAndLoaded) {
   ASSERT_TRUE(app.Launch());
   std::string song = PlaceSong(app, "s44.mp3", "SONG.MP3");
   ASSERT_TRUE(app.BrowseTo(song));
-  ASSERT_TRUE(WaitLoaded(app));
+  ASSERT_TRUE(app.WaitLoaded());
 
   std::vector<uint8_t> wav = ReadFileBytes(app.WorkingFile("d.wav"));
   ASSERT_GT(wav.size(), 56u + 1000000);
@@ -101,7 +90,7 @@ TEST(Mp3Browse, LongSongIsTruncatedWithOneWarning) {
   ASSERT_TRUE(app.BrowseTo(PlaceSong(app, "long.mp3", "long.mp3")));
   EXPECT_EQ(TakeMessageBox(app.ProcessId(), "Warning", 120000), Truncated);
   EXPECT_TRUE(NoDialogFor(app.ProcessId(), 1000));
-  ASSERT_TRUE(WaitLoaded(app));
+  ASSERT_TRUE(app.WaitLoaded());
   std::vector<uint8_t> wav = ReadFileBytes(app.WorkingFile("d.wav"));
   ASSERT_GT(wav.size(), 56u);
   uint32_t data = U32(wav, 52);

@@ -17,39 +17,7 @@ constexpr int IdPlay = 5001;
 constexpr uint32_t BarColour = 0xFFCC00, BarBackColour = 0xCCFFFF;
 
 // A committed picture of the skin as 0xRRGGBB pixels.
-struct Picture {
-  int width = 0, height = 0;
-  std::vector<uint32_t> pixels;
-  uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
-};
-
-Picture LoadArt(const char* name) {
-  Picture picture;
-  std::string path = SourceDir() + "\\resources\\art\\" + name;
-  HBITMAP bitmap = static_cast<HBITMAP>(
-      LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
-  if (!bitmap) {
-    ADD_FAILURE() << "cannot load " << path;
-    return picture;
-  }
-  BITMAP info{};
-  GetObjectA(bitmap, sizeof info, &info);
-  picture.width = info.bmWidth;
-  picture.height = info.bmHeight;
-  picture.pixels.resize(static_cast<size_t>(picture.width) * picture.height);
-  BITMAPINFO format{};
-  format.bmiHeader.biSize = sizeof format.bmiHeader;
-  format.bmiHeader.biWidth = picture.width;
-  format.bmiHeader.biHeight = -picture.height;
-  format.bmiHeader.biPlanes = 1;
-  format.bmiHeader.biBitCount = 32;
-  HDC screen = GetDC(nullptr);
-  GetDIBits(screen, bitmap, 0, picture.height, picture.pixels.data(), &format, DIB_RGB_COLORS);
-  ReleaseDC(nullptr, screen);
-  DeleteObject(bitmap);
-  for (uint32_t& p : picture.pixels) p &= 0xFFFFFF;
-  return picture;
-}
+using Picture = Capture;
 
 // Child rectangles in client coordinates.
 std::vector<RECT> ChildRects(HWND window) {

@@ -36,38 +36,7 @@ std::vector<uint8_t> FourPartSong() {
 }
 
 // A picture of the committed art as 0xRRGGBB pixels.
-struct Art {
-  int width = 0, height = 0;
-  std::vector<uint32_t> pixels;
-};
-
-Art LoadArt(const char* name) {
-  Art art;
-  std::string path = SourceDir() + "\\resources\\art\\" + name;
-  HBITMAP bitmap = static_cast<HBITMAP>(LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0,
-                                                   LR_LOADFROMFILE | LR_CREATEDIBSECTION));
-  if (!bitmap) {
-    ADD_FAILURE() << "cannot load " << path;
-    return art;
-  }
-  BITMAP info{};
-  GetObjectA(bitmap, sizeof info, &info);
-  art.width = info.bmWidth;
-  art.height = info.bmHeight;
-  art.pixels.resize(static_cast<size_t>(art.width) * art.height);
-  BITMAPINFO format{};
-  format.bmiHeader.biSize = sizeof format.bmiHeader;
-  format.bmiHeader.biWidth = art.width;
-  format.bmiHeader.biHeight = -art.height;
-  format.bmiHeader.biPlanes = 1;
-  format.bmiHeader.biBitCount = 32;
-  HDC screen = GetDC(nullptr);
-  GetDIBits(screen, bitmap, 0, art.height, art.pixels.data(), &format, DIB_RGB_COLORS);
-  ReleaseDC(nullptr, screen);
-  DeleteObject(bitmap);
-  for (uint32_t& p : art.pixels) p &= 0xFFFFFF;
-  return art;
-}
+using Art = Capture;
 
 class ViewTest : public ::testing::Test {
  protected:

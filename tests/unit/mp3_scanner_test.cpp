@@ -14,7 +14,7 @@ using Bytes = std::vector<uint8_t>;
 
 enum class Mpeg { V1, V2, V25 };
 
-struct FrameSpec {
+struct FrameShape {
   Mpeg mpeg = Mpeg::V1;
   int bitrateIndex = 9;  // 128 kbit/s in MPEG-1
   int rateIndex = 0;
@@ -23,24 +23,24 @@ struct FrameSpec {
   int layerCode = 1;  // layer III
 };
 
-int RateOf(const FrameSpec& f) {
+int RateOf(const FrameShape& f) {
   static const int v1[] = {44100, 48000, 32000}, v2[] = {22050, 24000, 16000},
                    v25[] = {11025, 12000, 8000};
   return f.mpeg == Mpeg::V1 ? v1[f.rateIndex] : f.mpeg == Mpeg::V2 ? v2[f.rateIndex]
                                                                     : v25[f.rateIndex];
 }
-int BitrateOf(const FrameSpec& f) {
+int BitrateOf(const FrameShape& f) {
   static const int v1[] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320},
                    v2[] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
   return f.mpeg == Mpeg::V1 ? v1[f.bitrateIndex] : v2[f.bitrateIndex];
 }
 // Layer III frame length in bytes.
-int LengthOf(const FrameSpec& f) {
+int LengthOf(const FrameShape& f) {
   int perKbit = f.mpeg == Mpeg::V1 ? 144000 : 72000;
   return BitrateOf(f) * perKbit / RateOf(f) + (f.padding ? 1 : 0);
 }
 
-Bytes Header(const FrameSpec& f) {
+Bytes Header(const FrameShape& f) {
   int versionBits = f.mpeg == Mpeg::V1 ? 3 : f.mpeg == Mpeg::V2 ? 2 : 0;
   return {0xFF, static_cast<uint8_t>(0xE0 | versionBits << 3 | f.layerCode << 1 | 1),
           static_cast<uint8_t>(f.bitrateIndex << 4 | f.rateIndex << 2 | (f.padding ? 2 : 0)),
@@ -48,12 +48,12 @@ Bytes Header(const FrameSpec& f) {
 }
 
 // One frame: header, then a body that cannot look like a header.
-void AddFrame(Bytes& out, const FrameSpec& f) {
+void AddFrame(Bytes& out, const FrameShape& f) {
   Bytes h = Header(f);
   out.insert(out.end(), h.begin(), h.end());
   for (int i = 4; i < LengthOf(f); ++i) out.push_back(static_cast<uint8_t>(i * 7 % 0xF0));
 }
-void AddFrames(Bytes& out, const FrameSpec& f, int count) {
+void AddFrames(Bytes& out, const FrameShape& f, int count) {
   for (int i = 0; i < count; ++i) AddFrame(out, f);
 }
 
@@ -62,7 +62,7 @@ Bytes Id3v2Tag(int bodyBytes) {
   Bytes t = {'I', 'D', '3', 3, 0, 0};
   for (int shift : {21, 14, 7, 0}) t.push_back(static_cast<uint8_t>(bodyBytes >> shift & 0x7F));
   for (int i = 0; i < bodyBytes; ++i) t.push_back(i % 13 == 0 ? 0xFF : static_cast<uint8_t>(i));
-  Bytes lone = Header(FrameSpec{});
+  Bytes lone = Header(FrameShape{});
   std::copy(lone.begin(), lone.end(), t.begin() + 40);
   return t;
 }
@@ -90,7 +90,7 @@ void ExpectFailed(const ScanResult& r) {
 
 TEST(Mp3FrameHeader, LengthsRatesAndVersionsOfKnownFrames) {
   struct Case {
-    FrameSpec spec;
+    FrameShape shape;
     int version, bitrate, rate, length, stereo;
   } cases[] = {
       {{Mpeg::V1, 9, 0, false, false}, 1, 128, 44100, 417, 1},
@@ -104,7 +104,7 @@ TEST(Mp3FrameHeader, LengthsRatesAndVersionsOfKnownFrames) {
   };
   for (const Case& c : cases) {
     Mp3FrameHeader h;
-    Bytes b = Header(c.spec);
+    Bytes b = Header(c.shape);
     ASSERT_TRUE(ReadMp3FrameHeader(b.data(), &h)) << c.rate << " " << c.bitrate;
     EXPECT_EQ(h.version, c.version);
     EXPECT_EQ(h.bitrate, c.bitrate);
@@ -134,7 +134,7 @@ TEST(Mp3FrameHeader, RejectsWhatIsNotAFrame) {
 
 TEST(Mp3Scanner, ConstantBitrateStreamsOfEachVersion) {
   struct Case {
-    FrameSpec spec;
+    FrameShape shape;
     int frames, rate, version, stereo, bitrate, duration;
   } cases[] = {
       // 1000 x 1152 / 44100 = 26.1 s
@@ -146,7 +146,7 @@ TEST(Mp3Scanner, ConstantBitrateStreamsOfEachVersion) {
   };
   for (const Case& c : cases) {
     Bytes file;
-    AddFrames(file, c.spec, c.frames);
+    AddFrames(file, c.shape, c.frames);
     ScanResult r = Scan(file);
     ASSERT_TRUE(r.ok) << c.rate;
     EXPECT_EQ(r.info.bitrate, c.bitrate);
@@ -166,7 +166,7 @@ TEST(Mp3Scanner, ConstantBitrateStreamsOfEachVersion) {
 
 TEST(Mp3Scanner, VariableBitrateKeepsAverageAndClearsBitrate) {
   Bytes file;
-  FrameSpec a{Mpeg::V1, 9, 0}, b{Mpeg::V1, 11, 0}, c{Mpeg::V1, 5, 0, false, true};
+  FrameShape a{Mpeg::V1, 9, 0}, b{Mpeg::V1, 11, 0}, c{Mpeg::V1, 5, 0, false, true};
   for (int i = 0; i < 100; ++i) {
     AddFrame(file, a);  // 128
     AddFrame(file, b);  // 192
@@ -181,7 +181,7 @@ TEST(Mp3Scanner, VariableBitrateKeepsAverageAndClearsBitrate) {
 }
 
 TEST(Mp3Scanner, TagAndJunkBeforeTheStreamAreNotCounted) {
-  FrameSpec f;
+  FrameShape f;
   Bytes file = Id3v2Tag(3000);
   // Junk that holds a run of three consistent headers: not enough to synchronise, and the
   // search must start again one byte after the first of them.
@@ -203,7 +203,7 @@ TEST(Mp3Scanner, TagAndJunkBeforeTheStreamAreNotCounted) {
 }
 
 TEST(Mp3Scanner, SyncNeedsFourHeadersOfOneRateAndLayer) {
-  FrameSpec f;
+  FrameShape f;
   Bytes three;
   AddFrames(three, f, 3);
   ExpectFailed(Scan(three));
@@ -217,7 +217,7 @@ TEST(Mp3Scanner, SyncNeedsFourHeadersOfOneRateAndLayer) {
   // A layer change inside the first four headers: no sync at the first frame; the stream
   // is found at the second.
   Bytes mixed;
-  FrameSpec layer2 = f;
+  FrameShape layer2 = f;
   layer2.layerCode = 2;
   AddFrame(mixed, layer2);
   AddFrames(mixed, f, 6);
@@ -228,7 +228,7 @@ TEST(Mp3Scanner, SyncNeedsFourHeadersOfOneRateAndLayer) {
 }
 
 TEST(Mp3Scanner, FramesOfAnotherRateInTheMiddleAreSkippedBytes) {
-  FrameSpec main, other{Mpeg::V1, 9, 1};  // 128 kbit/s at 48000 Hz: 384 bytes
+  FrameShape main, other{Mpeg::V1, 9, 1};  // 128 kbit/s at 48000 Hz: 384 bytes
   Bytes file;
   AddFrames(file, main, 64);
   size_t otherAt = file.size();
@@ -255,7 +255,7 @@ TEST(Mp3Scanner, BlockBoundariesDoNotChangeTheResult) {
   // stretch in the middle so that skipping runs across boundaries too. Blocks of 1 to 20 bytes
   // split headers after their first, second and third byte, before and after the sync.
   Bytes file = Id3v2Tag(500);
-  FrameSpec a{Mpeg::V1, 9, 0}, b{Mpeg::V1, 10, 0, false, true}, c{Mpeg::V1, 3, 0};
+  FrameShape a{Mpeg::V1, 9, 0}, b{Mpeg::V1, 10, 0, false, true}, c{Mpeg::V1, 3, 0};
   for (int i = 0; i < 40; ++i) {
     AddFrame(file, a);
     AddFrame(file, b);
@@ -279,7 +279,7 @@ TEST(Mp3Scanner, BlockBoundariesDoNotChangeTheResult) {
 }
 
 TEST(Mp3Scanner, SkippedBytesOutnumberingFrameBytesFailTheScan) {
-  FrameSpec f;
+  FrameShape f;
   Bytes file;
   AddFrames(file, f, 4);
   // Exactly as many skipped bytes as frame bytes: still an MP3. (The last three bytes of a
@@ -309,7 +309,7 @@ TEST(Mp3Scanner, NonMp3BytesFail) {
 }
 
 TEST(Mp3Scanner, TruncatedLastFrameAndTinyFilesAreSafe) {
-  FrameSpec f;
+  FrameShape f;
   Bytes file;
   AddFrames(file, f, 5);
   file.resize(file.size() - 300);  // the fifth frame is cut short: still counted
@@ -319,7 +319,7 @@ TEST(Mp3Scanner, TruncatedLastFrameAndTinyFilesAreSafe) {
 
   // Four 72-byte frames and a few stray bytes: skipped bytes past the last whole
   // thirty-second of the audio land in the last bit.
-  FrameSpec small{Mpeg::V25, 1, 2, true};
+  FrameShape small{Mpeg::V25, 1, 2, true};
   Bytes tiny;
   AddFrames(tiny, small, 4);
   tiny.insert(tiny.end(), {1, 2, 3, 4, 5, 6, 7});
@@ -332,7 +332,7 @@ TEST(Mp3Scanner, TruncatedLastFrameAndTinyFilesAreSafe) {
 
 TEST(Mp3Scanner, ScanFileAndTrackInfo) {
   Bytes file = Id3v2Tag(100);
-  FrameSpec f{Mpeg::V2, 8, 0, true};
+  FrameShape f{Mpeg::V2, 8, 0, true};
   AddFrames(file, f, 2000);
   std::string path = ::testing::TempDir() + "scan_test.mp3";
   std::FILE* out = std::fopen(path.c_str(), "wb");
