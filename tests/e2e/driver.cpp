@@ -57,13 +57,14 @@ struct FindArgs {
   std::string caption;
   bool anyCaption;
   HWND found;
+  bool visibleOnly = true;
 };
 
 BOOL CALLBACK FindTopLevel(HWND window, LPARAM param) {
   auto* args = reinterpret_cast<FindArgs*>(param);
   DWORD pid = 0;
   GetWindowThreadProcessId(window, &pid);
-  if (pid != args->pid || !IsWindowVisible(window)) return TRUE;
+  if (pid != args->pid || (args->visibleOnly && !IsWindowVisible(window))) return TRUE;
   char className[64] = {};
   GetClassNameA(window, className, sizeof className);
   if (args->className != className) return TRUE;
@@ -103,6 +104,12 @@ struct RegisterShooter {
 const char ProfileKey[] = "SOFTWARE\\Quavella";
 
 }  // namespace
+
+HWND FindProcessWindow(DWORD pid, const char* className, bool visibleOnly) {
+  FindArgs args{pid, className, "", true, nullptr, visibleOnly};
+  EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&args));
+  return args.found;
+}
 
 std::string WindowsPath(const std::string& unixPath) {
   if (unixPath.size() >= 2 && unixPath[1] == ':') return unixPath;

@@ -101,6 +101,8 @@ class App {
   std::string startFolder_;
 };
 
+// A top-level window of class `className` that belongs to process `pid`.
+HWND FindProcessWindow(DWORD pid, const char* className, bool visibleOnly = true);
 // A message box (or any dialog) of process `pid` with caption `caption`.
 HWND WaitForDialog(DWORD pid, const std::string& caption, DWORD timeoutMs = 10000);
 // Any message box of `pid`; nullptr on time-out.

@@ -22,28 +22,8 @@ const char FirstRunTitle[] = "Welcome to Quavella";
 const char ProfileTitle[] = "Quavella Version 2.0: User Profile";
 const char Refusal[] = "Please enter a 10 digit phone number:310936XXXX";
 
-struct FindMain {
-  DWORD pid;
-  HWND found;
-};
-
-BOOL CALLBACK FindMainWindow(HWND window, LPARAM param) {
-  auto* args = reinterpret_cast<FindMain*>(param);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(window, &pid);
-  char className[64] = {};
-  GetClassNameA(window, className, sizeof className);
-  if (pid != args->pid || std::strcmp(className, "Quavella") != 0) return TRUE;
-  args->found = window;
-  return FALSE;
-}
-
 // The main window of `pid`, shown or not yet shown.
-HWND MainWindowOf(DWORD pid) {
-  FindMain args{pid, nullptr};
-  EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&args));
-  return args.found;
-}
+HWND MainWindowOf(DWORD pid) { return FindProcessWindow(pid, "Quavella", false); }
 
 // Text of a control of another process (its edit boxes answer only WM_GETTEXT).
 std::string ControlText(HWND control) {
