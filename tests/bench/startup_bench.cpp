@@ -3,8 +3,13 @@
 // session; and the cost of building the window's shape from row runs against one region
 // operation per red pixel. Prints figures only.
 //
-//   startup_bench [rounds]          (QV_BIN_DIR: the folder of Quavella.exe;
-//                                    QV_SOURCE_DIR: the sources, for the panel picture)
+//   startup_bench [rounds [other Quavella.exe]]
+//       QV_BIN_DIR: the folder of Quavella.exe; QV_SOURCE_DIR: the sources, for the panel
+//       picture. The other program, e.g. an earlier build, is timed in the same rounds.
+//
+// Every round starts each program once, one after the other, so that a busy machine slows
+// them alike; besides the medians of each program, the median of the rounds' own ratios is
+// printed, which a changing load disturbs least.
 #include <windows.h>
 
 #include <algorithm>
@@ -124,6 +129,7 @@ void BenchShape() {
 
 int main(int argc, char** argv) {
   int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
+  std::string other = argc > 2 ? e2e::WindowsPath(argv[2]) : "";
   std::string dist = e2e::DistDir();
   std::string quavella = dist + "\\Quavella.exe";
   char self[MAX_PATH] = {};
@@ -136,24 +142,36 @@ int main(int argc, char** argv) {
   e2e::WriteProfile(e2e::Profile{});  // no first-run dialog
 
   BenchShape();
-  // One start of each first, so both run warm.
+  // One start of each first, so that all run warm.
   TimeStart(minimal, folder, "QuavellaMinimal");
   TimeStart(quavella, folder, "Quavella");
   TimeStart(imports, folder, "QuavellaMinimal");
-  std::vector<double> app, baseline, withImports;
+  if (!other.empty()) TimeStart(other, folder, "Quavella");
+  std::vector<double> app, baseline, withImports, otherApp, ratios, otherRatios;
   for (int i = 0; i < rounds; ++i) {
     double b = TimeStart(minimal, folder, "QuavellaMinimal");
     double a = TimeStart(quavella, folder, "Quavella");
     double c = TimeStart(imports, folder, "QuavellaMinimal");
+    double d = other.empty() ? -1 : TimeStart(other, folder, "Quavella");
     if (a >= 0) app.push_back(a);
     if (b >= 0) baseline.push_back(b);
     if (c >= 0) withImports.push_back(c);
+    if (d >= 0) otherApp.push_back(d);
+    if (a >= 0 && b > 0) ratios.push_back(a / b);
+    if (d >= 0 && b > 0) otherRatios.push_back(d / b);
     std::printf("round %2d: Quavella %7.1f ms   minimal window %7.1f ms   minimal window with "
-                "Quavella's system libraries %7.1f ms\n", i + 1, a, b, c);
+                "Quavella's system libraries %7.1f ms", i + 1, a, b, c);
+    if (!other.empty()) std::printf("   other Quavella %7.1f ms", d);
+    std::printf("\n");
   }
   double a = Median(app), b = Median(baseline), c = Median(withImports);
   std::printf("start to window ready, median of %d: Quavella %.1f ms, minimal window %.1f ms, "
               "ratio %.2f (target at most 1.3); minimal window with the same system libraries "
               "%.1f ms\n", rounds, a, b, b > 0 ? a / b : 0.0, c);
+  std::printf("median of the rounds' ratios to the minimal window: Quavella %.2f\n",
+              Median(ratios));
+  if (!other.empty())
+    std::printf("other Quavella (%s): median %.1f ms, median of the rounds' ratios %.2f\n",
+                other.c_str(), Median(otherApp), Median(otherRatios));
   return 0;
 }
