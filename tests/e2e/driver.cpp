@@ -306,7 +306,7 @@ bool App::CaretRect(RECT* rect) const {
 }
 
 bool App::WaitLoaded(DWORD timeoutMs) {
-  return WaitUntil([&] {
+  bool loaded = WaitUntil([&] {
     Command(5011);
     HWND box = WaitForAnyDialog(ProcessId(), 5000);
     if (!box) return false;
@@ -314,6 +314,9 @@ bool App::WaitLoaded(DWORD timeoutMs) {
     PressButton(box);
     return text == "Please make a selection and click convert";
   }, timeoutMs);
+  // The song is mapped before its strip is drawn; the import ends with a full bar.
+  return loaded && WaitUntil([&] { return ProgressPosition() == ProgressRange().second; },
+                             timeoutMs);
 }
 
 int App::WaitForExit(DWORD timeoutMs) {

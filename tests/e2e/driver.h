@@ -86,7 +86,7 @@ class App {
   bool CaretRect(RECT* rect) const;
 
   // Waits until an import has ended with a song loaded: Upload then asks for a conversion
-  // instead of a song (the boxes it shows meanwhile are closed).
+  // instead of a song (the boxes it shows meanwhile are closed), and the bar is full.
   bool WaitLoaded(DWORD timeoutMs = 60000);
 
   // Waits for the process to end; returns its exit code or -1 on time-out.
