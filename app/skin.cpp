@@ -1,5 +1,7 @@
 #include "app/skin.h"
 
+#include <cstring>
+
 #include <commctrl.h>
 
 
@@ -114,14 +116,15 @@ struct GdiObject {
 }  // namespace
 
 SIZE BackgroundSize(HINSTANCE instance) {
-  SIZE size{0, 0};
-  GdiObject bitmap(LoadImageA(instance, MAKEINTRESOURCEA(IDB_BACKGROUND), IMAGE_BITMAP, 0, 0, 0));
-  if (bitmap.handle) {
-    BITMAP info{};
-    GetObjectA(bitmap.handle, sizeof info, &info);
-    size = {info.bmWidth, info.bmHeight};
-  }
-  return size;
+  // Read from the picture's header in the resource: no need to build the bitmap for its size.
+  HRSRC found = FindResourceA(instance, MAKEINTRESOURCEA(IDB_BACKGROUND), MAKEINTRESOURCEA(2));
+  HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
+  const void* bits = loaded ? LockResource(loaded) : nullptr;
+  if (!bits || SizeofResource(instance, found) < sizeof(BITMAPINFOHEADER)) return {0, 0};
+  BITMAPINFOHEADER header;
+  std::memcpy(&header, bits, sizeof header);
+  if (header.biSize < sizeof header || header.biWidth <= 0 || header.biHeight == 0) return {0, 0};
+  return {header.biWidth, header.biHeight < 0 ? -header.biHeight : header.biHeight};
 }
 
 bool ReadBitmapPixels(HBITMAP bitmap, std::vector<uint8_t>& pixels, int& width, int& height,
