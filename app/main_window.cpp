@@ -108,6 +108,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return 0;
     case WM_SIZE:
       return 0;
+    case WM_ERASEBKGND:
+      if (BackgroundCoversWindow()) return 1;
+      break;
     case WM_PAINT: {
       sessionState.mainWindow = window;
       PAINTSTRUCT ps;

@@ -1,14 +1,15 @@
 # The skin: the window's shape, the status picture choice and their tests. Included by
 # app/CMakeLists.txt before the program is declared.
-qv_core_library(qv_core_skin SOURCES window_shape.cpp status_picture.cpp)
-qv_unit_test(unit_window_shape SOURCES ../tests/unit/window_shape_test.cpp DEPS qv_core_skin)
+qv_core_library(qv_core_skin SOURCES window_shape.cpp status_picture.cpp packed_dib.cpp)
+qv_unit_test(unit_window_shape SOURCES ../tests/unit/window_shape_test.cpp
+             ../tests/unit/packed_dib_test.cpp DEPS qv_core_skin)
 if(TARGET unit_window_shape)
   # The test reads the committed pictures.
   target_compile_definitions(unit_window_shape PRIVATE QV_TEST_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 endif()
 
 # The program compiles the portable skin files with its own sources.
-list(APPEND app_win_sources window_shape.cpp status_picture.cpp)
+list(APPEND app_win_sources window_shape.cpp status_picture.cpp packed_dib.cpp)
 
 # What the resource scripts that include skin.rc depend on, so that a redrawn picture is
 # compiled in again (for the OBJECT_DEPENDS of such a script).
@@ -37,3 +38,6 @@ if(TARGET startup_minimal)
   target_compile_definitions(startup_minimal_imports PRIVATE QV_SAME_IMPORTS)
   add_dependencies(startup_bench startup_minimal startup_minimal_imports qv_dist)
 endif()
+
+# The packed-picture reader against arbitrary bytes.
+qv_fuzz_target(fuzz_packed_dib SOURCES ../tests/fuzz/packed_dib_fuzz.cpp DEPS qv_core_skin)

@@ -1,10 +1,14 @@
 #include "app/skin.h"
 
+#include <algorithm>
 #include <cstring>
+#include <span>
+#include <vector>
 
 #include <commctrl.h>
 
 
+#include "app/packed_dib.h"
 #include "app/status_picture.h"
 #include "resources/resource_ids.h"
 #include "session/session_state.h"
@@ -18,46 +22,71 @@ constexpr int BackgroundRise = 1;
 constexpr COLORREF ProgressBarColour = RGB(255, 204, 0);
 constexpr COLORREF ProgressBackColour = RGB(204, 255, 255);
 
-// A picture resource selected into a memory drawing surface of its own.
+// A picture resource, drawn without a drawing surface of its own. A 24-bit picture is widened
+// once to the 32-bit pixels that screens hold, so drawing it copies rows; other depths are drawn
+// straight from the resource. No bitmap object is made, which keeps the window's start quick.
 class Picture {
  public:
   Picture() = default;
-  Picture(const Picture&) = delete;
+  Picture(const Picture&) = delete;  // the pixels pointer may point into the object
   Picture& operator=(const Picture&) = delete;
-  ~Picture() { Release(); }
-
   void Load(int id) {
     Release();
-    bitmap_ = static_cast<HBITMAP>(
-        LoadImageA(sessionState.instance, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, 0));
-    HDC screen = GetDC(nullptr);
-    dc_ = CreateCompatibleDC(screen);
-    ReleaseDC(nullptr, screen);
-    if (bitmap_ && dc_) {
-      BITMAP info{};
-      GetObjectA(bitmap_, sizeof info, &info);
-      width_ = info.bmWidth;
-      height_ = info.bmHeight;
-      previous_ = SelectObject(dc_, bitmap_);
+    HINSTANCE instance = sessionState.instance;
+    HRSRC found = FindResourceA(instance, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(2));
+    HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
+    const auto* bytes = loaded ? static_cast<const uint8_t*>(LockResource(loaded)) : nullptr;
+    std::span<const uint8_t> resource{bytes, bytes ? SizeofResource(instance, found) : 0};
+    if (!bytes || !ReadPackedDib(resource, dib_)) return;
+    if (WidenTo32Bits(resource, dib_, wide_)) {
+      std::memcpy(&wideHeader_, bytes, sizeof wideHeader_);
+      wideHeader_.biSize = sizeof wideHeader_;
+      wideHeader_.biBitCount = 32;
+      wideHeader_.biCompression = BI_RGB;
+      wideHeader_.biSizeImage = 0;
+      wideHeader_.biClrUsed = wideHeader_.biClrImportant = 0;
+      info_ = reinterpret_cast<const BITMAPINFO*>(&wideHeader_);
+      pixels_ = wide_.data();
+    } else {
+      info_ = reinterpret_cast<const BITMAPINFO*>(bytes);
+      pixels_ = bytes + dib_.pixelOffset;
     }
   }
   void Release() {
-    if (dc_ && previous_) SelectObject(dc_, previous_);
-    if (dc_) DeleteDC(dc_);
-    if (bitmap_) DeleteObject(bitmap_);
-    dc_ = nullptr, bitmap_ = nullptr, previous_ = nullptr, width_ = height_ = 0;
+    info_ = nullptr;
+    pixels_ = nullptr;
+    dib_ = {};
+    std::vector<uint32_t>().swap(wide_);
   }
-  bool Ready() const { return dc_ && previous_; }
-  HDC Dc() const { return dc_; }
-  int Width() const { return width_; }
-  int Height() const { return height_; }
+  bool Ready() const { return pixels_ != nullptr; }
+  int Width() const { return dib_.width; }
+  int Height() const { return dib_.height; }
+  // Copies the part of the picture at (fromX, fromY), `width` by `height` (top-left origin,
+  // cut to the picture), to (x, y) of `dc`, stretched to `toWidth` by `toHeight`.
+  void Draw(HDC dc, int x, int y, int toWidth, int toHeight, int fromX, int fromY, int width,
+            int height) const {
+    if (!Ready() || fromX < 0 || fromY < 0) return;
+    width = std::min(width, dib_.width - fromX);
+    height = std::min(height, dib_.height - fromY);
+    if (width <= 0 || height <= 0) return;
+    // Rows of a bottom-up picture are counted from its bottom edge.
+    int sourceY = dib_.bottomUp ? dib_.height - fromY - height : fromY;
+    StretchDIBits(dc, x, y, toWidth, toHeight, fromX, sourceY, width, height, pixels_, info_,
+                  DIB_RGB_COLORS, SRCCOPY);
+  }
+  // Draws the picture unstretched, as far as `width` by `height` reach.
+  void Draw(HDC dc, int x, int y, int fromX, int fromY, int width, int height) const {
+    width = std::min(width, dib_.width - fromX);
+    height = std::min(height, dib_.height - fromY);
+    Draw(dc, x, y, width, height, fromX, fromY, width, height);
+  }
 
  private:
-  HDC dc_ = nullptr;
-  HBITMAP bitmap_ = nullptr;
-  HGDIOBJ previous_ = nullptr;
-  int width_ = 0;
-  int height_ = 0;
+  PackedDib dib_;
+  const BITMAPINFO* info_ = nullptr;
+  const void* pixels_ = nullptr;
+  BITMAPINFOHEADER wideHeader_{};
+  std::vector<uint32_t> wide_;
 };
 
 struct ButtonPicture {
@@ -173,15 +202,24 @@ HRGN CreateRegionFromRects(const std::vector<ShapeRect>& rects) {
 }
 
 HRGN CreatePictureShape(HINSTANCE instance, int pictureId) {
-  // A section keeps the file's exact colours whatever the screen's depth, so only the pure
-  // red of the picture is taken as outside.
-  GdiObject bitmap(LoadImageA(instance, MAKEINTRESOURCEA(pictureId), IMAGE_BITMAP, 0, 0,
-                              LR_CREATEDIBSECTION));
   std::vector<uint8_t> pixels;
   int width = 0, height = 0;
   size_t stride = 0;
-  if (!ReadBitmapPixels(static_cast<HBITMAP>(bitmap.handle), pixels, width, height, stride))
-    return nullptr;
+  // The resource holds the exact colours; the pure red of the picture is the outside.
+  HRSRC found = FindResourceA(instance, MAKEINTRESOURCEA(pictureId), MAKEINTRESOURCEA(2));
+  HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
+  const auto* bytes = loaded ? static_cast<const uint8_t*>(LockResource(loaded)) : nullptr;
+  PackedDib dib;
+  if (bytes && PackedDibTopDownRows({bytes, SizeofResource(instance, found)}, pixels, dib)) {
+    width = dib.width, height = dib.height, stride = dib.stride;
+  } else {
+    // Another depth: let the system convert it. A section keeps the file's exact colours
+    // whatever the screen's depth.
+    GdiObject bitmap(LoadImageA(instance, MAKEINTRESOURCEA(pictureId), IMAGE_BITMAP, 0, 0,
+                                LR_CREATEDIBSECTION));
+    if (!ReadBitmapPixels(static_cast<HBITMAP>(bitmap.handle), pixels, width, height, stride))
+      return nullptr;
+  }
   std::vector<ShapeRect> rects;
   if (!BuildShapeRects(pixels, width, height, stride, rects)) return nullptr;
   return CreateRegionFromRects(rects);
@@ -212,6 +250,8 @@ SIZE ButtonPictureSize(int id) {
 }
 
 void PrepareBackground(HWND) { background.Load(IDB_BACKGROUND); }
+
+bool BackgroundCoversWindow() { return background.Ready(); }
 
 void LoadStatusPictures() {
   for (auto& s : statusPictures) s.picture.Load(s.pictureId);
@@ -249,15 +289,13 @@ void PaintMainWindow(HWND window, HDC dc) {
   }
   RECT client{};
   GetClientRect(window, &client);
-  if (background.Ready())
-    BitBlt(dc, 0, 0, client.right, client.bottom, background.Dc(), 0, BackgroundRise, SRCCOPY);
+  background.Draw(dc, 0, 0, 0, BackgroundRise, client.right, client.bottom);
   const SessionState& s = sessionState;
   if (s.loadCount > 0) PaintWaveStrip(window, dc);
 
   StatusPicture choice = ChooseStatusPicture({s.uploaded, s.converted, s.loading, s.justLoaded});
   const Picture* status = StatusPictureById(choice.pictureId);
-  if (status && status->Ready())
-    BitBlt(dc, choice.x, choice.y, status->Width(), status->Height(), status->Dc(), 0, 0, SRCCOPY);
+  if (status) status->Draw(dc, choice.x, choice.y, 0, 0, status->Width(), status->Height());
 
   if (s.selectionAnchorX != -1) RedrawBand(window, dc);
 }
@@ -276,8 +314,7 @@ void DrawSkinButton(const DRAWITEMSTRUCT& item, bool previewPlaying) {
   if (id == ID_PLAY && previewPlaying) p = ButtonPictureByPicture(IDB_STOP);
   if (p && p->Ready()) {
     int oldMode = SetStretchBltMode(dc, COLORONCOLOR);
-    StretchBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, p->Dc(), 0, 0, p->Width(),
-               p->Height(), SRCCOPY);
+    p->Draw(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, 0, 0, p->Width(), p->Height());
     SetStretchBltMode(dc, oldMode);
   }
   if (item.itemState & ODS_SELECTED) InvertRect(dc, &r);

@@ -18,6 +18,9 @@ void LoadButtonPictures();
 SIZE ButtonPictureSize(int id);
 // Prepares the background surface from picture 164.
 void PrepareBackground(HWND window);
+// True when painting covers the whole client area with the background picture, so that erasing
+// it first would only be drawn over.
+bool BackgroundCoversWindow();
 // Loads the five status pictures.
 void LoadStatusPictures();
 // Gives the progress bar its colours: amber bar on pale cyan. Visual styles would ignore the

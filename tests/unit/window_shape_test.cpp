@@ -6,6 +6,7 @@
 #include <random>
 #include <string>
 
+#include "app/packed_dib.h"
 #include "app/status_picture.h"
 #include "app/window_shape.h"
 #include "resources/resource_ids.h"
@@ -153,7 +154,7 @@ TEST(StatusPicture, FirstTrueFlagWinsInItsOrder) {
 
 // ---- The committed artwork.
 
-// Reads an uncompressed 24-bit BMP (bottom-up or top-down) into top-down rows.
+// Reads an uncompressed 24-bit BMP file into top-down rows.
 bool ReadBmp24(const std::string& path, Image& image) {
   FILE* file = std::fopen(path.c_str(), "rb");
   if (!file) return false;
@@ -162,26 +163,11 @@ bool ReadBmp24(const std::string& path, Image& image) {
   size_t n;
   while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
   std::fclose(file);
-  auto u32 = [&](size_t at) {
-    return at + 4 <= bytes.size() ? bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
-                                        static_cast<uint32_t>(bytes[at + 3]) << 24
-                                  : 0u;
-  };
-  if (bytes.size() < 54 || bytes[0] != 'B' || bytes[1] != 'M') return false;
-  if ((bytes[28] | bytes[29] << 8) != 24 || u32(30) != 0) return false;  // 24 bits, no compression
-  int width = static_cast<int32_t>(u32(18));
-  int height = static_cast<int32_t>(u32(22));
-  bool bottomUp = height > 0;
-  if (height < 0) height = -height;
-  if (width <= 0 || height <= 0 || width > 4096 || height > 4096) return false;
-  size_t stride = (static_cast<size_t>(width) * 3 + 3) & ~size_t{3};
-  size_t offset = u32(10);
-  if (offset > bytes.size() || bytes.size() - offset < stride * height) return false;
-  image = Blank(width, height);
-  for (int y = 0; y < height; ++y) {
-    size_t from = offset + stride * (bottomUp ? height - 1 - y : y);
-    std::copy_n(&bytes[from], width * 3, &image.bgr[image.stride * y]);
-  }
+  PackedDib dib;
+  if (!BmpFileTopDownRows(bytes, image.bgr, dib)) return false;
+  image.width = dib.width;
+  image.height = dib.height;
+  image.stride = dib.stride;
   return true;
 }
 
