@@ -76,14 +76,6 @@ bool ReadPackedDib(std::span<const uint8_t> bytes, PackedDib& dib) {
   return true;
 }
 
-bool PackedDibTopDownRows(std::span<const uint8_t> bytes, std::vector<uint8_t>& bgr,
-                          PackedDib& dib) {
-  bgr.clear();
-  if (!ReadPackedDib(bytes, dib) || dib.bitCount != 24) return false;
-  CopyRowsTopDown(bytes.subspan(dib.pixelOffset), dib, bgr);
-  return true;
-}
-
 bool WidenTo32Bits(std::span<const uint8_t> bytes, PackedDib& dib,
                    std::vector<uint32_t>& pixels) {
   pixels.clear();

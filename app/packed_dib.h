@@ -22,19 +22,15 @@ struct PackedDib {
 // zero, negative or larger than 32767.
 bool ReadPackedDib(std::span<const uint8_t> bytes, PackedDib& dib);
 
-// The pixels of a 24-bit packed picture as rows of blue, green, red, top row first and
-// `stride` (the stored stride) bytes apart. False, with `bgr` empty, for any other depth or
-// when the header does not hold.
-bool PackedDibTopDownRows(std::span<const uint8_t> bytes, std::vector<uint8_t>& bgr,
-                          PackedDib& dib);
-
 // The pixels of a 24-bit packed picture widened to 32 bits (blue, green, red, then 0 in the
 // top byte), rows in the stored order without padding. The screens of today hold pixels that
 // way, so such rows are drawn without a conversion per pixel. False, with `pixels` empty, for
 // any other depth or when the header does not hold.
 bool WidenTo32Bits(std::span<const uint8_t> bytes, PackedDib& dib, std::vector<uint32_t>& pixels);
 
-// The same for a whole .bmp file (a 14-byte file header before the packed picture, whose
-// pixel offset it gives).
+// The pixels of a 24-bit .bmp file (a 14-byte file header, whose pixel offset it gives, before
+// the packed picture) as rows of blue, green, red, top row first and `stride` (the stored
+// stride) bytes apart. False, with `bgr` empty, for any other depth or when a header does not
+// hold.
 bool BmpFileTopDownRows(std::span<const uint8_t> file, std::vector<uint8_t>& bgr,
                         PackedDib& dib);

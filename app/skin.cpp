@@ -202,26 +202,29 @@ HRGN CreateRegionFromRects(const std::vector<ShapeRect>& rects) {
 }
 
 HRGN CreatePictureShape(HINSTANCE instance, int pictureId) {
-  std::vector<uint8_t> pixels;
-  int width = 0, height = 0;
-  size_t stride = 0;
-  // The resource holds the exact colours; the pure red of the picture is the outside.
+  // The resource holds the exact colours: its rows are read where they are.
   HRSRC found = FindResourceA(instance, MAKEINTRESOURCEA(pictureId), MAKEINTRESOURCEA(2));
   HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
   const auto* bytes = loaded ? static_cast<const uint8_t*>(LockResource(loaded)) : nullptr;
+  std::span<const uint8_t> resource{bytes, bytes ? SizeofResource(instance, found) : 0};
   PackedDib dib;
-  if (bytes && PackedDibTopDownRows({bytes, SizeofResource(instance, found)}, pixels, dib)) {
-    width = dib.width, height = dib.height, stride = dib.stride;
-  } else {
-    // Another depth: let the system convert it. A section keeps the file's exact colours
-    // whatever the screen's depth.
-    GdiObject bitmap(LoadImageA(instance, MAKEINTRESOURCEA(pictureId), IMAGE_BITMAP, 0, 0,
-                                LR_CREATEDIBSECTION));
-    if (!ReadBitmapPixels(static_cast<HBITMAP>(bitmap.handle), pixels, width, height, stride))
-      return nullptr;
-  }
   std::vector<ShapeRect> rects;
-  if (!BuildShapeRects(pixels, width, height, stride, rects)) return nullptr;
+  if (bytes && ReadPackedDib(resource, dib) && dib.bitCount == 24) {
+    if (!BuildShapeRects(resource.subspan(dib.pixelOffset), dib.width, dib.height, dib.stride,
+                         rects, dib.bottomUp))
+      return nullptr;
+    return CreateRegionFromRects(rects);
+  }
+  // Another depth: let the system convert it. A section keeps the picture's exact colours
+  // whatever the screen's depth.
+  GdiObject bitmap(LoadImageA(instance, MAKEINTRESOURCEA(pictureId), IMAGE_BITMAP, 0, 0,
+                              LR_CREATEDIBSECTION));
+  std::vector<uint8_t> pixels;
+  int width = 0, height = 0;
+  size_t stride = 0;
+  if (!ReadBitmapPixels(static_cast<HBITMAP>(bitmap.handle), pixels, width, height, stride) ||
+      !BuildShapeRects(pixels, width, height, stride, rects))
+    return nullptr;
   return CreateRegionFromRects(rects);
 }
 

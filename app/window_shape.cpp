@@ -19,7 +19,7 @@ void RowRuns(const uint8_t* row, int columns, std::vector<int>& runs) {
 }  // namespace
 
 bool BuildShapeRects(std::span<const uint8_t> pixels, int width, int height, size_t stride,
-                     std::vector<ShapeRect>& rects) {
+                     std::vector<ShapeRect>& rects, bool bottomUp) {
   rects.clear();
   if (width < 0 || height < 0) return false;
   if (width == 0 || height == 0) return true;
@@ -34,7 +34,8 @@ bool BuildShapeRects(std::span<const uint8_t> pixels, int width, int height, siz
   size_t bandStart = 0;  // index in `rects` of the current band's first rectangle
   int bandBottom = -1;   // the row after the current band; -1: no band open
   for (int y = 0; y < height; ++y) {
-    RowRuns(pixels.data() + static_cast<size_t>(y) * stride, columns, runs);
+    size_t stored = static_cast<size_t>(bottomUp ? height - 1 - y : y);
+    RowRuns(pixels.data() + stored * stride, columns, runs);
     if (runs.empty()) {
       bandBottom = -1;
       continue;

@@ -26,14 +26,15 @@ inline bool IsOutsideColour(const uint8_t* bgr) {
 }
 
 // Builds the shape of a 24-bit picture (rows of blue-green-red pixels, top row first, each row
-// `stride` bytes after the previous) as the rectangles of a region: the rectangle (0, 0) to
+// `stride` bytes after the previous; with `bottomUp` the bottom row comes first, as pictures
+// are stored) as the rectangles of a region: the rectangle (0, 0) to
 // (ShapeColumns(width), height) less every pure red pixel. The result is in the banded form that
 // regions keep: bands top to bottom, each band one run of rows with the same column runs, its
 // rectangles left to right and never touching; two bands that touch have different runs.
 // Returns false, with `rects` empty, when the sizes are negative or the pixels do not cover
 // `height` rows of `width` pixels.
 bool BuildShapeRects(std::span<const uint8_t> pixels, int width, int height, size_t stride,
-                     std::vector<ShapeRect>& rects);
+                     std::vector<ShapeRect>& rects, bool bottomUp = false);
 
 // The smallest rectangle holding every rectangle of `rects` (all zero when it is empty).
 ShapeRect ShapeBounds(const std::vector<ShapeRect>& rects);

@@ -14,10 +14,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   std::vector<uint8_t> rows;
   std::vector<uint32_t> wide;
-  if (PackedDibTopDownRows(copy, rows, dib) && rows.size() != dib.stride * dib.height)
-    __builtin_trap();
   if (WidenTo32Bits(copy, dib, wide) && wide.size() != static_cast<size_t>(dib.width) * dib.height)
     __builtin_trap();
-  BmpFileTopDownRows(copy, rows, dib);
+  if (BmpFileTopDownRows(copy, rows, dib) && rows.size() != dib.stride * dib.height)
+    __builtin_trap();
   return 0;
 }

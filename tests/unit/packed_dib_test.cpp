@@ -120,12 +120,21 @@ TEST(PackedDib, RefusesHeadersThatWouldReadOutsideTheBytes) {
     EXPECT_FALSE(ReadPackedDib(std::span<const uint8_t>(whole).first(size), dib)) << size;
 }
 
-TEST(PackedDib, RowsComeTopFirstWhateverTheStoredOrder) {
+// A .bmp file of a packed picture whose rows follow right after its header.
+std::vector<uint8_t> BmpFile(const std::vector<uint8_t>& packed, uint32_t rowsAt) {
+  std::vector<uint8_t> file = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  uint32_t offset = 14 + rowsAt;
+  std::memcpy(&file[10], &offset, 4);
+  file.insert(file.end(), packed.begin(), packed.end());
+  return file;
+}
+
+TEST(PackedDib, FileRowsComeTopFirstWhateverTheStoredOrder) {
   Builder bottomUp;
   std::vector<uint8_t> bytes = bottomUp.Bytes();
   std::vector<uint8_t> rows;
   PackedDib dib;
-  ASSERT_TRUE(PackedDibTopDownRows(bytes, rows, dib));
+  ASSERT_TRUE(BmpFileTopDownRows(BmpFile(bytes, 40), rows, dib));
   ASSERT_EQ(rows.size(), 24u);
   // The picture's top row is stored last.
   EXPECT_EQ(rows[0], bytes[40 + 12]);
@@ -134,13 +143,13 @@ TEST(PackedDib, RowsComeTopFirstWhateverTheStoredOrder) {
   Builder topDown;
   topDown.height = -2;
   bytes = topDown.Bytes();
-  ASSERT_TRUE(PackedDibTopDownRows(bytes, rows, dib));
+  ASSERT_TRUE(BmpFileTopDownRows(BmpFile(bytes, 40), rows, dib));
   EXPECT_EQ(rows[0], bytes[40]);
   EXPECT_EQ(rows[12], bytes[52]);
 
   Builder eightBit;
   eightBit.bitCount = 8, eightBit.tableBytes = 1024;
-  EXPECT_FALSE(PackedDibTopDownRows(eightBit.Bytes(), rows, dib));
+  EXPECT_FALSE(BmpFileTopDownRows(BmpFile(eightBit.Bytes(), 40 + 1024), rows, dib));
   EXPECT_TRUE(rows.empty());
 }
 
@@ -168,12 +177,11 @@ TEST(PackedDib, WidensTwentyFourBitsToThirtyTwoInStoredOrder) {
 TEST(PackedDib, BmpFilesAreReadFromTheOffsetTheirHeaderGives) {
   Builder b;
   std::vector<uint8_t> packed = b.Bytes();
-  std::vector<uint8_t> file = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-  uint32_t offset = 14 + 40 + 2;  // a gap of two bytes before the rows
-  std::memcpy(&file[10], &offset, 4);
-  file.insert(file.end(), packed.begin(), packed.begin() + 40);
-  file.push_back(0xEE), file.push_back(0xEE);
-  file.insert(file.end(), packed.begin() + 40, packed.end());
+  // A gap of two bytes between the header and the rows.
+  std::vector<uint8_t> gapped(packed.begin(), packed.begin() + 40);
+  gapped.push_back(0xEE), gapped.push_back(0xEE);
+  gapped.insert(gapped.end(), packed.begin() + 40, packed.end());
+  std::vector<uint8_t> file = BmpFile(gapped, 42);
   std::vector<uint8_t> rows;
   PackedDib dib;
   ASSERT_TRUE(BmpFileTopDownRows(file, rows, dib));

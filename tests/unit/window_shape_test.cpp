@@ -115,6 +115,24 @@ TEST(WindowShape, OnlyExactRedIsOutside) {
   EXPECT_EQ(ShapeBounds(rects), (ShapeRect{0, 0, 8, 3}));
 }
 
+TEST(WindowShape, BottomUpRowsGiveTheSameShape) {
+  // Pictures are stored bottom row first; the shape read that way is the one of the picture.
+  Image image = Blank(13, 7, 3);
+  for (int x = 2; x < 9; ++x) image.Set(x, 1, 255, 0, 0);
+  for (int y = 0; y < 7; ++y) image.Set(y, y, 255, 0, 0);
+  image.Set(12, 6, 255, 0, 0);
+  std::vector<uint8_t> stored(image.bgr.size());
+  for (int y = 0; y < image.height; ++y)
+    std::copy_n(&image.bgr[image.stride * (image.height - 1 - y)], image.stride,
+                &stored[image.stride * y]);
+  std::vector<ShapeRect> topDown, bottomUp;
+  ASSERT_TRUE(BuildShapeRects(image.bgr, image.width, image.height, image.stride, topDown));
+  ASSERT_TRUE(BuildShapeRects(stored, image.width, image.height, image.stride, bottomUp, true));
+  EXPECT_EQ(topDown, bottomUp);
+  EXPECT_FALSE(Inside(bottomUp, 3, 1));
+  EXPECT_TRUE(Inside(bottomUp, 3, 2));
+}
+
 TEST(WindowShape, RefusesPixelsThatDoNotCoverThePicture) {
   std::vector<uint8_t> pixels(4 * 12 * 3, 0);
   std::vector<ShapeRect> rects{{1, 1, 2, 2}};
