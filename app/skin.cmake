@@ -31,12 +31,17 @@ qv_e2e_test(e2e_skin SOURCES ../tests/e2e/skin_e2e_test.cpp)
 qv_bench(startup_minimal SOURCES ../tests/bench/startup_minimal.cpp MODES win)
 qv_bench(startup_minimal_imports SOURCES ../tests/bench/startup_minimal.cpp
          DEPS comctl32 comdlg32 ole32 shell32 wininet advapi32 msacm32 winmm MODES win)
+qv_bench(startup_minimal_controls SOURCES ../tests/bench/startup_minimal.cpp
+         DEPS comctl32 MODES win)
 qv_bench(startup_bench SOURCES ../tests/bench/startup_bench.cpp skin.cpp
          DEPS qv_core_skin qv_e2e_driver qv_view qv_session MODES win)
 if(TARGET startup_minimal)
-  set_target_properties(startup_minimal startup_minimal_imports PROPERTIES WIN32_EXECUTABLE TRUE)
+  set_target_properties(startup_minimal startup_minimal_imports startup_minimal_controls
+                        PROPERTIES WIN32_EXECUTABLE TRUE)
   target_compile_definitions(startup_minimal_imports PRIVATE QV_SAME_IMPORTS)
-  add_dependencies(startup_bench startup_minimal startup_minimal_imports qv_dist)
+  target_compile_definitions(startup_minimal_controls PRIVATE QV_REQUIRED_CONTROLS)
+  add_dependencies(startup_bench startup_minimal startup_minimal_imports startup_minimal_controls
+                   qv_dist)
 endif()
 
 # The packed-picture reader against arbitrary bytes.
