@@ -22,6 +22,16 @@ constexpr int BackgroundRise = 1;
 constexpr COLORREF ProgressBarColour = RGB(255, 204, 0);
 constexpr COLORREF ProgressBackColour = RGB(204, 255, 255);
 
+// The bytes of picture resource `id` of `instance`: a packed picture, in place in the program's
+// image (empty when there is no such resource).
+std::span<const uint8_t> PictureResource(HINSTANCE instance, int id) {
+  HRSRC found = FindResourceA(instance, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(2));
+  HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
+  const auto* bytes = loaded ? static_cast<const uint8_t*>(LockResource(loaded)) : nullptr;
+  if (!bytes) return {};
+  return {bytes, SizeofResource(instance, found)};
+}
+
 // A picture resource, drawn without a drawing surface of its own. A 24-bit picture is widened
 // once to the 32-bit pixels that screens hold, so drawing it copies rows; other depths are drawn
 // straight from the resource. No bitmap object is made, which keeps the window's start quick.
@@ -32,14 +42,10 @@ class Picture {
   Picture& operator=(const Picture&) = delete;
   void Load(int id) {
     Release();
-    HINSTANCE instance = sessionState.instance;
-    HRSRC found = FindResourceA(instance, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(2));
-    HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
-    const auto* bytes = loaded ? static_cast<const uint8_t*>(LockResource(loaded)) : nullptr;
-    std::span<const uint8_t> resource{bytes, bytes ? SizeofResource(instance, found) : 0};
-    if (!bytes || !ReadPackedDib(resource, dib_)) return;
+    std::span<const uint8_t> resource = PictureResource(sessionState.instance, id);
+    if (!ReadPackedDib(resource, dib_)) return;
     if (WidenTo32Bits(resource, dib_, wide_)) {
-      std::memcpy(&wideHeader_, bytes, sizeof wideHeader_);
+      std::memcpy(&wideHeader_, resource.data(), sizeof wideHeader_);
       wideHeader_.biSize = sizeof wideHeader_;
       wideHeader_.biBitCount = 32;
       wideHeader_.biCompression = BI_RGB;
@@ -48,8 +54,8 @@ class Picture {
       info_ = reinterpret_cast<const BITMAPINFO*>(&wideHeader_);
       pixels_ = wide_.data();
     } else {
-      info_ = reinterpret_cast<const BITMAPINFO*>(bytes);
-      pixels_ = bytes + dib_.pixelOffset;
+      info_ = reinterpret_cast<const BITMAPINFO*>(resource.data());
+      pixels_ = resource.data() + dib_.pixelOffset;
     }
   }
   void Release() {
@@ -146,14 +152,9 @@ struct GdiObject {
 
 SIZE BackgroundSize(HINSTANCE instance) {
   // Read from the picture's header in the resource: no need to build the bitmap for its size.
-  HRSRC found = FindResourceA(instance, MAKEINTRESOURCEA(IDB_BACKGROUND), MAKEINTRESOURCEA(2));
-  HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
-  const void* bits = loaded ? LockResource(loaded) : nullptr;
-  if (!bits || SizeofResource(instance, found) < sizeof(BITMAPINFOHEADER)) return {0, 0};
-  BITMAPINFOHEADER header;
-  std::memcpy(&header, bits, sizeof header);
-  if (header.biSize < sizeof header || header.biWidth <= 0 || header.biHeight == 0) return {0, 0};
-  return {header.biWidth, header.biHeight < 0 ? -header.biHeight : header.biHeight};
+  PackedDib dib;
+  if (!ReadPackedDib(PictureResource(instance, IDB_BACKGROUND), dib)) return {0, 0};
+  return {dib.width, dib.height};
 }
 
 bool ReadBitmapPixels(HBITMAP bitmap, std::vector<uint8_t>& pixels, int& width, int& height,
@@ -203,13 +204,10 @@ HRGN CreateRegionFromRects(const std::vector<ShapeRect>& rects) {
 
 HRGN CreatePictureShape(HINSTANCE instance, int pictureId) {
   // The resource holds the exact colours: its rows are read where they are.
-  HRSRC found = FindResourceA(instance, MAKEINTRESOURCEA(pictureId), MAKEINTRESOURCEA(2));
-  HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
-  const auto* bytes = loaded ? static_cast<const uint8_t*>(LockResource(loaded)) : nullptr;
-  std::span<const uint8_t> resource{bytes, bytes ? SizeofResource(instance, found) : 0};
+  std::span<const uint8_t> resource = PictureResource(instance, pictureId);
   PackedDib dib;
   std::vector<ShapeRect> rects;
-  if (bytes && ReadPackedDib(resource, dib) && dib.bitCount == 24) {
+  if (ReadPackedDib(resource, dib) && dib.bitCount == 24) {
     if (!BuildShapeRects(resource.subspan(dib.pixelOffset), dib.width, dib.height, dib.stride,
                          rects, dib.bottomUp))
       return nullptr;
