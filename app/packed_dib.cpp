@@ -15,16 +15,6 @@ uint16_t U16(std::span<const uint8_t> b, size_t at) {
   return static_cast<uint16_t>(b[at] | b[at + 1] << 8);
 }
 
-// Copies the stored rows of a checked 24-bit picture whose rows start at `rows`.
-void CopyRowsTopDown(std::span<const uint8_t> rows, const PackedDib& dib,
-                     std::vector<uint8_t>& bgr) {
-  bgr.resize(dib.stride * dib.height);
-  for (int y = 0; y < dib.height; ++y) {
-    size_t from = dib.stride * (dib.bottomUp ? dib.height - 1 - y : y);
-    std::copy_n(rows.data() + from, dib.stride, bgr.data() + dib.stride * y);
-  }
-}
-
 }  // namespace
 
 bool ReadPackedDib(std::span<const uint8_t> bytes, PackedDib& dib) {
@@ -102,6 +92,10 @@ bool BmpFileTopDownRows(std::span<const uint8_t> file, std::vector<uint8_t>& bgr
   if (offset < FileHeaderBytes + dib.pixelOffset || offset > file.size() ||
       (file.size() - offset) / dib.stride < static_cast<size_t>(dib.height))
     return false;
-  CopyRowsTopDown(file.subspan(offset), dib, bgr);
+  bgr.resize(dib.stride * dib.height);
+  for (int y = 0; y < dib.height; ++y) {
+    size_t stored = dib.stride * (dib.bottomUp ? dib.height - 1 - y : y);
+    std::copy_n(file.data() + offset + stored, dib.stride, bgr.data() + dib.stride * y);
+  }
   return true;
 }
