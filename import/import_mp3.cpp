@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "import/acm_mp3_decoder.h"
+#include "import/import_messages.h"
 #include "import/mp3_converter.h"
 #include "import/mp3_import_progress.h"
 #include "import/wave_file.h"
@@ -11,15 +12,6 @@
 #include "session/session_state.h"
 
 namespace {
-
-const char TruncatedMessage[] =
-    "Sorry, Quavella has truncated the end of the music\nyou have opened since it is larger "
-    "than the maximum duration supported. \nIf you wish to edit and send the truncated portion "
-    "of your song,\nplease use one of many commercially available MP3, CD or WAV editing tools "
-    "that you can find on your search engine.";
-const char WriteFailedMessage[] =
-    "Sorry, Quavella could not write the decoded music to d.wav.\nThe song has been cut short. "
-    "Please make room on the disk and open it again.";
 
 void SetBarPosition(HWND bar, int32_t position) {
   if (bar) SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
@@ -58,13 +50,13 @@ int ImportMp3(const char* sourcePath, const char* startDirectory, HWND progressB
     if (n < 0) break;
     total += static_cast<uint32_t>(n);
     if (wave.Write(static_cast<uint32_t>(n), pcm) < 0) {
-      ShowMessage(WriteFailedMessage, "Warning");
+      ShowMessage(ImportWriteFailedMessage, "Warning");
       break;
     }
     int32_t position = progress.Advance(decoder.ConsumedBytes());
     if (position >= 0) SetBarPosition(progressBar, position);
     if (total > ImportByteLimit) {
-      ShowMessage(TruncatedMessage, "Warning");
+      ShowMessage(ImportTruncatedMessage, "Warning");
       break;
     }
   }

@@ -3,9 +3,9 @@
 #include <string>
 
 #include "import/cd_track_import.h"
-#include "import/copy_wav_file.h"
 #include "import/import_kind.h"
 #include "import/import_mp3.h"
+#include "import/import_wav_file.h"
 #include "import/working_audio.h"
 #include "session/session_state.h"
 #include "view/preview.h"
@@ -55,9 +55,14 @@ DWORD WINAPI ImportWorker(LPVOID) {
       }
       break;
     }
-    case ImportKind::Wav:
-      CopyWavFile(s.sourcePath, destination.c_str());
+    case ImportKind::Wav: {
+      std::string refusal;
+      if (!ImportWavFile(s.sourcePath, destination.c_str(), s.progressBar, &refusal)) {
+        FailImport(refusal.c_str(), "Warning");
+        return 0;
+      }
       break;
+    }
     case ImportKind::Unknown:
       FailImport(UnknownKind, "Warning");
       return 0;

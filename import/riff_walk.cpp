@@ -53,22 +53,19 @@ WavWalk WalkWavChunks(std::span<const uint8_t> file) {
   walk.formatOffset = fmt + 8;
   walk.formatSize = fmtSize;
   walk.formatTag = static_cast<uint16_t>(file[fmt + 8] | file[fmt + 9] << 8);
-  if (walk.formatTag != 1) {
-    walk.result = WavWalkResult::NotPcm;
-    return walk;
-  }
 
   size_t data = FindChunk(file, fmt, "data");
-  if (data == static_cast<size_t>(-1)) {
-    walk.result = WavWalkResult::NoData;
-    return walk;
+  if (data != static_cast<size_t>(-1)) {
+    walk.dataHeaderOffset = data;
+    walk.dataOffset = data + 8;
+    uint32_t declared = Le32(file.data() + data + 4);
+    size_t available = file.size() - walk.dataOffset;
+    walk.dataSize = declared <= available ? declared : static_cast<uint32_t>(available);
   }
-  walk.dataHeaderOffset = data;
-  walk.dataOffset = data + 8;
-  uint32_t declared = Le32(file.data() + data + 4);
-  size_t available = file.size() - walk.dataOffset;
-  walk.dataSize = declared <= available ? declared : static_cast<uint32_t>(available);
-  walk.result = WavWalkResult::Loaded;
+  if (walk.formatTag != 1)
+    walk.result = WavWalkResult::NotPcm;
+  else
+    walk.result = walk.dataOffset ? WavWalkResult::Loaded : WavWalkResult::NoData;
   return walk;
 }
 

@@ -9,7 +9,7 @@ enum class WavWalkResult {
   Loaded,      // "fmt " (PCM) and "data" found
   TooSmall,    // not even a RIFF header
   NoFormat,    // no complete "fmt " chunk of at least 16 bytes
-  NotPcm,      // format tag other than 1
+  NotPcm,      // format tag other than 1 (the "data" fields are still filled when found)
   NoData,      // no "data" chunk after "fmt "
 };
 
@@ -19,7 +19,7 @@ struct WavWalk {
   size_t formatOffset = 0;     // body of "fmt "
   uint32_t formatSize = 0;
   size_t dataHeaderOffset = 0; // header of "data"
-  size_t dataOffset = 0;       // body of "data"
+  size_t dataOffset = 0;       // body of "data"; 0 when there is none
   uint32_t dataSize = 0;       // declared size, cut to the bytes that are there
   uint16_t formatTag = 0;
 };

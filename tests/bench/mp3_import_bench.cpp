@@ -3,68 +3,28 @@
 //   bench_mp3_import.exe MP3_PATH WORK_FOLDER [REPEATS]
 // Prints "import_seconds=..." and "acm_seconds=..." (best of the repeats) and the ratio.
 #include <windows.h>
-#include <commctrl.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <thread>
 
 #include "import/acm_mp3_decoder.h"
 #include "import/import_mp3.h"
 #include "import/mp3_scanner.h"
+#include "tests/bench/bar_thread.h"
 
 namespace {
 
-double Now() {
-  LARGE_INTEGER count, frequency;
-  QueryPerformanceCounter(&count);
-  QueryPerformanceFrequency(&frequency);
-  return static_cast<double>(count.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-// A progress bar owned by another thread, so that every bar message crosses threads.
-class BarThread {
- public:
-  BarThread() {
-    ready_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    thread_ = std::thread([this] {
-      INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_PROGRESS_CLASS};
-      InitCommonControlsEx(&icc);
-      bar_ = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_POPUP, 0, 0, 300, 20, nullptr, nullptr,
-                             GetModuleHandleA(nullptr), nullptr);
-      threadId_ = GetCurrentThreadId();
-      SetEvent(ready_);
-      MSG msg;
-      while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
-      DestroyWindow(bar_);
-    });
-    WaitForSingleObject(ready_, INFINITE);
-  }
-  ~BarThread() {
-    PostThreadMessageA(threadId_, WM_QUIT, 0, 0);
-    thread_.join();
-    CloseHandle(ready_);
-  }
-  HWND Handle() const { return bar_; }
-
- private:
-  HANDLE ready_ = nullptr;
-  HWND bar_ = nullptr;
-  DWORD threadId_ = 0;
-  std::thread thread_;
-};
-
 double TimeImport(const char* path, const char* folder, HWND bar) {
-  double start = Now();
+  double start = bench::Now();
   if (ImportMp3(path, folder, bar) != 1) {
     std::printf("ImportMp3 failed\n");
     std::exit(1);
   }
-  return Now() - start;
+  return bench::Now() - start;
 }
 
 double TimeBareDecode(const char* path, long long* pcmBytes) {
-  double start = Now();
+  double start = bench::Now();
   Mp3Scanner scanner;
   scanner.ScanFile(path);
   AcmMp3Decoder decoder;
@@ -78,7 +38,7 @@ double TimeBareDecode(const char* path, long long* pcmBytes) {
   while ((n = decoder.Read(&pcm)) >= 0) total += n;
   decoder.Close();
   *pcmBytes = total;
-  return Now() - start;
+  return bench::Now() - start;
 }
 
 }  // namespace
@@ -93,7 +53,7 @@ int main(int argc, char** argv) {
   // The writer's diagnostics go to standard output; keep them out of the figures.
   std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
 
-  BarThread bar;
+  bench::BarThread bar;
   double bestImport = 1e9, bestAcm = 1e9;
   long long pcmBytes = 0;
   for (int i = 0; i < repeats; ++i) {

@@ -1,0 +1,96 @@
+#include "import/import_wav_file.h"
+
+#include <commctrl.h>
+
+#include "import/copy_wav_file.h"
+#include "import/import_messages.h"
+#include "import/mp3_import_progress.h"
+#include "import/pcm16_converter.h"
+#include "import/wav_format.h"
+#include "import/wave_file.h"
+#include "session/ringtone_format.h"
+#include "session/session_state.h"
+
+namespace {
+
+// A read-only view of a whole file; empty when the file cannot be opened or mapped (a file of
+// 0 bytes cannot be mapped).
+class MappedSource {
+ public:
+  explicit MappedSource(const char* path) {
+    file_ = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                        FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file_ == INVALID_HANDLE_VALUE) return;
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file_, &size) || size.QuadPart <= 0 || size.QuadPart > 0x7FFFFFFF) return;
+    mapping_ = CreateFileMappingA(file_, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    if (!mapping_) return;
+    base_ = static_cast<const uint8_t*>(MapViewOfFile(mapping_, FILE_MAP_READ, 0, 0, 0));
+    if (base_) size_ = static_cast<size_t>(size.QuadPart);
+  }
+  ~MappedSource() {
+    if (base_) UnmapViewOfFile(base_);
+    if (mapping_) CloseHandle(mapping_);
+    if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
+  }
+  MappedSource(const MappedSource&) = delete;
+  MappedSource& operator=(const MappedSource&) = delete;
+
+  std::span<const uint8_t> Bytes() const { return {base_, size_}; }
+
+ private:
+  HANDLE file_ = INVALID_HANDLE_VALUE;
+  HANDLE mapping_ = nullptr;
+  const uint8_t* base_ = nullptr;
+  size_t size_ = 0;
+};
+
+void SetBarPosition(HWND bar, int32_t position) {
+  if (bar) SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+}
+
+bool WritePcm16(const WavImportPlan& plan, const char* destination, HWND bar) {
+  WaveFile wave(destination, static_cast<int32_t>(plan.format.sampleRate),
+                Pcm16Converter(plan.format).OutputChannels() == 2);
+  if (!wave.IsOpen()) return false;
+
+  Mp3ImportProgress progress(static_cast<int64_t>(plan.data.size()));
+  if (bar) {
+    SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(progress.Low(), progress.High()));
+    SendMessageA(bar, PBM_SETSTEP, 1, 0);
+  }
+  Pcm16Result result = ConvertToPcm16(
+      plan.data, plan.format, ImportByteLimit,
+      [&](std::span<const int16_t> samples, size_t consumed) {
+        uint32_t bytes = static_cast<uint32_t>(samples.size_bytes());
+        if (wave.Write(bytes, samples.data()) != static_cast<int32_t>(bytes)) return false;
+        int32_t position = progress.Advance(static_cast<int64_t>(consumed));
+        if (position >= 0) SetBarPosition(bar, position);
+        return true;
+      });
+  if (result.stopped) ShowMessage(ImportWriteFailedMessage, "Warning");
+  if (result.truncated) ShowMessage(ImportTruncatedMessage, "Warning");
+  SetBarPosition(bar, 0);
+  wave.Close();
+  return true;
+}
+
+}  // namespace
+
+bool ImportWavFile(const char* source, const char* destination, HWND progressBar,
+                   std::string* refusal) {
+  {
+    MappedSource mapped(source);
+    WavImportPlan plan = PlanWavImport(mapped.Bytes());
+    if (plan.action == WavImportAction::Refuse) {
+      if (refusal) *refusal = WavRefusalMessage(plan);
+      return false;
+    }
+    if (plan.action == WavImportAction::Convert) {
+      WritePcm16(plan, destination, progressBar);
+      return true;
+    }
+  }
+  CopyWavFile(source, destination);  // its result is not used: the loader judges d.wav
+  return true;
+}
