@@ -1,5 +1,6 @@
 #include "import/wav_format.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -93,7 +94,9 @@ WavImportPlan PlanWavImport(std::span<const uint8_t> file) {
   }
   if (walk.result == WavWalkResult::TooSmall || walk.result == WavWalkResult::NoFormat) return plan;
   WavFormat& f = plan.format;
-  if (!ReadWavFormat(file.subspan(walk.formatOffset, walk.formatSize), &f)) return plan;
+  // The declared size may run past the end of the file: read only the bytes that are there.
+  size_t formatBytes = std::min<size_t>(walk.formatSize, file.size() - walk.formatOffset);
+  if (!ReadWavFormat(file.subspan(walk.formatOffset, formatBytes), &f)) return plan;
 
   if (f.encoding == WavEncoding::Compressed) {
     if (f.formatTag == 0) return plan;  // "unknown": a damaged header more likely than a codec

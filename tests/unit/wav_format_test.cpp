@@ -200,6 +200,12 @@ TEST(PlanWavImport, WhatOtherToolsWriteIsCopiedConvertedOrRefusedWithItsReason) 
       {"format tag 0", File({.tag = 0, .bits = 16}), WavImportAction::Copy, ""},
       {"extensible record cut short", File({.bits = 24, .subFormat = 1, .cut = 22}),
        WavImportAction::Copy, ""},
+      {"file ending inside an extensible record",
+       [] {
+         Bytes b = File({.bits = 24, .subFormat = 1});
+         return Bytes(b.begin(), b.begin() + 12 + 8 + 30);  // exact size: overreads are caught
+       }(),
+       WavImportAction::Copy, ""},
   };
   for (const Case& c : cases) {
     WavImportPlan plan = PlanWavImport(c.file);
