@@ -82,8 +82,6 @@ TEST(ReadWavFormat, ExtensibleRecordsGiveTheirSubFormatAndSpeakers) {
     uint32_t mask;
   };
   const Case cases[] = {
-      {"plain PCM", {.tag = 1, .bits = 16}, true, WavEncoding::Integer, 1, 0},
-      {"plain float", {.tag = 3, .bits = 32}, true, WavEncoding::Float, 3, 0},
       {"extensible PCM, sox's 24-bit stereo",
        {.bits = 24, .subFormat = 1, .mask = 3}, true, WavEncoding::Integer, 1, 3},
       {"extensible float 5.1", {.channels = 6, .bits = 32, .subFormat = 3, .mask = 0x3F},
@@ -130,15 +128,11 @@ TEST(PlanWavImport, WhatOtherToolsWriteIsCopiedConvertedOrRefusedWithItsReason) 
       {"8-bit mono", File({.tag = 1, .channels = 1, .bits = 8}), WavImportAction::Copy, ""},
       // Other PCM and floats are converted, whatever the channel count.
       {"24-bit stereo", File({.tag = 1, .bits = 24}), WavImportAction::Convert, ""},
-      {"32-bit mono", File({.tag = 1, .channels = 1, .bits = 32}), WavImportAction::Convert, ""},
-      {"12-bit mono", File({.tag = 1, .channels = 1, .bits = 12}), WavImportAction::Convert, ""},
       {"16-bit six channels", File({.tag = 1, .channels = 6, .bits = 16}, 36),
        WavImportAction::Convert, ""},
       {"8-bit three channels", File({.tag = 1, .channels = 3, .bits = 8}),
        WavImportAction::Convert, ""},
       {"32-bit float", File({.tag = 3, .bits = 32}), WavImportAction::Convert, ""},
-      {"64-bit float mono", File({.tag = 3, .channels = 1, .bits = 64}),
-       WavImportAction::Convert, ""},
       {"extensible 24-bit", File({.bits = 24, .subFormat = 1, .mask = 3}),
        WavImportAction::Convert, ""},
       {"extensible 16-bit stereo", File({.bits = 16, .subFormat = 1, .mask = 3}),
@@ -146,35 +140,21 @@ TEST(PlanWavImport, WhatOtherToolsWriteIsCopiedConvertedOrRefusedWithItsReason) 
       {"extensible 64-bit float, eight channels",
        File({.channels = 8, .bits = 64, .subFormat = 3, .mask = 0x63F}, 128),
        WavImportAction::Convert, ""},
-      {"twelve channels", File({.tag = 1, .channels = 12, .bits = 24}, 72),
-       WavImportAction::Convert, ""},
       // Compressed: named when the codec has a name users know.
       {"MS ADPCM", File({.tag = 2, .bits = 4}), WavImportAction::Refuse,
        "Sorry, this WAV file holds compressed sound (ADPCM), which Quavella cannot read." +
            pcmPlease},
-      {"IMA ADPCM", File({.tag = 0x11, .bits = 4}), WavImportAction::Refuse,
-       "Sorry, this WAV file holds compressed sound (ADPCM), which Quavella cannot read." +
-           pcmPlease},
       {"A-law", File({.tag = 6, .bits = 8}), WavImportAction::Refuse,
        "Sorry, this WAV file holds compressed sound (A-law), which Quavella cannot read." +
-           pcmPlease},
-      {"mu-law", File({.tag = 7, .bits = 8}), WavImportAction::Refuse,
-       "Sorry, this WAV file holds compressed sound (mu-law), which Quavella cannot read." +
-           pcmPlease},
-      {"GSM", File({.tag = 0x31, .channels = 1, .bits = 0}), WavImportAction::Refuse,
-       "Sorry, this WAV file holds compressed sound (GSM), which Quavella cannot read." +
-           pcmPlease},
-      {"MP3 in a WAV", File({.tag = 0x55, .bits = 0}), WavImportAction::Refuse,
-       "Sorry, this WAV file holds compressed sound (MP3), which Quavella cannot read." +
            pcmPlease},
       {"extensible mu-law", File({.bits = 8, .subFormat = 7}), WavImportAction::Refuse,
        "Sorry, this WAV file holds compressed sound (mu-law), which Quavella cannot read." +
            pcmPlease},
       {"another codec", File({.tag = 0x161, .bits = 16}), WavImportAction::Refuse,
        "Sorry, this WAV file holds compressed sound, which Quavella cannot read." + pcmPlease},
-      {"compressed without data", File({.tag = 2, .bits = 4}, 0, "WAVE", false),
+      {"GSM without data", File({.tag = 0x31, .channels = 1, .bits = 0}, 0, "WAVE", false),
        WavImportAction::Refuse,
-       "Sorry, this WAV file holds compressed sound (ADPCM), which Quavella cannot read." +
+       "Sorry, this WAV file holds compressed sound (GSM), which Quavella cannot read." +
            pcmPlease},
       // Samples of widths nothing writes.
       {"16-bit float", File({.tag = 3, .bits = 16}), WavImportAction::Refuse,
@@ -188,7 +168,6 @@ TEST(PlanWavImport, WhatOtherToolsWriteIsCopiedConvertedOrRefusedWithItsReason) 
        "Sorry, this file holds no sound, although its name ends in .wav." + pcmPlease},
       // Damaged: copied, and the loader refuses it with the existing messages.
       {"not RIFF at all", Bytes(100, 'g'), WavImportAction::Copy, ""},
-      {"empty", Bytes{}, WavImportAction::Copy, ""},
       {"video form with a format chunk", File({.tag = 1, .bits = 24}, 24, "AVI "),
        WavImportAction::Copy, ""},
       {"no data chunk", File({.tag = 1, .bits = 24}, 0, "WAVE", false), WavImportAction::Copy,
