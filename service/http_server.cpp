@@ -4,6 +4,7 @@
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
 
+#include <atomic>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -40,31 +41,48 @@ std::string LastForwarded(std::string_view list) {
 }  // namespace
 
 struct HttpServer::Impl : std::enable_shared_from_this<HttpServer::Impl> {
+  explicit Impl(const HttpLimits& bounds)
+      : limits(bounds), contexts(MakeContexts(bounds.threads)), acceptor(*contexts[0]),
+        signals(*contexts[0]), graceTimer(*contexts[0]), acceptPause(*contexts[0]) {
+    for (auto& context : contexts) guards.emplace_back(context->get_executor());
+  }
+  // One event loop per thread: a connection stays on its loop, so its handlers never need a
+  // strand or another thread. The first loop also accepts and keeps the timers and signals.
+  static std::vector<std::unique_ptr<net::io_context>> MakeContexts(int threads) {
+    std::vector<std::unique_ptr<net::io_context>> made;
+    for (int i = 0; i < (threads < 1 ? 1 : threads); ++i)
+      made.push_back(std::make_unique<net::io_context>(1));
+    return made;
+  }
+  net::io_context& Main() { return *contexts[0]; }
+
   HttpLimits limits;
   Handler handler;
   Refuser refuser;
   Observer observer;
-  net::io_context io;
-  tcp::acceptor acceptor{io};
-  net::signal_set signals{io};
-  net::steady_timer graceTimer{io};
-  net::steady_timer acceptPause{io};
+  std::vector<std::unique_ptr<net::io_context>> contexts;
+  std::vector<net::executor_work_guard<net::io_context::executor_type>> guards;
+  tcp::acceptor acceptor;
+  net::signal_set signals;
+  net::steady_timer graceTimer;
+  net::steady_timer acceptPause;
   std::vector<std::unique_ptr<net::steady_timer>> timers;
+  size_t nextContext = 0;
 
   std::mutex mutex;  // guards the counts, the sessions and `stopping`
   size_t connections = 0;
   std::unordered_map<std::string, size_t> perAddress;
   std::unordered_map<Session*, std::weak_ptr<Session>> sessions;
-  bool stopping = false;
+  std::atomic<bool> stopping{false};  // written under the mutex, read without it
 
   void Accept();
   bool Admit(const std::string& address);
   void Left(Session* session, const std::string& address);
   void StopNow();
-  bool Stopping() {
-    std::lock_guard<std::mutex> lock(mutex);
-    return stopping;
+  void StopLoops() {
+    for (auto& context : contexts) context->stop();
   }
+  bool Stopping() const { return stopping.load(std::memory_order_relaxed); }
 };
 
 namespace {
@@ -96,6 +114,7 @@ class Session : public std::enable_shared_from_this<Session> {
 
   void ReadHeader() {
     state_ = State::Header;
+    if (buffer_.capacity() > 16384) buffer_.shrink_to_fit();  // kept connections stay small
     parser_.emplace();
     parser_->header_limit(Limits().headerBytes);
     parser_->body_limit(Limits().bodyBytes);
@@ -138,6 +157,10 @@ class Session : public std::enable_shared_from_this<Session> {
 
   void ReadBody() {
     state_ = State::Body;
+    // Beast reads at most what the buffer has room for (512 bytes at least): room for the
+    // body, up to 64 KiB, saves dozens of reads per upload.
+    const auto length = parser_->content_length_remaining();
+    buffer_.reserve(buffer_.size() + static_cast<size_t>(std::min<uint64_t>(length ? *length : 16384, 65536)));
     stream_.expires_after(Limits().bodyTimeout);
     http::async_read(stream_, buffer_, *parser_,
                      beast::bind_front_handler(&Session::OnBody, shared_from_this()));
@@ -165,9 +188,14 @@ class Session : public std::enable_shared_from_this<Session> {
     if (Limits().trustForwardedFor)
       if (const std::string* forwarded = web.Header("X-Forwarded-For"))
         web.clientAddress = LastForwarded(*forwarded);
-    auto reply = [self = shared_from_this()](WebReply answer) {
-      net::post(self->stream_.get_executor(),
-                [self, answer = std::move(answer)]() mutable { self->Write(std::move(answer)); });
+    // On this connection's loop: at once when the handler answers there, else queued to it.
+    // The loop counts the request as work until the reply is written (after a stop, a loop
+    // without work returns, and the store may still be committing).
+    auto loop = net::prefer(stream_.get_executor(), net::execution::outstanding_work.tracked);
+    auto reply = [self = shared_from_this(), loop](WebReply answer) {
+      net::dispatch(loop, [self, answer = std::move(answer)]() mutable {
+        self->Write(std::move(answer));
+      });
     };
     try {
       server_->handler(std::move(web), reply);
@@ -284,8 +312,8 @@ class Session : public std::enable_shared_from_this<Session> {
 }  // namespace
 
 void HttpServer::Impl::Accept() {
-  acceptor.async_accept(net::make_strand(io), [self = shared_from_this()](
-                                                  beast::error_code ec, tcp::socket socket) {
+  net::io_context& loop = *contexts[nextContext++ % contexts.size()];
+  acceptor.async_accept(loop, [self = shared_from_this()](beast::error_code ec, tcp::socket socket) {
     if (!self->acceptor.is_open()) return;
     if (ec) {
       // Out of descriptors or a connection that went away: try again in a moment.
@@ -332,7 +360,7 @@ void HttpServer::Impl::Left(Session* session, const std::string& address) {
   auto found = perAddress.find(address);
   if (found != perAddress.end() && --found->second == 0) perAddress.erase(found);
   if (stopping && connections == 0)
-    net::post(io, [self = shared_from_this()] { self->graceTimer.cancel(); });
+    net::post(Main(), [self = shared_from_this()] { self->graceTimer.cancel(); });
 }
 
 void HttpServer::Impl::StopNow() {
@@ -351,29 +379,29 @@ void HttpServer::Impl::StopNow() {
   for (auto& timer : timers) timer->cancel();
   for (auto& session : open) session->StopIfIdle();
   open.clear();
+  guards.clear();  // a loop without connections may now return
   std::lock_guard<std::mutex> lock(mutex);
   if (connections == 0) return;  // nothing holds the threads: they return
   graceTimer.expires_after(limits.stopGrace);
   graceTimer.async_wait([self = shared_from_this()](beast::error_code ec) {
-    if (!ec) self->io.stop();
+    if (!ec) self->StopLoops();
   });
 }
 
 HttpServer::HttpServer(HttpLimits limits, Handler handler, Refuser refuser, Observer observer)
-    : impl_(std::make_shared<Impl>()) {
-  impl_->limits = limits;
+    : impl_(std::make_shared<Impl>(limits)) {
   impl_->handler = std::move(handler);
   impl_->refuser = std::move(refuser);
   impl_->observer = std::move(observer);
 }
 
 HttpServer::~HttpServer() {
-  impl_->io.stop();
+  impl_->StopLoops();
 }
 
 bool HttpServer::Listen(const std::string& host, uint16_t port, std::string& error) {
   beast::error_code ec;
-  tcp::resolver resolver(impl_->io);
+  tcp::resolver resolver(impl_->Main());
   const auto endpoints = resolver.resolve(host, std::to_string(port),
                                           tcp::resolver::passive | tcp::resolver::numeric_service, ec);
   if (ec || endpoints.empty()) {
@@ -400,7 +428,7 @@ uint16_t HttpServer::Port() const {
 }
 
 void HttpServer::Every(std::chrono::seconds period, std::function<void()> task) {
-  auto timer = std::make_unique<net::steady_timer>(impl_->io);
+  auto timer = std::make_unique<net::steady_timer>(impl_->Main());
   net::steady_timer* raw = timer.get();
   impl_->timers.push_back(std::move(timer));
   auto tick = std::make_shared<std::function<void(beast::error_code)>>();
@@ -423,11 +451,12 @@ void HttpServer::StopOnSignals() {
   });
 }
 
-void HttpServer::Run(int threads) {
+void HttpServer::Run() {
   impl_->Accept();
   std::vector<std::thread> pool;
-  for (int i = 1; i < threads; ++i) pool.emplace_back([this] { impl_->io.run(); });
-  impl_->io.run();
+  for (size_t i = 1; i < impl_->contexts.size(); ++i)
+    pool.emplace_back([context = impl_->contexts[i].get()] { context->run(); });
+  impl_->Main().run();
   for (std::thread& thread : pool) thread.join();
   // The grace ran out: close what is left and let its handlers finish with errors, so that
   // nothing they hold outlives the server.
@@ -440,10 +469,12 @@ void HttpServer::Run(int threads) {
   if (left.empty()) return;
   for (auto& session : left) session->Abort();
   left.clear();
-  impl_->io.restart();
-  impl_->io.run();
+  for (auto& context : impl_->contexts) {
+    context->restart();
+    context->run();
+  }
 }
 
 void HttpServer::Stop() {
-  net::post(impl_->io, [impl = impl_] { impl->StopNow(); });
+  net::post(impl_->Main(), [impl = impl_] { impl->StopNow(); });
 }

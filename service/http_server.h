@@ -11,6 +11,7 @@
 #include "service/web_exchange.h"
 
 struct HttpLimits {
+  int threads = 2;                    // event loops, one thread each; connections spread over them
   size_t maxConnections = 1024;
   size_t connectionsPerAddress = 64;  // not applied when the addresses come from a proxy
   uint32_t headerBytes = 8192;        // request line and headers together
@@ -49,9 +50,9 @@ class HttpServer {
   // SIGTERM and SIGINT stop the server (see Stop).
   void StopOnSignals();
 
-  // Serves on `threads` threads until stopped; returns when every connection has closed, or
+  // Serves on the limits' threads until stopped; returns when every connection has closed, or
   // when the stop's grace has run out.
-  void Run(int threads);
+  void Run();
   // Stops accepting, closes the connections that wait for a request, lets the requests in
   // flight finish and closes their connections after the reply. Any thread.
   void Stop();

@@ -95,6 +95,8 @@ int main(int argc, char** argv) {
   limits.maxConnections = static_cast<size_t>(options.maxConnections);
   limits.connectionsPerAddress = static_cast<size_t>(options.connectionsPerAddress);
   limits.trustForwardedFor = options.trustForwardedFor;
+  const unsigned processors = std::thread::hardware_concurrency();
+  limits.threads = options.threads > 0 ? options.threads : static_cast<int>(processors > 2 ? processors : 2);
   HttpServer server(
       limits,
       [&service](WebRequest request, HttpServer::Reply reply) {
@@ -128,8 +130,7 @@ int main(int argc, char** argv) {
   }
   Say("serving " + settings.publicUrl + " on " + LocalUrl(options.listenHost, server.Port()) +
       ", data in " + options.dataFolder);
-  const unsigned processors = std::thread::hardware_concurrency();
-  server.Run(options.threads > 0 ? options.threads : static_cast<int>(processors > 2 ? processors : 2));
+  server.Run();
   store->Close();
   Say("stopped");
   return 0;

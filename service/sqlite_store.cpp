@@ -5,9 +5,12 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <array>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <list>
 #include <filesystem>
 #include <mutex>
 #include <thread>
@@ -167,6 +170,113 @@ struct WriteConnection {
   }
 };
 
+// Read connections for the serving threads, lent without a lock: a slot is taken by turning
+// its flag. A caller that finds every slot taken gets a connection of its own for the call.
+class ReaderPool {
+ public:
+  struct Slot {
+    std::atomic<bool> busy{false};
+    std::unique_ptr<ReadConnection> reader;
+  };
+  class Lease {
+   public:
+    Lease(Slot* slot, std::unique_ptr<ReadConnection> own) : slot_(slot), own_(std::move(own)) {}
+    Lease(Lease&& other) noexcept : slot_(other.slot_), own_(std::move(other.own_)) {
+      other.slot_ = nullptr;
+    }
+    Lease(const Lease&) = delete;
+    ~Lease() {
+      if (slot_) slot_->busy.store(false, std::memory_order_release);
+    }
+    ReadConnection* operator->() const { return slot_ ? slot_->reader.get() : own_.get(); }
+    explicit operator bool() const { return (slot_ && slot_->reader) || own_; }
+
+   private:
+    Slot* slot_;
+    std::unique_ptr<ReadConnection> own_;
+  };
+
+  void SetPath(const std::string& path) { path_ = path; }
+  Lease Take() {
+    for (Slot& slot : slots_) {
+      if (slot.busy.exchange(true, std::memory_order_acquire)) continue;
+      if (!slot.reader) slot.reader = Open();
+      if (slot.reader) return Lease(&slot, nullptr);
+      slot.busy.store(false, std::memory_order_release);
+      return Lease(nullptr, nullptr);
+    }
+    return Lease(nullptr, Open());
+  }
+  // Closes every connection; no lease may be out.
+  void Clear() {
+    for (Slot& slot : slots_) slot.reader.reset();
+  }
+
+ private:
+  std::unique_ptr<ReadConnection> Open() const {
+    auto reader = std::make_unique<ReadConnection>();
+    std::string error;
+    return reader->Open(path_, error) ? std::move(reader) : nullptr;
+  }
+  std::string path_;
+  std::array<Slot, 32> slots_;
+};
+
+// The ringtones stored or fetched last, with their bytes, so that a phone that fetches its
+// ringtone soon after the upload is served from memory (reading SQLite from several threads
+// serialises them on its shared-memory lock). Bounded by bytes. A delete anywhere drops the
+// fills that were under way, so that a deleted ringtone is never put back.
+class RecentRingtones {
+ public:
+  static constexpr size_t MaxBytes = 8 * 1024 * 1024;
+  using Entry = std::shared_ptr<const RingtoneRecord>;
+
+  uint64_t Generation() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return generation_;
+  }
+  Entry Get(std::string_view token) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto found = index_.find(token);
+    if (found == index_.end()) return nullptr;
+    order_.splice(order_.begin(), order_, found->second);
+    return *found->second;
+  }
+  // Keeps `ringtone` unless something was deleted since `generation` was read.
+  void Put(Entry ringtone, uint64_t generation) {
+    const size_t bytes = Cost(*ringtone);
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (generation != generation_ || bytes > MaxBytes || index_.count(ringtone->token)) return;
+    order_.push_front(std::move(ringtone));
+    index_.emplace(order_.front()->token, order_.begin());
+    bytes_ += bytes;
+    while (bytes_ > MaxBytes) {
+      bytes_ -= Cost(*order_.back());
+      index_.erase(order_.back()->token);
+      order_.pop_back();
+    }
+  }
+  void Erase(std::string_view token) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++generation_;
+    const auto found = index_.find(token);
+    if (found == index_.end()) return;
+    bytes_ -= Cost(**found->second);
+    order_.erase(found->second);
+    index_.erase(found);
+  }
+
+ private:
+  static size_t Cost(const RingtoneRecord& r) {
+    return r.bytes.size() + r.songName.size() + r.fileName.size() + 256;
+  }
+  std::mutex mutex_;
+  std::list<Entry> order_;  // newest first
+  std::unordered_map<std::string_view, std::list<Entry>::iterator> index_;  // views of tokens
+  size_t bytes_ = 0;
+  uint64_t generation_ = 0;
+};
+
 // A write waiting for the writer thread.
 struct Job {
   enum Kind { Add, Delete, Sweep } kind = Add;
@@ -220,8 +330,6 @@ class SqliteStore final : public RingtoneStore {
   void WriterLoop();
   void Commit(std::vector<Job>& jobs, std::unordered_map<std::string, int64_t>& counts);
   void RunSweep(Job& job);
-  std::unique_ptr<ReadConnection> TakeReader();
-  void GiveBackReader(std::unique_ptr<ReadConnection> reader);
 
   std::string path_;
   int lockFd_ = -1;
@@ -235,11 +343,15 @@ class SqliteStore final : public RingtoneStore {
   bool closing_ = false;
   bool closed_ = false;
 
-  std::mutex readersMutex_;
-  std::vector<std::unique_ptr<ReadConnection>> readers_;
+  ReaderPool readers_;
+  RecentRingtones recent_;
 };
 
 bool SqliteStore::Open(const std::string& folder, std::string& error) {
+  // Without memory statistics SQLite takes no process-wide lock on every allocation, which
+  // the reading threads would otherwise fight over. Only possible before SQLite starts up;
+  // a second store in the process finds it done.
+  sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
   if (ec) {
@@ -258,7 +370,10 @@ bool SqliteStore::Open(const std::string& folder, std::string& error) {
   }
   path_ = folder + "/ringtones.db";
   if (!writer_->connection.Open(path_, error)) return false;
-  if (!writer_->connection.Exec("PRAGMA journal_mode=WAL", error) ||
+  // Pages of 16 KiB hold a ringtone in a few pages rather than in dozens (a new database
+  // only: the size of an existing one stays).
+  if (!writer_->connection.Exec("PRAGMA page_size=16384", error) ||
+      !writer_->connection.Exec("PRAGMA journal_mode=WAL", error) ||
       !writer_->connection.Exec("PRAGMA secure_delete=ON", error))  // deleted numbers are zeroed
     return false;
   Statement version;
@@ -292,12 +407,11 @@ bool SqliteStore::Open(const std::string& folder, std::string& error) {
     error = path_ + ": " + sqlite3_errmsg(writer_->connection.Db());
     return false;
   }
-  std::unique_ptr<ReadConnection> first = TakeReader();
-  if (!first) {
+  readers_.SetPath(path_);
+  if (!readers_.Take()) {
     error = path_ + ": cannot be read";
     return false;
   }
-  GiveBackReader(std::move(first));
   writerThread_ = std::thread([this] { WriterLoop(); });
   return true;
 }
@@ -389,6 +503,16 @@ void SqliteStore::Commit(std::vector<Job>& jobs, std::unordered_map<std::string,
   if (failed || !db.Exec("COMMIT")) {
     db.Exec("ROLLBACK");
     for (Job& job : jobs) job.status = StoreStatus::Unavailable;
+    return;
+  }
+  for (Job& job : jobs) {
+    if (job.status != StoreStatus::Ok) continue;
+    if (job.kind == Job::Delete) {
+      recent_.Erase(job.record.token);
+    } else {
+      const uint64_t generation = recent_.Generation();
+      recent_.Put(std::make_shared<const RingtoneRecord>(std::move(job.record)), generation);
+    }
   }
 }
 
@@ -412,29 +536,19 @@ void SqliteStore::RunSweep(Job& job) {
   if (forgot) job.status = StoreStatus::Ok;
 }
 
-std::unique_ptr<ReadConnection> SqliteStore::TakeReader() {
-  {
-    std::lock_guard<std::mutex> lock(readersMutex_);
-    if (!readers_.empty()) {
-      std::unique_ptr<ReadConnection> reader = std::move(readers_.back());
-      readers_.pop_back();
-      return reader;
-    }
-  }
-  auto reader = std::make_unique<ReadConnection>();
-  std::string error;
-  if (!reader->Open(path_, error)) return nullptr;
-  return reader;
-}
-
-void SqliteStore::GiveBackReader(std::unique_ptr<ReadConnection> reader) {
-  std::lock_guard<std::mutex> lock(readersMutex_);
-  readers_.push_back(std::move(reader));
-}
-
 StoreStatus SqliteStore::Find(std::string_view token, int64_t now, bool withBytes,
                               RingtoneRecord& record, GoneReason& reason) {
-  std::unique_ptr<ReadConnection> reader = TakeReader();
+  if (withBytes) {
+    if (const RecentRingtones::Entry recent = recent_.Get(token)) {
+      if (recent->expiresAt > now) {
+        record = *recent;
+        return StoreStatus::Ok;
+      }
+      recent_.Erase(token);  // its time is up: the store tells how it went
+    }
+  }
+  const uint64_t generation = recent_.Generation();
+  const ReaderPool::Lease reader = readers_.Take();
   if (!reader) return StoreStatus::Unavailable;
   Statement& find = withBytes ? reader->findWithBytes : reader->find;
   StoreStatus status;
@@ -472,12 +586,13 @@ StoreStatus SqliteStore::Find(std::string_view token, int64_t now, bool withByte
     status = StoreStatus::Unavailable;
   }
   find.Finish();
-  GiveBackReader(std::move(reader));
+  if (status == StoreStatus::Ok && withBytes)
+    recent_.Put(std::make_shared<const RingtoneRecord>(record), generation);
   return status;
 }
 
 StoreStatus SqliteStore::Totals(StoreTotals& totals) {
-  std::unique_ptr<ReadConnection> reader = TakeReader();
+  const ReaderPool::Lease reader = readers_.Take();
   if (!reader) return StoreStatus::Unavailable;
   StoreStatus status = StoreStatus::Unavailable;
   if (reader->totals.Run() == SQLITE_ROW) {
@@ -486,7 +601,6 @@ StoreStatus SqliteStore::Totals(StoreTotals& totals) {
     status = StoreStatus::Ok;
   }
   reader->totals.Finish();
-  GiveBackReader(std::move(reader));
   return status;
 }
 
@@ -499,10 +613,7 @@ void SqliteStore::Close() {
     wake_.notify_one();
   }
   if (writerThread_.joinable()) writerThread_.join();
-  {
-    std::lock_guard<std::mutex> lock(readersMutex_);
-    readers_.clear();
-  }
+  readers_.Clear();
   writer_.reset();  // the last connection to close folds the log back into the database
   if (lockFd_ >= 0) {
     ::close(lockFd_);

@@ -120,7 +120,7 @@ class ServiceOverHttp : public ::testing::Test {
     settings.installerPath = std::move(installer);
     service_ = std::make_unique<RingtoneService>(settings, catalog_, *store_, metrics_,
                                                  [this] { return nowMs_.load(); }, 1);
-    runner_ = std::thread([this] { server_->Run(2); });
+    runner_ = std::thread([this] { server_->Run(); });
   }
   void StopServer() {
     if (!server_) return;
@@ -463,7 +463,9 @@ TEST_F(ServiceOverHttp, HttpBoundsAndKeptConnections) {
 }
 
 TEST_F(ServiceOverHttp, StoppingFinishesWhatIsInFlightAndClosesTheRest) {
-  StartServer();
+  HttpLimits limits;
+  limits.stopGrace = std::chrono::seconds(60);  // the reply below must come well before it
+  StartServer(limits);
   HttpClient idle(port_);
   ASSERT_TRUE(idle.Send(GetRequest("/healthz")));
   EXPECT_EQ(idle.Read().status, 200);
@@ -481,6 +483,20 @@ TEST_F(ServiceOverHttp, StoppingFinishesWhatIsInFlightAndClosesTheRest) {
   store_->Close();
   server_.reset();
   EXPECT_FALSE(HttpClient(port_).Connected()) << "no longer accepting";
+}
+
+TEST_F(ServiceOverHttp, StoppingGivesUpOnAClientThatStalls) {
+  HttpLimits limits;
+  limits.stopGrace = std::chrono::seconds(1);
+  StartServer(limits);
+  HttpClient stalled(port_);
+  ASSERT_TRUE(stalled.Send(Recorded().substr(0, Recorded().size() / 2)));  // and no more
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  server_->Stop();
+  runner_.join();  // returns once the grace has run out, long before the body's own deadline
+  store_->Close();
+  server_.reset();
+  EXPECT_TRUE(stalled.ClosedByServer());
 }
 
 }  // namespace

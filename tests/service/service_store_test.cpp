@@ -72,10 +72,12 @@ TEST(SqliteStore, KeepsFindsDeletesAndSweeps) {
   ASSERT_EQ(store->Find("tokenA", 200, false, r, why), StoreStatus::Ok);
   EXPECT_TRUE(r.bytes.empty());
   EXPECT_EQ(store->Find("nothing", 200, false, r, why), StoreStatus::NotFound);
-  // Its time is up even before a sweep.
-  ASSERT_EQ(store->Find("tokenB", 500, false, r, why), StoreStatus::Gone);
-  EXPECT_EQ(why, GoneReason::Expired);
-  EXPECT_TRUE(r.phoneNumber.empty());
+  // Its time is up even before a sweep, with or without its bytes (kept in memory or not).
+  for (bool withBytes : {true, false}) {
+    ASSERT_EQ(store->Find("tokenB", 500, withBytes, r, why), StoreStatus::Gone);
+    EXPECT_EQ(why, GoneReason::Expired);
+    EXPECT_TRUE(r.phoneNumber.empty());
+  }
 
   EXPECT_EQ(Wait([&](auto done) { store->Delete("tokenA", 200, done); }), StoreStatus::Ok);
   ASSERT_EQ(store->Find("tokenA", 200, true, r, why), StoreStatus::Gone);
