@@ -61,6 +61,13 @@ std::string Page(const std::string& title, const std::string& body) {
          "fetched by your phone</footer></body></html>\n";
 }
 
+// "amr" -> "AMR": format words as the pages show them.
+std::string UpperWord(const char* word) {
+  std::string upper = HtmlEscape(word);
+  for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+  return upper;
+}
+
 std::string Plural(int64_t n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
@@ -143,9 +150,7 @@ std::string PhonesPage(const PhoneCatalog& catalog) {
           "<th>Wallpaper</th><th>Wallpaper format</th><th>Wallpaper size</th></tr></thead><tbody>";
   for (int i = 0; i < catalog.PhoneCount(); ++i) {
     const PhoneEntry& phone = catalog.PhoneAt(i);
-    std::string format = HtmlEscape(phone.formatWord);
-    for (char& c : format) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
-    body += "<tr><td>" + HtmlEscape(phone.name) + "</td><td>" + format + "</td><td>" +
+    body += "<tr><td>" + HtmlEscape(phone.name) + "</td><td>" + UpperWord(phone.formatWord) + "</td><td>" +
             (phone.wallpaperSupported ? "Yes" : "No") + "</td><td>" +
             HtmlEscape(phone.wallpaperFormatWord) + "</td><td>" + std::to_string(phone.width) +
             " &times; " + std::to_string(phone.height) + "</td></tr>";
@@ -155,14 +160,12 @@ std::string PhonesPage(const PhoneCatalog& catalog) {
 }
 
 std::string RingtonePage(const RingtoneView& view) {
-  std::string format = HtmlEscape(view.formatWord);
-  for (char& c : format) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
   const std::string title = view.songName.empty() ? "Your ringtone" : view.songName;
   std::string body =
       "<h1>" + HtmlEscape(title) + "</h1><div class=\"card done\"><dl class=\"facts\">"
       "<dt>Phone</dt><dd>" + HtmlEscape(view.phoneName) + "</dd>"
       "<dt>Carrier</dt><dd>" + HtmlEscape(view.carrierName) + "</dd>"
-      "<dt>Format</dt><dd>" + format + "</dd>"
+      "<dt>Format</dt><dd>" + UpperWord(view.formatWord.c_str()) + "</dd>"
       "<dt>Size</dt><dd>" + std::to_string(view.size / 1024) + " KB (" +
       std::to_string(view.size) + " bytes)</dd>"
       "<dt>For the number</dt><dd>ending in " + HtmlEscape(view.numberEnding) + "</dd>"

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "delivery/upload_fields.h"
 #include "service/pages.h"
 #include "service/qr_svg.h"
 #include "service/request_target.h"
@@ -66,9 +67,10 @@ const char* MediaType(int32_t format) {
   }
 }
 
-const char* FormatWord(int32_t format) {
-  static const char* const words[] = {"qcp", "amr", "wav", "mp3", "mmf"};
-  return format >= 0 && format < 5 ? words[format] : "bin";
+// The type word of a RingtoneFormat, as the program sends it.
+std::string FormatWord(int32_t format) {
+  UploadFileKind kind;
+  return UploadFileOf(format, &kind) ? kind.typeWord : "bin";
 }
 
 // "http://host:port" of "http://host:port/anything".
@@ -112,7 +114,6 @@ void RingtoneService::Handle(WebRequest request, Reply reply) {
   const bool head = method == "HEAD";
   const bool read = method == "GET" || head;
   const std::string& path = target.path;
-  const SiteFacts facts{settings_.retentionDays, settings_.uploadsPerHour};
 
   if (path == UploadPath) {
     if (method != "POST") {
@@ -149,8 +150,8 @@ void RingtoneService::Handle(WebRequest request, Reply reply) {
   }
   if (path == "/" || path == "/index.php") {
     const std::optional<std::string> page = QueryParameter(target.query, "page");
-    if (!page || page->empty()) reply(PageReply(200, HomePage(facts), head));
-    else if (*page == "support") reply(PageReply(200, HelpPage(facts), head));
+    if (!page || page->empty()) reply(PageReply(200, HomePage(Facts()), head));
+    else if (*page == "support") reply(PageReply(200, HelpPage(Facts()), head));
     else if (*page == "supported_phones") reply(PageReply(200, PhonesPage(catalog_), head));
     else reply(PageReply(404, NotFoundPage(), head));
   } else if (path == InstallerPath) {
@@ -244,13 +245,12 @@ void RingtoneService::ShowRingtone(const std::string& token, bool head, Reply re
   RingtoneRecord record;
   GoneReason reason = GoneReason::Expired;
   const StoreStatus status = store_.Find(token, NowSeconds(), false, record, reason);
-  const SiteFacts facts{settings_.retentionDays, settings_.uploadsPerHour};
   if (status == StoreStatus::NotFound) {
     reply(PageReply(404, NotFoundPage(), head));
     return;
   }
   if (status == StoreStatus::Gone) {
-    reply(PageReply(410, GonePage(reason == GoneReason::Deleted, facts), head));
+    reply(PageReply(410, GonePage(reason == GoneReason::Deleted, Facts()), head));
     return;
   }
   if (status != StoreStatus::Ok) {
@@ -289,9 +289,8 @@ void RingtoneService::Download(const WebRequest& request, const std::string& tok
   RingtoneRecord record;
   GoneReason reason = GoneReason::Expired;
   const StoreStatus status = store_.Find(token, NowSeconds(), !head, record, reason);
-  const SiteFacts facts{settings_.retentionDays, settings_.uploadsPerHour};
   if (status == StoreStatus::Gone) {
-    reply(PageReply(410, GonePage(reason == GoneReason::Deleted, facts), head));
+    reply(PageReply(410, GonePage(reason == GoneReason::Deleted, Facts()), head));
     return;
   }
   if (status == StoreStatus::Unavailable) {
@@ -374,8 +373,8 @@ void RingtoneService::Delete(const WebRequest& request, const std::string& token
     reply(std::move(refused));
     return;
   }
-  const SiteFacts facts{settings_.retentionDays, settings_.uploadsPerHour};
-  store_.Delete(token, NowSeconds(), [token, facts, reply = std::move(reply)](StoreStatus status) {
+  const int64_t now = NowSeconds();
+  store_.Delete(token, now, [this, token, now, reply = std::move(reply)](StoreStatus status) {
     switch (status) {
       case StoreStatus::Ok: {
         WebReply done = TextReply(303, "");
@@ -385,7 +384,13 @@ void RingtoneService::Delete(const WebRequest& request, const std::string& token
         return;
       }
       case StoreStatus::NotFound: reply(PageReply(404, NotFoundPage(), false)); return;
-      case StoreStatus::Gone: reply(PageReply(410, GonePage(false, facts), false)); return;
+      case StoreStatus::Gone: {  // gone before: say how, as its page does
+        RingtoneRecord record;
+        GoneReason reason = GoneReason::Expired;
+        store_.Find(token, now, false, record, reason);
+        reply(PageReply(410, GonePage(reason == GoneReason::Deleted, Facts()), false));
+        return;
+      }
       case StoreStatus::Unavailable:
         reply(PageReply(503, MessagePage("Busy", "The ringtone could not be deleted now; "
                                                  "please try again in a moment."), false));

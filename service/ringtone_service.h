@@ -8,6 +8,7 @@
 #include <string>
 
 #include "profile/phone_catalog.h"
+#include "service/pages.h"
 #include "service/rate_limiter.h"
 #include "service/ringtone_store.h"
 #include "service/service_metrics.h"
@@ -54,6 +55,7 @@ class RingtoneService {
   WebReply RefuseUpload(UploadRefusal refusal, const std::string& problem);
   bool SameSite(const WebRequest& request) const;
   int64_t NowSeconds() const { return clock_() / 1000; }
+  SiteFacts Facts() const { return SiteFacts{settings_.retentionDays, settings_.uploadsPerHour}; }
 
   const ServiceSettings settings_;
   const std::string publicOrigin_;  // scheme://host[:port] of the public URL

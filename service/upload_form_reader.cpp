@@ -1,7 +1,6 @@
 #include "service/upload_form_reader.h"
 
 #include <cctype>
-#include <cstring>
 
 namespace {
 

@@ -28,9 +28,9 @@ std::string DownloadFileName(std::string_view songName, std::string_view formatW
 std::string UtcDateText(int64_t seconds);
 
 // One line of the request log: "2024-05-01T14:00:00Z GET /r/abc 200 1234 3.1ms note". The
-// target loses the scheme and host of the absolute form; bytes outside printable ASCII in
-// the method, the target and the note are written as %XX, and the target is cut at 300
-// characters. Ends with a line feed.
+// target loses the scheme and host of the absolute form; in the method and the target, bytes
+// outside printable ASCII (and "%") are written as %XX, and the target is cut at 300
+// characters; control characters in the note become spaces. Ends with a line feed.
 std::string RequestLogLine(int64_t nowMs, std::string_view method, std::string_view target,
                            int status, uint64_t bytes, double milliseconds,
                            std::string_view note);
