@@ -91,12 +91,12 @@ std::optional<std::string> QueryParameter(std::string_view query, std::string_vi
 RangeAnswer ReadByteRange(std::string_view header, uint64_t size, ByteRange& range) {
   header = Trim(header);
   if (!StartsWithNoCase(header, "bytes=")) return RangeAnswer::Whole;
-  const std::string_view spec = Trim(header.substr(6));
-  if (spec.find(',') != std::string_view::npos) return RangeAnswer::Whole;
-  const size_t dash = spec.find('-');
+  const std::string_view ranges = Trim(header.substr(6));
+  if (ranges.find(',') != std::string_view::npos) return RangeAnswer::Whole;
+  const size_t dash = ranges.find('-');
   if (dash == std::string_view::npos) return RangeAnswer::Whole;
-  const std::string_view from = Trim(spec.substr(0, dash));
-  const std::string_view to = Trim(spec.substr(dash + 1));
+  const std::string_view from = Trim(ranges.substr(0, dash));
+  const std::string_view to = Trim(ranges.substr(dash + 1));
   uint64_t a = 0, b = 0;
   if (from.empty()) {  // the last b bytes
     if (!ReadDecimal(to, b)) return RangeAnswer::Whole;
