@@ -28,13 +28,11 @@ void CleanSongTitle(char* title) {
 
 void FillUploadForm(UploadForm& form, const UploadFileKind& kind, const UploadFields& fields,
                     const std::string& openPath) {
-  form.AddFile("file_data", kind.localFile, kind.typeWord, openPath);
-  form.AddField("sms", fields.phoneNumber);
-  form.AddField("file_name", fields.remoteName);
-  form.AddField("song_name", fields.songTitle);
-  form.AddField("carrier_index", std::to_string(fields.carrierId));
-  form.AddField("phone_id", std::to_string(fields.phoneId));
-  form.AddField("version", fields.version);
-  form.AddField("serial", std::to_string(0));
-  form.AddField("file_size", std::to_string(fields.fileSize));
+  form.AddFile(UploadFilePartName, kind.localFile, kind.typeWord, openPath);
+  const std::string values[UploadFieldCount] = {
+      fields.phoneNumber,           fields.remoteName,
+      fields.songTitle,             std::to_string(fields.carrierId),
+      std::to_string(fields.phoneId), fields.version,
+      std::to_string(0),            std::to_string(fields.fileSize)};
+  for (int i = 0; i < UploadFieldCount; ++i) form.AddField(UploadFieldNames[i], values[i]);
 }

@@ -27,6 +27,17 @@ void SpacesToUnderscores(char* title);
 // Turns every space, "&", "?" and "+" into "_", in place; every other byte stays.
 void CleanSongTitle(char* title);
 
+// The upload's text fields in the order they are sent, and the name of its file part. The
+// service reads uploads by the same names.
+enum UploadFieldIndex {
+  UploadSms, UploadFileName, UploadSongName, UploadCarrierIndex, UploadPhoneId, UploadVersion,
+  UploadSerial, UploadFileSize, UploadFieldCount
+};
+inline constexpr const char* UploadFieldNames[UploadFieldCount] = {
+    "sms", "file_name", "song_name", "carrier_index", "phone_id", "version", "serial",
+    "file_size"};
+inline constexpr char UploadFilePartName[] = "file_data";
+
 struct UploadFields {
   std::string phoneNumber;  // "sms"
   std::string remoteName;   // "file_name"

@@ -79,6 +79,35 @@ bool FindMp3Sync(const uint8_t* bytes, size_t size, size_t from, size_t* syncAt,
   }
 }
 
+size_t Id3v2TagBytes(const uint8_t* b, size_t size) {
+  // "ID3", major and minor version (never 0xFF), flags, then a 28-bit size in four bytes
+  // of seven bits each, counting the bytes after the 10-byte header (and before any footer).
+  if (size < 10 || std::memcmp(b, "ID3", 3) != 0 || b[3] == 0xFF || b[4] == 0xFF) return 0;
+  if ((b[6] | b[7] | b[8] | b[9]) & 0x80) return 0;
+  const size_t body = size_t(b[6]) << 21 | size_t(b[7]) << 14 | size_t(b[8]) << 7 | b[9];
+  const size_t footer = (b[3] >= 4 && (b[5] & 0x10)) ? 10 : 0;
+  return 10 + body + footer;
+}
+
+long CheckMp3File(const uint8_t* bytes, size_t size) {
+  size_t at = Id3v2TagBytes(bytes, size);
+  if (at > size) return -1;
+  size_t end = size;
+  if (end - at >= 128 && std::memcmp(bytes + end - 128, "TAG", 3) == 0) end -= 128;
+  long frames = 0;
+  Mp3FrameHeader first;
+  while (at < end) {
+    Mp3FrameHeader h;
+    if (end - at < 4 || !ReadMp3FrameHeader(bytes + at, &h) || h.layer != 3) return -1;
+    if (frames == 0) first = h;
+    if (h.version != first.version || h.sampleRate != first.sampleRate) return -1;
+    if (static_cast<size_t>(h.length) > end - at) return -1;
+    at += static_cast<size_t>(h.length);
+    ++frames;
+  }
+  return frames > 0 ? frames : -1;
+}
+
 void Mp3Scanner::Reset(uint32_t fileBytes) {
   *this = Mp3Scanner();
   fileBytes_ = fileBytes;

@@ -30,6 +30,15 @@ bool ReadMp3FrameHeader(const uint8_t* bytes, Mp3FrameHeader* header);
 bool FindMp3Sync(const uint8_t* bytes, size_t size, size_t from, size_t* syncAt,
                  size_t* resumeAt);
 
+// Bytes of the ID3v2 tag at the start of `bytes` (header, body and any footer), or 0 when
+// they do not start with a well-formed tag header.
+size_t Id3v2TagBytes(const uint8_t* bytes, size_t size);
+
+// The number of MPEG Layer III frames of a whole MP3 file, or -1. After an optional ID3v2
+// tag the file must be frames back to back, each of the same version and sample rate as the
+// first, up to the end of the file or up to a 128-byte ID3v1 tag that ends it.
+long CheckMp3File(const uint8_t* bytes, size_t size);
+
 class Mp3Scanner {
  public:
   // The scan reads the file in blocks of this many bytes.

@@ -69,6 +69,22 @@ WavWalk WalkWavChunks(std::span<const uint8_t> file) {
   return walk;
 }
 
+bool IsWholePcmWav(std::span<const uint8_t> file) {
+  const WavWalk walk = WalkWavChunks(file);
+  if (!walk.headerValid || walk.result != WavWalkResult::Loaded) return false;
+  if (Le32(file.data() + 4) > file.size() - 8) return false;
+  if (Le32(file.data() + walk.dataHeaderOffset + 4) != walk.dataSize) return false;  // cut
+  const uint8_t* format = file.data() + walk.formatOffset;
+  const unsigned channels = format[2] | format[3] << 8;
+  const uint32_t rate = Le32(format + 4);
+  const uint32_t byteRate = Le32(format + 8);
+  const unsigned blockAlign = format[12] | format[13] << 8;
+  const unsigned bits = format[14] | format[15] << 8;
+  if (channels < 1 || channels > 2 || (bits != 8 && bits != 16) || rate == 0) return false;
+  if (blockAlign != channels * bits / 8 || byteRate != rate * blockAlign) return false;
+  return walk.dataSize > 0 && walk.dataSize % blockAlign == 0;
+}
+
 WavHeaderBytes MakeWavHeader(uint32_t dataBytes) {
   WavHeaderBytes h{};
   uint8_t* p = h.bytes;

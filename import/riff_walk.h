@@ -28,6 +28,12 @@ struct WavWalk {
 // on from there to "data". When the header is not "RIFF" the walk starts at offset 8, else 12.
 WavWalk WalkWavChunks(std::span<const uint8_t> file);
 
+// True when `file` is a whole RIFF/WAVE file of PCM samples: "RIFF" and "WAVE", a RIFF size
+// that the file holds, a PCM "fmt " chunk of 1 or 2 channels of 8 or 16 bits whose block size
+// and byte rate agree with them, and a "data" chunk of whole sample frames that the file holds
+// completely.
+bool IsWholePcmWav(std::span<const uint8_t> file);
+
 // The 44-byte header of the CD layout (44100 Hz, stereo, 16-bit) for `dataBytes` of samples.
 struct WavHeaderBytes { uint8_t bytes[44]; };
 WavHeaderBytes MakeWavHeader(uint32_t dataBytes);

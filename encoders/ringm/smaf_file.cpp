@@ -31,6 +31,10 @@ size_t PutTicks(uint8_t* p, uint32_t ticks) {
   return 2;
 }
 
+uint32_t Be32(const uint8_t* p) {
+  return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
+}
+
 void PutBe32(uint8_t* p, size_t v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (24 - 8 * i));
 }
@@ -165,4 +169,26 @@ uint16_t SmafCrc16(std::span<const uint8_t> bytes) {
     }
   }
   return static_cast<uint16_t>(~crc);
+}
+
+bool CheckSmafFile(std::span<const uint8_t> file) {
+  constexpr size_t CrcBytes = 2;
+  if (file.size() < 8 + CrcBytes || std::memcmp(file.data(), "MMMD", 4) != 0 ||
+      Be32(file.data() + 4) != file.size() - 8)
+    return false;
+  const size_t end = file.size() - CrcBytes;
+  bool tracks = false;
+  for (size_t at = 8; at < end;) {
+    if (end - at < 8) return false;
+    const uint8_t* id = file.data() + at;
+    const size_t size = Be32(id + 4);
+    if (size > end - at - 8) return false;
+    if (at == 8 && std::memcmp(id, "CNTI", 4) != 0) return false;
+    if (std::memcmp(id, "ATR", 3) == 0 || std::memcmp(id, "MTR", 3) == 0 ||
+        std::memcmp(id, "GTR", 3) == 0)
+      tracks = true;
+    at += 8 + size;
+  }
+  const uint16_t stored = static_cast<uint16_t>(file[end] << 8 | file[end + 1]);
+  return tracks && stored == SmafCrc16(file.first(end));
 }

@@ -32,6 +32,16 @@ struct Wav2AmrCommand {
 bool ParseWav2AmrCommand(int argc, const char* const* argv, Wav2AmrCommand& command,
                          std::string& error);
 
+// Bytes of one stored frame, its header byte included, for the frame type that header byte
+// names: 13 to 32 for the eight speech modes, 6 for a comfort-noise frame, 1 for a frame
+// without data. 0 when the byte is no frame header of the storage format (a reserved frame
+// type, or padding bits that are not 0).
+size_t AmrStoredFrameBytes(uint8_t header);
+
+// The number of frames of an AMR file: the magic, then whole frames back to back up to the
+// last byte. -1 for anything else (no magic, an unknown frame header, a cut last frame).
+long CheckAmrFile(std::span<const uint8_t> file);
+
 // Encodes one frame of AmrFrameSamples samples into `out` (room for AmrMaxFrameBytes) and
 // returns its byte count, or a count <= 0 on failure.
 using AmrFrameEncoder = int (*)(void* context, const int16_t* frame, uint8_t* out);

@@ -99,11 +99,13 @@ class UploadE2e : public ::testing::Test {
     // A server that never answers is given up on after two seconds here.
     SetEnvironmentVariableA("QV_UPLOAD_TIMEOUT_MS", "2000");
     LaunchOptions options;
+    // A real pair of the catalogue (Cingular, Motorola MPx200 with WAV ringtones), so that the
+    // recorded request is one the service takes; the list positions must not be sent.
     options.profile.type = 2;  // wav
-    options.profile.carrier = 31;
-    options.profile.carrierItem = 2;  // the list position, which must not be sent
-    options.profile.phone = 208;
-    options.profile.phoneItem = 5;
+    options.profile.carrier = 1;
+    options.profile.carrierItem = 2;
+    options.profile.phone = 2;
+    options.profile.phoneItem = 28;
     ASSERT_TRUE(app.Launch(options));
     ASSERT_TRUE(ImportAndConvert());
   }
@@ -159,6 +161,8 @@ TEST_F(UploadE2e, OnePostCarriesTheProfileTheCleanedTitleAndTheRingtone) {
   std::vector<std::string> requests = standIn.Requests();
   ASSERT_EQ(requests.size(), before + 1) << "one POST per upload";
   const std::string& raw = requests.back();
+  // The exact bytes, for the service's tests (tests/service/fixtures/upload-wav.raw).
+  WriteFileBytes(ArtefactDir() + "\\upload-request.raw", std::vector<uint8_t>(raw.begin(), raw.end()));
   size_t headEnd = raw.find("\r\n\r\n");
   ASSERT_NE(headEnd, std::string::npos);
   std::string head = raw.substr(0, headEnd + 2);
@@ -190,8 +194,8 @@ TEST_F(UploadE2e, OnePostCarriesTheProfileTheCleanedTitleAndTheRingtone) {
               remote.substr(remote.size() - 4) == ".mp3")
       << remote;
   EXPECT_EQ(parts[2].data, "My_Song___You.wav");
-  EXPECT_EQ(parts[3].data, "31");
-  EXPECT_EQ(parts[4].data, "208");
+  EXPECT_EQ(parts[3].data, "1");
+  EXPECT_EQ(parts[4].data, "2");
   EXPECT_EQ(parts[5].data, "2.0");
   EXPECT_EQ(parts[6].data, "0");
   EXPECT_EQ(parts[7].data, std::to_string(ringtone.size()));

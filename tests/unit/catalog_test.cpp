@@ -5,12 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "profile/catalogue_text.h"
 #include "profile/phone_catalog.h"
 #include "profile/xml_reader.h"
 #include "tests/unit/catalog_expectations.h"
-
-extern const char CatalogueText[];
-extern const size_t CatalogueTextSize;
 
 namespace {
 

@@ -330,6 +330,53 @@ TEST(Mp3Scanner, TruncatedLastFrameAndTinyFilesAreSafe) {
   EXPECT_EQ(r.info.duration, 0);  // 4 x 576 / 8000 s rounds down
 }
 
+TEST(Mp3FileCheck, FramesBackToBackAfterAnOptionalTag) {
+  const FrameShape v1, v2{Mpeg::V2, 8, 1, true};
+  FrameShape padded = v1;
+  padded.padding = true;
+  Bytes plain;
+  AddFrames(plain, v1, 3);
+  AddFrame(plain, padded);
+  EXPECT_EQ(CheckMp3File(plain.data(), plain.size()), 4);
+  Bytes tagged = Id3v2Tag(300);
+  EXPECT_EQ(Id3v2TagBytes(tagged.data(), tagged.size()), 310u);
+  AddFrames(tagged, v2, 5);
+  Bytes id3v1(128, ' ');
+  std::copy_n("TAG", 3, id3v1.begin());
+  tagged.insert(tagged.end(), id3v1.begin(), id3v1.end());
+  EXPECT_EQ(CheckMp3File(tagged.data(), tagged.size()), 5);
+  Bytes one;
+  AddFrame(one, v1);
+  EXPECT_EQ(CheckMp3File(one.data(), one.size()), 1);
+
+  struct Damage { const char* what; Bytes bytes; };
+  Bytes cut = plain;
+  cut.pop_back();
+  Bytes junk = plain;
+  junk.push_back(0);
+  Bytes junkFirst = {0};
+  junkFirst.insert(junkFirst.end(), plain.begin(), plain.end());
+  Bytes rateChange = plain;
+  AddFrame(rateChange, FrameShape{Mpeg::V1, 9, 1});
+  Bytes layer2;
+  AddFrames(layer2, FrameShape{Mpeg::V1, 9, 0, false, false, 2}, 2);
+  Bytes tagOnly = Id3v2Tag(50);
+  Bytes tagPastEnd = Id3v2Tag(50);
+  tagPastEnd[8] = 0x7F;  // says 16306 bytes of body
+  AddFrame(tagPastEnd, v1);
+  const Damage damage[] = {{"cut last frame", cut},
+                           {"a byte after the frames", junk},
+                           {"a byte before the frames", junkFirst},
+                           {"another sample rate", rateChange},
+                           {"layer II", layer2},
+                           {"a tag alone", tagOnly},
+                           {"a tag longer than the file", tagPastEnd},
+                           {"empty", {}}};
+  for (const Damage& d : damage) EXPECT_EQ(CheckMp3File(d.bytes.data(), d.bytes.size()), -1) << d.what;
+  const uint8_t badSize[10] = {'I', 'D', '3', 3, 0, 0, 0, 0, 0x80, 0};
+  EXPECT_EQ(Id3v2TagBytes(badSize, 10), 0u) << "size bytes have 7 bits";
+}
+
 TEST(Mp3Scanner, ScanFileAndTrackInfo) {
   Bytes file = Id3v2Tag(100);
   FrameShape f{Mpeg::V2, 8, 0, true};

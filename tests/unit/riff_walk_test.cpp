@@ -161,6 +161,41 @@ TEST(WalkWavChunks, BadHeaderIsReportedButTheWalkGoesOn) {
   EXPECT_NE(w.result, WavWalkResult::Loaded);
 }
 
+TEST(IsWholePcmWav, TakesPcmOfOneOrTwoChannelsAndRefusesTheRest) {
+  auto wav = [](const Bytes& fmt, size_t dataBytes, const Bytes& before = {}) {
+    Bytes chunks = before;
+    Chunk(chunks, "fmt ", fmt);
+    Chunk(chunks, "data", Bytes(dataBytes, 0x11));
+    return Riff(chunks);
+  };
+  EXPECT_TRUE(IsWholePcmWav(wav(Fmt(1, 1, 8000, 16), 320)));
+  EXPECT_TRUE(IsWholePcmWav(wav(Fmt(1, 2, 44100, 16), 400)));
+  EXPECT_TRUE(IsWholePcmWav(wav(Fmt(1, 1, 8000, 8), 7)));
+  Bytes list;
+  Chunk(list, "LIST", Bytes(5, 'x'));
+  EXPECT_TRUE(IsWholePcmWav(wav(Fmt(1, 1, 8000, 16), 320, list)));
+
+  struct Refused { const char* what; Bytes bytes; };
+  Bytes cut = wav(Fmt(1, 1, 8000, 16), 320);
+  cut.resize(cut.size() - 2);
+  Bytes riffSaysMore = wav(Fmt(1, 1, 8000, 16), 320);
+  riffSaysMore[4] += 8;
+  Bytes badRate = Fmt(1, 1, 8000, 16);
+  badRate[8] ^= 1;  // byte rate
+  const Refused refused[] = {
+      {"data cut", cut},
+      {"RIFF size past the end", riffSaysMore},
+      {"not PCM", wav(Fmt(3, 1, 8000, 32), 320)},
+      {"three channels", wav(Fmt(1, 3, 8000, 16), 324)},
+      {"24 bits", wav(Fmt(1, 1, 8000, 24), 300)},
+      {"byte rate disagrees", wav(badRate, 320)},
+      {"half a sample frame", wav(Fmt(1, 2, 8000, 16), 322)},
+      {"no samples", wav(Fmt(1, 1, 8000, 16), 0)},
+      {"RIFF but not WAVE", Riff({}, "AVI ")},
+      {"empty", {}}};
+  for (const Refused& r : refused) EXPECT_FALSE(IsWholePcmWav(r.bytes)) << r.what;
+}
+
 TEST(MakeWavHeader, CdLayoutBytes) {
   WavHeaderBytes h = MakeWavHeader(31752000);
   const uint8_t expected[44] = {

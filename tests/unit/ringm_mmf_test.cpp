@@ -116,6 +116,38 @@ TEST(WscCnv, WritesOneAdpcmWaveTrackWithItsCrc) {
   EXPECT_GT(SnrDb(voice, Decoded(Bytes(mmf.begin() + header, mmf.end() - 2), voice.size())), 15);
 }
 
+TEST(SmafFileCheck, TakesTheWritersFilesAndRefusesDamage) {
+  const Bytes good = Convert(Wav(Voice(801)));
+  ASSERT_TRUE(CheckSmafFile(good));
+  struct Damage { const char* what; Bytes bytes; };
+  std::vector<Damage> damage;
+  auto add = [&](const char* what, auto change) {
+    Bytes b = good;
+    change(b);
+    damage.push_back({what, b});
+  };
+  add("a wave byte changed", [](Bytes& b) { b[80] ^= 0x10; });
+  add("CRC changed", [](Bytes& b) { b.back() ^= 1; });
+  add("cut", [](Bytes& b) { b.resize(b.size() - 3); });
+  add("a byte more", [](Bytes& b) { b.push_back(0); });
+  add("other magic", [](Bytes& b) { b[0] = 'X'; });
+  add("file size says more", [](Bytes& b) { b[7] += 1; });
+  add("CNTI not first", [](Bytes& b) { b[8] = 'X'; });
+  add("track chunk runs past the end", [](Bytes& b) { b[25] = 0x7F; });
+  add("empty", [](Bytes& b) { b.clear(); });
+  for (const Damage& d : damage) EXPECT_FALSE(CheckSmafFile(d.bytes)) << d.what;
+
+  // Chunks that fit but carry no track: no ringtone, even with a right CRC.
+  Bytes noTrack;
+  Put(noTrack, "MMMD", 4);
+  Put(noTrack, 8 + 5 + 2, 4, true);
+  Put(noTrack, "CNTI\0\0\0\5", 8);
+  Put(noTrack, "\x00\x01\x01\x00\x00", 5);
+  const uint16_t crc = SmafCrc16(noTrack);
+  Put(noTrack, crc, 2, true);
+  EXPECT_FALSE(CheckSmafFile(noTrack));
+}
+
 TEST(WscCnv, SearchBeatsThePlainEncoder) {
   std::vector<int16_t> voice = Voice(16000);
   Bytes plain(YamahaAdpcmBytes(voice.size())), searched(plain.size());

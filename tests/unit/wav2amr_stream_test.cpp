@@ -83,4 +83,38 @@ TEST(AmrStream, OneFramePer160SamplesWithTheLastPaddedWithSilence) {
   EXPECT_FALSE(EncodeAmrStream(samples, FakeEncode, &failing, file));
 }
 
+TEST(AmrFileCheck, WholeFramesOfEveryKnownTypeAfterTheMagic) {
+  // Header byte: type in bits 6..3, the quality bit 2; bytes per stored frame with it.
+  const struct { uint8_t header; size_t bytes; } frames[] = {
+      {0x04, 13}, {0x0C, 14}, {0x14, 16}, {0x1C, 18}, {0x24, 20}, {0x2C, 21}, {0x34, 27},
+      {0x3C, 32}, {0x44, 6},  {0x7C, 1},  {0x38, 32}};  // 0x38: 12.2 kbit/s, quality bit off
+  std::vector<uint8_t> file(AmrMagic, AmrMagic + 6);
+  for (const auto& f : frames) {
+    EXPECT_EQ(AmrStoredFrameBytes(f.header), f.bytes) << int(f.header);
+    file.push_back(f.header);
+    file.insert(file.end(), f.bytes - 1, 0xA5);
+  }
+  EXPECT_EQ(CheckAmrFile(file), 11);
+  EXPECT_EQ(CheckAmrFile(std::vector<uint8_t>(AmrMagic, AmrMagic + 6)), 0);
+
+  struct Damage { const char* what; std::vector<uint8_t> bytes; };
+  std::vector<uint8_t> cut = file;
+  cut.pop_back();
+  cut.pop_back();  // the 12.2 frame loses its last byte
+  std::vector<uint8_t> reserved = file;
+  reserved.push_back(0x4C);  // type 9: no frame of AMR-NB
+  std::vector<uint8_t> padding = file;
+  padding.push_back(0x7D);  // no-data frame with a padding bit set
+  std::vector<uint8_t> wideband(file);
+  const char wb[] = "#!AMR-WB\n";
+  std::copy(wb, wb + 6, wideband.begin());
+  const Damage damage[] = {{"cut last frame", cut},
+                           {"reserved type", reserved},
+                           {"padding bit", padding},
+                           {"other magic", wideband},
+                           {"empty", {}},
+                           {"half a magic", std::vector<uint8_t>(AmrMagic, AmrMagic + 3)}};
+  for (const Damage& d : damage) EXPECT_EQ(CheckAmrFile(d.bytes), -1) << d.what;
+}
+
 }  // namespace

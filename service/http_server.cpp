@@ -1,0 +1,480 @@
+#include "service/http_server.h"
+
+#include <boost/asio.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+
+#include <atomic>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "service/web_text.h"
+
+namespace net = boost::asio;
+namespace beast = boost::beast;
+namespace http = beast::http;
+using tcp = net::ip::tcp;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+class Session;
+
+int64_t WallMilliseconds() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+// The last address of an X-Forwarded-For list: the one the nearest proxy saw.
+std::string LastForwarded(std::string_view list) {
+  const size_t comma = list.rfind(',');
+  std::string_view last = comma == std::string_view::npos ? list : list.substr(comma + 1);
+  while (!last.empty() && last.front() == ' ') last.remove_prefix(1);
+  while (!last.empty() && last.back() == ' ') last.remove_suffix(1);
+  return std::string(last);
+}
+
+}  // namespace
+
+struct HttpServer::Impl : std::enable_shared_from_this<HttpServer::Impl> {
+  explicit Impl(const HttpLimits& bounds)
+      : limits(bounds), contexts(MakeContexts(bounds.threads)), acceptor(*contexts[0]),
+        signals(*contexts[0]), graceTimer(*contexts[0]), acceptPause(*contexts[0]) {
+    for (auto& context : contexts) guards.emplace_back(context->get_executor());
+  }
+  // One event loop per thread: a connection stays on its loop, so its handlers never need a
+  // strand or another thread. The first loop also accepts and keeps the timers and signals.
+  static std::vector<std::unique_ptr<net::io_context>> MakeContexts(int threads) {
+    std::vector<std::unique_ptr<net::io_context>> made;
+    for (int i = 0; i < (threads < 1 ? 1 : threads); ++i)
+      made.push_back(std::make_unique<net::io_context>(1));
+    return made;
+  }
+  net::io_context& Main() { return *contexts[0]; }
+
+  HttpLimits limits;
+  Handler handler;
+  Refuser refuser;
+  Observer observer;
+  std::vector<std::unique_ptr<net::io_context>> contexts;
+  std::vector<net::executor_work_guard<net::io_context::executor_type>> guards;
+  tcp::acceptor acceptor;
+  net::signal_set signals;
+  net::steady_timer graceTimer;
+  net::steady_timer acceptPause;
+  std::vector<std::unique_ptr<net::steady_timer>> timers;
+  size_t nextContext = 0;
+
+  std::mutex mutex;  // guards the counts, the sessions and `stopping`
+  size_t connections = 0;
+  std::unordered_map<std::string, size_t> perAddress;
+  std::unordered_map<Session*, std::weak_ptr<Session>> sessions;
+  std::atomic<bool> stopping{false};  // written under the mutex, read without it
+
+  void Accept();
+  bool Admit(const std::string& address);
+  void Left(Session* session, const std::string& address);
+  void StopNow();
+  void StopLoops() {
+    for (auto& context : contexts) context->stop();
+  }
+  bool Stopping() const { return stopping.load(std::memory_order_relaxed); }
+};
+
+namespace {
+
+class Session : public std::enable_shared_from_this<Session> {
+ public:
+  Session(tcp::socket socket, std::shared_ptr<HttpServer::Impl> server, std::string address)
+      : stream_(std::move(socket)), server_(std::move(server)), address_(std::move(address)) {}
+  ~Session() { server_->Left(this, address_); }
+
+  void Start() {
+    net::dispatch(stream_.get_executor(), [self = shared_from_this()] { self->ReadHeader(); });
+  }
+  // Closes the connection whatever it is doing (when the stop's grace has run out).
+  void Abort() {
+    net::dispatch(stream_.get_executor(), [self = shared_from_this()] { self->Close(); });
+  }
+  // On a stop: a connection that waits for its next request closes now.
+  void StopIfIdle() {
+    net::dispatch(stream_.get_executor(), [self = shared_from_this()] {
+      if (self->state_ == State::Header && !self->parser_->got_some() && self->buffer_.size() == 0)
+        self->stream_.cancel();
+    });
+  }
+
+ private:
+  enum class State { Header, Body, Handling, Writing, Closed };
+  const HttpLimits& Limits() const { return server_->limits; }
+
+  void ReadHeader() {
+    state_ = State::Header;
+    if (buffer_.capacity() > 16384) buffer_.shrink_to_fit();  // kept connections stay small
+    parser_.emplace();
+    parser_->header_limit(Limits().headerBytes);
+    parser_->body_limit(Limits().bodyBytes);
+    method_ = "-";
+    target_ = "-";
+    stream_.expires_after(first_ ? Limits().headerTimeout : Limits().idleTimeout);
+    http::async_read_header(stream_, buffer_, *parser_,
+                            beast::bind_front_handler(&Session::OnHeader, shared_from_this()));
+  }
+
+  // The request line, when the parser got that far.
+  void TakeRequestLine() {
+    const auto& request = parser_->get();
+    if (!request.method_string().empty()) method_.assign(request.method_string());
+    if (!request.target().empty()) target_.assign(request.target());
+  }
+
+  void OnHeader(beast::error_code ec, size_t) {
+    TakeRequestLine();
+    if (ec) {
+      if (ec == http::error::header_limit) return Refuse(431);
+      if (ec == http::error::body_limit) return Refuse(413);  // its Content-Length says so
+      if (!parser_->got_some()) return Close();  // no request came: a closed or idle connection
+      if (ec == beast::error::timeout) return Refuse(408);
+      return Refuse(400);
+    }
+    if (parser_->is_done()) return Dispatch();
+    const auto& request = parser_->get();
+    if (beast::iequals(request[http::field::expect], "100-continue")) {
+      auto go = std::make_shared<http::response<http::empty_body>>(http::status::continue_, 11);
+      stream_.expires_after(Limits().writeTimeout);
+      http::async_write(stream_, *go, [self = shared_from_this(), go](beast::error_code e, size_t) {
+        if (e) return self->Close();
+        self->ReadBody();
+      });
+      return;
+    }
+    ReadBody();
+  }
+
+  void ReadBody() {
+    state_ = State::Body;
+    // Beast reads at most what the buffer has room for (512 bytes at least): room for the
+    // body, up to 64 KiB, saves dozens of reads per upload.
+    const auto length = parser_->content_length_remaining();
+    buffer_.reserve(buffer_.size() + static_cast<size_t>(std::min<uint64_t>(length ? *length : 16384, 65536)));
+    stream_.expires_after(Limits().bodyTimeout);
+    http::async_read(stream_, buffer_, *parser_,
+                     beast::bind_front_handler(&Session::OnBody, shared_from_this()));
+  }
+
+  void OnBody(beast::error_code ec, size_t) {
+    if (ec == http::error::body_limit) return Refuse(413);
+    if (ec == beast::error::timeout) return Refuse(408);
+    if (ec) return Refuse(400);  // a cut body (the client closed its side) or broken chunks
+    Dispatch();
+  }
+
+  void Dispatch() {
+    state_ = State::Handling;
+    whole_ = Clock::now();
+    http::request<http::string_body> request = parser_->release();
+    keepAlive_ = request.keep_alive();
+    WebRequest web;
+    web.method.assign(request.method_string());
+    web.target.assign(request.target());
+    for (const auto& field : request)
+      web.headers.emplace_back(std::string(field.name_string()), std::string(field.value()));
+    web.body = std::move(request.body());
+    web.clientAddress = address_;
+    if (Limits().trustForwardedFor)
+      if (const std::string* forwarded = web.Header("X-Forwarded-For"))
+        web.clientAddress = LastForwarded(*forwarded);
+    // On this connection's loop: at once when the handler answers there, else queued to it.
+    // The loop counts the request as work until the reply is written (after a stop, a loop
+    // without work returns, and the store may still be committing).
+    auto loop = net::prefer(stream_.get_executor(), net::execution::outstanding_work.tracked);
+    auto reply = [self = shared_from_this(), loop](WebReply answer) {
+      net::dispatch(loop, [self, answer = std::move(answer)]() mutable {
+        self->Write(std::move(answer));
+      });
+    };
+    try {
+      server_->handler(std::move(web), reply);
+    } catch (const std::exception&) {
+      WebReply failed;
+      failed.status = 500;
+      failed.body = "internal error\n";
+      failed.logNote = "handler failed";
+      reply(std::move(failed));
+    }
+  }
+
+  // Answers a request that was not read whole, and reads nothing more of it.
+  void Refuse(int status) {
+    whole_ = Clock::now();
+    close_ = true;
+    WebReply reply;
+    try {
+      reply = server_->refuser(status, target_ == "-" ? std::string() : target_);
+    } catch (const std::exception&) {
+      reply = WebReply{};
+      reply.status = status;
+    }
+    Write(std::move(reply));
+  }
+
+  template <class Body>
+  void Send(std::shared_ptr<http::response<Body>> response, const WebReply& reply, bool keep,
+            uint64_t length) {
+    response->result(static_cast<unsigned>(reply.status));
+    response->version(11);
+    for (const auto& [name, value] : reply.headers) response->insert(name, value);
+    response->keep_alive(keep);
+    const bool noBody = reply.status / 100 == 1 || reply.status == 204 || reply.status == 304;
+    if (!noBody) response->content_length(length);
+    bytes_ = noBody || reply.headOnly ? 0 : length;
+    status_ = reply.status;
+    note_ = reply.logNote;
+    response_ = response;
+    stream_.expires_after(Limits().writeTimeout);
+    http::async_write(stream_, *response,
+                      [self = shared_from_this(), keep](beast::error_code ec, size_t) {
+                        self->OnWrite(ec, keep);
+                      });
+  }
+
+  void Write(WebReply reply) {
+    state_ = State::Writing;
+    const bool keep = keepAlive_ && !close_ && !server_->Stopping();
+    if (reply.headOnly) {
+      const uint64_t length = reply.headLength >= 0 ? static_cast<uint64_t>(reply.headLength)
+                                                    : reply.body.size();
+      Send(std::make_shared<http::response<http::empty_body>>(), reply, keep, length);
+    } else if (!reply.filePath.empty()) {
+      auto response = std::make_shared<http::response<http::file_body>>();
+      beast::error_code ec;
+      response->body().open(reply.filePath.c_str(), beast::file_mode::scan, ec);
+      if (ec) {
+        WebReply missing;
+        missing.status = 404;
+        missing.body = "not found\n";
+        missing.Set("Content-Type", "text/plain; charset=utf-8");
+        auto text = std::make_shared<http::response<http::string_body>>();
+        text->body() = missing.body;
+        Send(text, missing, keep, missing.body.size());
+        return;
+      }
+      const uint64_t length = response->body().size();
+      Send(response, reply, keep, length);
+    } else {
+      auto response = std::make_shared<http::response<http::string_body>>();
+      const uint64_t length = reply.body.size();
+      response->body() = std::move(reply.body);
+      Send(response, reply, keep, length);
+    }
+  }
+
+  void OnWrite(beast::error_code ec, bool keep) {
+    const double seconds = std::chrono::duration<double>(Clock::now() - whole_).count();
+    server_->observer(RequestLogLine(WallMilliseconds(), method_, target_, status_, bytes_,
+                                     seconds * 1000.0, note_),
+                      seconds);
+    response_.reset();
+    if (ec || !keep) return Close();
+    first_ = false;
+    ReadHeader();
+  }
+
+  void Close() {
+    state_ = State::Closed;
+    beast::error_code ignored;
+    stream_.socket().shutdown(tcp::socket::shutdown_both, ignored);
+    stream_.close();
+  }
+
+  beast::tcp_stream stream_;
+  beast::flat_buffer buffer_;
+  std::optional<http::request_parser<http::string_body>> parser_;
+  std::shared_ptr<HttpServer::Impl> server_;
+  std::string address_;
+  State state_ = State::Header;
+  bool first_ = true;
+  bool keepAlive_ = false;
+  bool close_ = false;
+  std::string method_ = "-";
+  std::string target_ = "-";
+  Clock::time_point whole_;
+  std::shared_ptr<void> response_;  // the reply being written
+  int status_ = 0;
+  uint64_t bytes_ = 0;
+  std::string note_;
+};
+
+}  // namespace
+
+void HttpServer::Impl::Accept() {
+  net::io_context& loop = *contexts[nextContext++ % contexts.size()];
+  acceptor.async_accept(loop, [self = shared_from_this()](beast::error_code ec, tcp::socket socket) {
+    if (!self->acceptor.is_open()) return;
+    if (ec) {
+      // Out of descriptors or a connection that went away: try again in a moment.
+      self->acceptPause.expires_after(std::chrono::milliseconds(50));
+      self->acceptPause.async_wait([self](beast::error_code e) {
+        if (!e) self->Accept();
+      });
+      return;
+    }
+    beast::error_code ignored;
+    const std::string address = socket.remote_endpoint(ignored).address().to_string();
+    if (!self->Admit(address)) {
+      socket.close(ignored);  // over the bounds: refused at once
+    } else {
+      socket.set_option(tcp::no_delay(true), ignored);
+      auto session = std::make_shared<Session>(std::move(socket), self, address);
+      {
+        std::lock_guard<std::mutex> lock(self->mutex);
+        self->sessions[session.get()] = session;
+      }
+      session->Start();
+    }
+    self->Accept();
+  });
+}
+
+bool HttpServer::Impl::Admit(const std::string& address) {
+  std::lock_guard<std::mutex> lock(mutex);
+  if (stopping || connections >= limits.maxConnections) return false;
+  size_t& mine = perAddress[address];
+  if (!limits.trustForwardedFor && mine >= limits.connectionsPerAddress) {
+    if (mine == 0) perAddress.erase(address);
+    return false;
+  }
+  ++mine;
+  ++connections;
+  return true;
+}
+
+void HttpServer::Impl::Left(Session* session, const std::string& address) {
+  std::lock_guard<std::mutex> lock(mutex);
+  sessions.erase(session);
+  --connections;
+  auto found = perAddress.find(address);
+  if (found != perAddress.end() && --found->second == 0) perAddress.erase(found);
+  if (stopping && connections == 0)
+    net::post(Main(), [self = shared_from_this()] { self->graceTimer.cancel(); });
+}
+
+void HttpServer::Impl::StopNow() {
+  std::vector<std::shared_ptr<Session>> open;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (stopping) return;
+    stopping = true;
+    for (auto& [key, weak] : sessions)
+      if (auto session = weak.lock()) open.push_back(session);
+  }
+  beast::error_code ignored;
+  acceptor.close(ignored);
+  acceptPause.cancel();
+  signals.cancel(ignored);
+  for (auto& timer : timers) timer->cancel();
+  for (auto& session : open) session->StopIfIdle();
+  open.clear();
+  guards.clear();  // a loop without connections may now return
+  std::lock_guard<std::mutex> lock(mutex);
+  if (connections == 0) return;  // nothing holds the threads: they return
+  graceTimer.expires_after(limits.stopGrace);
+  graceTimer.async_wait([self = shared_from_this()](beast::error_code ec) {
+    if (!ec) self->StopLoops();
+  });
+}
+
+HttpServer::HttpServer(HttpLimits limits, Handler handler, Refuser refuser, Observer observer)
+    : impl_(std::make_shared<Impl>(limits)) {
+  impl_->handler = std::move(handler);
+  impl_->refuser = std::move(refuser);
+  impl_->observer = std::move(observer);
+}
+
+HttpServer::~HttpServer() {
+  impl_->StopLoops();
+}
+
+bool HttpServer::Listen(const std::string& host, uint16_t port, std::string& error) {
+  beast::error_code ec;
+  tcp::resolver resolver(impl_->Main());
+  const auto endpoints = resolver.resolve(host, std::to_string(port),
+                                          tcp::resolver::passive | tcp::resolver::numeric_service, ec);
+  if (ec || endpoints.empty()) {
+    error = host + ": " + (ec ? ec.message() : "no such address");
+    return false;
+  }
+  const tcp::endpoint endpoint = endpoints.begin()->endpoint();
+  impl_->acceptor.open(endpoint.protocol(), ec);
+  if (!ec) impl_->acceptor.set_option(net::socket_base::reuse_address(true), ec);
+  if (!ec) impl_->acceptor.bind(endpoint, ec);
+  if (!ec) impl_->acceptor.listen(net::socket_base::max_listen_connections, ec);
+  if (ec) {
+    error = host + ":" + std::to_string(port) + ": " + ec.message();
+    impl_->acceptor.close(ec);
+    return false;
+  }
+  return true;
+}
+
+uint16_t HttpServer::Port() const {
+  beast::error_code ec;
+  const tcp::endpoint endpoint = impl_->acceptor.local_endpoint(ec);
+  return ec ? 0 : endpoint.port();
+}
+
+void HttpServer::Every(std::chrono::seconds period, std::function<void()> task) {
+  auto timer = std::make_unique<net::steady_timer>(impl_->Main());
+  net::steady_timer* raw = timer.get();
+  impl_->timers.push_back(std::move(timer));
+  auto tick = std::make_shared<std::function<void(beast::error_code)>>();
+  std::weak_ptr<std::function<void(beast::error_code)>> weakTick = tick;
+  *tick = [raw, period, task = std::move(task), weakTick](beast::error_code ec) {
+    if (ec) return;
+    task();
+    raw->expires_after(period);
+    if (auto again = weakTick.lock()) raw->async_wait([again](beast::error_code e) { (*again)(e); });
+  };
+  raw->expires_after(std::chrono::seconds(0));
+  raw->async_wait([tick](beast::error_code e) { (*tick)(e); });
+}
+
+void HttpServer::StopOnSignals() {
+  impl_->signals.add(SIGTERM);
+  impl_->signals.add(SIGINT);
+  impl_->signals.async_wait([impl = impl_](beast::error_code ec, int) {
+    if (!ec) impl->StopNow();
+  });
+}
+
+void HttpServer::Run() {
+  impl_->Accept();
+  std::vector<std::thread> pool;
+  for (size_t i = 1; i < impl_->contexts.size(); ++i)
+    pool.emplace_back([context = impl_->contexts[i].get()] { context->run(); });
+  impl_->Main().run();
+  for (std::thread& thread : pool) thread.join();
+  // The grace ran out: close what is left and let its handlers finish with errors, so that
+  // nothing they hold outlives the server.
+  std::vector<std::shared_ptr<Session>> left;
+  {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    for (auto& [key, weak] : impl_->sessions)
+      if (auto session = weak.lock()) left.push_back(session);
+  }
+  if (left.empty()) return;
+  for (auto& session : left) session->Abort();
+  left.clear();
+  for (auto& context : impl_->contexts) {
+    context->restart();
+    context->run();
+  }
+}
+
+void HttpServer::Stop() {
+  net::post(impl_->Main(), [impl = impl_] { impl->StopNow(); });
+}

@@ -1,0 +1,431 @@
+#include "service/ringtone_service.h"
+
+#include <memory>
+
+#include "delivery/upload_fields.h"
+#include "service/pages.h"
+#include "service/qr_svg.h"
+#include "service/request_target.h"
+#include "service/upload_checks.h"
+#include "service/upload_form_reader.h"
+#include "service/web_text.h"
+#include "session/ringtone_format.h"
+
+#include <sys/random.h>
+#include <unistd.h>
+
+namespace {
+
+const char UploadPath[] = "/ringtones/upload2.php";
+const char InstallerPath[] = "/download/QuavellaPackage.exe";
+
+// For every page: no framing (the delete button), no outside resources, same-site referrers.
+void PageHeaders(WebReply& reply) {
+  reply.Set("Content-Type", "text/html; charset=utf-8");
+  reply.Set("X-Content-Type-Options", "nosniff");
+  reply.Set("X-Frame-Options", "DENY");
+  reply.Set("Referrer-Policy", "same-origin");
+  reply.Set("Content-Security-Policy",
+            "default-src 'none'; style-src 'unsafe-inline'; img-src 'self' data:; "
+            "form-action 'self'; frame-ancestors 'none'; base-uri 'none'");
+}
+
+WebReply PageReply(int status, std::string html, bool head) {
+  WebReply reply;
+  reply.status = status;
+  reply.body = std::move(html);
+  reply.headOnly = head;
+  PageHeaders(reply);
+  return reply;
+}
+
+WebReply TextReply(int status, std::string text, bool head = false) {
+  WebReply reply;
+  reply.status = status;
+  reply.body = std::move(text);
+  reply.headOnly = head;
+  reply.Set("Content-Type", "text/plain; charset=utf-8");
+  reply.Set("Cache-Control", "no-store");
+  return reply;
+}
+
+WebReply MethodNotAllowed(const char* allowed) {
+  WebReply reply = PageReply(405, MessagePage("Not allowed", "This address does not take that "
+                                                             "kind of request."), false);
+  reply.Set("Allow", allowed);
+  return reply;
+}
+
+const char* MediaType(int32_t format) {
+  switch (format) {
+    case RingtoneAmr: return "audio/amr";
+    case RingtoneQcp: return "audio/qcelp";
+    case RingtoneMmf: return "application/vnd.smaf";
+    case RingtoneMp3: return "audio/mpeg";
+    case RingtoneWav: return "audio/wav";
+    default: return "application/octet-stream";
+  }
+}
+
+// The type word of a RingtoneFormat, as the program sends it.
+std::string FormatWord(int32_t format) {
+  UploadFileKind kind;
+  return UploadFileOf(format, &kind) ? kind.typeWord : "bin";
+}
+
+// "http://host:port" of "http://host:port/anything".
+std::string OriginOf(const std::string& url) {
+  const size_t scheme = url.find("://");
+  if (scheme == std::string::npos) return url;
+  return url.substr(0, url.find('/', scheme + 3));
+}
+
+std::string NewToken() {
+  uint8_t bits[TokenBytes];
+  size_t got = 0;
+  while (got < sizeof bits) {
+    const ssize_t n = getrandom(bits + got, sizeof bits - got, 0);
+    if (n <= 0) return {};
+    got += static_cast<size_t>(n);
+  }
+  return TokenText(bits);
+}
+
+}  // namespace
+
+RingtoneService::RingtoneService(ServiceSettings settings, const PhoneCatalog& catalog,
+                                 RingtoneStore& store, ServiceMetrics& metrics, Clock clock,
+                                 uint64_t salt)
+    : settings_(std::move(settings)),
+      publicOrigin_(OriginOf(settings_.publicUrl)),
+      catalog_(catalog),
+      store_(store),
+      metrics_(metrics),
+      clock_(std::move(clock)),
+      limiter_(settings_.uploadsPerHour, salt) {}
+
+void RingtoneService::Handle(WebRequest request, Reply reply) {
+  RequestTarget target;
+  if (!SplitRequestTarget(request.target, target)) {
+    reply(Refusal(400, request.target));
+    return;
+  }
+  const std::string& method = request.method;
+  const bool head = method == "HEAD";
+  const bool read = method == "GET" || head;
+  const std::string& path = target.path;
+
+  if (path == UploadPath) {
+    if (method != "POST") {
+      WebReply refused = TextReply(405, "error");
+      refused.Set("Allow", "POST");
+      reply(std::move(refused));
+      return;
+    }
+    Upload(request, std::move(reply));
+    return;
+  }
+  if (path.rfind("/r/", 0) == 0) {
+    const std::string rest = path.substr(3);
+    const size_t slash = rest.find('/');
+    const std::string token = rest.substr(0, slash);
+    const std::string name = slash == std::string::npos ? std::string() : rest.substr(slash + 1);
+    if (!IsTokenText(token) || (slash != std::string::npos && name.empty())) {
+      reply(PageReply(404, NotFoundPage(), head));
+    } else if (name == "delete") {
+      if (method == "POST") Delete(request, token, std::move(reply));
+      else reply(MethodNotAllowed("POST"));
+    } else if (!read) {
+      reply(MethodNotAllowed("GET, HEAD"));
+    } else if (name.empty()) {
+      ShowRingtone(token, head, std::move(reply));
+    } else {
+      Download(request, token, name, std::move(reply));
+    }
+    return;
+  }
+  if (!read) {
+    reply(MethodNotAllowed("GET, HEAD"));
+    return;
+  }
+  if (path == "/" || path == "/index.php") {
+    const std::optional<std::string> page = QueryParameter(target.query, "page");
+    if (!page || page->empty()) reply(PageReply(200, HomePage(Facts()), head));
+    else if (*page == "support") reply(PageReply(200, HelpPage(Facts()), head));
+    else if (*page == "supported_phones") reply(PageReply(200, PhonesPage(catalog_), head));
+    else reply(PageReply(404, NotFoundPage(), head));
+  } else if (path == InstallerPath) {
+    reply(Installer(head));
+  } else if (path == "/healthz") {
+    reply(Health(head));
+  } else if (path == "/metrics") {
+    reply(Metrics(head));
+  } else {
+    reply(PageReply(404, NotFoundPage(), head));
+  }
+}
+
+WebReply RingtoneService::Refusal(int status, const std::string& target) {
+  RequestTarget split;
+  if (SplitRequestTarget(target, split) && split.path == UploadPath) {
+    const UploadRefusal refusal = status == 413 ? UploadRefusal::TooLarge : UploadRefusal::Form;
+    WebReply refused = RefuseUpload(refusal, status == 413 ? "the body passes 1 MiB"
+                                              : "the request could not be read whole");
+    refused.status = status;
+    return refused;
+  }
+  const char* title = status == 413   ? "Request too large"
+                      : status == 431 ? "Request headers too large"
+                      : status == 408 ? "Request too slow"
+                                      : "Bad request";
+  return PageReply(status, MessagePage(title, "The server could not take this request."), false);
+}
+
+WebReply RingtoneService::RefuseUpload(UploadRefusal refusal, const std::string& problem) {
+  metrics_.UploadRefused(refusal);
+  WebReply refused = TextReply(UploadRefusalStatus(refusal), "error");
+  refused.logNote = std::string("refused=") + UploadRefusalName(refusal) + " (" + problem + ")";
+  return refused;
+}
+
+void RingtoneService::Upload(const WebRequest& request, Reply reply) {
+  const std::string* contentType = request.Header("Content-Type");
+  UploadSubmission submission;
+  std::string problem;
+  if (request.body.size() > UploadBodyMaxBytes) {
+    reply(RefuseUpload(UploadRefusal::TooLarge, "the body passes 1 MiB"));
+    return;
+  }
+  if (!contentType || !ReadUploadForm(*contentType, request.body, submission, problem)) {
+    reply(RefuseUpload(UploadRefusal::Form, contentType ? problem : "no Content-Type"));
+    return;
+  }
+  AcceptedUpload accepted;
+  const UploadRefusal refusal = CheckUpload(submission, catalog_, accepted, problem);
+  if (refusal != UploadRefusal::None) {
+    reply(RefuseUpload(refusal, problem));
+    return;
+  }
+  const int64_t nowMs = clock_();
+  const std::string number(submission.fields[UploadSms]);
+  if (!limiter_.Take({"number:" + number, "address:" + request.clientAddress}, nowMs)) {
+    reply(RefuseUpload(UploadRefusal::RateLimit, "over the uploads per hour"));
+    return;
+  }
+  RingtoneRecord record;
+  record.token = NewToken();
+  if (record.token.empty()) {
+    reply(RefuseUpload(UploadRefusal::Store, "no random token"));
+    return;
+  }
+  record.createdAt = nowMs / 1000;
+  record.expiresAt = record.createdAt + RetentionSeconds();
+  record.phoneNumber = number;
+  record.carrierId = accepted.carrier->id;
+  record.phoneId = accepted.phone->id;
+  record.format = accepted.format;
+  record.songName.assign(submission.fields[UploadSongName]);
+  record.fileName.assign(submission.fields[UploadFileName]);
+  record.size = static_cast<int64_t>(submission.ringtone.size());
+  record.bytes.assign(submission.ringtone);
+  const std::string address = settings_.publicUrl + "/r/" + record.token;
+  store_.Add(std::move(record), [this, address, reply = std::move(reply)](StoreStatus status) {
+    if (status != StoreStatus::Ok) {
+      reply(RefuseUpload(UploadRefusal::Store, "the store did not keep it"));
+      return;
+    }
+    metrics_.UploadAccepted();
+    WebReply accepted = TextReply(200, address);
+    accepted.logNote = "stored";
+    reply(std::move(accepted));
+  });
+}
+
+void RingtoneService::ShowRingtone(const std::string& token, bool head, Reply reply) {
+  RingtoneRecord record;
+  GoneReason reason = GoneReason::Expired;
+  const StoreStatus status = store_.Find(token, NowSeconds(), false, record, reason);
+  if (status == StoreStatus::NotFound) {
+    reply(PageReply(404, NotFoundPage(), head));
+    return;
+  }
+  if (status == StoreStatus::Gone) {
+    reply(PageReply(410, GonePage(reason == GoneReason::Deleted, Facts()), head));
+    return;
+  }
+  if (status != StoreStatus::Ok) {
+    reply(PageReply(503, MessagePage("Busy", "The service cannot show this page now; please "
+                                             "try again in a moment."), head));
+    return;
+  }
+  RingtoneView view;
+  view.songName = DisplayText(record.songName);
+  for (int i = 0; i < catalog_.PhoneCount(); ++i)
+    if (catalog_.PhoneAt(i).id == record.phoneId) view.phoneName = catalog_.PhoneAt(i).name;
+  for (int i = 0; i < catalog_.CarrierCount(); ++i)
+    if (catalog_.CarrierAt(i).id == record.carrierId) view.carrierName = catalog_.CarrierAt(i).name;
+  view.formatWord = FormatWord(record.format);
+  view.size = record.size;
+  view.expiresAt = record.expiresAt;
+  view.numberEnding = record.phoneNumber.size() >= 4
+                          ? record.phoneNumber.substr(record.phoneNumber.size() - 4)
+                          : std::string();
+  view.downloads = record.downloads;
+  view.pageUrl = settings_.publicUrl + "/r/" + token;
+  view.downloadPath = "/r/" + token + "/" + DownloadFileName(record.songName, view.formatWord);
+  view.deletePath = "/r/" + token + "/delete";
+  int size = 0;
+  const std::vector<bool> modules = QrModules(view.pageUrl, size);
+  view.qrSvg = QrSvg(modules, size, 200);
+  WebReply page = PageReply(200, RingtonePage(view), head);
+  page.Set("Cache-Control", "no-store");
+  page.Set("X-Robots-Tag", "noindex");
+  reply(std::move(page));
+}
+
+void RingtoneService::Download(const WebRequest& request, const std::string& token,
+                               const std::string& name, Reply reply) {
+  const bool head = request.method == "HEAD";
+  RingtoneRecord record;
+  GoneReason reason = GoneReason::Expired;
+  const StoreStatus status = store_.Find(token, NowSeconds(), !head, record, reason);
+  if (status == StoreStatus::Gone) {
+    reply(PageReply(410, GonePage(reason == GoneReason::Deleted, Facts()), head));
+    return;
+  }
+  if (status == StoreStatus::Unavailable) {
+    reply(PageReply(503, MessagePage("Busy", "Please try again in a moment."), head));
+    return;
+  }
+  const std::string fileName = DownloadFileName(record.songName, FormatWord(record.format));
+  if (status == StoreStatus::NotFound || name != fileName) {
+    reply(PageReply(404, NotFoundPage(), head));
+    return;
+  }
+  const std::string etag = "\"" + token + "\"";
+  WebReply file;
+  file.headOnly = head;
+  file.Set("Content-Type", MediaType(record.format));
+  file.Set("ETag", etag);
+  file.Set("Accept-Ranges", "bytes");
+  file.Set("Cache-Control", "private, no-cache");
+  file.Set("X-Content-Type-Options", "nosniff");
+  file.Set("Content-Disposition", "attachment; filename=\"" + fileName + "\"");
+  const uint64_t size = static_cast<uint64_t>(record.size);
+  const std::string* noneMatch = request.Header("If-None-Match");
+  if (noneMatch && (noneMatch->find(etag) != std::string::npos || *noneMatch == "*")) {
+    file.status = 304;
+    file.headOnly = true;  // no body, and no length of one
+    reply(std::move(file));
+    return;
+  }
+  const std::string* rangeHeader = request.Header("Range");
+  const std::string* ifRange = request.Header("If-Range");
+  ByteRange range;
+  const RangeAnswer answer = rangeHeader && (!ifRange || *ifRange == etag)
+                                 ? ReadByteRange(*rangeHeader, size, range)
+                                 : RangeAnswer::Whole;
+  if (answer == RangeAnswer::Unsatisfiable) {
+    file = TextReply(416, "");
+    file.Set("Content-Range", "bytes */" + std::to_string(size));
+    reply(std::move(file));
+    return;
+  }
+  bool counted = !head;
+  if (answer == RangeAnswer::Partial) {
+    file.status = 206;
+    file.Set("Content-Range", "bytes " + std::to_string(range.first) + "-" +
+                                  std::to_string(range.last) + "/" + std::to_string(size));
+    if (!head) record.bytes = record.bytes.substr(range.first, range.last - range.first + 1);
+    counted = counted && range.first == 0;  // a resumed download is not a new one
+  }
+  file.body = std::move(record.bytes);
+  if (head)
+    file.headLength = static_cast<int64_t>(answer == RangeAnswer::Partial ? range.last - range.first + 1 : size);
+  if (counted) {
+    store_.CountDownload(token);
+    metrics_.Downloaded();
+  }
+  reply(std::move(file));
+}
+
+bool RingtoneService::SameSite(const WebRequest& request) const {
+  // Browsers mark where a request comes from: Sec-Fetch-Site, else Origin, else Referer.
+  // Older browsers that send none of them never send a cross-site form without one either.
+  if (const std::string* site = request.Header("Sec-Fetch-Site"))
+    return *site == "same-origin" || *site == "none";
+  const std::string* host = request.Header("Host");
+  auto sameOrigin = [&](const std::string& origin) {
+    if (origin == publicOrigin_) return true;
+    const size_t scheme = origin.find("://");
+    return host && scheme != std::string::npos && origin.substr(scheme + 3) == *host;
+  };
+  if (const std::string* origin = request.Header("Origin")) return sameOrigin(*origin);
+  if (const std::string* referer = request.Header("Referer")) return sameOrigin(OriginOf(*referer));
+  return true;
+}
+
+void RingtoneService::Delete(const WebRequest& request, const std::string& token, Reply reply) {
+  if (!SameSite(request)) {
+    WebReply refused = PageReply(403, MessagePage("Not deleted", "A ringtone can be deleted "
+                                                  "only from its own page."), false);
+    refused.logNote = "cross-site delete refused";
+    reply(std::move(refused));
+    return;
+  }
+  const int64_t now = NowSeconds();
+  store_.Delete(token, now, [this, token, now, reply = std::move(reply)](StoreStatus status) {
+    switch (status) {
+      case StoreStatus::Ok: {
+        WebReply done = TextReply(303, "");
+        done.Set("Location", "/r/" + token);
+        done.logNote = "deleted";
+        reply(std::move(done));
+        return;
+      }
+      case StoreStatus::NotFound: reply(PageReply(404, NotFoundPage(), false)); return;
+      case StoreStatus::Gone: {  // gone before: say how, as its page does
+        RingtoneRecord record;
+        GoneReason reason = GoneReason::Expired;
+        store_.Find(token, now, false, record, reason);
+        reply(PageReply(410, GonePage(reason == GoneReason::Deleted, Facts()), false));
+        return;
+      }
+      case StoreStatus::Unavailable:
+        reply(PageReply(503, MessagePage("Busy", "The ringtone could not be deleted now; "
+                                                 "please try again in a moment."), false));
+        return;
+    }
+  });
+}
+
+WebReply RingtoneService::Installer(bool head) const {
+  if (settings_.installerPath.empty() || access(settings_.installerPath.c_str(), R_OK) != 0)
+    return PageReply(404, InstallerMissingPage(), head);
+  WebReply file;
+  file.filePath = settings_.installerPath;
+  file.headOnly = head;
+  file.Set("Content-Type", "application/octet-stream");
+  file.Set("Content-Disposition", "attachment; filename=\"QuavellaPackage.exe\"");
+  file.Set("X-Content-Type-Options", "nosniff");
+  return file;
+}
+
+WebReply RingtoneService::Health(bool head) {
+  StoreTotals totals;
+  return store_.Totals(totals) == StoreStatus::Ok ? TextReply(200, "ok\n", head)
+                                                  : TextReply(503, "store unavailable\n", head);
+}
+
+WebReply RingtoneService::Metrics(bool head) {
+  StoreTotals totals;
+  const bool answered = store_.Totals(totals) == StoreStatus::Ok;
+  WebReply reply = TextReply(200, metrics_.Text(totals, answered), head);
+  reply.headers.front().second = "text/plain; version=0.0.4; charset=utf-8";
+  return reply;
+}
+
+void RingtoneService::Sweep(RingtoneStore::Done done) {
+  const int64_t now = NowSeconds();
+  store_.Sweep(now, now - RetentionSeconds(), std::move(done));
+}

@@ -1,0 +1,69 @@
+// Where the service keeps ringtones: one small interface, so that another store (a database
+// server shared by several nodes) can take the place of the embedded one without a change
+// to the handlers. Every implementation keeps a ringtone's record and bytes in one commit,
+// so that no ringtone is ever half there.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "service/service_metrics.h"
+
+struct RingtoneRecord {
+  std::string token;
+  int64_t createdAt = 0;  // seconds since 1970, UTC
+  int64_t expiresAt = 0;
+  std::string phoneNumber;  // the "sms" digits; kept exactly as long as the ringtone
+  int32_t carrierId = 0;
+  int32_t phoneId = 0;
+  int32_t format = 0;     // RingtoneFormat
+  std::string songName;   // as sent, for display only
+  std::string fileName;   // as sent, for display only; never a path
+  int64_t size = 0;       // bytes of the ringtone
+  int64_t downloads = 0;
+  std::string bytes;      // the ringtone, when it was asked for
+};
+
+enum class StoreStatus {
+  Ok,
+  NotFound,     // no such token was ever kept (or it was forgotten long ago)
+  Gone,         // it expired or was deleted
+  Unavailable,  // the store cannot answer now (the caller answers 503)
+};
+
+enum class GoneReason { Expired, Deleted };
+
+class RingtoneStore {
+ public:
+  using Done = std::function<void(StoreStatus)>;
+
+  virtual ~RingtoneStore() = default;
+
+  // Keeps a new ringtone, record and bytes in one commit. `done` runs once, on a thread of
+  // the store's, with Ok only after the commit is durable on disk, else Unavailable.
+  virtual void Add(RingtoneRecord ringtone, Done done) = 0;
+
+  // The ringtone of `token` as it is at `now`; with its bytes when `withBytes`. A ringtone
+  // whose time has passed is Gone (Expired) even before the sweep has removed it; `reason`
+  // is set for Gone.
+  virtual StoreStatus Find(std::string_view token, int64_t now, bool withBytes,
+                           RingtoneRecord& record, GoneReason& reason) = 0;
+
+  // Deletes a ringtone with its record and phone number, leaving only a note that it is
+  // gone. `done` gets Ok, NotFound, Gone or Unavailable.
+  virtual void Delete(std::string token, int64_t now, Done done) = 0;
+
+  // Counts one download. Counts may be kept a moment before they are written.
+  virtual void CountDownload(std::string_view token) = 0;
+
+  // Removes every ringtone whose time is up at `now`, and forgets the notes of ringtones
+  // that went before `forgetBefore`.
+  virtual void Sweep(int64_t now, int64_t forgetBefore, Done done) = 0;
+
+  // Ringtones kept and their bytes; Unavailable when the store does not answer.
+  virtual StoreStatus Totals(StoreTotals& totals) = 0;
+
+  // Finishes the writes already asked for, then closes. Nothing may be asked afterwards.
+  virtual void Close() = 0;
+};

@@ -1,0 +1,137 @@
+// quavella-service: the web service at the other end of Quavella's uploads.
+#include <sys/random.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "profile/catalogue_text.h"
+#include "profile/phone_catalog.h"
+#include "service/http_server.h"
+#include "service/ringtone_service.h"
+#include "service/service_metrics.h"
+#include "service/service_options.h"
+#include "service/sqlite_store.h"
+
+namespace {
+
+// Expired ringtones are removed this often (and once at start).
+constexpr std::chrono::seconds SweepPeriod{600};
+
+int64_t WallMilliseconds() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+// One write per line, so that lines from several threads never mix.
+void WriteLine(int fd, const std::string& line) {
+  size_t done = 0;
+  while (done < line.size()) {
+    const ssize_t n = ::write(fd, line.data() + done, line.size() - done);
+    if (n <= 0) return;
+    done += static_cast<size_t>(n);
+  }
+}
+
+void Say(const std::string& text) { WriteLine(2, "quavella-service: " + text + "\n"); }
+
+bool WriteReadyFile(const std::string& path, const std::string& url) {
+  const std::string temporary = path + ".tmp";
+  {
+    std::ofstream out(temporary, std::ios::trunc);
+    out << url << "\n";
+    if (!out.flush()) return false;
+  }
+  return std::rename(temporary.c_str(), path.c_str()) == 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::signal(SIGPIPE, SIG_IGN);  // a closed log pipe or socket is an error, not the end
+  ServiceOptions options;
+  std::string error;
+  if (!ParseServiceOptions(argc, argv, options, error)) {
+    Say(error + " (see --help)");
+    return 2;
+  }
+  if (options.help) {
+    std::fputs(ServiceUsage().c_str(), stdout);
+    return 0;
+  }
+  if (!options.installer.empty() && access(options.installer.c_str(), R_OK) != 0) {
+    Say(options.installer + ": the installer cannot be read");
+    return 2;
+  }
+
+  PhoneCatalog catalog;
+  if (!catalog.Load(CatalogueText, CatalogueTextSize)) {
+    Say("the built-in catalogue cannot be read");
+    return 1;
+  }
+  std::unique_ptr<RingtoneStore> store = OpenSqliteStore(options.dataFolder, error);
+  if (!store) {
+    Say(error);
+    return 1;
+  }
+
+  ServiceMetrics metrics;
+  ServiceSettings settings;
+  settings.retentionDays = options.retentionDays;
+  settings.uploadsPerHour = options.uploadsPerHour;
+  settings.installerPath = options.installer;
+  uint64_t salt = 0;
+  if (getrandom(&salt, sizeof salt, 0) != static_cast<ssize_t>(sizeof salt)) salt = WallMilliseconds();
+
+  // The service needs the public address, which may name the port the server gets; the
+  // server needs the service's handlers. The handlers are reached through this pointer.
+  std::unique_ptr<RingtoneService> service;
+  HttpLimits limits;
+  limits.maxConnections = static_cast<size_t>(options.maxConnections);
+  limits.connectionsPerAddress = static_cast<size_t>(options.connectionsPerAddress);
+  limits.trustForwardedFor = options.trustForwardedFor;
+  const unsigned processors = std::thread::hardware_concurrency();
+  limits.threads = options.threads > 0 ? options.threads : static_cast<int>(processors > 2 ? processors : 2);
+  HttpServer server(
+      limits,
+      [&service](WebRequest request, HttpServer::Reply reply) {
+        service->Handle(std::move(request), std::move(reply));
+      },
+      [&service](int status, const std::string& target) { return service->Refusal(status, target); },
+      [&metrics](const std::string& line, double seconds) {
+        metrics.RequestServed(seconds);
+        WriteLine(1, line);
+      });
+  if (!server.Listen(options.listenHost, options.listenPort, error)) {
+    Say(error);
+    store->Close();
+    return 1;
+  }
+  settings.publicUrl = options.publicUrl.empty() ? LocalUrl(options.listenHost, server.Port())
+                                                 : options.publicUrl;
+  service = std::make_unique<RingtoneService>(settings, catalog, *store, metrics, WallMilliseconds,
+                                              salt);
+  server.Every(SweepPeriod, [&service] {
+    service->Sweep([](StoreStatus status) {
+      if (status != StoreStatus::Ok) Say("the expiry sweep failed; it runs again later");
+    });
+  });
+  server.StopOnSignals();
+  if (!options.readyFile.empty() &&
+      !WriteReadyFile(options.readyFile, LocalUrl(options.listenHost, server.Port()))) {
+    Say(options.readyFile + ": cannot be written");
+    store->Close();
+    return 1;
+  }
+  Say("serving " + settings.publicUrl + " on " + LocalUrl(options.listenHost, server.Port()) +
+      ", data in " + options.dataFolder);
+  server.Run();
+  store->Close();
+  Say("stopped");
+  return 0;
+}

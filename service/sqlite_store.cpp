@@ -1,0 +1,630 @@
+#include "service/sqlite_store.h"
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <list>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+namespace {
+
+constexpr int SchemaVersion = 1;
+constexpr size_t BatchJobs = 256;   // writes that share one commit at most
+constexpr int SweepBatch = 256;     // ringtones removed per sweep transaction
+constexpr auto CountFlushInterval = std::chrono::seconds(1);
+
+const char SchemaSql[] =
+    "CREATE TABLE IF NOT EXISTS ringtones("
+    " token TEXT NOT NULL UNIQUE, created_at INTEGER NOT NULL, expires_at INTEGER NOT NULL,"
+    " phone_number TEXT NOT NULL, carrier_id INTEGER NOT NULL, phone_id INTEGER NOT NULL,"
+    " format INTEGER NOT NULL, song_name TEXT NOT NULL, file_name TEXT NOT NULL,"
+    " size INTEGER NOT NULL, downloads INTEGER NOT NULL DEFAULT 0,"
+    " bytes BLOB NOT NULL);"  // last, so that reading a record never reads the bytes
+    "CREATE INDEX IF NOT EXISTS ringtones_expiry ON ringtones(expires_at, token);"
+    "CREATE TABLE IF NOT EXISTS gone("
+    " token TEXT PRIMARY KEY, reason INTEGER NOT NULL, gone_at INTEGER NOT NULL);"
+    "CREATE INDEX IF NOT EXISTS gone_time ON gone(gone_at);";
+
+#define QV_RECORD_COLUMNS                                                                   \
+  "created_at, expires_at, phone_number, carrier_id, phone_id, format, song_name, file_name," \
+  " size, downloads"
+
+// The connection, closed after every statement made on it (declare it before them).
+class Connection {
+ public:
+  Connection() = default;
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+  ~Connection() { sqlite3_close(db_); }
+
+  bool Open(const std::string& path, std::string& error) {
+    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
+    if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
+      error = path + ": " + (db_ ? sqlite3_errmsg(db_) : "cannot open");
+      return false;
+    }
+    sqlite3_extended_result_codes(db_, 1);
+    sqlite3_busy_timeout(db_, 5000);
+    return Exec("PRAGMA synchronous=FULL", error);
+  }
+  bool Exec(const char* sql, std::string& error) {
+    if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK) return true;
+    error = sqlite3_errmsg(db_);
+    return false;
+  }
+  bool Exec(const char* sql) {
+    std::string ignored;
+    return Exec(sql, ignored);
+  }
+  sqlite3* Db() const { return db_; }
+
+ private:
+  sqlite3* db_ = nullptr;
+};
+
+// A blob parameter (a std::string binds as text).
+struct Blob {
+  const std::string& bytes;
+};
+
+// A prepared statement, kept for the life of its connection.
+class Statement {
+ public:
+  Statement() = default;
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+  ~Statement() { sqlite3_finalize(stmt_); }
+
+  bool Prepare(const Connection& connection, const char* sql) {
+    return sqlite3_prepare_v3(connection.Db(), sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt_,
+                              nullptr) == SQLITE_OK;
+  }
+  // Binds the values in order and takes the first step; SQLITE_ROW, SQLITE_DONE or an error.
+  template <typename... Values>
+  int Run(const Values&... values) {
+    sqlite3_reset(stmt_);
+    int index = 0;
+    (Bind(++index, values), ...);
+    return sqlite3_step(stmt_);
+  }
+  int Next() { return sqlite3_step(stmt_); }
+  // Lets go of the statement's read snapshot and its bound values.
+  void Finish() {
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+  }
+  int64_t Int(int column) const { return sqlite3_column_int64(stmt_, column); }
+  std::string Bytes(int column) const {
+    const void* data = sqlite3_column_blob(stmt_, column);
+    const int size = sqlite3_column_bytes(stmt_, column);
+    return data ? std::string(static_cast<const char*>(data), static_cast<size_t>(size))
+                : std::string();
+  }
+
+ private:
+  void Bind(int i, int64_t v) { sqlite3_bind_int64(stmt_, i, v); }
+  void Bind(int i, int32_t v) { sqlite3_bind_int64(stmt_, i, v); }
+  void Bind(int i, std::string_view v) {
+    sqlite3_bind_text(stmt_, i, v.data(), static_cast<int>(v.size()), SQLITE_STATIC);
+  }
+  void Bind(int i, const std::string& v) { Bind(i, std::string_view(v)); }
+  void Bind(int i, const Blob& v) {
+    sqlite3_bind_blob(stmt_, i, v.bytes.data(), static_cast<int>(v.bytes.size()), SQLITE_STATIC);
+  }
+
+  sqlite3_stmt* stmt_ = nullptr;
+};
+
+struct ReadConnection {
+  Connection connection;
+  Statement find, findWithBytes, gone, totals;
+
+  bool Open(const std::string& path, std::string& error) {
+    if (!connection.Open(path, error) || !connection.Exec("PRAGMA query_only=1", error))
+      return false;
+    const bool ok =
+        find.Prepare(connection, "SELECT " QV_RECORD_COLUMNS " FROM ringtones WHERE token=?1") &&
+        findWithBytes.Prepare(connection,
+                              "SELECT " QV_RECORD_COLUMNS ", bytes FROM ringtones WHERE token=?1") &&
+        gone.Prepare(connection, "SELECT reason FROM gone WHERE token=?1") &&
+        totals.Prepare(connection, "SELECT count(*), coalesce(sum(size), 0) FROM ringtones");
+    if (!ok) error = sqlite3_errmsg(connection.Db());
+    return ok;
+  }
+};
+
+struct WriteConnection {
+  Connection connection;
+  Statement insert, remove, expiredOne, goneOne, markGone, count, sweepMark, sweepRemove,
+      forget;
+
+  bool Prepare() {
+    return insert.Prepare(connection,
+                          "INSERT INTO ringtones(token, " QV_RECORD_COLUMNS ", bytes)"
+                          " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, 0, ?11)") &&
+           remove.Prepare(connection, "DELETE FROM ringtones WHERE token=?1 AND expires_at>?2") &&
+           expiredOne.Prepare(connection, "SELECT 1 FROM ringtones WHERE token=?1") &&
+           goneOne.Prepare(connection, "SELECT 1 FROM gone WHERE token=?1") &&
+           markGone.Prepare(connection,
+                            "INSERT OR REPLACE INTO gone(token, reason, gone_at) VALUES(?1, ?2, ?3)") &&
+           count.Prepare(connection, "UPDATE ringtones SET downloads=downloads+?2 WHERE token=?1") &&
+           sweepMark.Prepare(connection,
+                             "INSERT OR REPLACE INTO gone(token, reason, gone_at)"
+                             " SELECT token, 0, expires_at FROM ringtones WHERE expires_at<=?1"
+                             " ORDER BY expires_at, token LIMIT ?2") &&
+           sweepRemove.Prepare(connection,
+                               "DELETE FROM ringtones WHERE token IN (SELECT token FROM ringtones"
+                               " WHERE expires_at<=?1 ORDER BY expires_at, token LIMIT ?2)") &&
+           forget.Prepare(connection, "DELETE FROM gone WHERE gone_at<?1");
+  }
+};
+
+// Read connections for the serving threads, lent without a lock: a slot is taken by turning
+// its flag. A caller that finds every slot taken gets a connection of its own for the call.
+class ReaderPool {
+ public:
+  struct Slot {
+    std::atomic<bool> busy{false};
+    std::unique_ptr<ReadConnection> reader;
+  };
+  class Lease {
+   public:
+    Lease(Slot* slot, std::unique_ptr<ReadConnection> own) : slot_(slot), own_(std::move(own)) {}
+    Lease(Lease&& other) noexcept : slot_(other.slot_), own_(std::move(other.own_)) {
+      other.slot_ = nullptr;
+    }
+    Lease(const Lease&) = delete;
+    ~Lease() {
+      if (slot_) slot_->busy.store(false, std::memory_order_release);
+    }
+    ReadConnection* operator->() const { return slot_ ? slot_->reader.get() : own_.get(); }
+    explicit operator bool() const { return (slot_ && slot_->reader) || own_; }
+
+   private:
+    Slot* slot_;
+    std::unique_ptr<ReadConnection> own_;
+  };
+
+  void SetPath(const std::string& path) { path_ = path; }
+  Lease Take() {
+    for (Slot& slot : slots_) {
+      if (slot.busy.exchange(true, std::memory_order_acquire)) continue;
+      if (!slot.reader) slot.reader = Open();
+      if (slot.reader) return Lease(&slot, nullptr);
+      slot.busy.store(false, std::memory_order_release);
+      return Lease(nullptr, nullptr);
+    }
+    return Lease(nullptr, Open());
+  }
+  // Closes every connection; no lease may be out.
+  void Clear() {
+    for (Slot& slot : slots_) slot.reader.reset();
+  }
+
+ private:
+  std::unique_ptr<ReadConnection> Open() const {
+    auto reader = std::make_unique<ReadConnection>();
+    std::string error;
+    return reader->Open(path_, error) ? std::move(reader) : nullptr;
+  }
+  std::string path_;
+  std::array<Slot, 32> slots_;
+};
+
+// The ringtones stored or fetched last, with their bytes, so that a phone that fetches its
+// ringtone soon after the upload is served from memory (reading SQLite from several threads
+// serialises them on its shared-memory lock). Bounded by bytes. A delete anywhere drops the
+// fills that were under way, so that a deleted ringtone is never put back.
+class RecentRingtones {
+ public:
+  static constexpr size_t MaxBytes = 8 * 1024 * 1024;
+  using Entry = std::shared_ptr<const RingtoneRecord>;
+
+  uint64_t Generation() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return generation_;
+  }
+  Entry Get(std::string_view token) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto found = index_.find(token);
+    if (found == index_.end()) return nullptr;
+    order_.splice(order_.begin(), order_, found->second);
+    return *found->second;
+  }
+  // Keeps `ringtone` unless something was deleted since `generation` was read.
+  void Put(Entry ringtone, uint64_t generation) {
+    const size_t bytes = Cost(*ringtone);
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (generation != generation_ || bytes > MaxBytes || index_.count(ringtone->token)) return;
+    order_.push_front(std::move(ringtone));
+    index_.emplace(order_.front()->token, order_.begin());
+    bytes_ += bytes;
+    while (bytes_ > MaxBytes) {
+      bytes_ -= Cost(*order_.back());
+      index_.erase(order_.back()->token);
+      order_.pop_back();
+    }
+  }
+  void Erase(std::string_view token) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++generation_;
+    const auto found = index_.find(token);
+    if (found == index_.end()) return;
+    bytes_ -= Cost(**found->second);
+    order_.erase(found->second);
+    index_.erase(found);
+  }
+
+ private:
+  static size_t Cost(const RingtoneRecord& r) {
+    return r.bytes.size() + r.songName.size() + r.fileName.size() + 256;
+  }
+  std::mutex mutex_;
+  std::list<Entry> order_;  // newest first
+  std::unordered_map<std::string_view, std::list<Entry>::iterator> index_;  // views of tokens
+  size_t bytes_ = 0;
+  uint64_t generation_ = 0;
+};
+
+// A write waiting for the writer thread.
+struct Job {
+  enum Kind { Add, Delete, Sweep } kind = Add;
+  RingtoneRecord record;  // Add: the ringtone; Delete: record.token
+  int64_t now = 0;
+  int64_t forgetBefore = 0;
+  RingtoneStore::Done done;
+  StoreStatus status = StoreStatus::Unavailable;
+};
+
+class SqliteStore final : public RingtoneStore {
+ public:
+  ~SqliteStore() override { Close(); }
+
+  bool Open(const std::string& folder, std::string& error);
+
+  void Add(RingtoneRecord ringtone, Done done) override {
+    Job job;
+    job.kind = Job::Add;
+    job.record = std::move(ringtone);
+    job.done = std::move(done);
+    Submit(std::move(job));
+  }
+  void Delete(std::string token, int64_t now, Done done) override {
+    Job job;
+    job.kind = Job::Delete;
+    job.record.token = std::move(token);
+    job.now = now;
+    job.done = std::move(done);
+    Submit(std::move(job));
+  }
+  void Sweep(int64_t now, int64_t forgetBefore, Done done) override {
+    Job job;
+    job.kind = Job::Sweep;
+    job.now = now;
+    job.forgetBefore = forgetBefore;
+    job.done = std::move(done);
+    Submit(std::move(job));
+  }
+  void CountDownload(std::string_view token) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!closing_) ++downloads_[std::string(token)];
+  }
+  StoreStatus Find(std::string_view token, int64_t now, bool withBytes, RingtoneRecord& record,
+                   GoneReason& reason) override;
+  StoreStatus Totals(StoreTotals& totals) override;
+  void Close() override;
+
+ private:
+  void Submit(Job job);
+  void WriterLoop();
+  void Commit(std::vector<Job>& jobs, std::unordered_map<std::string, int64_t>& counts);
+  void RunSweep(Job& job);
+
+  std::string path_;
+  int lockFd_ = -1;
+  std::unique_ptr<WriteConnection> writer_ = std::make_unique<WriteConnection>();
+  std::thread writerThread_;
+
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::deque<Job> jobs_;
+  std::unordered_map<std::string, int64_t> downloads_;
+  bool closing_ = false;
+  bool closed_ = false;
+
+  ReaderPool readers_;
+  RecentRingtones recent_;
+};
+
+bool SqliteStore::Open(const std::string& folder, std::string& error) {
+  // Without memory statistics SQLite takes no process-wide lock on every allocation, which
+  // the reading threads would otherwise fight over. Only possible before SQLite starts up;
+  // a second store in the process finds it done.
+  sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  if (ec) {
+    error = folder + ": " + ec.message();
+    return false;
+  }
+  const std::string lockPath = folder + "/service.lock";
+  lockFd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (lockFd_ < 0) {
+    error = lockPath + ": cannot be opened";
+    return false;
+  }
+  if (::flock(lockFd_, LOCK_EX | LOCK_NB) != 0) {
+    error = folder + ": another quavella-service uses this data folder";
+    return false;
+  }
+  path_ = folder + "/ringtones.db";
+  if (!writer_->connection.Open(path_, error)) return false;
+  // Pages of 16 KiB hold a ringtone in a few pages rather than in dozens (a new database
+  // only: the size of an existing one stays).
+  if (!writer_->connection.Exec("PRAGMA page_size=16384", error) ||
+      !writer_->connection.Exec("PRAGMA journal_mode=WAL", error) ||
+      !writer_->connection.Exec("PRAGMA secure_delete=ON", error))  // deleted numbers are zeroed
+    return false;
+  Statement version;
+  if (!version.Prepare(writer_->connection, "PRAGMA user_version") || version.Run() != SQLITE_ROW) {
+    error = path_ + ": " + sqlite3_errmsg(writer_->connection.Db());
+    return false;
+  }
+  const int64_t found = version.Int(0);
+  version.Finish();
+  if (found > SchemaVersion) {
+    error = path_ + ": made by a newer quavella-service (schema " + std::to_string(found) + ")";
+    return false;
+  }
+  if (found < SchemaVersion) {
+    const std::string setVersion = "PRAGMA user_version=" + std::to_string(SchemaVersion);
+    if (!writer_->connection.Exec("BEGIN IMMEDIATE", error) ||
+        !writer_->connection.Exec(SchemaSql, error) ||
+        !writer_->connection.Exec(setVersion.c_str(), error) ||
+        !writer_->connection.Exec("COMMIT", error)) {
+      error = path_ + ": " + error;
+      return false;
+    }
+    // The new files' names reach the disk too.
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+      ::fsync(dir);
+      ::close(dir);
+    }
+  }
+  if (!writer_->Prepare()) {
+    error = path_ + ": " + sqlite3_errmsg(writer_->connection.Db());
+    return false;
+  }
+  readers_.SetPath(path_);
+  if (!readers_.Take()) {
+    error = path_ + ": cannot be read";
+    return false;
+  }
+  writerThread_ = std::thread([this] { WriterLoop(); });
+  return true;
+}
+
+void SqliteStore::Submit(Job job) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!closing_) {
+      jobs_.push_back(std::move(job));
+      wake_.notify_one();
+      return;
+    }
+  }
+  job.done(StoreStatus::Unavailable);
+}
+
+void SqliteStore::WriterLoop() {
+  auto lastFlush = std::chrono::steady_clock::now();
+  for (;;) {
+    std::vector<Job> batch;
+    std::unordered_map<std::string, int64_t> counts;
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      wake_.wait_for(lock, CountFlushInterval, [&] {
+        return closing_ || !jobs_.empty() ||
+               (!downloads_.empty() &&
+                std::chrono::steady_clock::now() - lastFlush >= CountFlushInterval);
+      });
+      if (jobs_.empty() && downloads_.empty() && closing_) return;
+      if (jobs_.empty() && !closing_ &&
+          std::chrono::steady_clock::now() - lastFlush < CountFlushInterval)
+        continue;
+      if (!jobs_.empty() && jobs_.front().kind == Job::Sweep) {
+        Job sweep = std::move(jobs_.front());
+        jobs_.pop_front();
+        lock.unlock();
+        RunSweep(sweep);
+        sweep.done(sweep.status);
+        continue;
+      }
+      while (!jobs_.empty() && jobs_.front().kind != Job::Sweep && batch.size() < BatchJobs) {
+        batch.push_back(std::move(jobs_.front()));
+        jobs_.pop_front();
+      }
+      counts.swap(downloads_);
+    }
+    lastFlush = std::chrono::steady_clock::now();
+    Commit(batch, counts);
+    for (Job& job : batch) job.done(job.status);
+  }
+}
+
+void SqliteStore::Commit(std::vector<Job>& jobs, std::unordered_map<std::string, int64_t>& counts) {
+  Connection& db = writer_->connection;
+  if (!db.Exec("BEGIN IMMEDIATE")) return;  // every job stays Unavailable
+  bool failed = false;
+  for (Job& job : jobs) {
+    const RingtoneRecord& r = job.record;
+    if (job.kind == Job::Add) {
+      const int rc = writer_->insert.Run(r.token, r.createdAt, r.expiresAt, r.phoneNumber,
+                                        r.carrierId, r.phoneId, r.format, r.songName, r.fileName,
+                                        static_cast<int64_t>(r.bytes.size()), Blob{r.bytes});
+      writer_->insert.Finish();
+      if (rc == SQLITE_DONE) job.status = StoreStatus::Ok;
+      else if ((rc & 0xFF) != SQLITE_CONSTRAINT) failed = true;  // a token taken twice fails alone
+    } else {
+      int rc = writer_->remove.Run(r.token, job.now);
+      writer_->remove.Finish();
+      if (rc != SQLITE_DONE) {
+        failed = true;
+      } else if (sqlite3_changes(db.Db()) == 1) {
+        rc = writer_->markGone.Run(r.token, static_cast<int64_t>(GoneReason::Deleted), job.now);
+        writer_->markGone.Finish();
+        if (rc == SQLITE_DONE) job.status = StoreStatus::Ok;
+        else failed = true;
+      } else {
+        const bool expired = writer_->expiredOne.Run(r.token) == SQLITE_ROW;
+        writer_->expiredOne.Finish();
+        const bool gone = writer_->goneOne.Run(r.token) == SQLITE_ROW;
+        writer_->goneOne.Finish();
+        job.status = expired || gone ? StoreStatus::Gone : StoreStatus::NotFound;
+      }
+    }
+  }
+  for (const auto& [token, n] : counts) {
+    if (writer_->count.Run(token, n) != SQLITE_DONE) failed = true;
+    writer_->count.Finish();
+  }
+  if (failed || !db.Exec("COMMIT")) {
+    db.Exec("ROLLBACK");
+    for (Job& job : jobs) job.status = StoreStatus::Unavailable;
+    return;
+  }
+  for (Job& job : jobs) {
+    if (job.status != StoreStatus::Ok) continue;
+    if (job.kind == Job::Delete) {
+      recent_.Erase(job.record.token);
+    } else {
+      const uint64_t generation = recent_.Generation();
+      recent_.Put(std::make_shared<const RingtoneRecord>(std::move(job.record)), generation);
+    }
+  }
+}
+
+void SqliteStore::RunSweep(Job& job) {
+  Connection& db = writer_->connection;
+  for (;;) {
+    if (!db.Exec("BEGIN IMMEDIATE")) return;
+    const bool marked = writer_->sweepMark.Run(job.now, int64_t{SweepBatch}) == SQLITE_DONE;
+    writer_->sweepMark.Finish();
+    const bool removed = marked && writer_->sweepRemove.Run(job.now, int64_t{SweepBatch}) == SQLITE_DONE;
+    writer_->sweepRemove.Finish();
+    const int changes = sqlite3_changes(db.Db());
+    if (!removed || !db.Exec("COMMIT")) {
+      db.Exec("ROLLBACK");
+      return;
+    }
+    if (changes < SweepBatch) break;
+  }
+  const bool forgot = writer_->forget.Run(job.forgetBefore) == SQLITE_DONE;
+  writer_->forget.Finish();
+  if (forgot) job.status = StoreStatus::Ok;
+}
+
+StoreStatus SqliteStore::Find(std::string_view token, int64_t now, bool withBytes,
+                              RingtoneRecord& record, GoneReason& reason) {
+  if (withBytes) {
+    if (const RecentRingtones::Entry recent = recent_.Get(token)) {
+      if (recent->expiresAt > now) {
+        record = *recent;
+        return StoreStatus::Ok;
+      }
+      recent_.Erase(token);  // its time is up: the store tells how it went
+    }
+  }
+  const uint64_t generation = recent_.Generation();
+  const ReaderPool::Lease reader = readers_.Take();
+  if (!reader) return StoreStatus::Unavailable;
+  Statement& find = withBytes ? reader->findWithBytes : reader->find;
+  StoreStatus status;
+  const int rc = find.Run(token);
+  if (rc == SQLITE_ROW) {
+    record.token.assign(token);
+    record.createdAt = find.Int(0);
+    record.expiresAt = find.Int(1);
+    record.phoneNumber = find.Bytes(2);
+    record.carrierId = static_cast<int32_t>(find.Int(3));
+    record.phoneId = static_cast<int32_t>(find.Int(4));
+    record.format = static_cast<int32_t>(find.Int(5));
+    record.songName = find.Bytes(6);
+    record.fileName = find.Bytes(7);
+    record.size = find.Int(8);
+    record.downloads = find.Int(9);
+    record.bytes = withBytes ? find.Bytes(10) : std::string();
+    status = StoreStatus::Ok;
+    if (record.expiresAt <= now) {
+      record = RingtoneRecord{};
+      reason = GoneReason::Expired;
+      status = StoreStatus::Gone;
+    }
+  } else if (rc == SQLITE_DONE) {
+    const int goneRc = reader->gone.Run(token);
+    if (goneRc == SQLITE_ROW) {
+      reason = reader->gone.Int(0) == static_cast<int64_t>(GoneReason::Deleted) ? GoneReason::Deleted
+                                                                               : GoneReason::Expired;
+      status = StoreStatus::Gone;
+    } else {
+      status = goneRc == SQLITE_DONE ? StoreStatus::NotFound : StoreStatus::Unavailable;
+    }
+    reader->gone.Finish();
+  } else {
+    status = StoreStatus::Unavailable;
+  }
+  find.Finish();
+  if (status == StoreStatus::Ok && withBytes)
+    recent_.Put(std::make_shared<const RingtoneRecord>(record), generation);
+  return status;
+}
+
+StoreStatus SqliteStore::Totals(StoreTotals& totals) {
+  const ReaderPool::Lease reader = readers_.Take();
+  if (!reader) return StoreStatus::Unavailable;
+  StoreStatus status = StoreStatus::Unavailable;
+  if (reader->totals.Run() == SQLITE_ROW) {
+    totals.ringtones = reader->totals.Int(0);
+    totals.bytes = reader->totals.Int(1);
+    status = StoreStatus::Ok;
+  }
+  reader->totals.Finish();
+  return status;
+}
+
+void SqliteStore::Close() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (closed_) return;
+    closed_ = true;
+    closing_ = true;
+    wake_.notify_one();
+  }
+  if (writerThread_.joinable()) writerThread_.join();
+  readers_.Clear();
+  writer_.reset();  // the last connection to close folds the log back into the database
+  if (lockFd_ >= 0) {
+    ::close(lockFd_);
+    lockFd_ = -1;
+  }
+}
+
+}  // namespace
+
+std::unique_ptr<RingtoneStore> OpenSqliteStore(const std::string& folder, std::string& error) {
+  auto store = std::make_unique<SqliteStore>();
+  if (!store->Open(folder, error)) return nullptr;
+  return store;
+}

@@ -1,0 +1,37 @@
+// One request and its reply as the handlers see them: plain values, filled and sent by the
+// HTTP layer, so that the handlers are tested without a network.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+using HeaderList = std::vector<std::pair<std::string, std::string>>;
+
+// The value of the first header called `name` (any letter case), or null.
+const std::string* FindHeader(const HeaderList& headers, std::string_view name);
+
+struct WebRequest {
+  std::string method;  // "GET", "HEAD", "POST", ...
+  std::string target;  // as sent: origin form or absolute form
+  HeaderList headers;
+  std::string body;
+  std::string clientAddress;  // who sent it, for the per-address limit
+
+  const std::string* Header(std::string_view name) const { return FindHeader(headers, name); }
+};
+
+struct WebReply {
+  int status = 200;
+  HeaderList headers;    // every header but Content-Length, which the HTTP layer sets
+  std::string body;
+  std::string filePath;  // when not empty, the body is this file (the installer)
+  bool headOnly = false; // HEAD: the headers of the body, without the body
+  int64_t headLength = -1;  // HEAD: the body's length when `body` does not hold it
+  std::string logNote;   // added to the request's log line (never a phone number)
+
+  void Set(std::string name, std::string value) {
+    headers.emplace_back(std::move(name), std::move(value));
+  }
+};

@@ -1,0 +1,187 @@
+#include "service/web_text.h"
+
+#include <cstdio>
+#include <ctime>
+
+#include "service/request_target.h"
+
+namespace {
+
+// Windows-1252 0x80..0x9F; 0 where the code page leaves a hole.
+constexpr uint16_t Cp1252High[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+void AppendUtf8(std::string& out, uint32_t code) {
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | code >> 6);
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xE0 | code >> 12);
+    out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+bool IsValidUtf8(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size()) {
+    const uint8_t c = static_cast<uint8_t>(text[i]);
+    size_t extra;
+    uint32_t code;
+    if (c < 0x80) { ++i; continue; }
+    if (c >= 0xC2 && c <= 0xDF) { extra = 1; code = c & 0x1F; }
+    else if (c >= 0xE0 && c <= 0xEF) { extra = 2; code = c & 0x0F; }
+    else if (c >= 0xF0 && c <= 0xF4) { extra = 3; code = c & 0x07; }
+    else return false;
+    if (text.size() - i <= extra) return false;
+    for (size_t k = 1; k <= extra; ++k) {
+      const uint8_t next = static_cast<uint8_t>(text[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      code = code << 6 | (next & 0x3F);
+    }
+    // Overlong forms, surrogates and code points past U+10FFFF.
+    if ((extra == 2 && code < 0x800) || (extra == 3 && (code < 0x10000 || code > 0x10FFFF)) ||
+        (code >= 0xD800 && code <= 0xDFFF))
+      return false;
+    i += extra + 1;
+  }
+  return true;
+}
+
+bool IsNameByte(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+         c == '-' || c == '_' || c == '.';
+}
+
+}  // namespace
+
+std::string HtmlEscape(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + 16);
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&#39;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+std::string DisplayText(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  const bool utf8 = IsValidUtf8(bytes);
+  for (char ch : bytes) {
+    const uint8_t c = static_cast<uint8_t>(ch);
+    if (c < 0x20 || c == 0x7F) out += ' ';
+    else if (utf8 || c < 0x80) out += ch;
+    else if (c < 0xA0) AppendUtf8(out, Cp1252High[c - 0x80] ? Cp1252High[c - 0x80] : 0xFFFD);
+    else AppendUtf8(out, c);
+  }
+  return out;
+}
+
+std::string TokenText(const uint8_t (&bits)[TokenBytes]) {
+  static const char Alphabet[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
+  std::string text;
+  text.reserve(TokenLength);
+  uint32_t buffer = 0;
+  int held = 0;
+  for (uint8_t byte : bits) {
+    buffer = buffer << 8 | byte;
+    held += 8;
+    while (held >= 6) {
+      held -= 6;
+      text += Alphabet[buffer >> held & 0x3F];
+    }
+  }
+  if (held > 0) text += Alphabet[buffer << (6 - held) & 0x3F];
+  return text;
+}
+
+bool IsTokenText(std::string_view text) {
+  if (text.size() != TokenLength) return false;
+  for (char c : text)
+    if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+          c == '-' || c == '_'))
+      return false;
+  return true;
+}
+
+std::string DownloadFileName(std::string_view songName, std::string_view formatWord) {
+  const size_t dot = songName.rfind('.');
+  if (dot != std::string_view::npos && dot > 0 && songName.size() - dot <= 5) songName = songName.substr(0, dot);
+  std::string name;
+  for (char c : songName) {
+    if (name.size() == 60) break;
+    name += IsNameByte(c) ? c : '_';
+  }
+  while (!name.empty() && (name.front() == '.' || name.front() == '-')) name.erase(0, 1);
+  if (name.empty()) name = "ringtone";
+  return name + "." + std::string(formatWord);
+}
+
+std::string UtcDateText(int64_t seconds) {
+  const std::time_t t = static_cast<std::time_t>(seconds);
+  std::tm parts{};
+  gmtime_r(&t, &parts);
+  char text[40];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M UTC", &parts);
+  return text;
+}
+
+namespace {
+
+void AppendPrintable(std::string& out, std::string_view text, size_t limit) {
+  static const char Hex[] = "0123456789ABCDEF";
+  for (size_t i = 0; i < text.size() && i < limit; ++i) {
+    const uint8_t c = static_cast<uint8_t>(text[i]);
+    if (c > 0x20 && c < 0x7F && c != '%') {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += Hex[c >> 4];
+      out += Hex[c & 15];
+    }
+  }
+}
+
+}  // namespace
+
+std::string RequestLogLine(int64_t nowMs, std::string_view method, std::string_view target,
+                           int status, uint64_t bytes, double milliseconds,
+                           std::string_view note) {
+  const std::time_t t = static_cast<std::time_t>(nowMs / 1000);
+  std::tm parts{};
+  gmtime_r(&t, &parts);
+  char when[32];
+  std::strftime(when, sizeof when, "%Y-%m-%dT%H:%M:%SZ", &parts);
+  RequestTarget split;
+  std::string path = SplitRequestTarget(target, split)
+                         ? (split.query.empty() ? split.path : split.path + "?" + split.query)
+                         : std::string(target);
+  std::string line = when;
+  line += ' ';
+  AppendPrintable(line, method, 16);
+  line += ' ';
+  AppendPrintable(line, path, 300);
+  char figures[64];
+  std::snprintf(figures, sizeof figures, " %d %llu %.1fms", status,
+                static_cast<unsigned long long>(bytes), milliseconds);
+  line += figures;
+  if (!note.empty()) {
+    line += ' ';
+    for (char c : note) line += (static_cast<uint8_t>(c) < 0x20 || c == 0x7F) ? ' ' : c;
+  }
+  line += '\n';
+  return line;
+}

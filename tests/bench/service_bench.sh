@@ -1,0 +1,152 @@
+#!/usr/bin/env bash
+# quavella-service beside nginx on this machine, with wrk as the load for both: uploads of a
+# 30 KB ringtone per second with p50 and p99 latency at 1, 16 and 64 connections (ours: the
+# request Quavella.exe sends, each one committed to disk before the reply; nginx: the same
+# bytes by WebDAV PUT, written without waiting for the disk), downloads of that ringtone per
+# second (ours from the store, nginx a static file), and our peak resident memory. Figures
+# only: nothing passes or fails. Run by scripts/bench.sh, or alone.
+set -uo pipefail
+top=$(cd "$(dirname "$0")/../.." && pwd)
+work=${QV_BENCH_WORK:-$(mktemp -d /tmp/qv-service-bench.XXXXXX)}/service
+seconds=${QV_SERVICE_BENCH_SECONDS:-5}
+rm -rf "$work"
+mkdir -p "$work"
+for tool in wrk nginx python3; do
+  command -v "$tool" >/dev/null || { echo "service bench: $tool missing (scripts/setup.sh)"; exit 0; }
+done
+
+# An optimised build without sanitizers, as it would be deployed.
+release=$top/build/service-release
+if [ ! -f "$release/build.ninja" ]; then
+  cmake -S "$top" -B "$release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQV_SANITIZE=OFF \
+    >"$work/configure.log" 2>&1 || { cat "$work/configure.log"; exit 1; }
+fi
+ninja -C "$release" quavella-service >"$work/build.log" 2>&1 || { cat "$work/build.log"; exit 1; }
+
+# The upload: the recorded request with a 30 KB ringtone in it.
+python3 - "$top/tests/service/fixtures/upload-wav.raw" "$work" <<'PY'
+import re, struct, sys
+raw = open(sys.argv[1], "rb").read()
+head, _, body = raw.partition(b"\r\n\r\n")
+boundary = re.search(rb"boundary=(\S+)", head).group(1)
+start = body.index(b"RIFF")
+end = body.index(b"\r\n--" + boundary, start)
+samples = (30 * 1024 - 44) // 2
+data = b"".join(struct.pack("<h", (i * 37) % 20000 - 10000) for i in range(samples))
+wav = (b"RIFF" + struct.pack("<I", 36 + len(data)) + b"WAVEfmt " +
+       struct.pack("<IHHIIHH", 16, 1, 1, 8000, 16000, 2, 16) + b"data" +
+       struct.pack("<I", len(data)) + data)
+body = body[:start] + wav + body[end:]
+body = re.sub(rb'(name="file_size"\r\n\r\n)\d+', rb"\g<1>%d" % len(wav), body, count=1)
+open(sys.argv[2] + "/body", "wb").write(body)
+open(sys.argv[2] + "/ringtone.wav", "wb").write(wav)
+open(sys.argv[2] + "/content-type", "w").write(
+    "multipart/form-data; boundary=" + boundary.decode())
+PY
+body_type=$(cat "$work/content-type")
+
+cat >"$work/load.lua" <<'LUA'
+-- One request per call: POST to a fixed path, or PUT to a path of its own per request.
+local body = io.open(os.getenv("QV_BODY"), "rb"):read("*a")
+local method = os.getenv("QV_METHOD")
+local base = os.getenv("QV_PATH")
+local thread_id = 0
+local counter = 0
+function setup(thread)
+  thread_id = thread_id + 1
+  thread:set("id", thread_id)
+end
+function request()
+  counter = counter + 1
+  local path = base
+  if method == "PUT" then path = base .. id .. "-" .. counter .. ".bin" end
+  return wrk.format(method, path, {["Content-Type"] = os.getenv("QV_TYPE")}, body)
+end
+LUA
+
+free_port() {
+  python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+}
+
+# nginx: two workers (one per processor), WebDAV PUT into one folder, static files from another.
+nginx_port=$(free_port)
+mkdir -p "$work/nginx/dav" "$work/nginx/static" "$work/nginx/temp" "$work/nginx/logs"
+cp "$work/ringtone.wav" "$work/nginx/static/ringtone.wav"
+user_line=""
+[ "$(id -u)" = 0 ] && user_line="user root;"
+cat >"$work/nginx/nginx.conf" <<CONF
+$user_line
+worker_processes 2;
+pid $work/nginx/nginx.pid;
+error_log $work/nginx/logs/error.log;
+events { worker_connections 1024; }
+http {
+  access_log $work/nginx/logs/access.log;
+  client_body_temp_path $work/nginx/temp;
+  client_max_body_size 1m;
+  server {
+    listen 127.0.0.1:$nginx_port;
+    location /dav/ { root $work/nginx; dav_methods PUT; create_full_put_path on; }
+    location /static/ { root $work/nginx; }
+  }
+}
+CONF
+nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" -g 'daemon off;' 2>>"$work/nginx/logs/error.log" &
+nginx_pid=$!
+
+export QV_SERVICE_BIN=$release/service/quavella-service QV_SERVICE_LOG=$work/service.log
+source "$top/scripts/lib/service.sh"
+trap 'qv_service_stop; kill -QUIT $nginx_pid 2>/dev/null; wait $nginx_pid 2>/dev/null' EXIT
+qv_service_start "$work/data" --uploads-per-hour 100000000 --connections-per-address 1024 ||
+  exit 1
+for tries in $(seq 50); do
+  python3 -c "import socket; socket.create_connection(('127.0.0.1', $nginx_port))" 2>/dev/null && break
+  sleep 0.1
+done
+
+# wrk's figures for one run: requests/s, p50, p99, and a note of any error answer.
+measure() {  # url, connections, method, path
+  local url=$1 connections=$2 threads=2
+  [ "$connections" = 1 ] && threads=1
+  QV_BODY=$work/body QV_TYPE=$body_type QV_METHOD=$3 QV_PATH=$4 \
+    wrk -t"$threads" -c"$connections" -d"${seconds}s" --latency -s "$work/load.lua" "$url" \
+    >"$work/wrk.out" 2>&1
+  awk '
+    /Requests\/sec/ { rate = $2 }
+    $1 == "50%" { p50 = $2 }
+    $1 == "99%" { p99 = $2 }
+    /Non-2xx/ { bad = " (" $5 " error answers)" }
+    /Socket errors/ { bad = bad " (" $0 ")" }
+    END { printf "%10.0f/s  p50 %8s  p99 %8s%s\n", rate, p50, p99, bad }' "$work/wrk.out"
+}
+download() {  # url, connections
+  wrk -t2 -c"$2" -d"${seconds}s" --latency "$1" >"$work/wrk.out" 2>&1
+  awk '/Requests\/sec/ { rate = $2 } /Non-2xx/ { bad = " (" $5 " error answers)" }
+       END { printf "%10.0f/s%s\n", rate, bad }' "$work/wrk.out"
+}
+
+ours=$QV_SERVICE_URL
+theirs=http://127.0.0.1:$nginx_port
+echo "uploads of a 30 KB ringtone ($seconds s each; ours durable on disk before each reply)"
+for c in 1 16 64; do
+  printf '  %2d connections  quavella-service %s\n' "$c" "$(measure "$ours" "$c" POST /ringtones/upload2.php)"
+  printf '                  nginx WebDAV PUT %s\n' "$(measure "$theirs" "$c" PUT /dav/)"
+done
+
+page=$(python3 "$top/tests/service/send_raw.py" "$ours" <(printf 'POST /ringtones/upload2.php HTTP/1.1\r\nHost: x\r\nContent-Type: %s\r\nContent-Length: %s\r\n\r\n' "$body_type" "$(stat -c %s "$work/body")"; cat "$work/body"))
+file=${page#"$ours"}/My_Song___You.wav
+echo "downloads of that ringtone"
+for c in 16 64; do
+  printf '  %2d connections  quavella-service %s\n' "$c" "$(download "$ours$file" "$c")"
+  printf '                  nginx static     %s\n' "$(download "$theirs/static/ringtone.wav" "$c")"
+done
+
+peak=$(awk '/VmHWM/ { print $2 }' "/proc/$QV_SERVICE_PID/status")
+nginx_peak=0
+for pid in $(pgrep -P "$nginx_pid") "$nginx_pid"; do
+  kb=$(awk '/VmHWM/ { print $2 }' "/proc/$pid/status" 2>/dev/null)
+  nginx_peak=$((nginx_peak + ${kb:-0}))
+done
+echo "peak resident memory over the runs (64 connections included): quavella-service" \
+     "$((peak / 1024)) MB; nginx, master and workers together, $((nginx_peak / 1024)) MB"
+echo "stored: $(python3 -c "import sqlite3,sys; print(sqlite3.connect('file:$work/data/ringtones.db?mode=ro', uri=True).execute('select count(*) from ringtones').fetchone()[0])") ringtones"

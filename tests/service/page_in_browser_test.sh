@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# The ringtone's page as a browser shows it: the recorded upload goes to a real service, then
+# headless Chromium renders the page it answered with, on a desktop and on a phone. The page
+# must name the phone model, its QR code must read (zbarimg) as the page's own address, and
+# the screenshots are kept as artefacts.
+# Usage: page_in_browser_test.sh QUAVELLA-SERVICE   (exit 77: no Chromium or zbarimg here)
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+top=$(cd "$here/../.." && pwd)
+export QV_SERVICE_BIN=$1
+command -v chromium >/dev/null && command -v zbarimg >/dev/null || {
+  echo "page test: chromium or zbarimg missing (scripts/setup.sh installs them)"; exit 77; }
+artefacts=${QV_ARTEFACTS:-$top/build/test-artefacts}
+mkdir -p "$artefacts"
+work=$(mktemp -d /tmp/qv-page-test.XXXXXX)
+source "$top/scripts/lib/service.sh"
+trap 'qv_service_stop; rm -rf "$work"' EXIT
+qv_service_start "$work/data" || exit 1
+
+fail() { echo "page test: $*" >&2; exit 1; }
+page=$(python3 "$here/send_raw.py" "$QV_SERVICE_URL" "$here/fixtures/upload-wav.raw") ||
+  fail "the recorded upload was refused: $page"
+case "$page" in "$QV_SERVICE_URL"/r/*) ;; *) fail "the reply is not a page address: $page" ;; esac
+
+browse() {  # name, window size, extra arguments...; screenshot of $page into $work/name.png
+  local name=$1 size=$2
+  shift 2
+  timeout 60 chromium --headless --no-sandbox --disable-gpu --hide-scrollbars \
+    --user-data-dir="$work/profile-$name" --window-size="$size" "$@" \
+    --screenshot="$work/$name.png" "$page" >"$work/$name.log" 2>&1 ||
+    fail "chromium could not render the page ($(tail -n 3 "$work/$name.log"))"
+  cp "$work/$name.png" "$artefacts/service-$name.png"
+}
+browse page-desktop 900,1000
+browse page-phone 390,1100 \
+  --user-agent="Mozilla/5.0 (Linux; Android 13; Pixel 7) AppleWebKit/537.36 (KHTML, like Gecko) Chrome/120.0 Mobile Safari/537.36"
+
+dom=$(timeout 60 chromium --headless --no-sandbox --disable-gpu --user-data-dir="$work/profile-dom" \
+  --dump-dom "$page" 2>/dev/null)
+grep -q "Motorola MPx200" <<<"$dom" || fail "the rendered page does not name the phone model"
+grep -q "Cingular" <<<"$dom" || fail "the rendered page does not name the carrier"
+for shot in page-desktop page-phone; do
+  read=$(zbarimg --raw -q "$work/$shot.png") || fail "no QR code found in the $shot screenshot"
+  [ "$read" = "$page" ] || fail "the QR code of $shot reads '$read', not '$page'"
+done
+
+# The site's other pages, for the record.
+for name in support supported_phones; do
+  timeout 60 chromium --headless --no-sandbox --disable-gpu --hide-scrollbars \
+    --user-data-dir="$work/profile-$name" --window-size=900,1200 \
+    --screenshot="$artefacts/service-$name.png" "$QV_SERVICE_URL/index.php?page=$name" \
+    >/dev/null 2>&1 || fail "chromium could not render the $name page"
+done
+echo "page test: the page names the phone, and its QR code reads $page"

@@ -1,0 +1,504 @@
+// The service over real HTTP, in this process: the exact request Quavella.exe sends (recorded
+// by the end-to-end upload test through the proxy route) and damaged variants of it, then
+// the page, the download, the delete, the site's pages and the bounds of the HTTP side.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <mutex>
+#include <sstream>
+#include <thread>
+
+#include "delivery/upload_fields.h"
+#include "profile/catalogue_text.h"
+#include "service/http_server.h"
+#include "service/ringtone_service.h"
+#include "service/service_options.h"
+#include "service/sqlite_store.h"
+#include "service/upload_form_reader.h"
+#include "tests/service/http_client.h"
+#include "tests/service/ringtone_samples.h"
+
+namespace {
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+// The request recorded from Quavella.exe: a WAV ringtone for a Motorola MPx200 on Cingular.
+const std::string& Recorded() {
+  static const std::string raw = ReadFile(QV_SERVICE_FIXTURES "/upload-wav.raw");
+  return raw;
+}
+
+struct Upload {
+  std::string head;  // request line and headers, CRLF CRLF included
+  std::string body;
+  std::string boundary;
+  std::string values[UploadFieldCount];
+  std::string fileName, typeWord, ringtone;
+
+  static Upload Parse(const std::string& raw) {
+    Upload u;
+    const size_t end = raw.find("\r\n\r\n");
+    u.head = raw.substr(0, end + 4);
+    u.body = raw.substr(end + 4);
+    const size_t at = u.head.find("boundary=") + 9;
+    u.boundary = u.head.substr(at, u.head.find("\r\n", at) - at);
+    UploadSubmission s;
+    std::string problem;
+    const std::string type = "multipart/form-data; boundary=" + u.boundary;
+    EXPECT_TRUE(ReadUploadForm(type, u.body, s, problem)) << problem;
+    for (int i = 0; i < UploadFieldCount; ++i) u.values[i] = s.fields[i];
+    u.fileName = s.fileName;
+    u.typeWord = s.typeWord;
+    u.ringtone = s.ringtone;
+    return u;
+  }
+  // The body with its pieces as they are now, laid out as Quavella lays it out.
+  std::string Body() const {
+    SampleUpload sample;
+    std::string* fields[] = {&sample.sms, &sample.fileName, &sample.songName,
+                             &sample.carrierIndex, &sample.phoneId, &sample.version,
+                             &sample.serial, &sample.fileSize};
+    for (int i = 0; i < UploadFieldCount; ++i) *fields[i] = values[i];
+    sample.localFile = fileName;
+    sample.typeWord = typeWord;
+    sample.ringtone = ringtone;
+    return UploadBody(sample, boundary);
+  }
+  // The request with `body` and a Content-Length that matches it.
+  std::string With(const std::string& newBody) const {
+    std::string h = head;
+    const size_t at = h.find("Content-Length: ") + 16;
+    h.replace(at, h.find("\r\n", at) - at, std::to_string(newBody.size()));
+    return h + newBody;
+  }
+  std::string Request() const { return With(Body()); }
+};
+
+class ServiceOverHttp : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/qv-service-test.XXXXXX";
+    folder_ = mkdtemp(pattern);
+    ASSERT_TRUE(catalog_.Load(CatalogueText, CatalogueTextSize));
+  }
+  void TearDown() override {
+    StopServer();
+    std::filesystem::remove_all(folder_);
+  }
+
+  void StartServer(HttpLimits limits = {}, uint32_t perHour = 1000,
+                   std::string installer = std::string()) {
+    std::string error;
+    store_ = OpenSqliteStore(folder_ + "/data", error);
+    ASSERT_TRUE(store_) << error;
+    server_ = std::make_unique<HttpServer>(
+        limits,
+        [this](WebRequest request, HttpServer::Reply reply) {
+          service_->Handle(std::move(request), std::move(reply));
+        },
+        [this](int status, const std::string& target) { return service_->Refusal(status, target); },
+        [this](const std::string& line, double seconds) {
+          metrics_.RequestServed(seconds);
+          std::lock_guard<std::mutex> lock(logMutex_);
+          log_ += line;
+        });
+    ASSERT_TRUE(server_->Listen("127.0.0.1", 0, error)) << error;
+    port_ = server_->Port();
+    ServiceSettings settings;
+    settings.publicUrl = LocalUrl("127.0.0.1", port_);
+    settings.uploadsPerHour = perHour;
+    settings.installerPath = std::move(installer);
+    service_ = std::make_unique<RingtoneService>(settings, catalog_, *store_, metrics_,
+                                                 [this] { return nowMs_.load(); }, 1);
+    runner_ = std::thread([this] { server_->Run(); });
+  }
+  void StopServer() {
+    if (!server_) return;
+    server_->Stop();
+    runner_.join();
+    store_->Close();
+    server_.reset();
+  }
+  std::string Log() {
+    std::lock_guard<std::mutex> lock(logMutex_);
+    return log_;
+  }
+  // The log once it holds `piece` (a line is written just after its reply has gone out).
+  std::string LogWith(const std::string& piece) {
+    for (int tries = 0; tries < 100 && Log().find(piece) == std::string::npos; ++tries)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    return Log();
+  }
+  std::string PublicUrl() const { return LocalUrl("127.0.0.1", port_); }
+  // Sends the request and returns the page address of the accepted upload.
+  std::string Accepted(const std::string& request) {
+    const HttpAnswer answer = Exchange(port_, request);
+    EXPECT_EQ(answer.status, 200) << answer.body;
+    EXPECT_EQ(answer.body.rfind(PublicUrl() + "/r/", 0), 0u) << answer.body;
+    return answer.body;
+  }
+  static std::string PathOf(const std::string& url) { return url.substr(url.find("/r/")); }
+
+  std::string folder_;
+  PhoneCatalog catalog_;
+  ServiceMetrics metrics_;
+  std::atomic<int64_t> nowMs_{1700000000000};
+  std::unique_ptr<RingtoneStore> store_;
+  std::unique_ptr<RingtoneService> service_;
+  std::unique_ptr<HttpServer> server_;
+  std::thread runner_;
+  uint16_t port_ = 0;
+  std::mutex logMutex_;
+  std::string log_;
+};
+
+TEST_F(ServiceOverHttp, TheRecordedRequestIsAcceptedAsItIs) {
+  ASSERT_FALSE(Recorded().empty()) << "fixture missing";
+  const Upload recorded = Upload::Parse(Recorded());
+  EXPECT_EQ(recorded.Request(), Recorded()) << "the variants below differ only where they mean to";
+  EXPECT_EQ(recorded.head.rfind("POST http://", 0), 0u) << "the proxy's absolute form";
+  StartServer();
+  const HttpAnswer answer = Exchange(port_, Recorded());
+  ASSERT_EQ(answer.status, 200) << answer.raw;
+  const std::string token = answer.body.substr(answer.body.rfind('/') + 1);
+  EXPECT_EQ(answer.body, PublicUrl() + "/r/" + token) << "the address and nothing else";
+  EXPECT_EQ(token.size(), 22u);
+
+  // The page names the phone and carrier; the download is the ringtone byte for byte.
+  const HttpAnswer page = Exchange(port_, GetRequest("/r/" + token));
+  EXPECT_EQ(page.status, 200);
+  for (const char* shown : {"Motorola MPx200", "Cingular", "WAV", "ending in 4567", "<svg"})
+    EXPECT_NE(page.body.find(shown), std::string::npos) << shown;
+  EXPECT_EQ(page.body.find("5551234567"), std::string::npos) << "only the last four digits";
+  const std::string name = "/r/" + token + "/My_Song___You.wav";
+  EXPECT_NE(page.body.find("href=\"" + name + "\""), std::string::npos);
+  const HttpAnswer file = Exchange(port_, GetRequest(name));
+  ASSERT_EQ(file.status, 200);
+  EXPECT_TRUE(file.body == recorded.ringtone);
+  EXPECT_EQ(*file.Header("Content-Type"), "audio/wav");
+  EXPECT_EQ(*file.Header("Content-Length"), std::to_string(recorded.ringtone.size()));
+  EXPECT_EQ(*file.Header("Content-Disposition"), "attachment; filename=\"My_Song___You.wav\"");
+  EXPECT_EQ(Log().find(recorded.values[UploadSms]), std::string::npos) << "never in the log";
+}
+
+TEST_F(ServiceOverHttp, DamagedRequestsAreRefusedWithTheWordError) {
+  ASSERT_FALSE(Recorded().empty()) << "fixture missing";
+  const Upload recorded = Upload::Parse(Recorded());
+  StartServer();
+  auto changed = [&](auto change) {
+    Upload u = recorded;
+    change(u);
+    return u.Request();
+  };
+  std::string otherBoundary = Recorded();
+  otherBoundary.replace(otherBoundary.find("boundary=") + 9 + 27, 12, "FFFFFFFFFFFF");
+  std::string cut = recorded.With(recorded.body.substr(0, recorded.body.size() / 2));
+  std::string missing = recorded.Request();
+  const size_t songAt = missing.find("--" + recorded.boundary + "\r\nContent-Disposition: form-data; name=\"song_name\"");
+  missing.erase(songAt, missing.find("--" + recorded.boundary, songAt + 1) - songAt);
+  missing = recorded.With(missing.substr(missing.find("\r\n\r\n") + 4));
+  std::string repeated = recorded.body;
+  repeated.insert(0, repeated.substr(0, repeated.find("--" + recorded.boundary, 2)));
+  std::string mmfBadCrc = SampleMmf(8000);
+  mmfBadCrc.back() ^= 1;
+  const struct {
+    const char* what;
+    std::string request;
+    int status;
+    const char* reason;
+  } cases[] = {
+      {"a cut body", cut, 400, "form"},
+      {"another boundary", otherBoundary, 400, "form"},
+      {"a missing field", missing, 400, "form"},
+      {"a repeated field", recorded.With(repeated), 400, "form"},
+      {"a wrong type word", changed([](Upload& u) { u.typeWord = "amr"; }), 400, "type_word"},
+      {"bytes of another format", changed([](Upload& u) {
+         u.ringtone = SampleAmr(40);
+         u.values[UploadFileSize] = std::to_string(u.ringtone.size());
+       }), 400, "bytes"},
+      {"an MMF with a bad CRC", changed([&](Upload& u) {
+         u.values[UploadPhoneId] = "148";
+         u.typeWord = "mmf";
+         u.ringtone = mmfBadCrc;
+         u.values[UploadFileSize] = std::to_string(u.ringtone.size());
+       }), 400, "bytes"},
+      {"an 11-digit number", changed([](Upload& u) { u.values[UploadSms] += "8"; }), 400, "number"},
+      {"an unknown carrier", changed([](Upload& u) { u.values[UploadCarrierIndex] = "31"; }), 400, "carrier"},
+      {"an unknown phone", changed([](Upload& u) { u.values[UploadPhoneId] = "208"; }), 400, "phone"},
+      {"a wrong size", changed([](Upload& u) { u.values[UploadFileSize] += "0"; }), 400, "file_size"},
+  };
+  for (const auto& c : cases) {
+    const HttpAnswer answer = Exchange(port_, c.request);
+    EXPECT_EQ(answer.status, c.status) << c.what;
+    EXPECT_EQ(answer.body, "error") << c.what;
+    EXPECT_NE(LogWith(std::string("refused=") + c.reason).find(std::string("refused=") + c.reason),
+              std::string::npos) << c.what;
+  }
+  // The same MMF with its CRC whole is taken, for a phone that plays MMF.
+  EXPECT_FALSE(Accepted(changed([](Upload& u) {
+                 u.values[UploadPhoneId] = "148";
+                 u.typeWord = "mmf";
+                 u.ringtone = SampleMmf(8000);
+                 u.values[UploadFileSize] = std::to_string(u.ringtone.size());
+               })).empty());
+
+  // A body that stops before its Content-Length: the client gives up sending.
+  HttpClient early(port_);
+  ASSERT_TRUE(early.Send(Recorded().substr(0, Recorded().size() - 100)));
+  early.FinishSending();
+  HttpAnswer answer = early.Read();
+  EXPECT_EQ(answer.status, 400);
+  EXPECT_EQ(answer.body, "error");
+
+  // Past 1 MiB: refused from the headers alone, and nothing more is read.
+  std::string oversize = recorded.head;
+  const size_t at = oversize.find("Content-Length: ") + 16;
+  oversize.replace(at, oversize.find("\r\n", at) - at, std::to_string(2 * 1024 * 1024));
+  HttpClient large(port_);
+  ASSERT_TRUE(large.Send(oversize));
+  answer = large.Read();
+  EXPECT_EQ(answer.status, 413);
+  EXPECT_EQ(answer.body, "error");
+  EXPECT_TRUE(large.ClosedByServer());
+
+  // Nothing refused was kept.
+  StoreTotals totals;
+  ASSERT_EQ(store_->Totals(totals), StoreStatus::Ok);
+  EXPECT_EQ(totals.ringtones, 1);
+  const HttpAnswer metrics = Exchange(port_, GetRequest("/metrics"));
+  EXPECT_NE(metrics.body.find("quavella_uploads_refused_total{reason=\"form\"} 5"), std::string::npos)
+      << metrics.body;
+  EXPECT_NE(metrics.body.find("quavella_uploads_refused_total{reason=\"too_large\"} 1"), std::string::npos);
+  EXPECT_NE(metrics.body.find("quavella_uploads_accepted_total 1"), std::string::npos);
+  EXPECT_EQ(Log().find(recorded.values[UploadSms]), std::string::npos);
+}
+
+TEST_F(ServiceOverHttp, DownloadsHonourRangesTagsAndHead) {
+  StartServer();
+  SampleUpload sample;
+  sample.phoneId = "164";  // LG 325: AMR
+  sample.typeWord = "amr";
+  sample.localFile = "a.amr";
+  sample.ringtone = SampleAmr(60);
+  const std::string boundary = "---------------------------00AA11BB22CC";
+  const std::string body = UploadBody(sample, boundary);
+  const std::string url = Accepted("POST /ringtones/upload2.php HTTP/1.1\r\nHost: x\r\nContent-Type: " +
+                                   UploadContentType(boundary) + "\r\nContent-Length: " +
+                                   std::to_string(body.size()) + "\r\n\r\n" + body);
+  const std::string file = PathOf(url) + "/My_Song.amr";
+  const std::string token = PathOf(url).substr(3);
+
+  HttpAnswer whole = Exchange(port_, GetRequest(file));
+  ASSERT_EQ(whole.status, 200);
+  EXPECT_EQ(*whole.Header("Content-Type"), "audio/amr");
+  EXPECT_EQ(*whole.Header("ETag"), "\"" + token + "\"");
+  EXPECT_EQ(*whole.Header("Accept-Ranges"), "bytes");
+  EXPECT_TRUE(whole.body == sample.ringtone);
+
+  HttpAnswer part = Exchange(port_, GetRequest(file, "Range: bytes=0-5\r\n"));
+  EXPECT_EQ(part.status, 206);
+  EXPECT_EQ(part.body, "#!AMR\n");
+  EXPECT_EQ(*part.Header("Content-Range"), "bytes 0-5/" + std::to_string(sample.ringtone.size()));
+  part = Exchange(port_, GetRequest(file, "Range: bytes=-4\r\n"));
+  EXPECT_EQ(part.status, 206);
+  EXPECT_EQ(part.body, sample.ringtone.substr(sample.ringtone.size() - 4));
+  part = Exchange(port_, GetRequest(file, "Range: bytes=99999-\r\n"));
+  EXPECT_EQ(part.status, 416);
+  EXPECT_EQ(*part.Header("Content-Range"), "bytes */" + std::to_string(sample.ringtone.size()));
+  part = Exchange(port_, GetRequest(file, "Range: bytes=0-5\r\nIf-Range: \"other\"\r\n"));
+  EXPECT_EQ(part.status, 200) << "a changed tag gets the whole file";
+
+  HttpAnswer cached = Exchange(port_, GetRequest(file, "If-None-Match: \"" + token + "\"\r\n"));
+  EXPECT_EQ(cached.status, 304);
+  EXPECT_TRUE(cached.body.empty());
+  HttpAnswer head = Exchange(port_, GetRequest(file, "", "HEAD"), true);
+  EXPECT_EQ(head.status, 200);
+  EXPECT_EQ(*head.Header("Content-Length"), std::to_string(sample.ringtone.size()));
+  EXPECT_EQ(Exchange(port_, GetRequest(PathOf(url) + "/other.amr")).status, 404);
+  EXPECT_EQ(Exchange(port_, GetRequest("/r/AAAAAAAAAAAAAAAAAAAAAA")).status, 404);
+  EXPECT_EQ(Exchange(port_, GetRequest("/r/short")).status, 404);
+
+  // Whole downloads and ranges from the start count; the rest do not.
+  const HttpAnswer metrics = Exchange(port_, GetRequest("/metrics"));
+  EXPECT_NE(metrics.body.find("quavella_downloads_total 3\n"), std::string::npos) << metrics.body;
+  StopServer();  // the counts kept back are written on closing
+  std::string error;
+  auto store = OpenSqliteStore(folder_ + "/data", error);
+  ASSERT_TRUE(store) << error;
+  RingtoneRecord record;
+  GoneReason why;
+  ASSERT_EQ(store->Find(token, nowMs_ / 1000, false, record, why), StoreStatus::Ok);
+  EXPECT_EQ(record.downloads, 3);
+}
+
+TEST_F(ServiceOverHttp, DeleteOnlyFromTheSiteAndThenGone) {
+  StartServer();
+  const std::string url = Accepted(Recorded());
+  const std::string del = "POST " + PathOf(url) + "/delete HTTP/1.1\r\nHost: 127.0.0.1:" +
+                          std::to_string(port_) + "\r\nContent-Length: 0\r\n";
+  EXPECT_EQ(Exchange(port_, del + "Origin: http://evil.example\r\n\r\n").status, 403);
+  EXPECT_EQ(Exchange(port_, del + "Sec-Fetch-Site: cross-site\r\n\r\n").status, 403);
+  EXPECT_EQ(Exchange(port_, del + "Referer: http://evil.example/r/x\r\n\r\n").status, 403);
+  EXPECT_EQ(Exchange(port_, del + "Origin: null\r\n\r\n").status, 403);
+  EXPECT_EQ(Exchange(port_, GetRequest(PathOf(url))).status, 200) << "still there";
+  EXPECT_EQ(Exchange(port_, GetRequest(PathOf(url) + "/delete")).status, 405);
+
+  const HttpAnswer done = Exchange(port_, del + "Origin: " + PublicUrl() + "\r\n\r\n");
+  EXPECT_EQ(done.status, 303);
+  EXPECT_EQ(*done.Header("Location"), PathOf(url));
+  const HttpAnswer gone = Exchange(port_, GetRequest(PathOf(url)));
+  EXPECT_EQ(gone.status, 410);
+  EXPECT_NE(gone.body.find("deleted"), std::string::npos);
+  EXPECT_EQ(Exchange(port_, GetRequest(PathOf(url) + "/My_Song___You.wav")).status, 410);
+  const HttpAnswer again = Exchange(port_, del + "\r\n");
+  EXPECT_EQ(again.status, 410) << "a second delete";
+  EXPECT_NE(again.body.find("was deleted"), std::string::npos);
+}
+
+TEST_F(ServiceOverHttp, RingtonesExpireAndTheSweepRemovesThem) {
+  StartServer();
+  const std::string url = Accepted(Recorded());
+  nowMs_ += int64_t{30} * 86400 * 1000;  // the default 30 days later
+  const HttpAnswer gone = Exchange(port_, GetRequest(PathOf(url)));
+  EXPECT_EQ(gone.status, 410);
+  EXPECT_NE(gone.body.find("expired"), std::string::npos);
+  std::promise<StoreStatus> swept;
+  service_->Sweep([&](StoreStatus status) { swept.set_value(status); });
+  EXPECT_EQ(swept.get_future().get(), StoreStatus::Ok);
+  StoreTotals totals;
+  ASSERT_EQ(store_->Totals(totals), StoreStatus::Ok);
+  EXPECT_EQ(totals.ringtones, 0);
+  EXPECT_EQ(Exchange(port_, GetRequest(PathOf(url))).status, 410);
+}
+
+TEST_F(ServiceOverHttp, SitePagesHealthAndTheInstaller) {
+  const std::string installer = folder_ + "/QuavellaPackage.exe";
+  { std::ofstream(installer, std::ios::binary) << "MZ installer bytes"; }
+  StartServer({}, 1000, installer);
+  const struct { std::string target; int status; const char* shown; } pages[] = {
+      {"/", 200, "Download Quavella"},
+      {"/index.php", 200, "Download Quavella"},
+      {"/index.php?page=support", 200, "Upload error"},
+      {"http://quavella.example/index.php?page=supported_phones", 200, "Motorola V3 RAZR"},
+      {"/index.php?page=other", 404, "Page not found"},
+      {"/nothing/here", 404, "Page not found"},
+      {"/healthz", 200, "ok"},
+      {"/metrics", 200, "quavella_store_ringtones 0"},
+      {"/download/QuavellaPackage.exe", 200, "MZ installer bytes"},
+  };
+  for (const auto& p : pages) {
+    const HttpAnswer answer = Exchange(port_, GetRequest(p.target));
+    EXPECT_EQ(answer.status, p.status) << p.target;
+    EXPECT_NE(answer.body.find(p.shown), std::string::npos) << p.target;
+  }
+  EXPECT_EQ(Exchange(port_, GetRequest("/ringtones/upload2.php")).status, 405);
+  EXPECT_EQ(Exchange(port_, GetRequest("/", "", "DELETE")).status, 405);
+  std::filesystem::remove(installer);
+  const HttpAnswer missing = Exchange(port_, GetRequest("/download/QuavellaPackage.exe"));
+  EXPECT_EQ(missing.status, 404);
+  EXPECT_NE(missing.body.find("Installer not available"), std::string::npos);
+  const std::string log = LogWith(" GET /download/QuavellaPackage.exe 404 ");
+  EXPECT_NE(log.find(" GET /index.php?page=supported_phones 200 "), std::string::npos) << log;
+  size_t lines = 0;
+  for (char c : log) lines += c == '\n';
+  EXPECT_EQ(lines, std::size(pages) + 3) << "one line per request";
+}
+
+TEST_F(ServiceOverHttp, UploadsPerHourPerNumber) {
+  StartServer({}, 2);
+  Accepted(Recorded());
+  Accepted(Recorded());
+  const HttpAnswer third = Exchange(port_, Recorded());
+  EXPECT_EQ(third.status, 429);
+  EXPECT_EQ(third.body, "error");
+  nowMs_ += 1800 * 1000;  // half an hour gives one back
+  Accepted(Recorded());
+}
+
+TEST_F(ServiceOverHttp, HttpBoundsAndKeptConnections) {
+  HttpLimits limits;
+  limits.connectionsPerAddress = 3;
+  limits.headerTimeout = std::chrono::seconds(1);
+  StartServer(limits);
+
+  // Two requests on one connection; a waiting client, answered with 100 Continue.
+  HttpClient kept(port_);
+  ASSERT_TRUE(kept.Send(GetRequest("/healthz")));
+  EXPECT_EQ(kept.Read().status, 200);
+  std::string expect = Recorded();
+  const size_t headEnd = expect.find("\r\n\r\n");
+  ASSERT_TRUE(kept.Send(expect.substr(0, headEnd) + "\r\nExpect: 100-continue\r\n\r\n"));
+  const HttpAnswer interim = kept.Read(false, 2);
+  EXPECT_EQ(interim.status, 100) << "nothing but the 100 before the body";
+  EXPECT_EQ(interim.raw.rfind("HTTP/1.1 100 Continue\r\n", 0), 0u) << interim.raw;
+  ASSERT_TRUE(kept.Send(expect.substr(headEnd + 4)));
+  EXPECT_EQ(kept.Read().status, 200);
+
+  // Headers past 8 KiB.
+  const HttpAnswer big = Exchange(port_, GetRequest("/", "X-Big: " + std::string(9000, 'a') + "\r\n"));
+  EXPECT_EQ(big.status, 431);
+
+  // A client that never finishes its headers is let go.
+  HttpClient slow(port_);
+  ASSERT_TRUE(slow.Send("GET / HTTP/1.1\r\nHost: x\r\n"));
+  EXPECT_TRUE(slow.ClosedByServer());
+
+  // At most three connections from one address: the fourth is closed at once.
+  HttpClient a(port_), b(port_);
+  ASSERT_TRUE(a.Send(GetRequest("/healthz")));
+  ASSERT_TRUE(b.Send(GetRequest("/healthz")));
+  EXPECT_EQ(a.Read().status, 200);
+  EXPECT_EQ(b.Read().status, 200);
+  HttpClient refused(port_);
+  EXPECT_TRUE(refused.ClosedByServer());
+  EXPECT_EQ(kept.Send(GetRequest("/healthz")) ? kept.Read().status : 0, 200) << "the others stay";
+}
+
+TEST_F(ServiceOverHttp, StoppingFinishesWhatIsInFlightAndClosesTheRest) {
+  HttpLimits limits;
+  limits.stopGrace = std::chrono::seconds(60);  // the reply below must come well before it
+  StartServer(limits);
+  HttpClient idle(port_);
+  ASSERT_TRUE(idle.Send(GetRequest("/healthz")));
+  EXPECT_EQ(idle.Read().status, 200);
+  HttpClient busy(port_);
+  const std::string request = Recorded();
+  ASSERT_TRUE(busy.Send(request.substr(0, request.size() - 10)));  // mid-body
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  server_->Stop();
+  EXPECT_TRUE(idle.ClosedByServer()) << "a kept connection that waits is closed";
+  ASSERT_TRUE(busy.Send(request.substr(request.size() - 10)));
+  const HttpAnswer answer = busy.Read();
+  EXPECT_EQ(answer.status, 200) << "the upload in flight is finished";
+  EXPECT_TRUE(busy.ClosedByServer());
+  runner_.join();
+  store_->Close();
+  server_.reset();
+  EXPECT_FALSE(HttpClient(port_).Connected()) << "no longer accepting";
+}
+
+TEST_F(ServiceOverHttp, StoppingGivesUpOnAClientThatStalls) {
+  HttpLimits limits;
+  limits.stopGrace = std::chrono::seconds(1);
+  StartServer(limits);
+  HttpClient stalled(port_);
+  ASSERT_TRUE(stalled.Send(Recorded().substr(0, Recorded().size() / 2)));  // and no more
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  server_->Stop();
+  runner_.join();  // returns once the grace has run out, long before the body's own deadline
+  store_->Close();
+  server_.reset();
+  EXPECT_TRUE(stalled.ClosedByServer());
+}
+
+}  // namespace

@@ -1,0 +1,229 @@
+// The service's small text rules: targets and queries, byte ranges, page text, tokens,
+// download names, log lines, the command line, rate limits and the metrics text.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "service/rate_limiter.h"
+#include "service/request_target.h"
+#include "service/service_metrics.h"
+#include "service/service_options.h"
+#include "service/web_text.h"
+
+namespace {
+
+TEST(SplitRequestTarget, OriginAndAbsoluteForms) {
+  const struct { const char* target; bool ok; const char* path; const char* query; } cases[] = {
+      {"/ringtones/upload2.php", true, "/ringtones/upload2.php", ""},
+      {"http://quavella.example:80/ringtones/upload2.php", true, "/ringtones/upload2.php", ""},
+      {"HTTP://Host/index.php?page=support", true, "/index.php", "page=support"},
+      {"https://host", true, "/", ""},
+      {"http://host?x=1", true, "/", "x=1"},
+      {"/a?b=c#frag", true, "/a", "b=c"},
+      {"/", true, "/", ""},
+      {"*", false, "", ""},
+      {"host:80", false, "", ""},
+      {"ftp://host/x", false, "", ""},
+      {"http:///x", false, "", ""},
+      {"", false, "", ""},
+      {"/a b", false, "", ""},
+      {"/caf\xC3\xA9", false, "", ""},
+  };
+  for (const auto& c : cases) {
+    RequestTarget t;
+    ASSERT_EQ(SplitRequestTarget(c.target, t), c.ok) << c.target;
+    if (!c.ok) continue;
+    EXPECT_EQ(t.path, c.path) << c.target;
+    EXPECT_EQ(t.query, c.query) << c.target;
+  }
+}
+
+TEST(QueryParameter, FirstMatchDecoded) {
+  EXPECT_EQ(QueryParameter("page=support", "page"), "support");
+  EXPECT_EQ(QueryParameter("a=1&page=supported%5Fphones&page=x", "page"), "supported_phones");
+  EXPECT_EQ(QueryParameter("p%61ge=a+b%2", "page"), "a b%2");
+  EXPECT_EQ(QueryParameter("page", "page"), "");
+  EXPECT_EQ(QueryParameter("pages=1", "page"), std::nullopt);
+  EXPECT_EQ(QueryParameter("", "page"), std::nullopt);
+}
+
+TEST(ReadByteRange, SingleRangesAreServedAndTheRestIsWhole) {
+  const struct { const char* header; RangeAnswer answer; uint64_t first, last; } cases[] = {
+      {"bytes=0-99", RangeAnswer::Partial, 0, 99},
+      {"bytes=100-", RangeAnswer::Partial, 100, 999},
+      {"bytes=-50", RangeAnswer::Partial, 950, 999},
+      {"bytes=-5000", RangeAnswer::Partial, 0, 999},
+      {"bytes=990-5000", RangeAnswer::Partial, 990, 999},
+      {"Bytes=5-5", RangeAnswer::Partial, 5, 5},
+      {"bytes=1000-", RangeAnswer::Unsatisfiable, 0, 0},
+      {"bytes=-0", RangeAnswer::Unsatisfiable, 0, 0},
+      {"bytes=0-1,5-9", RangeAnswer::Whole, 0, 0},
+      {"bytes=9-1", RangeAnswer::Whole, 0, 0},
+      {"items=0-1", RangeAnswer::Whole, 0, 0},
+      {"bytes=x-1", RangeAnswer::Whole, 0, 0},
+      {"bytes=99999999999999999999-", RangeAnswer::Whole, 0, 0},
+  };
+  for (const auto& c : cases) {
+    ByteRange r;
+    ASSERT_EQ(ReadByteRange(c.header, 1000, r), c.answer) << c.header;
+    if (c.answer != RangeAnswer::Partial) continue;
+    EXPECT_EQ(r.first, c.first) << c.header;
+    EXPECT_EQ(r.last, c.last) << c.header;
+  }
+  ByteRange r;
+  EXPECT_EQ(ReadByteRange("bytes=0-", 0, r), RangeAnswer::Unsatisfiable);
+}
+
+TEST(WebText, EscapingAndTheCodePageOfWindowsTitles) {
+  EXPECT_EQ(HtmlEscape("<a href=\"x\">'&'</a>"), "&lt;a href=&quot;x&quot;&gt;&#39;&amp;&#39;&lt;/a&gt;");
+  EXPECT_EQ(DisplayText("Caf\xC3\xA9"), "Caf\xC3\xA9") << "UTF-8 stays";
+  EXPECT_EQ(DisplayText("Caf\xE9 \x80 \x81"), "Caf\xC3\xA9 \xE2\x82\xAC \xEF\xBF\xBD") << "Windows-1252";
+  EXPECT_EQ(DisplayText("a\tb\nc\x7F"), "a b c ");
+  EXPECT_EQ(DisplayText("\xED\xA0\x80"), "\xC3\xAD\xC2\xA0\xE2\x82\xAC") << "a surrogate is no UTF-8";
+}
+
+TEST(WebText, TokensAre128BitsInTheUrlSafeAlphabet) {
+  uint8_t zero[TokenBytes] = {};
+  EXPECT_EQ(TokenText(zero), std::string(22, 'A'));
+  uint8_t ones[TokenBytes];
+  std::fill(std::begin(ones), std::end(ones), 0xFF);
+  EXPECT_EQ(TokenText(ones), std::string(21, '_') + "w");
+  uint8_t count[TokenBytes];
+  for (size_t i = 0; i < TokenBytes; ++i) count[i] = static_cast<uint8_t>(i * 17);
+  const std::string token = TokenText(count);
+  EXPECT_EQ(token, "ABEiM0RVZneImaq7zN3u_w");  // base64url of the same bytes
+  EXPECT_TRUE(IsTokenText(token));
+  EXPECT_FALSE(IsTokenText(token.substr(1)));
+  EXPECT_FALSE(IsTokenText(token.substr(1) + "="));
+  EXPECT_FALSE(IsTokenText(token.substr(1) + "/"));
+}
+
+TEST(WebText, DownloadNamesAreSafeAndCarryTheFormat) {
+  const struct { const char* song; const char* word; const char* name; } cases[] = {
+      {"My_Song___You.wav", "amr", "My_Song___You.amr"},
+      {"a/b\\c \"d\".mp3", "mp3", "a_b_c__d_.mp3"},
+      {"", "qcp", "ringtone.qcp"},
+      {"...", "mmf", "ringtone.mmf"},
+      {"song.version2", "wav", "song.version2.wav"},
+      {"Caf\xE9.wav", "wav", "Caf_.wav"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(DownloadFileName(c.song, c.word), c.name) << c.song;
+  EXPECT_EQ(DownloadFileName(std::string(200, 'x'), "amr").size(), 64u);
+}
+
+TEST(WebText, LogLinesHoldWhatWasAskedAndNothingElse) {
+  const std::string line = RequestLogLine(0, "POST", "http://h:80/ringtones/upload2.php", 400, 5,
+                                          1.25, "refused=number");
+  EXPECT_EQ(line, "1970-01-01T00:00:00Z POST /ringtones/upload2.php 400 5 1.2ms refused=number\n");
+  EXPECT_EQ(RequestLogLine(0, "G\nET", "/a%b\x01", 404, 0, 0, "x\ny"),
+            "1970-01-01T00:00:00Z G%0AET /a%25b%01 404 0 0.0ms x y\n");
+  EXPECT_EQ(RequestLogLine(0, "GET", "/" + std::string(1000, 'a'), 200, 0, 0, "").size(),
+            std::string("1970-01-01T00:00:00Z GET  200 0 0.0ms\n").size() + 300);
+}
+
+TEST(ServiceOptions, CommandLine) {
+  const char* full[] = {"quavella-service", "--listen", "0.0.0.0:80", "--data=/var/lib/q",
+                        "--public-url", "http://ringtones.example.com/", "--installer", "i.exe",
+                        "--retention-days", "7", "--uploads-per-hour=5", "--trust-forwarded-for",
+                        "--threads", "4", "--ready-file", "r"};
+  ServiceOptions o;
+  std::string error;
+  ASSERT_TRUE(ParseServiceOptions(16, full, o, error)) << error;
+  EXPECT_EQ(o.listenHost, "0.0.0.0");
+  EXPECT_EQ(o.listenPort, 80);
+  EXPECT_EQ(o.dataFolder, "/var/lib/q");
+  EXPECT_EQ(o.publicUrl, "http://ringtones.example.com");
+  EXPECT_EQ(o.installer, "i.exe");
+  EXPECT_EQ(o.retentionDays, 7);
+  EXPECT_EQ(o.uploadsPerHour, 5u);
+  EXPECT_TRUE(o.trustForwardedFor);
+  EXPECT_EQ(o.threads, 4);
+  EXPECT_EQ(o.readyFile, "r");
+
+  const char* v6[] = {"q", "--listen", "[::1]:0", "--data", "d"};
+  ServiceOptions six;
+  ASSERT_TRUE(ParseServiceOptions(5, v6, six, error)) << error;
+  EXPECT_EQ(six.listenHost, "::1");
+  EXPECT_EQ(LocalUrl(six.listenHost, 8080), "http://[::1]:8080");
+  EXPECT_EQ(LocalUrl("0.0.0.0", 80), "http://127.0.0.1:80");
+
+  const std::vector<std::vector<const char*>> refused = {
+      {"q", "--data", "d"},
+      {"q", "--listen", "127.0.0.1:80"},
+      {"q", "--listen", "0.0.0.0:80", "--data", "d"},  // every address: needs the public URL
+      {"q", "--listen", "127.0.0.1", "--data", "d"},
+      {"q", "--listen", "127.0.0.1:65536", "--data", "d"},
+      {"q", "--listen", "::1:80", "--data", "d"},
+      {"q", "--listen", "127.0.0.1:80", "--data", "d", "--public-url", "ftp://x"},
+      {"q", "--listen", "127.0.0.1:80", "--data", "d", "--public-url", "http://x/?a"},
+      {"q", "--listen", "127.0.0.1:80", "--data", "d", "--retention-days", "0"},
+      {"q", "--listen", "127.0.0.1:80", "--data", "d", "--uploads-per-hour", "-1"},
+      {"q", "--listen", "127.0.0.1:80", "--data", "d", "--retention-days"},
+      {"q", "--listen", "127.0.0.1:80", "--data", "d", "--colour"},
+  };
+  for (const auto& args : refused) {
+    ServiceOptions bad;
+    error.clear();
+    EXPECT_FALSE(ParseServiceOptions(static_cast<int>(args.size()), args.data(), bad, error))
+        << args.back();
+    EXPECT_FALSE(error.empty());
+  }
+  const char* help[] = {"q", "--help"};
+  ASSERT_TRUE(ParseServiceOptions(2, help, o, error));
+  EXPECT_TRUE(o.help);
+  for (const char* name : {"--listen", "--data", "--public-url", "--installer", "--retention-days",
+                           "--uploads-per-hour", "--max-connections", "--connections-per-address",
+                           "--trust-forwarded-for", "--threads", "--ready-file", "--help"})
+    EXPECT_NE(ServiceUsage().find(name), std::string::npos) << name;
+}
+
+TEST(RateLimiter, BurstThenRefillPerKeyAndAllOrNothing) {
+  RateLimiter limiter(3, 42);
+  const int64_t hour = 3600 * 1000;
+  for (int i = 0; i < 3; ++i) EXPECT_TRUE(limiter.Take({"n:1", "a:x"}, 0)) << i;
+  EXPECT_FALSE(limiter.Take({"n:1", "a:y"}, 0)) << "the number is spent";
+  EXPECT_TRUE(limiter.Take({"n:2", "a:y"}, 0)) << "nothing was taken from a:y above";
+  EXPECT_FALSE(limiter.Take({"n:3", "a:x"}, 0)) << "the address is spent";
+  EXPECT_FALSE(limiter.Take({"n:1", "a:z"}, hour / 3 - 1));
+  EXPECT_TRUE(limiter.Take({"n:1", "a:z"}, hour / 3)) << "one comes back every 20 minutes";
+  EXPECT_FALSE(limiter.Take({"n:1", "a:z"}, hour / 3));
+  for (int i = 0; i < 3; ++i) EXPECT_TRUE(limiter.Take({"n:1", "a:w"}, 10 * hour)) << i;
+  EXPECT_FALSE(limiter.Take({"n:1", "a:w"}, 10 * hour)) << "a quiet day buys no more than N";
+}
+
+TEST(RateLimiter, MemoryStaysBounded) {
+  RateLimiter limiter(5, 7, 100);
+  for (int i = 0; i < 1000; ++i) limiter.Take({"n:" + std::to_string(i)}, i);
+  EXPECT_LE(limiter.KeyCount(), 100u);
+  EXPECT_TRUE(limiter.Take({"n:999"}, 1000)) << "recent keys are kept";
+}
+
+TEST(ServiceMetrics, PrometheusText) {
+  ServiceMetrics m;
+  m.UploadAccepted();
+  m.UploadRefused(UploadRefusal::Number);
+  m.UploadRefused(UploadRefusal::Number);
+  m.Downloaded();
+  m.RequestServed(0.0005);
+  m.RequestServed(0.003);
+  m.RequestServed(60);
+  StoreTotals totals{4, 1234};
+  const std::string text = m.Text(totals, true);
+  for (const char* line : {"quavella_uploads_accepted_total 1\n",
+                           "quavella_uploads_refused_total{reason=\"number\"} 2\n",
+                           "quavella_uploads_refused_total{reason=\"bytes\"} 0\n",
+                           "quavella_downloads_total 1\n",
+                           "quavella_request_duration_seconds_bucket{le=\"0.001\"} 1\n",
+                           "quavella_request_duration_seconds_bucket{le=\"0.005\"} 2\n",
+                           "quavella_request_duration_seconds_bucket{le=\"10\"} 2\n",
+                           "quavella_request_duration_seconds_bucket{le=\"+Inf\"} 3\n",
+                           "quavella_request_duration_seconds_count 3\n",
+                           "quavella_store_ringtones 4\n", "quavella_store_bytes 1234\n",
+                           "# TYPE quavella_request_duration_seconds histogram\n"})
+    EXPECT_NE(text.find(line), std::string::npos) << line;
+  EXPECT_EQ(text.find("reason=\"none\""), std::string::npos);
+  EXPECT_EQ(m.Text(totals, false).find("quavella_store_"), std::string::npos);
+}
+
+}  // namespace
