@@ -58,10 +58,10 @@ else
     source scripts/lib/phone.sh
     ringtone=$(qv_fetch_as_phone "$page" "$walk/phone")
     cp "$walk/phone/page.png" "$walk/8-page-on-the-phone.png" 2>/dev/null || true
-    if cmp -s "$ringtone" "$app/a.amr"; then
-      echo "run: the phone fetched $page and its ringtone, the same bytes as $app/a.amr"
+    if cmp -s "$ringtone" "$walk/a.amr"; then
+      echo "run: the phone fetched $page and its ringtone, the same bytes as the converted a.amr"
     else
-      echo "run: the ringtone the phone fetched from $page differs from $app/a.amr" >&2
+      echo "run: the ringtone the phone fetched from $page differs from the converted a.amr" >&2
       exit 1
     fi
   fi

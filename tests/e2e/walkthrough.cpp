@@ -67,6 +67,8 @@ TEST(WalkThrough, OneRingtone) {
               ReadFileBytes(app.WorkingFile("test.wav")).size(),
               ReadFileBytes(app.WorkingFile("a.amr")).size(), app.ChildText(6020).c_str());
   Step(app, "5-converted");
+  // Exit deletes the working files: keep the ringtone for the phone's side of the walk.
+  WriteFileBytes(ArtefactDir() + "\\a.amr", ReadFileBytes(app.WorkingFile("a.amr")));
 
   // Upload to the service. Its answer is either a word, which the program shows in a box, or
   // the ringtone's page address, which it opens in the browser (the browser hook logs it).
