@@ -1,17 +1,21 @@
 #!/usr/bin/env bash
 # Builds Quavella: the native tree (portable code and its tests, with sanitizers), the Windows
 # tree (Quavella.exe, the encoders, Windows and end-to-end tests) and, with --fuzz, the fuzz tree.
-# Usage: scripts/build.sh [--fuzz] [--no-native]
+# With --service it also builds quavella-service alone, optimised and without the sanitizers,
+# in build/service (what the run command and the benchmarks start).
+# Usage: scripts/build.sh [--fuzz] [--no-native] [--service]
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 
 fuzz=0
 native=1
+service=0
 for arg in "$@"; do
   case "$arg" in
     --fuzz) fuzz=1 ;;
     --no-native) native=0 ;;
+    --service) service=1 ;;
     *) echo "build: unknown option $arg" >&2; exit 2 ;;
   esac
 done
@@ -40,6 +44,10 @@ fi
 configure build/win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release \
   -DQV_DEPS_PREFIX="$deps_prefix"
 ninja -C build/win -j "$jobs"
+if [ "$service" = 1 ]; then
+  configure build/service -DCMAKE_BUILD_TYPE=Release -DQV_SANITIZE=OFF
+  ninja -C build/service -j "$jobs" quavella-service
+fi
 if [ "$fuzz" = 1 ]; then
   CC=clang CXX=clang++ configure build/fuzz -DQV_FUZZ=ON -DCMAKE_BUILD_TYPE=Debug \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++

@@ -2,9 +2,9 @@
 # Sets up what is missing, builds, and starts Quavella under Wine in out/quavella, a folder that
 # holds the program and its encoders. With a display the window opens on it; without one the
 # script walks one ringtone through the program on a virtual display and saves a screenshot of
-# each step in out/walkthrough. Uploads go to a local stand-in of the service (its requests are
-# kept in out/service) unless the program was built for a real service host
-# (QV_SERVICE_HOST=host scripts/run.sh).
+# each step in out/walkthrough. Uploads go to quavella-service, started here on a local port with
+# its data in out/service (kept between runs), unless the program was built for a real service
+# host (QV_SERVICE_HOST=host scripts/run.sh).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
@@ -14,7 +14,7 @@ if [ -n "${QV_SERVICE_HOST:-}" ]; then
   mkdir -p build/win
   cmake -S . -B build/win -DQV_SERVICE_HOST="$QV_SERVICE_HOST" >/dev/null 2>&1 || true
 fi
-scripts/build.sh --no-native
+scripts/build.sh --no-native --service
 
 app=$top/out/quavella
 mkdir -p "$app"
@@ -26,12 +26,16 @@ rm -rf "$run"
 trap 'qv_session_stop' EXIT
 host=$(sed -n 's/^QV_SERVICE_HOST:STRING=//p' build/win/CMakeCache.txt)
 if [ "$host" != "quavella.example" ]; then export QV_NO_PROXY=1; fi
+# The service that the program's uploads, Help and phone list reach, with its data kept here.
+export QV_SERVICE_BIN=$top/build/service/service/quavella-service
+export QV_SERVICE_DATA=$top/out/service
+export QV_UPLOADS_TO=service
 
 # The Wine prefix of the run command is kept between runs (it holds the profile).
 export QV_PREFIX=$top/out/prefix
 if [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry >/dev/null 2>&1; then
-  qv_session_start "$run" --use-display
-  echo "run: Quavella is starting in $app (uploads: ${QV_NO_PROXY:+$host}${QV_NO_PROXY:-the local stand-in, recorded in $run/standin/requests})"
+  QV_BROWSER_OPEN=1 qv_session_start "$run" --use-display
+  echo "run: Quavella is starting in $app (uploads: ${QV_NO_PROXY:+$host}${QV_NO_PROXY:-quavella-service at $QV_SERVICE_URL, data in $QV_SERVICE_DATA})"
   (cd "$app" && wine Quavella.exe </dev/null >/dev/null 2>&1)
 else
   qv_session_start "$run"
@@ -48,5 +52,18 @@ else
   QV_WALK_FOLDER=$app QV_WALK_SONG=$song QV_ARTEFACTS=$walk \
     timeout -k 5 300 wine build/win/tests/e2e/qv_walkthrough.exe --gtest_brief=1 </dev/null
   for bmp in "$walk"/*.bmp; do convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"; done
+  # The last road: the phone opens the page the service answered with and fetches its ringtone.
+  page=$(tail -n 1 "$QV_BROWSER_LOG")
+  if [ -n "${QV_SERVICE_URL:-}" ] && [ "${page#"$QV_SERVICE_URL"/r/}" != "$page" ]; then
+    source scripts/lib/phone.sh
+    ringtone=$(qv_fetch_as_phone "$page" "$walk/phone")
+    cp "$walk/phone/page.png" "$walk/8-page-on-the-phone.png" 2>/dev/null || true
+    if cmp -s "$ringtone" "$walk/a.amr"; then
+      echo "run: the phone fetched $page and its ringtone, the same bytes as the converted a.amr"
+    else
+      echo "run: the ringtone the phone fetched from $page differs from the converted a.amr" >&2
+      exit 1
+    fi
+  fi
   echo "run: screenshots of each step are in $walk"
 fi

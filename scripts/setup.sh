@@ -12,7 +12,7 @@ packages=(
   # Running: Wine, a virtual display, a sound server, screenshots and keys.
   wine wine32:i386 wine64 xvfb xauth pulseaudio imagemagick xdotool fonts-dejavu-core
   # Tests: making and checking audio, the service stand-in, packaging.
-  ffmpeg sox libsox-fmt-all lame mpg123 espeak-ng python3 nsis zip unzip
+  ffmpeg sox libsox-fmt-all lame mpg123 espeak-ng python3 nsis zip unzip curl
   # The service: HTTP server library (Boost.Beast), its store, QR codes; its tests (headless
   # browser, QR reader) and its benchmark (nginx with WebDAV, wrk).
   libboost-dev libsqlite3-dev libqrencode-dev chromium zbar-tools nginx wrk

@@ -47,13 +47,13 @@ qv_service_start() {
 
 qv_service_stop() {
   [ -n "${QV_SERVICE_PID:-}" ] || return 0
-  kill -TERM "$QV_SERVICE_PID" 2>/dev/null
+  kill -TERM "$QV_SERVICE_PID" 2>/dev/null || true
   local tries=150
   while kill -0 "$QV_SERVICE_PID" 2>/dev/null && [ "$tries" -gt 0 ]; do
     sleep 0.1
     tries=$((tries - 1))
   done
-  kill -KILL "$QV_SERVICE_PID" 2>/dev/null
-  wait "$QV_SERVICE_PID" 2>/dev/null
+  kill -KILL "$QV_SERVICE_PID" 2>/dev/null || true
+  wait "$QV_SERVICE_PID" 2>/dev/null || true
   unset QV_SERVICE_PID QV_SERVICE_URL
 }

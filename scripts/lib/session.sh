@@ -1,10 +1,22 @@
 # Sourced by the run and test scripts: starts and tears down everything the program needs
 # under Wine: a private 32-bit prefix with a persistent wineserver, a virtual display (unless
-# one is given), a PulseAudio null sink and the local service stand-in.
+# one is given), a PulseAudio null sink, the local service stand-in and, when it is built, the
+# real service.
 #
 #   qv_session_start RUN_DIR [--use-display]   exports WINEPREFIX, DISPLAY, PULSE_SERVER,
-#                                              QV_STANDIN_DIR, QV_BROWSER_LOG, QV_RUN_DIR
+#                                              QV_STANDIN_DIR, QV_BROWSER_LOG, QV_RUN_DIR,
+#                                              and QV_SERVICE_URL with the real service
 #   qv_session_stop                            ends only what qv_session_start started
+#
+# Settings read by qv_session_start:
+#   QV_SERVICE_BIN   the quavella-service to start (default: the native build's); when it is
+#                    not built, only the stand-in runs
+#   QV_SERVICE_DATA  the service's data folder (default RUN_DIR/service)
+#   QV_UPLOADS_TO    "service" routes the program's uploads to the real service; by default
+#                    they go to the stand-in, which records them and answers as told
+#   QV_BROWSER_OPEN  1: the browser hook also opens each address in the desktop's browser
+#                    (addresses on the built-in service host go to the local service)
+#   QV_NO_PROXY      1: no proxy at all (a program built for a real service host)
 
 qv_session_pids=()
 
@@ -60,12 +72,35 @@ qv_session_start() {
   qv_wait_for_file "$run/standin.port" 100 || { echo "session: stand-in did not start" >&2; return 1; }
   export QV_STANDIN_PORT=$(cat "$run/standin.port")
 
-  # Browser: the URLs the program opens are written to a log instead.
+  # The real service, on a port of its own; its addresses name that port.
+  local top
+  top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+  unset QV_SERVICE_URL
+  if [ -x "${QV_SERVICE_BIN:-$top/build/native/service/quavella-service}" ]; then
+    source "$top/scripts/lib/service.sh"
+    QV_SERVICE_LOG=$run/service.log qv_service_start "${QV_SERVICE_DATA:-$run/service}" || return 1
+    qv_session_service=1
+  elif [ "${QV_UPLOADS_TO:-}" = service ]; then
+    echo "session: quavella-service is not built" >&2
+    return 1
+  fi
+  local proxy_port=$QV_STANDIN_PORT
+  [ "${QV_UPLOADS_TO:-}" = service ] && proxy_port=${QV_SERVICE_URL##*:}
+
+  # Browser: the addresses the program opens are written to a log and, when asked, opened.
   export QV_BROWSER_LOG=$run/browser.log
   : >"$QV_BROWSER_LOG"
+  local host
+  host=$(sed -n 's/^QV_SERVICE_HOST:STRING=//p' "$top/build/win/CMakeCache.txt" 2>/dev/null)
   cat >"$run/browser.sh" <<SCRIPT
 #!/bin/sh
 printf '%s\n' "\$*" >>"$QV_BROWSER_LOG"
+[ "${QV_BROWSER_OPEN:-0}" = 1 ] || exit 0
+url=\$1
+case "\$url" in "http://${host:-quavella.example}/"*) [ -n "${QV_SERVICE_URL:-}" ] && url="${QV_SERVICE_URL:-}/\${url#http://*/}" ;; esac
+if command -v xdg-open >/dev/null; then xdg-open "\$url" >/dev/null 2>&1 &
+elif command -v chromium >/dev/null; then chromium "\$url" >/dev/null 2>&1 &
+fi
 SCRIPT
   chmod +x "$run/browser.sh"
 
@@ -82,7 +117,7 @@ SCRIPT
   # WinINet sends every request to the stand-in, unless a real service is wanted.
   if [ -z "${QV_NO_PROXY:-}" ]; then
     qv_reg_add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings' ProxyEnable REG_DWORD 1
-    qv_reg_add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings' ProxyServer REG_SZ "127.0.0.1:$QV_STANDIN_PORT"
+    qv_reg_add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings' ProxyServer REG_SZ "127.0.0.1:$proxy_port"
   else
     qv_reg_add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings' ProxyEnable REG_DWORD 0
   fi
@@ -100,4 +135,8 @@ qv_session_stop() {
     wait "$pid" 2>/dev/null || true
   done
   qv_session_pids=()
+  if [ -n "${qv_session_service:-}" ]; then
+    qv_service_stop
+    qv_session_service=
+  fi
 }

@@ -1,0 +1,34 @@
+# Sourced by the run command and the tests: fetches a ringtone's page and the ringtone itself
+# as a phone's browser would, and renders the page as Chromium shows it on a phone.
+#
+#   qv_fetch_as_phone PAGE_URL OUT_DIR
+#       saves OUT_DIR/page.html (the page), OUT_DIR/page.png (a screenshot at a phone's size)
+#       and the ringtone under the name its download link gives; prints the ringtone's path.
+#       Returns non-zero, saying why, when any step fails.
+
+QV_PHONE_AGENT="Mozilla/5.0 (Linux; Android 13; Pixel 7) AppleWebKit/537.36 (KHTML, like Gecko) Chrome/120.0 Mobile Safari/537.36"
+
+qv_fetch_as_phone() {
+  local page=$1 out=$2
+  mkdir -p "$out"
+  curl -fsS --max-time 30 -A "$QV_PHONE_AGENT" -o "$out/page.html" "$page" ||
+    { echo "phone: the page $page could not be fetched" >&2; return 1; }
+  # The download link: the page's own path, then the ringtone's name.
+  local path=${page#http://*/}
+  local link
+  link=$(grep -o "href=\"/$path/[^\"/]*\"" "$out/page.html" | head -n 1 | sed 's/^href="//; s/"$//')
+  [ -n "$link" ] || { echo "phone: the page has no download link" >&2; return 1; }
+  local origin=${page%"/$path"}
+  local file=$out/${link##*/}
+  curl -fsS --max-time 30 -A "$QV_PHONE_AGENT" -o "$file" "$origin$link" ||
+    { echo "phone: the ringtone $origin$link could not be fetched" >&2; return 1; }
+  if command -v chromium >/dev/null; then
+    timeout 60 chromium --headless --no-sandbox --disable-gpu --hide-scrollbars --no-first-run \
+      --disable-background-networking --disable-component-update --disable-sync \
+      --user-data-dir="$out/chromium-profile" --window-size=390,1100 \
+      --user-agent="$QV_PHONE_AGENT" --screenshot="$out/page.png" "$page" \
+      >"$out/chromium.log" 2>&1 || { echo "phone: chromium could not render the page" >&2; return 1; }
+    rm -rf "$out/chromium-profile"
+  fi
+  printf '%s\n' "$file"
+}
