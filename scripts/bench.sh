@@ -5,7 +5,7 @@ set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 scripts/setup.sh || exit 1
-scripts/build.sh || exit 1
+scripts/build.sh --service || exit 1
 source scripts/lib/session.sh
 run=$(mktemp -d /tmp/quavella-bench.XXXXXX)
 trap 'qv_session_stop; rm -rf "$run"' EXIT

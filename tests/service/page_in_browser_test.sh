@@ -3,13 +3,13 @@
 # headless Chromium renders the page it answered with, on a desktop and on a phone. The page
 # must name the phone model, its QR code must read (zbarimg) as the page's own address, and
 # the screenshots are kept as artefacts.
-# Usage: page_in_browser_test.sh QUAVELLA-SERVICE   (exit 77: no Chromium or zbarimg here)
+# Usage: page_in_browser_test.sh QUAVELLA-SERVICE
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 top=$(cd "$here/../.." && pwd)
 export QV_SERVICE_BIN=$1
 command -v chromium >/dev/null && command -v zbarimg >/dev/null || {
-  echo "page test: chromium or zbarimg missing (scripts/setup.sh installs them)"; exit 77; }
+  echo "page test: chromium or zbarimg missing (scripts/setup.sh installs them)" >&2; exit 1; }
 artefacts=${QV_ARTEFACTS:-$top/build/test-artefacts}
 mkdir -p "$artefacts"
 work=$(mktemp -d /tmp/qv-page-test.XXXXXX)
