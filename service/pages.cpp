@@ -209,6 +209,15 @@ std::string InstallerMissingPage() {
               "its sources.</p></div>");
 }
 
+std::string UnavailablePage(const std::string& notDone, const std::string& againPath) {
+  return Page("Temporarily unavailable",
+              "<h1>Temporarily unavailable</h1><div class=\"card warn\"><p>" +
+                  HtmlEscape(notDone) +
+                  " The service cannot reach its ringtone store just now.</p><p>Ringtones "
+                  "already sent are kept: nothing is lost. Please try again in a minute.</p>"
+                  "<p><a href=\"" + HtmlEscape(againPath) + "\">Try again</a></p></div>");
+}
+
 std::string MessagePage(const std::string& title, const std::string& text) {
   return Page(title, "<h1>" + HtmlEscape(title) + "</h1><div class=\"card warn\"><p>" +
                          HtmlEscape(text) + "</p></div>");

@@ -37,5 +37,8 @@ std::string RingtonePage(const RingtoneView& view);
 std::string GonePage(bool deleted, const SiteFacts& facts);
 std::string NotFoundPage();
 std::string InstallerMissingPage();
-// 503 and other answers of one short sentence; `title` and `text` are plain text.
+// 503 while the ringtone store cannot be reached: what was not done (plain text, a whole
+// sentence), that nothing kept is lost, and a link to try `againPath` again.
+std::string UnavailablePage(const std::string& notDone, const std::string& againPath);
+// Other answers of one short sentence; `title` and `text` are plain text.
 std::string MessagePage(const std::string& title, const std::string& text);

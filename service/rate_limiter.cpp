@@ -7,8 +7,10 @@ namespace {
 
 constexpr double HourMs = 3600.0 * 1000.0;
 
+}  // namespace
+
 // FNV-1a over the salt and the key, then a final mix.
-uint64_t KeyHash(uint64_t salt, std::string_view key) {
+uint64_t RateKeyHash(uint64_t salt, std::string_view key) {
   uint64_t h = 0xcbf29ce484222325ull ^ salt;
   for (char c : key) {
     h ^= static_cast<uint8_t>(c);
@@ -19,8 +21,6 @@ uint64_t KeyHash(uint64_t salt, std::string_view key) {
   h ^= h >> 33;
   return h;
 }
-
-}  // namespace
 
 RateLimiter::RateLimiter(uint32_t perHour, uint64_t salt, size_t maxKeys)
     : perHour_(perHour < 1 ? 1.0 : perHour), salt_(salt), maxKeys_(maxKeys < 1 ? 1 : maxKeys) {}
@@ -36,7 +36,7 @@ bool RateLimiter::Take(std::initializer_list<std::string_view> keys, int64_t now
   size_t count = 0;
   for (std::string_view key : keys) {
     if (count == 8) break;
-    hashes[count++] = KeyHash(salt_, key);
+    hashes[count++] = RateKeyHash(salt_, key);
   }
   for (size_t i = 0; i < count; ++i) {
     auto found = buckets_.find(hashes[i]);

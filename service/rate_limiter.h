@@ -1,8 +1,7 @@
 // Uploads per phone number and per client address: a token bucket per key that holds at
 // most N uploads and refills at N per hour, so at most N uploads pass in any hour after a
 // quiet one, and N per hour in the long run. Keys are kept as salted 64-bit hashes, never as
-// the text itself (so no phone number stays in memory after its ringtone is gone). Safe to
-// use from several threads.
+// the text itself (so no phone number stays in memory after its ringtone is gone).
 #pragma once
 #include <cstdint>
 #include <initializer_list>
@@ -10,7 +9,23 @@
 #include <string_view>
 #include <unordered_map>
 
-class RateLimiter {
+enum class LimitAnswer { Taken, Over, Unavailable };
+
+// Where the buckets are kept: in the node's memory (RateLimiter), or in the database that
+// several nodes share. Safe to use from several threads.
+class UploadLimiter {
+ public:
+  virtual ~UploadLimiter() = default;
+  // Takes one upload from the bucket of every key at `nowMs` (milliseconds), or from none:
+  // Over when one of them is empty; Unavailable when the buckets cannot be reached now.
+  virtual LimitAnswer TakeUpload(std::initializer_list<std::string_view> keys, int64_t nowMs) = 0;
+};
+
+// The salted hash a key is kept under.
+uint64_t RateKeyHash(uint64_t salt, std::string_view key);
+
+// The buckets in the node's memory.
+class RateLimiter final : public UploadLimiter {
  public:
   // `perHour` >= 1. `maxKeys` bounds the memory: past it, buckets that are full again are
   // forgotten first, then the ones used least recently.
@@ -19,6 +34,9 @@ class RateLimiter {
   // Takes one upload from the bucket of every key at `nowMs` (milliseconds), or from none:
   // false, and nothing taken, when one of them is empty.
   bool Take(std::initializer_list<std::string_view> keys, int64_t nowMs);
+  LimitAnswer TakeUpload(std::initializer_list<std::string_view> keys, int64_t nowMs) override {
+    return Take(keys, nowMs) ? LimitAnswer::Taken : LimitAnswer::Over;
+  }
 
   size_t KeyCount() const;
 

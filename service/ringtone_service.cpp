@@ -49,6 +49,15 @@ WebReply TextReply(int status, std::string text, bool head = false) {
   return reply;
 }
 
+// The store cannot be reached: a page that says so, and when to ask again.
+WebReply UnavailableReply(const std::string& notDone, const std::string& againPath, bool head) {
+  WebReply reply = PageReply(503, UnavailablePage(notDone, againPath), head);
+  reply.Set("Retry-After", "10");
+  reply.Set("Cache-Control", "no-store");
+  reply.logNote = "store unavailable";
+  return reply;
+}
+
 WebReply MethodNotAllowed(const char* allowed) {
   WebReply reply = PageReply(405, MessagePage("Not allowed", "This address does not take that "
                                                              "kind of request."), false);
@@ -94,15 +103,15 @@ std::string NewToken() {
 }  // namespace
 
 RingtoneService::RingtoneService(ServiceSettings settings, const PhoneCatalog& catalog,
-                                 RingtoneStore& store, ServiceMetrics& metrics, Clock clock,
-                                 uint64_t salt)
+                                 RingtoneStore& store, UploadLimiter& limiter,
+                                 ServiceMetrics& metrics, Clock clock)
     : settings_(std::move(settings)),
       publicOrigin_(OriginOf(settings_.publicUrl)),
       catalog_(catalog),
       store_(store),
+      limiter_(limiter),
       metrics_(metrics),
-      clock_(std::move(clock)),
-      limiter_(settings_.uploadsPerHour, salt) {}
+      clock_(std::move(clock)) {}
 
 void RingtoneService::Handle(WebRequest request, Reply reply) {
   RequestTarget target;
@@ -208,9 +217,14 @@ void RingtoneService::Upload(const WebRequest& request, Reply reply) {
   }
   const int64_t nowMs = clock_();
   const std::string number(submission.fields[UploadSms]);
-  if (!limiter_.Take({"number:" + number, "address:" + request.clientAddress}, nowMs)) {
-    reply(RefuseUpload(UploadRefusal::RateLimit, "over the uploads per hour"));
-    return;
+  switch (limiter_.TakeUpload({"number:" + number, "address:" + request.clientAddress}, nowMs)) {
+    case LimitAnswer::Taken: break;
+    case LimitAnswer::Over:
+      reply(RefuseUpload(UploadRefusal::RateLimit, "over the uploads per hour"));
+      return;
+    case LimitAnswer::Unavailable:
+      reply(RefuseUpload(UploadRefusal::Store, "the upload limits could not be read"));
+      return;
   }
   RingtoneRecord record;
   record.token = NewToken();
@@ -254,8 +268,7 @@ void RingtoneService::ShowRingtone(const std::string& token, bool head, Reply re
     return;
   }
   if (status != StoreStatus::Ok) {
-    reply(PageReply(503, MessagePage("Busy", "The service cannot show this page now; please "
-                                             "try again in a moment."), head));
+    reply(UnavailableReply("This ringtone's page cannot be shown now.", "/r/" + token, head));
     return;
   }
   RingtoneView view;
@@ -294,7 +307,8 @@ void RingtoneService::Download(const WebRequest& request, const std::string& tok
     return;
   }
   if (status == StoreStatus::Unavailable) {
-    reply(PageReply(503, MessagePage("Busy", "Please try again in a moment."), head));
+    reply(UnavailableReply("The ringtone cannot be downloaded now.", "/r/" + token + "/" + name,
+                           head));
     return;
   }
   const std::string fileName = DownloadFileName(record.songName, FormatWord(record.format));
@@ -392,8 +406,7 @@ void RingtoneService::Delete(const WebRequest& request, const std::string& token
         return;
       }
       case StoreStatus::Unavailable:
-        reply(PageReply(503, MessagePage("Busy", "The ringtone could not be deleted now; "
-                                                 "please try again in a moment."), false));
+        reply(UnavailableReply("The ringtone was not deleted.", "/r/" + token, false));
         return;
     }
   });
@@ -412,9 +425,8 @@ WebReply RingtoneService::Installer(bool head) const {
 }
 
 WebReply RingtoneService::Health(bool head) {
-  StoreTotals totals;
-  return store_.Totals(totals) == StoreStatus::Ok ? TextReply(200, "ok\n", head)
-                                                  : TextReply(503, "store unavailable\n", head);
+  return store_.Ping() == StoreStatus::Ok ? TextReply(200, "ok\n", head)
+                                           : TextReply(503, "store unavailable\n", head);
 }
 
 WebReply RingtoneService::Metrics(bool head) {

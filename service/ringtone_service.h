@@ -26,9 +26,9 @@ class RingtoneService {
   using Reply = std::function<void(WebReply)>;
   using Clock = std::function<int64_t()>;  // milliseconds since 1970
 
-  // `salt` keys the rate limiter's hashes. Every reference must outlive the service.
+  // `limiter` keeps the uploads per hour. Every reference must outlive the service.
   RingtoneService(ServiceSettings settings, const PhoneCatalog& catalog, RingtoneStore& store,
-                  ServiceMetrics& metrics, Clock clock, uint64_t salt);
+                  UploadLimiter& limiter, ServiceMetrics& metrics, Clock clock);
 
   // Answers `request` through `reply`, exactly once: at once, or from the store's thread.
   void Handle(WebRequest request, Reply reply);
@@ -61,7 +61,7 @@ class RingtoneService {
   const std::string publicOrigin_;  // scheme://host[:port] of the public URL
   const PhoneCatalog& catalog_;
   RingtoneStore& store_;
+  UploadLimiter& limiter_;
   ServiceMetrics& metrics_;
   const Clock clock_;
-  RateLimiter limiter_;
 };

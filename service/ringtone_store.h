@@ -1,6 +1,5 @@
-// Where the service keeps ringtones: one small interface, so that another store (a database
-// server shared by several nodes) can take the place of the embedded one without a change
-// to the handlers. Every implementation keeps a ringtone's record and bytes in one commit,
+// Where the service keeps ringtones: one small interface, with the embedded store (SQLite)
+// and the one that several nodes share (PostgreSQL) behind it. Every implementation keeps a ringtone's record and bytes in one commit,
 // so that no ringtone is ever half there.
 #pragma once
 #include <cstdint>
@@ -63,6 +62,12 @@ class RingtoneStore {
 
   // Ringtones kept and their bytes; Unavailable when the store does not answer.
   virtual StoreStatus Totals(StoreTotals& totals) = 0;
+
+  // Whether the store answers now, as cheaply as the store can tell.
+  virtual StoreStatus Ping() {
+    StoreTotals totals;
+    return Totals(totals);
+  }
 
   // Finishes the writes already asked for, then closes. Nothing may be asked afterwards.
   virtual void Close() = 0;

@@ -12,6 +12,8 @@
 #include "profile/catalogue_text.h"
 #include "profile/phone_catalog.h"
 #include "service/http_server.h"
+#include "service/postgres_store.h"
+#include "service/rate_limiter.h"
 #include "service/ringtone_service.h"
 #include "service/service_metrics.h"
 #include "service/service_options.h"
@@ -74,10 +76,33 @@ int main(int argc, char** argv) {
     Say("the built-in catalogue cannot be read");
     return 1;
   }
-  std::unique_ptr<RingtoneStore> store = OpenSqliteStore(options.dataFolder, error);
-  if (!store) {
-    Say(error);
-    return 1;
+  std::unique_ptr<RingtoneStore> store;
+  std::unique_ptr<UploadLimiter> limiter;
+  std::string storeName;
+  if (!options.databaseUrl.empty()) {
+    PostgresSettings database;
+    database.url = options.databaseUrl;
+    database.connections = options.databaseConnections;
+    database.statementTimeout = std::chrono::seconds(options.statementTimeout);
+    database.uploadsPerHour = options.uploadsPerHour;
+    PostgresStore opened;
+    if (!OpenPostgresStore(database, Say, opened, error)) {
+      Say(error);
+      return 1;
+    }
+    store = std::move(opened.store);
+    limiter = std::move(opened.limiter);
+    storeName = "ringtones in PostgreSQL";  // the URL may hold a password
+  } else {
+    store = OpenSqliteStore(options.dataFolder, error);
+    if (!store) {
+      Say(error);
+      return 1;
+    }
+    uint64_t salt = 0;
+    if (getrandom(&salt, sizeof salt, 0) != static_cast<ssize_t>(sizeof salt)) salt = WallMilliseconds();
+    limiter = std::make_unique<RateLimiter>(options.uploadsPerHour, salt);
+    storeName = "data in " + options.dataFolder;
   }
 
   ServiceMetrics metrics;
@@ -85,8 +110,6 @@ int main(int argc, char** argv) {
   settings.retentionDays = options.retentionDays;
   settings.uploadsPerHour = options.uploadsPerHour;
   settings.installerPath = options.installer;
-  uint64_t salt = 0;
-  if (getrandom(&salt, sizeof salt, 0) != static_cast<ssize_t>(sizeof salt)) salt = WallMilliseconds();
 
   // The service needs the public address, which may name the port the server gets; the
   // server needs the service's handlers. The handlers are reached through this pointer.
@@ -114,8 +137,8 @@ int main(int argc, char** argv) {
   }
   settings.publicUrl = options.publicUrl.empty() ? LocalUrl(options.listenHost, server.Port())
                                                  : options.publicUrl;
-  service = std::make_unique<RingtoneService>(settings, catalog, *store, metrics, WallMilliseconds,
-                                              salt);
+  service = std::make_unique<RingtoneService>(settings, catalog, *store, *limiter, metrics,
+                                              WallMilliseconds);
   server.Every(SweepPeriod, [&service] {
     service->Sweep([](StoreStatus status) {
       if (status != StoreStatus::Ok) Say("the expiry sweep failed; it runs again later");
@@ -129,7 +152,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   Say("serving " + settings.publicUrl + " on " + LocalUrl(options.listenHost, server.Port()) +
-      ", data in " + options.dataFolder);
+      ", " + storeName);
   server.Run();
   store->Close();
   Say("stopped");

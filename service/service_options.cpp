@@ -104,6 +104,20 @@ bool ParseServiceOptions(int argc, const char* const* argv, ServiceOptions& opti
         return false;
       }
       options.dataFolder.assign(text);
+    } else if (arg == "--database") {
+      if (!next(text)) return false;
+      if (text.rfind("postgresql://", 0) != 0 && text.rfind("postgres://", 0) != 0) {
+        error = "--database takes a PostgreSQL connection URI, e.g. "
+                "postgresql://quavella@db.example.com/quavella";
+        return false;
+      }
+      options.databaseUrl.assign(text);
+    } else if (arg == "--database-connections") {
+      if (!count(2, 1000, number)) return false;
+      options.databaseConnections = static_cast<int>(number);
+    } else if (arg == "--statement-timeout") {
+      if (!count(1, 3600, number)) return false;
+      options.statementTimeout = static_cast<int>(number);
     } else if (arg == "--public-url") {
       if (!next(text)) return false;
       if (!ReadUrl(text, options.publicUrl)) {
@@ -139,8 +153,13 @@ bool ParseServiceOptions(int argc, const char* const* argv, ServiceOptions& opti
       return false;
     }
   }
-  if (!haveListen || options.dataFolder.empty()) {
-    error = !haveListen ? "--listen ADDRESS:PORT is required" : "--data FOLDER is required";
+  if (!haveListen) {
+    error = "--listen ADDRESS:PORT is required";
+    return false;
+  }
+  if (options.dataFolder.empty() == options.databaseUrl.empty()) {
+    error = options.dataFolder.empty() ? "--data FOLDER or --database URL is required"
+                                       : "--data and --database name two stores: give one";
     return false;
   }
   const std::string& host = options.listenHost;
@@ -156,19 +175,26 @@ std::string ServiceUsage() {
       "Usage: quavella-service --listen ADDRESS:PORT --data FOLDER --public-url URL\n"
       "                        [--installer FILE] [--retention-days N] [--uploads-per-hour N]\n"
       "                        [options]\n"
+      "       quavella-service --listen ADDRESS:PORT --database URL --public-url URL ...\n"
       "\n"
       "The Quavella ringtone service: takes the ringtones Quavella uploads, keeps them, and\n"
       "serves each on a page of its own for the phone to fetch.\n"
       "\n"
       "  --listen ADDRESS:PORT      where to take connections: 0.0.0.0:80, 127.0.0.1:8080,\n"
       "                             [::]:80; port 0 takes a free port\n"
-      "  --data FOLDER              the store (created when missing); one service per folder\n"
+      "  --data FOLDER              the embedded store (created when missing); one service\n"
+      "                             per folder\n"
+      "  --database URL             instead of --data: PostgreSQL, which any number of nodes\n"
+      "                             share (postgresql://user@host/dbname, libpq's form)\n"
+      "  --database-connections N   connections to it at most (8)\n"
+      "  --statement-timeout S      seconds a database statement may take (5)\n"
       "  --public-url URL           base of every address handed out, as phones reach the\n"
       "                             service (http://ringtones.example.com); may be left out\n"
       "                             when listening on one address, which it then names\n"
       "  --installer FILE           served at /download/QuavellaPackage.exe\n"
       "  --retention-days N         days a ringtone and its phone number are kept (30)\n"
-      "  --uploads-per-hour N       uploads per phone number and per client address (20)\n"
+      "  --uploads-per-hour N       uploads per phone number and per client address (20;\n"
+      "                             with --database, for all the nodes together)\n"
       "  --max-connections N        open connections at most (1024)\n"
       "  --connections-per-address N  open connections per client address (64)\n"
       "  --trust-forwarded-for      behind a reverse proxy: the client's address is the last\n"

@@ -6,7 +6,10 @@
 struct ServiceOptions {
   std::string listenHost;       // --listen HOST:PORT ("[::1]:80" for IPv6)
   uint16_t listenPort = 0;
-  std::string dataFolder;       // --data
+  std::string dataFolder;       // --data: the embedded store (SQLite)
+  std::string databaseUrl;      // --database: PostgreSQL, shared by several nodes
+  int databaseConnections = 8;  // --database-connections
+  int statementTimeout = 5;     // --statement-timeout, seconds
   std::string publicUrl;        // --public-url, without a trailing "/"; "" until known
   std::string installer;        // --installer
   int retentionDays = 30;       // --retention-days
@@ -21,7 +24,8 @@ struct ServiceOptions {
 
 // Reads argv[1..]; options take their value as the next argument or after "=". False with
 // `error` for an unknown option, a missing or malformed value, or a missing required one
-// (--listen, --data; --public-url unless the service listens on one address of its own).
+// (--listen; --data or --database, not both; --public-url unless the service listens on one
+// address of its own).
 bool ParseServiceOptions(int argc, const char* const* argv, ServiceOptions& options,
                          std::string& error);
 

@@ -8,14 +8,14 @@
 #include <array>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <deque>
 #include <list>
 #include <filesystem>
 #include <mutex>
 #include <thread>
 #include <unordered_map>
 #include <vector>
+
+#include "service/store_writes.h"
 
 namespace {
 
@@ -277,16 +277,6 @@ class RecentRingtones {
   uint64_t generation_ = 0;
 };
 
-// A write waiting for the writer thread.
-struct Job {
-  enum Kind { Add, Delete, Sweep } kind = Add;
-  RingtoneRecord record;  // Add: the ringtone; Delete: record.token
-  int64_t now = 0;
-  int64_t forgetBefore = 0;
-  RingtoneStore::Done done;
-  StoreStatus status = StoreStatus::Unavailable;
-};
-
 class SqliteStore final : public RingtoneStore {
  public:
   ~SqliteStore() override { Close(); }
@@ -294,54 +284,32 @@ class SqliteStore final : public RingtoneStore {
   bool Open(const std::string& folder, std::string& error);
 
   void Add(RingtoneRecord ringtone, Done done) override {
-    Job job;
-    job.kind = Job::Add;
-    job.record = std::move(ringtone);
-    job.done = std::move(done);
-    Submit(std::move(job));
+    writes_.Add(std::move(ringtone), std::move(done));
   }
   void Delete(std::string token, int64_t now, Done done) override {
-    Job job;
-    job.kind = Job::Delete;
-    job.record.token = std::move(token);
-    job.now = now;
-    job.done = std::move(done);
-    Submit(std::move(job));
+    writes_.Delete(std::move(token), now, std::move(done));
   }
   void Sweep(int64_t now, int64_t forgetBefore, Done done) override {
-    Job job;
-    job.kind = Job::Sweep;
-    job.now = now;
-    job.forgetBefore = forgetBefore;
-    job.done = std::move(done);
-    Submit(std::move(job));
+    writes_.Sweep(now, forgetBefore, std::move(done));
   }
-  void CountDownload(std::string_view token) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!closing_) ++downloads_[std::string(token)];
-  }
+  void CountDownload(std::string_view token) override { writes_.CountDownload(token); }
   StoreStatus Find(std::string_view token, int64_t now, bool withBytes, RingtoneRecord& record,
                    GoneReason& reason) override;
   StoreStatus Totals(StoreTotals& totals) override;
   void Close() override;
 
  private:
-  void Submit(Job job);
   void WriterLoop();
-  void Commit(std::vector<Job>& jobs, std::unordered_map<std::string, int64_t>& counts);
-  void RunSweep(Job& job);
+  void Commit(std::vector<StoreWrite>& jobs, const std::unordered_map<std::string, int64_t>& counts);
+  void RunSweep(StoreWrite& job);
 
   std::string path_;
   int lockFd_ = -1;
   std::unique_ptr<WriteConnection> writer_ = std::make_unique<WriteConnection>();
   std::thread writerThread_;
 
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  std::deque<Job> jobs_;
-  std::unordered_map<std::string, int64_t> downloads_;
-  bool closing_ = false;
-  bool closed_ = false;
+  StoreWriteQueue writes_{BatchJobs, CountFlushInterval};
+  std::atomic<bool> closed_{false};
 
   ReaderPool readers_;
   RecentRingtones recent_;
@@ -416,61 +384,23 @@ bool SqliteStore::Open(const std::string& folder, std::string& error) {
   return true;
 }
 
-void SqliteStore::Submit(Job job) {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!closing_) {
-      jobs_.push_back(std::move(job));
-      wake_.notify_one();
-      return;
-    }
-  }
-  job.done(StoreStatus::Unavailable);
-}
-
 void SqliteStore::WriterLoop() {
-  auto lastFlush = std::chrono::steady_clock::now();
-  for (;;) {
-    std::vector<Job> batch;
-    std::unordered_map<std::string, int64_t> counts;
-    {
-      std::unique_lock<std::mutex> lock(mutex_);
-      wake_.wait_for(lock, CountFlushInterval, [&] {
-        return closing_ || !jobs_.empty() ||
-               (!downloads_.empty() &&
-                std::chrono::steady_clock::now() - lastFlush >= CountFlushInterval);
-      });
-      if (jobs_.empty() && downloads_.empty() && closing_) return;
-      if (jobs_.empty() && !closing_ &&
-          std::chrono::steady_clock::now() - lastFlush < CountFlushInterval)
-        continue;
-      if (!jobs_.empty() && jobs_.front().kind == Job::Sweep) {
-        Job sweep = std::move(jobs_.front());
-        jobs_.pop_front();
-        lock.unlock();
-        RunSweep(sweep);
-        sweep.done(sweep.status);
-        continue;
-      }
-      while (!jobs_.empty() && jobs_.front().kind != Job::Sweep && batch.size() < BatchJobs) {
-        batch.push_back(std::move(jobs_.front()));
-        jobs_.pop_front();
-      }
-      counts.swap(downloads_);
-    }
-    lastFlush = std::chrono::steady_clock::now();
-    Commit(batch, counts);
-    for (Job& job : batch) job.done(job.status);
+  StoreWriteBatch batch;
+  while (writes_.Next(batch)) {
+    if (batch.IsSweep()) RunSweep(batch.writes.front());
+    else Commit(batch.writes, batch.downloads);
+    batch.Finish();
   }
 }
 
-void SqliteStore::Commit(std::vector<Job>& jobs, std::unordered_map<std::string, int64_t>& counts) {
+void SqliteStore::Commit(std::vector<StoreWrite>& jobs,
+                         const std::unordered_map<std::string, int64_t>& counts) {
   Connection& db = writer_->connection;
   if (!db.Exec("BEGIN IMMEDIATE")) return;  // every job stays Unavailable
   bool failed = false;
-  for (Job& job : jobs) {
+  for (StoreWrite& job : jobs) {
     const RingtoneRecord& r = job.record;
-    if (job.kind == Job::Add) {
+    if (job.kind == StoreWrite::Add) {
       const int rc = writer_->insert.Run(r.token, r.createdAt, r.expiresAt, r.phoneNumber,
                                         r.carrierId, r.phoneId, r.format, r.songName, r.fileName,
                                         static_cast<int64_t>(r.bytes.size()), Blob{r.bytes});
@@ -502,12 +432,12 @@ void SqliteStore::Commit(std::vector<Job>& jobs, std::unordered_map<std::string,
   }
   if (failed || !db.Exec("COMMIT")) {
     db.Exec("ROLLBACK");
-    for (Job& job : jobs) job.status = StoreStatus::Unavailable;
+    for (StoreWrite& job : jobs) job.status = StoreStatus::Unavailable;
     return;
   }
-  for (Job& job : jobs) {
+  for (StoreWrite& job : jobs) {
     if (job.status != StoreStatus::Ok) continue;
-    if (job.kind == Job::Delete) {
+    if (job.kind == StoreWrite::Delete) {
       recent_.Erase(job.record.token);
     } else {
       const uint64_t generation = recent_.Generation();
@@ -516,7 +446,7 @@ void SqliteStore::Commit(std::vector<Job>& jobs, std::unordered_map<std::string,
   }
 }
 
-void SqliteStore::RunSweep(Job& job) {
+void SqliteStore::RunSweep(StoreWrite& job) {
   Connection& db = writer_->connection;
   for (;;) {
     if (!db.Exec("BEGIN IMMEDIATE")) return;
@@ -605,13 +535,8 @@ StoreStatus SqliteStore::Totals(StoreTotals& totals) {
 }
 
 void SqliteStore::Close() {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (closed_) return;
-    closed_ = true;
-    closing_ = true;
-    wake_.notify_one();
-  }
+  if (closed_.exchange(true)) return;
+  writes_.Close();
   if (writerThread_.joinable()) writerThread_.join();
   readers_.Clear();
   writer_.reset();  // the last connection to close folds the log back into the database

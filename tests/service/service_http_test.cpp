@@ -1,6 +1,8 @@
 // The service over real HTTP, in this process: the exact request Quavella.exe sends (recorded
 // by the end-to-end upload test through the proxy route) and damaged variants of it, then
-// the page, the download, the delete, the site's pages and the bounds of the HTTP side.
+// the page, the download, the delete, the site's pages and the bounds of the HTTP side. The
+// tests of what is kept run against both stores (SQLite and PostgreSQL); those of the HTTP
+// side alone against the embedded one.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -22,6 +24,7 @@
 #include "service/upload_form_reader.h"
 #include "tests/service/http_client.h"
 #include "tests/service/ringtone_samples.h"
+#include "tests/service/test_stores.h"
 
 namespace {
 
@@ -84,12 +87,33 @@ struct Upload {
   std::string Request() const { return With(Body()); }
 };
 
-class ServiceOverHttp : public ::testing::Test {
+// A store that cannot be reached, as a database that is down.
+class UnreachableStore final : public RingtoneStore, public UploadLimiter {
+ public:
+  void Add(RingtoneRecord, Done done) override { done(StoreStatus::Unavailable); }
+  StoreStatus Find(std::string_view, int64_t, bool, RingtoneRecord&, GoneReason&) override {
+    return StoreStatus::Unavailable;
+  }
+  void Delete(std::string, int64_t, Done done) override { done(StoreStatus::Unavailable); }
+  void CountDownload(std::string_view) override {}
+  void Sweep(int64_t, int64_t, Done done) override { done(StoreStatus::Unavailable); }
+  StoreStatus Totals(StoreTotals&) override { return StoreStatus::Unavailable; }
+  void Close() override {}
+  LimitAnswer TakeUpload(std::initializer_list<std::string_view>, int64_t) override {
+    return limits;
+  }
+  LimitAnswer limits = LimitAnswer::Taken;
+};
+
+class ServiceOverHttp : public ::testing::TestWithParam<StoreKind> {
  protected:
   void SetUp() override {
     char pattern[] = "/tmp/qv-service-test.XXXXXX";
     folder_ = mkdtemp(pattern);
     ASSERT_TRUE(catalog_.Load(CatalogueText, CatalogueTextSize));
+    std::string error;
+    place_ = std::make_unique<TestStorePlace>(GetParam(), error);
+    ASSERT_TRUE(error.empty()) << error;
   }
   void TearDown() override {
     StopServer();
@@ -97,10 +121,16 @@ class ServiceOverHttp : public ::testing::Test {
   }
 
   void StartServer(HttpLimits limits = {}, uint32_t perHour = 1000,
-                   std::string installer = std::string()) {
+                   std::string installer = std::string(), UnreachableStore* unreachable = nullptr) {
     std::string error;
-    store_ = OpenSqliteStore(folder_ + "/data", error);
-    ASSERT_TRUE(store_) << error;
+    if (unreachable) {
+      storeRef_ = unreachable;
+      limiterRef_ = unreachable;
+    } else {
+      ASSERT_TRUE(place_->Open(store_, limiter_, error, perHour)) << error;
+      storeRef_ = store_.get();
+      limiterRef_ = limiter_.get();
+    }
     server_ = std::make_unique<HttpServer>(
         limits,
         [this](WebRequest request, HttpServer::Reply reply) {
@@ -118,15 +148,15 @@ class ServiceOverHttp : public ::testing::Test {
     settings.publicUrl = LocalUrl("127.0.0.1", port_);
     settings.uploadsPerHour = perHour;
     settings.installerPath = std::move(installer);
-    service_ = std::make_unique<RingtoneService>(settings, catalog_, *store_, metrics_,
-                                                 [this] { return nowMs_.load(); }, 1);
+    service_ = std::make_unique<RingtoneService>(settings, catalog_, *storeRef_, *limiterRef_,
+                                                 metrics_, [this] { return nowMs_.load(); });
     runner_ = std::thread([this] { server_->Run(); });
   }
   void StopServer() {
     if (!server_) return;
     server_->Stop();
     runner_.join();
-    store_->Close();
+    storeRef_->Close();
     server_.reset();
   }
   std::string Log() {
@@ -153,7 +183,11 @@ class ServiceOverHttp : public ::testing::Test {
   PhoneCatalog catalog_;
   ServiceMetrics metrics_;
   std::atomic<int64_t> nowMs_{1700000000000};
+  std::unique_ptr<TestStorePlace> place_;
   std::unique_ptr<RingtoneStore> store_;
+  std::unique_ptr<UploadLimiter> limiter_;
+  RingtoneStore* storeRef_ = nullptr;
+  UploadLimiter* limiterRef_ = nullptr;
   std::unique_ptr<RingtoneService> service_;
   std::unique_ptr<HttpServer> server_;
   std::thread runner_;
@@ -162,7 +196,14 @@ class ServiceOverHttp : public ::testing::Test {
   std::string log_;
 };
 
-TEST_F(ServiceOverHttp, TheRecordedRequestIsAcceptedAsItIs) {
+INSTANTIATE_TEST_SUITE_P(Stores, ServiceOverHttp,
+                         ::testing::Values(StoreKind::Sqlite, StoreKind::Postgres), StoreKindName);
+
+// The HTTP side, whatever keeps the ringtones.
+class HttpSide : public ServiceOverHttp {};
+INSTANTIATE_TEST_SUITE_P(Embedded, HttpSide, ::testing::Values(StoreKind::Sqlite), StoreKindName);
+
+TEST_P(ServiceOverHttp, TheRecordedRequestIsAcceptedAsItIs) {
   ASSERT_FALSE(Recorded().empty()) << "fixture missing";
   const Upload recorded = Upload::Parse(Recorded());
   EXPECT_EQ(recorded.Request(), Recorded()) << "the variants below differ only where they mean to";
@@ -191,7 +232,7 @@ TEST_F(ServiceOverHttp, TheRecordedRequestIsAcceptedAsItIs) {
   EXPECT_EQ(Log().find(recorded.values[UploadSms]), std::string::npos) << "never in the log";
 }
 
-TEST_F(ServiceOverHttp, DamagedRequestsAreRefusedWithTheWordError) {
+TEST_P(ServiceOverHttp, DamagedRequestsAreRefusedWithTheWordError) {
   ASSERT_FALSE(Recorded().empty()) << "fixture missing";
   const Upload recorded = Upload::Parse(Recorded());
   StartServer();
@@ -283,7 +324,7 @@ TEST_F(ServiceOverHttp, DamagedRequestsAreRefusedWithTheWordError) {
   EXPECT_EQ(Log().find(recorded.values[UploadSms]), std::string::npos);
 }
 
-TEST_F(ServiceOverHttp, DownloadsHonourRangesTagsAndHead) {
+TEST_P(ServiceOverHttp, DownloadsHonourRangesTagsAndHead) {
   StartServer();
   SampleUpload sample;
   sample.phoneId = "164";  // LG 325: AMR
@@ -333,15 +374,16 @@ TEST_F(ServiceOverHttp, DownloadsHonourRangesTagsAndHead) {
   EXPECT_NE(metrics.body.find("quavella_downloads_total 3\n"), std::string::npos) << metrics.body;
   StopServer();  // the counts kept back are written on closing
   std::string error;
-  auto store = OpenSqliteStore(folder_ + "/data", error);
-  ASSERT_TRUE(store) << error;
+  std::unique_ptr<RingtoneStore> store;
+  std::unique_ptr<UploadLimiter> limiter;
+  ASSERT_TRUE(place_->Open(store, limiter, error)) << error;
   RingtoneRecord record;
   GoneReason why;
   ASSERT_EQ(store->Find(token, nowMs_ / 1000, false, record, why), StoreStatus::Ok);
   EXPECT_EQ(record.downloads, 3);
 }
 
-TEST_F(ServiceOverHttp, DeleteOnlyFromTheSiteAndThenGone) {
+TEST_P(ServiceOverHttp, DeleteOnlyFromTheSiteAndThenGone) {
   StartServer();
   const std::string url = Accepted(Recorded());
   const std::string del = "POST " + PathOf(url) + "/delete HTTP/1.1\r\nHost: 127.0.0.1:" +
@@ -365,7 +407,7 @@ TEST_F(ServiceOverHttp, DeleteOnlyFromTheSiteAndThenGone) {
   EXPECT_NE(again.body.find("was deleted"), std::string::npos);
 }
 
-TEST_F(ServiceOverHttp, RingtonesExpireAndTheSweepRemovesThem) {
+TEST_P(ServiceOverHttp, RingtonesExpireAndTheSweepRemovesThem) {
   StartServer();
   const std::string url = Accepted(Recorded());
   nowMs_ += int64_t{30} * 86400 * 1000;  // the default 30 days later
@@ -381,7 +423,7 @@ TEST_F(ServiceOverHttp, RingtonesExpireAndTheSweepRemovesThem) {
   EXPECT_EQ(Exchange(port_, GetRequest(PathOf(url))).status, 410);
 }
 
-TEST_F(ServiceOverHttp, SitePagesHealthAndTheInstaller) {
+TEST_P(HttpSide, SitePagesHealthAndTheInstaller) {
   const std::string installer = folder_ + "/QuavellaPackage.exe";
   { std::ofstream(installer, std::ios::binary) << "MZ installer bytes"; }
   StartServer({}, 1000, installer);
@@ -414,7 +456,7 @@ TEST_F(ServiceOverHttp, SitePagesHealthAndTheInstaller) {
   EXPECT_EQ(lines, std::size(pages) + 3) << "one line per request";
 }
 
-TEST_F(ServiceOverHttp, UploadsPerHourPerNumber) {
+TEST_P(ServiceOverHttp, UploadsPerHourPerNumber) {
   StartServer({}, 2);
   Accepted(Recorded());
   Accepted(Recorded());
@@ -425,7 +467,7 @@ TEST_F(ServiceOverHttp, UploadsPerHourPerNumber) {
   Accepted(Recorded());
 }
 
-TEST_F(ServiceOverHttp, HttpBoundsAndKeptConnections) {
+TEST_P(HttpSide, HttpBoundsAndKeptConnections) {
   HttpLimits limits;
   limits.connectionsPerAddress = 3;
   limits.headerTimeout = std::chrono::seconds(1);
@@ -464,7 +506,7 @@ TEST_F(ServiceOverHttp, HttpBoundsAndKeptConnections) {
   EXPECT_EQ(kept.Send(GetRequest("/healthz")) ? kept.Read().status : 0, 200) << "the others stay";
 }
 
-TEST_F(ServiceOverHttp, StoppingFinishesWhatIsInFlightAndClosesTheRest) {
+TEST_P(HttpSide, StoppingFinishesWhatIsInFlightAndClosesTheRest) {
   HttpLimits limits;
   limits.stopGrace = std::chrono::seconds(60);  // the reply below must come well before it
   StartServer(limits);
@@ -482,12 +524,12 @@ TEST_F(ServiceOverHttp, StoppingFinishesWhatIsInFlightAndClosesTheRest) {
   EXPECT_EQ(answer.status, 200) << "the upload in flight is finished";
   EXPECT_TRUE(busy.ClosedByServer());
   runner_.join();
-  store_->Close();
+  storeRef_->Close();
   server_.reset();
   EXPECT_FALSE(HttpClient(port_).Connected()) << "no longer accepting";
 }
 
-TEST_F(ServiceOverHttp, StoppingGivesUpOnAClientThatStalls) {
+TEST_P(HttpSide, StoppingGivesUpOnAClientThatStalls) {
   HttpLimits limits;
   limits.stopGrace = std::chrono::seconds(1);
   StartServer(limits);
@@ -499,6 +541,41 @@ TEST_F(ServiceOverHttp, StoppingGivesUpOnAClientThatStalls) {
   store_->Close();
   server_.reset();
   EXPECT_TRUE(stalled.ClosedByServer());
+}
+
+TEST_P(HttpSide, WhileTheStoreIsAwayUploadsSayErrorAndPagesSaySo) {
+  UnreachableStore unreachable;
+  StartServer({}, 1000, std::string(), &unreachable);
+  const std::string page = "/r/AAAAAAAAAAAAAAAAAAAAAA";
+  const struct {
+    const char* what;
+    std::string request;
+    bool upload;
+  } requests[] = {
+      {"an upload", Recorded(), true},
+      {"a ringtone's page", GetRequest(page), false},
+      {"a download", GetRequest(page + "/My_Song.amr"), false},
+      {"a delete", "POST " + page + "/delete HTTP/1.1\r\nHost: x\r\nContent-Length: 0\r\n\r\n", false},
+  };
+  for (LimitAnswer limits : {LimitAnswer::Taken, LimitAnswer::Unavailable}) {
+    unreachable.limits = limits;  // the limits answered, or not
+    for (const auto& r : requests) {
+      const HttpAnswer answer = Exchange(port_, r.request);
+      EXPECT_EQ(answer.status, 503) << r.what;
+      if (r.upload) {
+        EXPECT_EQ(answer.body, "error");
+        continue;
+      }
+      EXPECT_NE(answer.body.find("<h1>Temporarily unavailable</h1>"), std::string::npos) << r.what;
+      EXPECT_NE(answer.body.find("nothing is lost"), std::string::npos) << r.what;
+      ASSERT_TRUE(answer.Header("Retry-After")) << r.what;
+    }
+  }
+  EXPECT_EQ(Exchange(port_, GetRequest("/healthz")).status, 503);
+  EXPECT_EQ(Exchange(port_, GetRequest("/index.php?page=support")).status, 200) << "needs no store";
+  const HttpAnswer metrics = Exchange(port_, GetRequest("/metrics"));
+  EXPECT_NE(metrics.body.find("quavella_uploads_refused_total{reason=\"store\"} 2"), std::string::npos);
+  StopServer();  // before the store goes
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
-// The SQLite store in a folder of its own: what a commit keeps, what is gone, what survives a
-// reopen, and many writers at once sharing commits.
+// Both stores, each in a place of its own: what a commit keeps, what is gone, what survives a
+// reopen, and many writers at once sharing commits; then what is the embedded store's alone
+// (one service per folder) and PostgreSQL's (schema migrations, the expiry sweep of one node
+// at a time, the statement timeout, reconnecting, the pool's bound, the shared upload limits).
 #include <gtest/gtest.h>
 
 #include <sqlite3.h>
@@ -14,7 +16,10 @@
 #include <thread>
 #include <vector>
 
+#include "service/pg_connection.h"
+#include "service/pg_schema.h"
 #include "service/sqlite_store.h"
+#include "tests/service/test_stores.h"
 
 namespace {
 
@@ -53,11 +58,28 @@ StoreStatus Add(RingtoneStore& store, RingtoneRecord record) {
   return Wait([&](RingtoneStore::Done done) { store.Add(std::move(record), std::move(done)); });
 }
 
-TEST(SqliteStore, KeepsFindsDeletesAndSweeps) {
-  TempFolder folder;
-  std::string error;
-  auto store = OpenSqliteStore(folder.path + "/data", error);
-  ASSERT_TRUE(store) << error;
+class EitherStore : public ::testing::TestWithParam<StoreKind> {
+ protected:
+  void SetUp() override {
+    place_ = std::make_unique<TestStorePlace>(GetParam(), error_);
+    ASSERT_TRUE(place_->Open(store_, limiter_, error_)) << error_;
+  }
+  void Reopen() {
+    store_->Close();
+    store_.reset();
+    ASSERT_TRUE(place_->Open(store_, limiter_, error_)) << error_;
+  }
+  std::string error_;
+  std::unique_ptr<TestStorePlace> place_;
+  std::unique_ptr<RingtoneStore> store_;
+  std::unique_ptr<UploadLimiter> limiter_;
+};
+
+INSTANTIATE_TEST_SUITE_P(Stores, EitherStore,
+                         ::testing::Values(StoreKind::Sqlite, StoreKind::Postgres), StoreKindName);
+
+TEST_P(EitherStore, KeepsFindsDeletesAndSweeps) {
+  auto& store = store_;
   ASSERT_EQ(Add(*store, Sample("tokenA", 100, 1000)), StoreStatus::Ok);
   ASSERT_EQ(Add(*store, Sample("tokenB", 100, 500)), StoreStatus::Ok);
   EXPECT_EQ(Add(*store, Sample("tokenA", 100, 1000)), StoreStatus::Unavailable) << "taken";
@@ -102,32 +124,30 @@ TEST(SqliteStore, KeepsFindsDeletesAndSweeps) {
   EXPECT_EQ(Add(*store, Sample("late", 1, 2)), StoreStatus::Unavailable) << "closed";
 }
 
-TEST(SqliteStore, CountsSurviveAReopenAndOneFolderHasOneService) {
-  TempFolder folder;
-  std::string error;
-  auto store = OpenSqliteStore(folder.path, error);
-  ASSERT_TRUE(store) << error;
-  ASSERT_EQ(Add(*store, Sample("tokenC", 1, 1000)), StoreStatus::Ok);
-  store->CountDownload("tokenC");
-  store->CountDownload("tokenC");
-  EXPECT_FALSE(OpenSqliteStore(folder.path, error));
-  EXPECT_NE(error.find("another quavella-service"), std::string::npos) << error;
-  store->Close();  // writes the counts kept back
-
-  store = OpenSqliteStore(folder.path, error);
-  ASSERT_TRUE(store) << error;
+TEST_P(EitherStore, CountsSurviveAReopen) {
+  ASSERT_EQ(Add(*store_, Sample("tokenC", 1, 1000)), StoreStatus::Ok);
+  store_->CountDownload("tokenC");
+  store_->CountDownload("tokenC");
+  Reopen();  // closing writes the counts kept back
   RingtoneRecord r;
   GoneReason why;
-  ASSERT_EQ(store->Find("tokenC", 2, true, r, why), StoreStatus::Ok);
+  ASSERT_EQ(store_->Find("tokenC", 2, true, r, why), StoreStatus::Ok);
   EXPECT_EQ(r.downloads, 2);
   EXPECT_EQ(r.bytes, Sample("tokenC", 0, 0).bytes);
+  EXPECT_EQ(r.songName, "Song \xE9") << "the Windows code page, as sent";
 }
 
-TEST(SqliteStore, ManyWritersShareCommitsAndAllArrive) {
+TEST(SqliteStore, OneFolderHasOneService) {
   TempFolder folder;
   std::string error;
   auto store = OpenSqliteStore(folder.path, error);
   ASSERT_TRUE(store) << error;
+  EXPECT_FALSE(OpenSqliteStore(folder.path, error));
+  EXPECT_NE(error.find("another quavella-service"), std::string::npos) << error;
+}
+
+TEST_P(EitherStore, ManyWritersShareCommitsAndAllArrive) {
+  auto& store = store_;
   constexpr int Writers = 8, Each = 40;
   std::atomic<int> ok{0};
   std::vector<std::thread> threads;
@@ -172,6 +192,178 @@ TEST(SqliteStore, RefusesFoldersItCannotUse) {
   sqlite3_close(db);
   EXPECT_FALSE(OpenSqliteStore(folder.path + "/newer", error));
   EXPECT_NE(error.find("newer"), std::string::npos) << error;
+}
+
+// PostgreSQL's own: what the embedded store has no need of.
+class PostgresStoreTest : public ::testing::Test {
+ protected:
+  using Rows = std::vector<std::vector<std::string>>;
+  void SetUp() override {
+    place_ = std::make_unique<TestStorePlace>(StoreKind::Postgres, error_);
+    ASSERT_FALSE(place_->Url().empty()) << error_;
+  }
+  Rows Sql(const std::string& sql) {
+    Rows rows;
+    EXPECT_TRUE(RunTestSql(place_->Url(), sql, error_, &rows)) << sql << ": " << error_;
+    return rows;
+  }
+  // A client of its own, as another node would hold one.
+  std::unique_ptr<PgConnection> OtherNode() {
+    auto connection = PgConnection::Open(place_->Url(), std::chrono::seconds(5),
+                                         std::chrono::milliseconds(10000), error_);
+    EXPECT_TRUE(connection) << error_;
+    return connection;
+  }
+  static PgClock::time_point Soon() { return PgClock::now() + std::chrono::seconds(10); }
+  int64_t Stored(RingtoneStore& store) {
+    StoreTotals totals;
+    EXPECT_EQ(store.Totals(totals), StoreStatus::Ok);
+    return totals.ringtones;
+  }
+
+  std::string error_;
+  std::unique_ptr<TestStorePlace> place_;
+  std::unique_ptr<RingtoneStore> store_;
+  std::unique_ptr<UploadLimiter> limiter_;
+};
+
+TEST_F(PostgresStoreTest, MigrationsBringAnOlderSchemaUpAndANewerOneIsLeftAlone) {
+  {
+    auto older = OtherNode();  // as a service that knew only the first migration left it
+    ASSERT_TRUE(older);
+    std::vector<std::string> applied;
+    ASSERT_TRUE(MigratePgSchema(*older, 1, applied, error_)) << error_;
+    EXPECT_EQ(applied.size(), 1u);
+  }
+  Sql("INSERT INTO ringtones (token, created_at, expires_at, phone_number, carrier_id, phone_id,"
+      " format, song_name, file_name, size, bytes) VALUES ('kept', 1, 5000, '5551234567', 1, 2,"
+      " 2, 'song', 'a.wav', 4, 'RIFF')");
+  ASSERT_TRUE(place_->Open(store_, limiter_, error_)) << error_;
+  EXPECT_EQ(Sql("SELECT version FROM quavella_schema ORDER BY version"), (Rows{{"1"}, {"2"}}));
+  RingtoneRecord r;
+  GoneReason why;
+  ASSERT_EQ(store_->Find("kept", 2, true, r, why), StoreStatus::Ok) << "kept across the migration";
+  EXPECT_EQ(r.bytes, "RIFF");
+  EXPECT_EQ(limiter_->TakeUpload({"number:1"}, 0), LimitAnswer::Taken) << "the new table works";
+  store_->Close();
+  auto again = OtherNode();
+  std::vector<std::string> applied;
+  ASSERT_TRUE(MigratePgSchema(*again, 0, applied, error_)) << error_;
+  EXPECT_TRUE(applied.empty()) << "nothing twice";
+
+  Sql("INSERT INTO quavella_schema (version, description) VALUES (99, 'from a later service')");
+  EXPECT_FALSE(place_->Open(store_, limiter_, error_));
+  EXPECT_NE(error_.find("newer quavella-service"), std::string::npos) << error_;
+}
+
+TEST_F(PostgresStoreTest, OneNodeSweepsAtATime) {
+  ASSERT_TRUE(place_->Open(store_, limiter_, error_)) << error_;
+  ASSERT_EQ(Add(*store_, Sample("due", 100, 500)), StoreStatus::Ok);
+  auto other = OtherNode();
+  ASSERT_TRUE(other);
+  ASSERT_TRUE(other->Run(("SELECT pg_advisory_lock(" + std::to_string(PgSweepLock) + ")").c_str(),
+                         Soon(), error_)) << error_;
+  EXPECT_EQ(Wait([&](auto done) { store_->Sweep(600, 0, done); }), StoreStatus::Ok);
+  EXPECT_EQ(Stored(*store_), 1) << "left to the node that sweeps";
+  ASSERT_TRUE(other->Run(("SELECT pg_advisory_unlock(" + std::to_string(PgSweepLock) + ")").c_str(),
+                         Soon(), error_)) << error_;
+  EXPECT_EQ(Wait([&](auto done) { store_->Sweep(600, 0, done); }), StoreStatus::Ok);
+  EXPECT_EQ(Stored(*store_), 0);
+  RingtoneRecord r;
+  GoneReason why;
+  ASSERT_EQ(store_->Find("due", 600, false, r, why), StoreStatus::Gone);
+  EXPECT_EQ(why, GoneReason::Expired);
+}
+
+TEST_F(PostgresStoreTest, AStatementPastItsTimeoutFailsAndTheStoreGoesOn) {
+  ASSERT_TRUE(place_->Open(store_, limiter_, error_, 1000, 300)) << error_;
+  ASSERT_EQ(Add(*store_, Sample("held", 1, 5000)), StoreStatus::Ok);
+  auto other = OtherNode();
+  ASSERT_TRUE(other);
+  std::vector<PgResult> results;
+  ASSERT_TRUE(other->RunScript("BEGIN; SELECT 1 FROM ringtones WHERE token = 'held' FOR UPDATE",
+                               Soon(), results, error_)) << error_;
+  EXPECT_EQ(Wait([&](auto done) { store_->Delete("held", 2, done); }), StoreStatus::Unavailable)
+      << "the row is held past the statement timeout";
+  ASSERT_TRUE(other->Run("ROLLBACK", Soon(), error_)) << error_;
+  EXPECT_EQ(Wait([&](auto done) { store_->Delete("held", 2, done); }), StoreStatus::Ok);
+}
+
+TEST_F(PostgresStoreTest, ConnectionsTheServerEndedAreReplaced) {
+  ASSERT_TRUE(place_->Open(store_, limiter_, error_)) << error_;
+  ASSERT_EQ(Add(*store_, Sample("before", 1, 5000)), StoreStatus::Ok);
+  RingtoneRecord r;
+  GoneReason why;
+  ASSERT_EQ(store_->Find("before", 2, false, r, why), StoreStatus::Ok);
+  const Rows ended = Sql("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname ="
+                         " current_database() AND application_name = 'quavella-service'");
+  EXPECT_FALSE(ended.empty());
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the ends reach the pool
+  EXPECT_EQ(store_->Find("before", 2, true, r, why), StoreStatus::Ok);
+  EXPECT_EQ(Add(*store_, Sample("after", 1, 5000)), StoreStatus::Ok);
+  EXPECT_EQ(limiter_->TakeUpload({"number:1", "address:a"}, 0), LimitAnswer::Taken);
+}
+
+TEST_F(PostgresStoreTest, ThePoolStaysWithinItsBound) {
+  ASSERT_TRUE(place_->Open(store_, limiter_, error_, 1000, 0, 3)) << error_;
+  ASSERT_EQ(Add(*store_, Sample("read", 1, 5000)), StoreStatus::Ok);
+  std::atomic<bool> stop{false};
+  std::atomic<int> failed{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 12; ++t)
+    threads.emplace_back([&, t] {
+      RingtoneRecord r;
+      GoneReason why;
+      for (int i = 0; i < 30; ++i) {
+        if (store_->Find("read", 2, true, r, why) != StoreStatus::Ok) ++failed;
+        if (i % 10 == 0 && Add(*store_, Sample("w" + std::to_string(t) + "-" + std::to_string(i), 1, 5000)) != StoreStatus::Ok)
+          ++failed;
+      }
+    });
+  int most = 0;
+  std::thread watch([&] {
+    while (!stop) {
+      std::vector<std::vector<std::string>> rows;
+      std::string error;
+      if (RunTestSql(place_->Url(), "SELECT count(*) FROM pg_stat_activity WHERE datname ="
+                     " current_database() AND application_name = 'quavella-service'", error, &rows))
+        most = std::max(most, std::stoi(rows[0][0]));
+    }
+  });
+  for (std::thread& thread : threads) thread.join();
+  stop = true;
+  watch.join();
+  EXPECT_EQ(failed, 0) << "callers wait for a connection rather than fail";
+  EXPECT_GE(most, 1);
+  EXPECT_LE(most, 3);
+}
+
+// The buckets in the database decide as the node's own do, whichever node asks.
+TEST_F(PostgresStoreTest, SharedUploadLimitsDecideAsTheNodesOwnDo) {
+  ASSERT_TRUE(place_->Open(store_, limiter_, error_, 3)) << error_;
+  std::unique_ptr<RingtoneStore> storeB;
+  std::unique_ptr<UploadLimiter> limiterB;
+  ASSERT_TRUE(place_->Open(storeB, limiterB, error_, 3)) << error_;
+  RateLimiter own(3, 42);
+  constexpr int64_t hour = 3600 * 1000;
+  const struct {
+    std::string number, address;
+    int64_t at;
+  } takes[] = {
+      {"1", "x", 0},  {"1", "x", 0},        {"1", "x", 0},          {"1", "y", 0},
+      {"2", "y", 0},  {"3", "x", 0},        {"1", "z", hour / 3 - 1}, {"1", "z", hour / 3},
+      {"1", "z", hour / 3}, {"1", "w", 10 * hour}, {"1", "w", 10 * hour}, {"1", "w", 10 * hour},
+      {"1", "w", 10 * hour},
+  };
+  int i = 0;
+  for (const auto& take : takes) {
+    UploadLimiter& shared = i++ % 2 ? *limiterB : *limiter_;
+    const std::string number = "number:" + take.number, address = "address:" + take.address;
+    const LimitAnswer expected = own.TakeUpload({number, address}, take.at);
+    EXPECT_EQ(shared.TakeUpload({number, address}, take.at), expected) << "take " << i;
+  }
+  EXPECT_EQ(Sql("SELECT count(*) FROM upload_buckets"), (Rows{{"7"}})) << "hashes, one per key";
+  storeB->Close();
 }
 
 }  // namespace

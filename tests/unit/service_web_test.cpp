@@ -148,7 +148,21 @@ TEST(ServiceOptions, CommandLine) {
   EXPECT_EQ(LocalUrl(six.listenHost, 8080), "http://[::1]:8080");
   EXPECT_EQ(LocalUrl("0.0.0.0", 80), "http://127.0.0.1:80");
 
+  const char* pg[] = {"q", "--listen", "127.0.0.1:0", "--database",
+                      "postgresql://quavella@db.example.com/quavella", "--database-connections",
+                      "4", "--statement-timeout=2"};
+  ServiceOptions shared;
+  ASSERT_TRUE(ParseServiceOptions(8, pg, shared, error)) << error;
+  EXPECT_EQ(shared.databaseUrl, "postgresql://quavella@db.example.com/quavella");
+  EXPECT_TRUE(shared.dataFolder.empty());
+  EXPECT_EQ(shared.databaseConnections, 4);
+  EXPECT_EQ(shared.statementTimeout, 2);
+
   const std::vector<std::vector<const char*>> refused = {
+      {"q", "--listen", "127.0.0.1:80", "--data", "d", "--database", "postgresql://h/q"},
+      {"q", "--listen", "127.0.0.1:80", "--database", "host=h dbname=q"},
+      {"q", "--listen", "127.0.0.1:80", "--database", "postgresql://h/q", "--database-connections", "1"},
+      {"q", "--listen", "127.0.0.1:80", "--database", "postgresql://h/q", "--statement-timeout", "0"},
       {"q", "--data", "d"},
       {"q", "--listen", "127.0.0.1:80"},
       {"q", "--listen", "0.0.0.0:80", "--data", "d"},  // every address: needs the public URL
@@ -172,7 +186,8 @@ TEST(ServiceOptions, CommandLine) {
   const char* help[] = {"q", "--help"};
   ASSERT_TRUE(ParseServiceOptions(2, help, o, error));
   EXPECT_TRUE(o.help);
-  for (const char* name : {"--listen", "--data", "--public-url", "--installer", "--retention-days",
+  for (const char* name : {"--listen", "--data", "--database", "--database-connections",
+                           "--statement-timeout", "--public-url", "--installer", "--retention-days",
                            "--uploads-per-hour", "--max-connections", "--connections-per-address",
                            "--trust-forwarded-for", "--threads", "--ready-file", "--help"})
     EXPECT_NE(ServiceUsage().find(name), std::string::npos) << name;

@@ -1,0 +1,398 @@
+#include "service/postgres_store.h"
+
+#include <sys/random.h>
+
+#include <algorithm>
+#include <thread>
+#include <vector>
+
+#include "service/pg_pool.h"
+#include "service/pg_schema.h"
+#include "service/store_writes.h"
+
+namespace {
+
+constexpr size_t BatchWrites = 64;  // uploads in one statement at most
+constexpr int SweepBatch = 256;     // ringtones removed per sweep statement
+constexpr std::chrono::seconds CountInterval{1};
+// A serving thread waits this long at most for a connection; a writer thread longer.
+constexpr std::chrono::milliseconds ReadWait{1000};
+constexpr std::chrono::milliseconds WriteWait{5000};
+constexpr int64_t HourMs = 3600 * 1000;
+
+#define QV_RECORD_COLUMNS                                                             \
+  "r.created_at, r.expires_at, r.phone_number, r.carrier_id, r.phone_id, r.format," \
+  " r.song_name, r.file_name, r.size, r.downloads"
+
+// One row for any token: the ringtone's columns, or nulls, and the note of a gone one.
+#define QV_FIND(bytes)                                                                 \
+  "SELECT g.reason, " QV_RECORD_COLUMNS ", " bytes                                     \
+  " FROM (SELECT $1::text AS token) k LEFT JOIN ringtones r ON r.token = k.token"      \
+  " LEFT JOIN gone g ON g.token = k.token"
+
+const char FindSql[] = QV_FIND("NULL::bytea");
+const char FindWithBytesSql[] = QV_FIND("r.bytes");
+
+const char DeleteSql[] =
+    "WITH removed AS (DELETE FROM ringtones WHERE token = $1 AND expires_at > $2 RETURNING token)"
+    " INSERT INTO gone (token, reason, gone_at) SELECT token, $3, $2 FROM removed"
+    " ON CONFLICT (token) DO UPDATE SET reason = EXCLUDED.reason, gone_at = EXCLUDED.gone_at";
+const char KnownSql[] =
+    "SELECT (SELECT count(*) FROM ringtones WHERE token = $1)"
+    " + (SELECT count(*) FROM gone WHERE token = $1)";
+const char SweepSql[] =
+    "WITH doomed AS (SELECT token FROM ringtones WHERE expires_at <= $1 ORDER BY expires_at"
+    " LIMIT $2 FOR UPDATE SKIP LOCKED),"
+    " removed AS (DELETE FROM ringtones r USING doomed d WHERE r.token = d.token"
+    " RETURNING r.token, r.expires_at)"
+    " INSERT INTO gone (token, reason, gone_at) SELECT token, $3, expires_at FROM removed"
+    " ON CONFLICT (token) DO UPDATE SET reason = EXCLUDED.reason, gone_at = EXCLUDED.gone_at";
+const char CountSql[] =
+    "UPDATE ringtones r SET downloads = r.downloads + c.n"
+    " FROM unnest($1::text[], $2::bigint[]) AS c(token, n) WHERE r.token = c.token";
+
+// "{a,b}" of tokens or numbers, whose characters need no quoting in an array literal.
+template <typename Each>
+std::string ArrayText(const std::unordered_map<std::string, int64_t>& counts, Each each) {
+  std::string text = "{";
+  for (const auto& entry : counts) {
+    if (text.size() > 1) text += ',';
+    text += each(entry);
+  }
+  return text + "}";
+}
+
+class PgRingtoneStore final : public RingtoneStore {
+ public:
+  PgRingtoneStore(std::shared_ptr<PgPool> pool, std::function<void(const std::string&)> say)
+      : pool_(std::move(pool)), say_(std::move(say)) {
+    // Writers enough to keep a commit on its way while the next batch gathers; the rest of
+    // the pool serves the reads of the serving threads.
+    const int writers = std::clamp(pool_->Settings().size / 2, 1, 4);
+    for (int i = 0; i < writers; ++i) writers_.emplace_back([this] { WriterLoop(); });
+  }
+  ~PgRingtoneStore() override { Close(); }
+
+  void Add(RingtoneRecord ringtone, Done done) override {
+    writes_.Add(std::move(ringtone), std::move(done));
+  }
+  void Delete(std::string token, int64_t now, Done done) override {
+    writes_.Delete(std::move(token), now, std::move(done));
+  }
+  void Sweep(int64_t now, int64_t forgetBefore, Done done) override {
+    writes_.Sweep(now, forgetBefore, std::move(done));
+  }
+  void CountDownload(std::string_view token) override { writes_.CountDownload(token); }
+  StoreStatus Find(std::string_view token, int64_t now, bool withBytes, RingtoneRecord& record,
+                   GoneReason& reason) override;
+  StoreStatus Totals(StoreTotals& totals) override;
+  StoreStatus Ping() override;
+  void Close() override;
+
+ private:
+  void WriterLoop();
+  void Write(StoreWriteBatch& batch);
+  void AddAll(PgConnection& db, std::vector<StoreWrite*>& adds);
+  void DeleteOne(PgConnection& db, StoreWrite& write);
+  bool WriteCounts(PgConnection& db, const std::unordered_map<std::string, int64_t>& counts);
+  void RunSweep(StoreWrite& sweep);
+  void Failed(const char* what, const std::string& error) { say_(what + (": " + error)); }
+
+  std::shared_ptr<PgPool> pool_;
+  std::function<void(const std::string&)> say_;
+  StoreWriteQueue writes_{BatchWrites, CountInterval};
+  std::vector<std::thread> writers_;
+  std::atomic<bool> closed_{false};
+};
+
+void PgRingtoneStore::WriterLoop() {
+  StoreWriteBatch batch;
+  while (writes_.Next(batch)) {
+    if (batch.IsSweep()) RunSweep(batch.writes.front());
+    else Write(batch);
+    batch.Finish();  // after the connection went back to the pool
+  }
+}
+
+void PgRingtoneStore::Write(StoreWriteBatch& batch) {
+  PgPool::Lease db = pool_->Take(WriteWait);
+  if (!db) {  // every write stays Unavailable
+    writes_.KeepCounts(batch.downloads);
+    return;
+  }
+  std::vector<StoreWrite*> adds;
+  for (StoreWrite& write : batch.writes) {
+    if (write.kind == StoreWrite::Add) adds.push_back(&write);
+    else DeleteOne(*db, write);
+  }
+  if (!adds.empty()) AddAll(*db, adds);
+  if (!batch.downloads.empty() && !WriteCounts(*db, batch.downloads))
+    writes_.KeepCounts(batch.downloads);
+}
+
+void PgRingtoneStore::AddAll(PgConnection& db, std::vector<StoreWrite*>& adds) {
+  // One statement for them all: one commit, which is on disk before the statement returns.
+  std::string sql =
+      "INSERT INTO ringtones (token, created_at, expires_at, phone_number, carrier_id,"
+      " phone_id, format, song_name, file_name, size, bytes) VALUES ";
+  PgParams params;
+  int n = 0;
+  for (size_t i = 0; i < adds.size(); ++i) {
+    const RingtoneRecord& r = adds[i]->record;
+    sql += i ? ", (" : "(";
+    for (int column = 0; column < 11; ++column) sql += (column ? ", $" : "$") + std::to_string(++n);
+    sql += ")";
+    params.Text(r.token).Int(r.createdAt).Int(r.expiresAt).Text(r.phoneNumber).Int(r.carrierId)
+        .Int(r.phoneId).Int(r.format).Bytes(r.songName).Bytes(r.fileName)
+        .Int(static_cast<int64_t>(r.bytes.size())).Bytes(r.bytes);
+  }
+  sql += " ON CONFLICT (token) DO NOTHING RETURNING token";  // a token taken fails alone
+  PgResult kept;
+  std::string error;
+  if (!db.Run(sql.c_str(), params, pool_->Deadline(), kept, error)) {
+    Failed("uploads not stored", error);
+    return;
+  }
+  for (int row = 0; row < kept.Rows(); ++row) {
+    const std::string token = kept.Bytes(row, 0);
+    for (StoreWrite* add : adds)
+      if (add->record.token == token) add->status = StoreStatus::Ok;
+  }
+}
+
+void PgRingtoneStore::DeleteOne(PgConnection& db, StoreWrite& write) {
+  const std::string& token = write.record.token;
+  PgResult result;
+  std::string error;
+  if (!db.Run(DeleteSql,
+              PgParams().Text(token).Int(write.now).Int(static_cast<int64_t>(GoneReason::Deleted)),
+              pool_->Deadline(), result, error)) {
+    Failed("a delete failed", error);
+    return;
+  }
+  if (result.Affected() == 1) {
+    write.status = StoreStatus::Ok;
+    return;
+  }
+  if (!db.Run(KnownSql, PgParams().Text(token), pool_->Deadline(), result, error)) return;
+  write.status = result.Int(0, 0) > 0 ? StoreStatus::Gone : StoreStatus::NotFound;
+}
+
+bool PgRingtoneStore::WriteCounts(PgConnection& db,
+                                  const std::unordered_map<std::string, int64_t>& counts) {
+  const std::string tokens = ArrayText(counts, [](const auto& entry) { return entry.first; });
+  const std::string numbers =
+      ArrayText(counts, [](const auto& entry) { return std::to_string(entry.second); });
+  PgResult ignored;
+  std::string error;
+  return db.Run(CountSql, PgParams().Text(tokens).Text(numbers), pool_->Deadline(), ignored, error);
+}
+
+void PgRingtoneStore::RunSweep(StoreWrite& sweep) {
+  PgPool::Lease db = pool_->Take(WriteWait);
+  if (!db) return;
+  // One node sweeps at a time: the others find the lock taken and leave the work to it.
+  // The lock belongs to the connection, so a node that dies while sweeping lets go of it.
+  PgResult result;
+  std::string error;
+  if (!db->Run("SELECT pg_try_advisory_lock($1)::integer", PgParams().Int(PgSweepLock),
+               pool_->Deadline(), result, error)) {
+    Failed("the expiry sweep could not start", error);
+    return;
+  }
+  if (result.Int(0, 0) != 1) {
+    sweep.status = StoreStatus::Ok;
+    return;
+  }
+  bool ok = true;
+  for (;;) {
+    ok = db->Run(SweepSql,
+                 PgParams().Int(sweep.now).Int(SweepBatch)
+                     .Int(static_cast<int64_t>(GoneReason::Expired)),
+                 pool_->Deadline(), result, error);
+    if (!ok || result.Affected() < SweepBatch) break;
+  }
+  ok = ok &&
+       db->Run("DELETE FROM gone WHERE gone_at < $1", PgParams().Int(sweep.forgetBefore),
+               pool_->Deadline(), result, error) &&
+       // A bucket untouched for an hour is full again: the same as none.
+       db->Run("DELETE FROM upload_buckets WHERE updated_ms < $1",
+               PgParams().Int(sweep.now * 1000 - HourMs), pool_->Deadline(), result, error);
+  if (!ok) Failed("the expiry sweep stopped", error);
+  std::string ignored;
+  db->Run("SELECT pg_advisory_unlock($1)::integer", PgParams().Int(PgSweepLock),
+          pool_->Deadline(), result, ignored);
+  if (ok) sweep.status = StoreStatus::Ok;
+}
+
+StoreStatus PgRingtoneStore::Find(std::string_view token, int64_t now, bool withBytes,
+                                  RingtoneRecord& record, GoneReason& reason) {
+  PgPool::Lease db = pool_->Take(ReadWait);
+  if (!db) return StoreStatus::Unavailable;
+  PgResult row;
+  std::string error;
+  if (!db->Run(withBytes ? FindWithBytesSql : FindSql, PgParams().Text(token), pool_->Deadline(),
+               row, error) ||
+      row.Rows() != 1)
+    return StoreStatus::Unavailable;
+  db.Release();
+  if (!row.IsNull(0, 1)) {
+    record.expiresAt = row.Int(0, 2);
+    if (record.expiresAt <= now) {
+      record = RingtoneRecord{};
+      reason = GoneReason::Expired;
+      return StoreStatus::Gone;
+    }
+    record.token.assign(token);
+    record.createdAt = row.Int(0, 1);
+    record.phoneNumber = row.Bytes(0, 3);
+    record.carrierId = static_cast<int32_t>(row.Int(0, 4));
+    record.phoneId = static_cast<int32_t>(row.Int(0, 5));
+    record.format = static_cast<int32_t>(row.Int(0, 6));
+    record.songName = row.Bytes(0, 7);
+    record.fileName = row.Bytes(0, 8);
+    record.size = row.Int(0, 9);
+    record.downloads = row.Int(0, 10);
+    record.bytes = withBytes ? row.Bytes(0, 11) : std::string();
+    return StoreStatus::Ok;
+  }
+  if (row.IsNull(0, 0)) return StoreStatus::NotFound;
+  reason = row.Int(0, 0) == static_cast<int64_t>(GoneReason::Deleted) ? GoneReason::Deleted
+                                                                      : GoneReason::Expired;
+  return StoreStatus::Gone;
+}
+
+StoreStatus PgRingtoneStore::Totals(StoreTotals& totals) {
+  PgPool::Lease db = pool_->Take(ReadWait);
+  if (!db) return StoreStatus::Unavailable;
+  PgResult row;
+  std::string error;
+  if (!db->Run("SELECT count(*), coalesce(sum(size), 0)::bigint FROM ringtones", PgParams(),
+               pool_->Deadline(), row, error) ||
+      row.Rows() != 1)
+    return StoreStatus::Unavailable;
+  totals.ringtones = row.Int(0, 0);
+  totals.bytes = row.Int(0, 1);
+  return StoreStatus::Ok;
+}
+
+StoreStatus PgRingtoneStore::Ping() {
+  PgPool::Lease db = pool_->Take(ReadWait);
+  std::string error;
+  return db && db->Run("SELECT 1", pool_->Deadline(), error) ? StoreStatus::Ok
+                                                             : StoreStatus::Unavailable;
+}
+
+void PgRingtoneStore::Close() {
+  if (closed_.exchange(true)) return;
+  writes_.Close();  // the writers finish what was asked, then return
+  for (std::thread& writer : writers_) writer.join();
+  pool_->Stop();
+}
+
+// The same buckets as RateLimiter's (N uploads, refilled at N per hour), kept in the
+// database: one exchange per upload, which locks the two buckets in the order of their keys
+// (so that two uploads never wait for each other both ways), takes from both or from none,
+// and commits without waiting for the disk: a crash of the database may forgive a few
+// uploads, never refuse one.
+class PgUploadLimiter final : public UploadLimiter {
+ public:
+  PgUploadLimiter(std::shared_ptr<PgPool> pool, uint32_t perHour, uint64_t salt)
+      : pool_(std::move(pool)), perHour_(std::max<uint32_t>(perHour, 1)), salt_(salt) {}
+
+  LimitAnswer TakeUpload(std::initializer_list<std::string_view> keys, int64_t nowMs) override {
+    std::vector<int64_t> hashes;
+    for (std::string_view key : keys) hashes.push_back(static_cast<int64_t>(RateKeyHash(salt_, key)));
+    std::sort(hashes.begin(), hashes.end());
+    hashes.erase(std::unique(hashes.begin(), hashes.end()), hashes.end());
+    if (hashes.empty()) return LimitAnswer::Taken;
+    std::string list, rows;
+    for (int64_t hash : hashes) {
+      list += (list.empty() ? "" : ", ") + std::to_string(hash);
+      rows += std::string(rows.empty() ? "" : ", ") + "(" + std::to_string(hash) + ", " +
+              std::to_string(perHour_) + ", " + std::to_string(nowMs) + ")";
+    }
+    // Every value is a number written here: nothing from outside reaches the text.
+    const std::string now = std::to_string(nowMs), per = std::to_string(perHour_) + "::float8";
+    const std::string refilled = "least(" + per + ", uploads + greatest(0, " + now +
+                                 " - updated_ms)::float8 * " + per + " / 3600000::float8)";
+    const std::string sql =
+        "BEGIN;"
+        "SET LOCAL synchronous_commit = off;"
+        "INSERT INTO upload_buckets (key, uploads, updated_ms) VALUES " + rows +
+        " ON CONFLICT (key) DO NOTHING;"
+        "SELECT key FROM upload_buckets WHERE key IN (" + list + ") ORDER BY key FOR UPDATE;"
+        "UPDATE upload_buckets SET uploads = " + refilled + " - 1, updated_ms = greatest(updated_ms, " +
+        now + ") WHERE key IN (" + list + ") AND (SELECT bool_and(" + refilled +
+        " >= 1) FROM upload_buckets WHERE key IN (" + list + "));"
+        "COMMIT";
+    PgPool::Lease db = pool_->Take(ReadWait);
+    if (!db) return LimitAnswer::Unavailable;
+    std::vector<PgResult> results;
+    std::string error;
+    if (!db->RunScript(sql, pool_->Deadline(), results, error)) {
+      std::string ignored;
+      if (!db->Broken()) db->Run("ROLLBACK", pool_->Deadline(), ignored);
+      return LimitAnswer::Unavailable;
+    }
+    for (const PgResult& result : results)
+      if (result.Command().rfind("UPDATE", 0) == 0)
+        return result.Affected() == static_cast<int64_t>(hashes.size()) ? LimitAnswer::Taken
+                                                                         : LimitAnswer::Over;
+    return LimitAnswer::Unavailable;
+  }
+
+ private:
+  std::shared_ptr<PgPool> pool_;
+  const uint32_t perHour_;
+  const uint64_t salt_;
+};
+
+// The salt of the limiter's keys, the same for every node: the first node to start picks it.
+bool SharedSalt(PgConnection& db, uint64_t& salt, std::string& error) {
+  uint64_t mine = 0;
+  if (getrandom(&mine, sizeof mine, 0) != static_cast<ssize_t>(sizeof mine)) {
+    error = "no random salt";
+    return false;
+  }
+  PgResult row;
+  const auto deadline = PgClock::now() + std::chrono::seconds(30);
+  if (!db.Run("INSERT INTO service_settings (name, value) VALUES ('rate_key_salt', $1)"
+              " ON CONFLICT (name) DO NOTHING",
+              PgParams().Int(static_cast<int64_t>(mine)), deadline, row, error) ||
+      !db.Run("SELECT value FROM service_settings WHERE name = 'rate_key_salt'", PgParams(),
+              deadline, row, error) ||
+      row.Rows() != 1)
+    return false;
+  salt = static_cast<uint64_t>(row.Int(0, 0));
+  return true;
+}
+
+}  // namespace
+
+bool OpenPostgresStore(const PostgresSettings& settings,
+                       std::function<void(const std::string&)> say, PostgresStore& opened,
+                       std::string& error) {
+  PgPoolSettings poolSettings;
+  poolSettings.url = settings.url;
+  poolSettings.size = std::max(settings.connections, 2);
+  poolSettings.statementTimeout = settings.statementTimeout;
+  auto pool = std::make_shared<PgPool>(poolSettings, say);
+  if (!pool->Start(error)) {
+    error = "the database cannot be reached: " + error;
+    return false;
+  }
+  uint64_t salt = 0;
+  {
+    PgPool::Lease db = pool->Take(ReadWait);
+    std::vector<std::string> applied;
+    if (!db || !MigratePgSchema(*db, 0, applied, error) || !SharedSalt(*db, salt, error)) {
+      if (!db) error = "the database cannot be reached";
+      return false;
+    }
+    for (const std::string& line : applied) say(line);
+  }
+  opened.limiter = std::make_unique<PgUploadLimiter>(pool, settings.uploadsPerHour, salt);
+  opened.store = std::make_unique<PgRingtoneStore>(pool, std::move(say));
+  return true;
+}
