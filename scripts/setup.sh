@@ -13,9 +13,10 @@ packages=(
   wine wine32:i386 wine64 xvfb xauth pulseaudio imagemagick xdotool fonts-dejavu-core
   # Tests: making and checking audio, the service stand-in, packaging.
   ffmpeg sox libsox-fmt-all lame mpg123 espeak-ng python3 nsis zip unzip curl
-  # The service: HTTP server library (Boost.Beast), its store, QR codes; its tests (headless
-  # browser, QR reader) and its benchmark (nginx with WebDAV, wrk).
-  libboost-dev libsqlite3-dev libqrencode-dev chromium zbar-tools nginx wrk
+  # The service: HTTP server library (Boost.Beast), its stores (SQLite; PostgreSQL's client
+  # library, and the server for the tests), QR codes; its tests (headless browser, QR reader)
+  # and its benchmark (nginx with WebDAV, wrk).
+  libboost-dev libsqlite3-dev libpq-dev postgresql libqrencode-dev chromium zbar-tools nginx wrk
   # Licence notices of the libraries we link, shipped with the program.
   libopencore-amrnb0 libid3-3.8.3v5
 )

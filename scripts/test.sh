@@ -18,11 +18,16 @@ export QV_ARTEFACTS=$artefacts
 
 status=0
 echo "== native unit tests"
+# ctest starts the service's PostgreSQL server before the tests that need it and stops it after
+# them; stopping it here again covers a run that was cut short.
+pg_state=$top/build/native/postgres-test
+trap 'bash tests/service/postgres_fixture.sh stop "$pg_state"' EXIT
 (cd build/native && ctest --output-on-failure -j "$(nproc)") || status=1
+bash tests/service/postgres_fixture.sh stop "$pg_state"
 
 echo "== Windows tests under Wine"
 run=$(mktemp -d /tmp/quavella-test.XXXXXX)
-trap 'qv_session_stop; rm -rf "$run"' EXIT
+trap 'qv_session_stop; rm -rf "$run"; bash tests/service/postgres_fixture.sh stop "$pg_state"' EXIT
 if qv_session_start "$run"; then
   (cd build/win && ctest --output-on-failure --timeout 900 "$@") || status=1
 else

@@ -213,7 +213,7 @@ std::string UnavailablePage(const std::string& notDone, const std::string& again
   return Page("Temporarily unavailable",
               "<h1>Temporarily unavailable</h1><div class=\"card warn\"><p>" +
                   HtmlEscape(notDone) +
-                  " The service cannot reach its ringtone store just now.</p><p>Ringtones "
+                  " The service cannot reach its ringtone store at the moment.</p><p>Ringtones "
                   "already sent are kept: nothing is lost. Please try again in a minute.</p>"
                   "<p><a href=\"" + HtmlEscape(againPath) + "\">Try again</a></p></div>");
 }

@@ -268,7 +268,7 @@ void RingtoneService::ShowRingtone(const std::string& token, bool head, Reply re
     return;
   }
   if (status != StoreStatus::Ok) {
-    reply(UnavailableReply("This ringtone's page cannot be shown now.", "/r/" + token, head));
+    reply(UnavailableReply("This ringtone's page cannot be shown.", "/r/" + token, head));
     return;
   }
   RingtoneView view;
@@ -307,7 +307,7 @@ void RingtoneService::Download(const WebRequest& request, const std::string& tok
     return;
   }
   if (status == StoreStatus::Unavailable) {
-    reply(UnavailableReply("The ringtone cannot be downloaded now.", "/r/" + token + "/" + name,
+    reply(UnavailableReply("The ringtone cannot be downloaded.", "/r/" + token + "/" + name,
                            head));
     return;
   }
