@@ -20,45 +20,9 @@ release=$top/build/service
 [ -x "$release/service/quavella-service" ] || { echo "service bench: not built (scripts/build.sh --service)"; exit 1; }
 
 # The upload: the recorded request with a 30 KB ringtone in it.
-python3 - "$top/tests/service/fixtures/upload-wav.raw" "$work" <<'PY'
-import re, struct, sys
-raw = open(sys.argv[1], "rb").read()
-head, _, body = raw.partition(b"\r\n\r\n")
-boundary = re.search(rb"boundary=(\S+)", head).group(1)
-start = body.index(b"RIFF")
-end = body.index(b"\r\n--" + boundary, start)
-samples = (30 * 1024 - 44) // 2
-data = b"".join(struct.pack("<h", (i * 37) % 20000 - 10000) for i in range(samples))
-wav = (b"RIFF" + struct.pack("<I", 36 + len(data)) + b"WAVEfmt " +
-       struct.pack("<IHHIIHH", 16, 1, 1, 8000, 16000, 2, 16) + b"data" +
-       struct.pack("<I", len(data)) + data)
-body = body[:start] + wav + body[end:]
-body = re.sub(rb'(name="file_size"\r\n\r\n)\d+', rb"\g<1>%d" % len(wav), body, count=1)
-open(sys.argv[2] + "/body", "wb").write(body)
-open(sys.argv[2] + "/ringtone.wav", "wb").write(wav)
-open(sys.argv[2] + "/content-type", "w").write(
-    "multipart/form-data; boundary=" + boundary.decode())
-PY
+source "$top/tests/bench/lib/service_load.sh"
+qv_upload_body "$work"
 body_type=$(cat "$work/content-type")
-
-cat >"$work/load.lua" <<'LUA'
--- One request per call: POST to a fixed path, or PUT to a path of its own per request.
-local body = io.open(os.getenv("QV_BODY"), "rb"):read("*a")
-local method = os.getenv("QV_METHOD")
-local base = os.getenv("QV_PATH")
-local thread_id = 0
-local counter = 0
-function setup(thread)
-  thread_id = thread_id + 1
-  thread:set("id", thread_id)
-end
-function request()
-  counter = counter + 1
-  local path = base
-  if method == "PUT" then path = base .. id .. "-" .. counter .. ".bin" end
-  return wrk.format(method, path, {["Content-Type"] = os.getenv("QV_TYPE")}, body)
-end
-LUA
 
 free_port() {
   python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
@@ -100,21 +64,6 @@ for tries in $(seq 50); do
   sleep 0.1
 done
 
-# wrk's figures for one run: requests/s, p50, p99, and a note of any error answer.
-measure() {  # url, connections, method, path
-  local url=$1 connections=$2 threads=2
-  [ "$connections" = 1 ] && threads=1
-  QV_BODY=$work/body QV_TYPE=$body_type QV_METHOD=$3 QV_PATH=$4 \
-    wrk -t"$threads" -c"$connections" -d"${seconds}s" --latency -s "$work/load.lua" "$url" \
-    >"$work/wrk.out" 2>&1
-  awk '
-    /Requests\/sec/ { rate = $2 }
-    $1 == "50%" { p50 = $2 }
-    $1 == "99%" { p99 = $2 }
-    /Non-2xx/ { bad = " (" $5 " error answers)" }
-    /Socket errors/ { bad = bad " (" $0 ")" }
-    END { printf "%10.0f/s  p50 %8s  p99 %8s%s\n", rate, p50, p99, bad }' "$work/wrk.out"
-}
 download() {  # url, connections
   wrk -t2 -c"$2" -d"${seconds}s" --latency "$1" >"$work/wrk.out" 2>&1
   awk '/Requests\/sec/ { rate = $2 } /Non-2xx/ { bad = " (" $5 " error answers)" }
@@ -125,8 +74,8 @@ ours=$QV_SERVICE_URL
 theirs=http://127.0.0.1:$nginx_port
 echo "uploads of a 30 KB ringtone ($seconds s each; ours durable on disk before each reply)"
 for c in 1 16 64; do
-  printf '  %2d connections  quavella-service %s\n' "$c" "$(measure "$ours" "$c" POST /ringtones/upload2.php)"
-  printf '                  nginx WebDAV PUT %s\n' "$(measure "$theirs" "$c" PUT /dav/)"
+  printf '  %2d connections  quavella-service %s\n' "$c" "$(qv_measure "$ours" "$c" POST /ringtones/upload2.php)"
+  printf '                  nginx WebDAV PUT %s\n' "$(qv_measure "$theirs" "$c" PUT /dav/)"
 done
 
 page=$(python3 "$top/tests/service/send_raw.py" "$ours" <(printf 'POST /ringtones/upload2.php HTTP/1.1\r\nHost: x\r\nContent-Type: %s\r\nContent-Length: %s\r\n\r\n' "$body_type" "$(stat -c %s "$work/body")"; cat "$work/body"))
