@@ -85,6 +85,9 @@ class PgConnection {
 
   // The connection can no longer be used (the server went away, a deadline passed).
   bool Broken() const;
+  // Marks it as not to be used again (its pool closes it, and the server lets go of what the
+  // session held).
+  void Discard() { broken_ = true; }
   // Checks, without waiting, whether the server has closed an idle connection or said
   // something on it (a connection being shut down says why before it closes).
   bool ClosedWhileIdle();

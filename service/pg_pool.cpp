@@ -63,7 +63,11 @@ PgPool::Lease PgPool::Take(std::chrono::milliseconds wait) {
 void PgPool::Return(std::unique_ptr<PgConnection> connection) {
   std::unique_lock<std::mutex> lock(mutex_);
   if (stopping_ || connection->Broken()) {
-    --open_;
+    // The idle ones are suspect too (a server that went away, or stopped answering): new
+    // connections replace them, rather than each costing a request its deadline.
+    std::vector<std::unique_ptr<PgConnection>> dropped;
+    if (!stopping_) dropped.swap(idle_);
+    open_ -= 1 + static_cast<int>(dropped.size());
     wanted_.notify_one();
     lock.unlock();
     connection.reset();

@@ -220,8 +220,10 @@ void PgRingtoneStore::RunSweep(StoreWrite& sweep) {
                PgParams().Int(sweep.now * 1000 - HourMs), pool_->Deadline(), result, error);
   if (!ok) Failed("the expiry sweep stopped", error);
   std::string ignored;
-  db->Run("SELECT pg_advisory_unlock($1)::integer", PgParams().Int(PgSweepLock),
-          pool_->Deadline(), result, ignored);
+  if (!db->Run("SELECT pg_advisory_unlock($1)::integer", PgParams().Int(PgSweepLock),
+               pool_->Deadline(), result, ignored) ||
+      result.Int(0, 0) != 1)
+    db->Discard();  // closing the session lets go of the lock, so that the sweep goes on
   if (ok) sweep.status = StoreStatus::Ok;
 }
 
