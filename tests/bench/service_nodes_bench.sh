@@ -89,6 +89,6 @@ wait "$first"
 printf '  PostgreSQL, two nodes         %s\n' "$(combined "$work/wrk-${a##*:}.out" "$work/wrk-${b##*:}.out")"
 after=$(mark)
 printf '                                %s\n' "$(cost "$before" "$after")"
-psql -X -A -t "$db" -c "SELECT format('database: %s ringtones in %s MB: %s KB each, table, log of bytes and indexes together',
+psql -X -A -t "$db" -c "SELECT format('database: %s ringtones in %s MB: %s KB each (the row, its bytes and the indexes)',
   count(*), pg_database_size('bench') / 1048576, round(pg_total_relation_size('ringtones') / 1024.0 / greatest(count(*), 1), 1)) FROM ringtones" |
   sed 's/^/  /'
