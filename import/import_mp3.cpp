@@ -52,7 +52,8 @@ int ImportMp3(const char* sourcePath, const char* startDirectory, HWND progressB
   }
 
   uint64_t total = 0;
-  for (;;) {
+  // The program's end stops the decoding as the limit does: d.wav is finished normally.
+  while (!StopRequested()) {
     const uint8_t* pcm = nullptr;
     int32_t n = decoder.Read(&pcm);
     if (n < 0) break;

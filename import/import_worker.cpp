@@ -63,6 +63,11 @@ DWORD WINAPI ImportWorker(LPVOID) {
       return 0;
   }
 
+  // The program is ending: d.wav is complete as far as it got, and nothing more is done.
+  if (StopRequested()) {
+    FailImport();
+    return 0;
+  }
   FillProgressBar();
   bool headerMessageShown = false;
   if (!MapWorkingAudio(&headerMessageShown)) {
@@ -70,6 +75,10 @@ DWORD WINAPI ImportWorker(LPVOID) {
     return 0;
   }
   s.selectionAnchorX = -1;
+  if (StopRequested()) {
+    FailImport();
+    return 0;
+  }
 
   if (HDC dc = GetDC(s.mainWindow)) {
     RenderWaveform(s.mainWindow, dc);

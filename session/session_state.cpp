@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <string>
+
 #include "session/working_audio.h"
 
 SessionState sessionState;
@@ -33,11 +35,18 @@ void RestoreArrowCursor() {
   if (GetCursorPos(&where)) SetCursorPos(where.x, where.y);
 }
 
+void DeleteWorkingFile(const char* name) {
+  std::string path = std::string(sessionState.startDirectory) + "\\" + name;
+  DeleteFileA(path.c_str());
+}
+
 void ShowMessage(const char* text, const char* caption) {
+  if (StopRequested()) return;
   MessageBoxA(nullptr, text, caption, MB_OK);
 }
 
 void ShowAppMessage(const char* text) {
+  if (StopRequested()) return;
   char exePath[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, exePath, MAX_PATH);
   MessageBoxA(GetActiveWindow(), text, exePath, MB_OK | MB_ICONEXCLAMATION);
