@@ -21,6 +21,8 @@ bool shutDown = false;
 void ShutDownShell(bool deleteWorkingFiles) {
   if (shutDown) return;
   shutDown = true;
+  // The user sees the program end at once, while an upload may still hold it up a moment.
+  if (sessionState.mainWindow) ShowWindow(sessionState.mainWindow, SW_HIDE);
   ShellThreads().StopAll(WorkerGraceMs);
 
   // An import that did not end in time (a drive that does not answer) keeps what it uses; the

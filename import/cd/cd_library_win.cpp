@@ -76,10 +76,9 @@ class AspiTransport : public ScsiTransport {
       return SsErr;
     }
     // The module reads and writes the request's own copy of the data; the caller's buffer is
-    // filled from it only once the request has completed in time.
-    request->data.resize(command.dataLength);
-    if (command.dataOut && command.dataLength)
-      std::memcpy(request->data.data(), command.data, command.dataLength);
+    // filled from it only once the request has completed in time. The copy starts as the
+    // caller's bytes, so that what a drive leaves unwritten (the probe's fill) stays as it was.
+    if (command.dataLength) request->data.assign(command.data, command.data + command.dataLength);
     SrbExecScsiCmd& srb = request->srb;
     srb.header.command = ScExecScsiCmd;
     srb.header.adapter = static_cast<BYTE>(adapter);

@@ -72,8 +72,9 @@ class App {
 
   // Browse: posts the command, fills the open dialog with `path` and confirms it.
   bool BrowseTo(const std::string& path);
-  // Browse, then cancel the open dialog.
-  bool BrowseAndCancel();
+  // Browse, then cancel the open dialog; with `visitFolder`, after opening that folder in the
+  // dialog (as a user who looks around before giving up).
+  bool BrowseAndCancel(const std::string& visitFolder = "");
 
   // Child controls.
   HWND Child(int id) const;
@@ -131,10 +132,25 @@ Capture LoadArt(const std::string& name);
 std::string SaveCapture(const Capture& capture, const std::string& name);
 std::string Screenshot(const std::string& name);  // the whole screen
 
+// The test session's service stand-in: reply.json in its folder tells it how to answer each
+// request, requests/ holds every request it got.
+struct StandIn {
+  std::string folder;  // empty outside a test session
+
+  static StandIn OfSession();  // from QV_STANDIN_DIR
+  // The next requests get `body` with `status`; `fault` is one of the stand-in's faults
+  // ("none", "status500", "reset", "hang", "close").
+  void Answer(const std::string& body, const std::string& fault = "none", int status = 200) const;
+  // The raw requests received so far, oldest first.
+  std::vector<std::string> Requests() const;
+};
+
 // Files.
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
 bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 bool FileExists(const std::string& path);
+// Size of a file in bytes without reading it; -1 when it is not there.
+int64_t FileSize(const std::string& path);
 
 // A PCM WAV file: `frames` sample frames of `channels` x 16-bit at `rate`, from `sample(i, c)`.
 std::vector<uint8_t> MakeWav(uint32_t rate, uint16_t channels, uint32_t frames,
