@@ -27,12 +27,7 @@ const char RingtoneTooLarge[] =
 // The ringtone file of `format` in the working folder; empty for an unknown format.
 std::string RingtonePath(int32_t format) {
   const char* name = RingtoneFileName(format);
-  if (name == nullptr) return std::string();
-  const char* folder = sessionState.startDirectory;
-  if (folder[0] == '\0') return name;
-  std::string path = folder;
-  if (path.back() != '\\' && path.back() != '/') path += '\\';
-  return path + name;
+  return name == nullptr ? std::string() : WorkingFilePath(name);
 }
 
 int32_t RingtoneKilobytes(int32_t format) {

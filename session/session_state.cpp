@@ -35,10 +35,15 @@ void RestoreArrowCursor() {
   if (GetCursorPos(&where)) SetCursorPos(where.x, where.y);
 }
 
-void DeleteWorkingFile(const char* name) {
-  std::string path = std::string(sessionState.startDirectory) + "\\" + name;
-  DeleteFileA(path.c_str());
+std::string WorkingFilePath(const char* name) {
+  const char* folder = sessionState.startDirectory;
+  if (folder[0] == '\0') return name;
+  std::string path = folder;
+  if (path.back() != '\\' && path.back() != '/') path += '\\';
+  return path + name;
 }
+
+void DeleteWorkingFile(const char* name) { DeleteFileA(WorkingFilePath(name).c_str()); }
 
 void ShowMessage(const char* text, const char* caption) {
   if (StopRequested()) return;

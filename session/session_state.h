@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 #include "session/ringtone_format.h"
 
@@ -79,7 +80,11 @@ void FillProgressBar();
 void SetClassCursor(LPCSTR cursorId);
 void RestoreArrowCursor();
 
-// Deletes the working file `name` in startDirectory; failures are ignored.
+// The full path of the working file `name`: in startDirectory, whatever the process's current
+// folder is at the moment (the open dialog and the shell move it for a while); just `name`
+// before startDirectory is known.
+std::string WorkingFilePath(const char* name);
+// Deletes the working file `name`; failures are ignored.
 void DeleteWorkingFile(const char* name);
 
 // True once the program is ending (sessionState.stopRequested).

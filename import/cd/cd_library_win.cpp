@@ -13,6 +13,7 @@
 #include "import/cd/aspi_module.h"
 #include "import/cd/cd_drive_library.h"
 #include "import/cd/cd_library.h"
+#include "session/session_state.h"
 
 namespace {
 
@@ -256,8 +257,9 @@ class NamedLocks : public CdLocks {
 
 class Diagnostics : public CdDiagnostics {
  public:
+  // Into the working folder, whatever the current folder is at the moment.
   void WriteDump(const char* name, const uint8_t* data, size_t length) override {
-    if (FILE* f = std::fopen(name, "wb")) {
+    if (FILE* f = std::fopen(WorkingFilePath(name).c_str(), "wb")) {
       std::fwrite(data, 1, length, f);
       std::fclose(f);
     }

@@ -134,6 +134,8 @@ TEST(Import, GarbageWavIsAFailedLoadWithoutACrash) {
   ASSERT_TRUE(app.BrowseTo(WriteSong(app, "garbage.wav", garbage)));
   EXPECT_EQ(TakeMessageBox(app.ProcessId(), "error"), "Invalid Wave Header");
   EXPECT_TRUE(app.Running());
+  // What a failed import leaves is no song: no d.wav whose header does not match its bytes.
+  EXPECT_TRUE(WaitUntil([&] { return !FileExists(app.WorkingFile("d.wav")); }, 5000));
   // Nothing is loaded.
   app.Command(IdPlay);
   EXPECT_EQ(TakeMessageBox(app.ProcessId(), "Warning"), NothingLoaded);
@@ -144,9 +146,11 @@ TEST(Import, GarbageWavIsAFailedLoadWithoutACrash) {
   ASSERT_TRUE(app.BrowseTo(WriteSong(app, "nodata.wav", noData)));
   EXPECT_EQ(TakeMessageBox(app.ProcessId(), "Warning"),
             "Sorry, this WAV file could not be read. Please choose a PCM WAV file.");
+  EXPECT_FALSE(FileExists(app.WorkingFile("d.wav")));
   ASSERT_TRUE(app.BrowseTo(WriteSong(app, "empty.wav", {})));
   EXPECT_EQ(TakeMessageBox(app.ProcessId(), "Warning"),
             "Sorry, this WAV file could not be read. Please choose a PCM WAV file.");
+  EXPECT_FALSE(FileExists(app.WorkingFile("d.wav")));
   app.Command(IdUpload);
   EXPECT_EQ(TakeMessageBox(app.ProcessId(), "Warning"), NothingLoaded);
   EXPECT_TRUE(app.Running());
