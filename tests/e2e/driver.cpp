@@ -352,9 +352,20 @@ bool App::Running() const {
   return process_.hProcess && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
 }
 
-void App::Sync() {
-  DWORD_PTR result;
-  SendMessageTimeoutA(window_, WM_NULL, 0, 0, SMTO_BLOCK, 10000, &result);
+bool App::Sync(DWORD timeoutMs) {
+  // A sent message would be answered before what was posted: a marker is posted behind it
+  // instead (a new text limit for the read-only size box, which nothing else sets), and it has
+  // come through when the box reports it.
+  static WPARAM marker = 100000;
+  HWND box = Child(6020);
+  if (!box) return false;
+  const WPARAM mine = ++marker;
+  PostMessageA(box, EM_SETLIMITTEXT, mine, 0);
+  return WaitUntil([&] {
+    DWORD_PTR limit = 0;
+    return SendMessageTimeoutA(box, EM_GETLIMITTEXT, 0, 0, SMTO_BLOCK, 1000, &limit) &&
+           limit == mine;
+  }, timeoutMs);
 }
 
 HWND WaitForDialog(DWORD pid, const std::string& caption, DWORD timeoutMs) {

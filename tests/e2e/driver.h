@@ -93,8 +93,9 @@ class App {
   // Waits for the process to end; returns its exit code or -1 on time-out.
   int WaitForExit(DWORD timeoutMs = 10000);
   bool Running() const;
-  // Waits until the window is idle (it has processed everything posted before).
-  void Sync();
+  // Waits until the window's thread has processed everything posted to it before (a command
+  // that shows a box counts as processed while the box is up); false after `timeoutMs`.
+  bool Sync(DWORD timeoutMs = 10000);
 
  private:
   PROCESS_INFORMATION process_{};

@@ -26,6 +26,12 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "win"))
 import encoders_audio as audio  # noqa: E402
 
+# What others write while the program runs, where they keep their own stores: WinINet caches
+# each reply to an upload in the user's profile (the request's flags are the program's
+# contract with the service and do not ask otherwise).
+SYSTEM_STORES = [os.path.join("AppData", "Local", "Microsoft", "Windows", "INetCache", ""),
+                 os.path.join("Local Settings", "Temporary Internet Files", "")]
+
 # The ringtone formats as the profile numbers them, and how exactly each one's length can be
 # told after encoding: (shortest, longest) decoded length minus the clip's, in seconds.
 FRAME_SLACK = {
@@ -33,9 +39,9 @@ FRAME_SLACK = {
     1: ("amr", -0.020, 0.020),          # 20 ms AMR frames
     2: ("wav", -1 / 8000, 1 / 8000),    # the clip itself
     # No gapless tag fits in 48 kbit/s MPEG-2 frames: decoders keep the encoder's delay (1105
-    # samples at 22050 Hz) and the last frame's padding (under one frame of 576): long, never
-    # short.
-    3: ("mp3", -1 / 22050, (1105 + 576) / 22050),
+    # samples at 22050 Hz) and the padding LAME puts at the end (one or two frames of 576):
+    # long, never short.
+    3: ("mp3", -1 / 22050, (1105 + 2 * 576) / 22050),
     4: ("mmf", -1 / 8000, 1 / 8000),    # 4-bit ADPCM, one sample a frame
 }
 
@@ -133,7 +139,8 @@ class FileWatch:
     def check(self):
         now = self.scan()
         strays = [p for p, stamp in now.items()
-                  if self.seen.get(p) != stamp and not any(p.startswith(a) for a in self.allowed)]
+                  if self.seen.get(p) != stamp and not any(p.startswith(a) for a in self.allowed)
+                  and not any(store in p for store in SYSTEM_STORES)]
         self.seen = now
         return sorted(strays)
 
@@ -182,6 +189,12 @@ def main():
     log = open(os.path.join(root, "logs", "soak.log"), "w", errors="replace")
     figures = ""
     for line in driver.stdout:
+        # The program and the encoders write to the same output, not always whole lines: a
+        # request may follow their text on one line.
+        at = line.find("@@")
+        if at > 0:
+            log.write(line[:at] + "\n")
+            line = line[at:]
         if line.startswith("@@check "):
             path, fmt, expected = line[len("@@check "):].strip().rsplit(" ", 2)
             answer = check_ringtone(unix_path(path), int(fmt), float(expected))

@@ -232,6 +232,19 @@ class Soak {
   template <typename T>
   const T& Pick(const std::vector<T>& items) { return items[Uniform(0, static_cast<int>(items.size()) - 1)]; }
 
+  // A line for the log (soak.py keeps it out of the console): the step and the model.
+  void Trace() {
+    static const char* const tri[] = {"no", "yes", "?"};
+    Preview preview = PreviewNow();
+    std::printf("trace: step %d %s | format %d loaded %s import %d song %u selection %d..%d%s "
+                "preview %s converted %s upload %d\n",
+                figures_.steps, action_.c_str(), format_, tri[static_cast<int>(loaded_)],
+                importMayRun_, song_.dataSize, anchor_, caret_, selectionKnown_ ? "" : "?",
+                preview == Preview::None ? "none" : preview == Preview::Running ? "playing" : "maybe",
+                tri[static_cast<int>(converted_)], uploadMayRun_);
+    std::fflush(stdout);
+  }
+
   // ---- Faults.
   void Fault(const std::string& what) {
     ++figures_.faults;
@@ -369,6 +382,21 @@ class Soak {
       }
       if (boxes.empty() && static_cast<LONG>(GetTickCount() - deadline) >= 0) return seen;
       WaitUntil([] { return false; }, 10);
+    }
+  }
+
+  // Waits until the window has done what was posted to it, answering the boxes that come on
+  // the way (a conversion goes on after its boxes), and returns them.
+  std::vector<Box> Settle(DWORD boundMs) {
+    std::vector<Box> seen;
+    for (;;) {
+      if (!app_->Sync(boundMs)) {
+        Fault("the window did not finish a command within " + std::to_string(boundMs / 1000) + " s");
+        return seen;
+      }
+      std::vector<Box> boxes = Drain(100);
+      if (boxes.empty()) return seen;
+      seen.insert(seen.end(), boxes.begin(), boxes.end());
     }
   }
 
@@ -515,7 +543,8 @@ class Soak {
         {12, &Soak::Play, "play"},                  {14, &Soak::Convert, "convert"},
         {6, &Soak::ConvertAndPlay, "alt+/"},        {9, &Soak::Upload, "upload"},
         {2, &Soak::Profile, "profile"},             {2, &Soak::Help, "help"},
-        {12, &Soak::Pause, "pause"},                {1, &Soak::Exit, "exit"},
+        {8, &Soak::Ringtone, "ringtone"},           {12, &Soak::Pause, "pause"},
+        {1, &Soak::Exit, "exit"},
         {1, &Soak::Close, "close"},
     };
     int total = 0;
@@ -525,6 +554,7 @@ class Soak {
       pick -= a.weight;
       if (pick > 0) continue;
       action_ = a.name;
+      Trace();
       (this->*a.action)();
       return;
     }
@@ -533,6 +563,10 @@ class Soak {
   // Browse: the open dialog, or the box that refuses it (during an import or an upload).
   HWND OpenBrowse(std::vector<Box>* refusals) {
     Drain(0);
+    // As things stood at the click (an import's last box may come with the refusal).
+    const bool importMayRun =
+        importMayRun_ || static_cast<LONG>(GetTickCount() - importEndsBy_) <= 0;
+    const bool uploadMayRun = uploadMayRun_;
     if (!Click(IdBrowse)) return nullptr;
     HWND dialog = nullptr;
     WaitUntil([&] {
@@ -544,10 +578,9 @@ class Soak {
     }, AnswerBoundMs);
     if (dialog) return dialog;
     if (Has(*refusals, ImportBusy)) {
-      if (!importMayRun_ && static_cast<LONG>(GetTickCount() - importEndsBy_) > 0)
-        Fault("Browse said an import runs when none does");
+      if (!importMayRun) Fault("Browse said an import runs when none does");
     } else if (Has(*refusals, UploadBusy)) {
-      if (!uploadMayRun_) Fault("Browse said an upload runs when none does");
+      if (!uploadMayRun) Fault("Browse said an upload runs when none does");
     } else {
       Fault("Browse showed neither the open dialog nor a refusal");
     }
@@ -663,7 +696,7 @@ class Soak {
     Drain(0);
     Preview before = PreviewNow();
     if (!Click(IdPlay)) return;
-    std::vector<Box> boxes = Drain(200);
+    std::vector<Box> boxes = Settle(AnswerBoundMs);
     if (Has(boxes, NothingLoaded)) {
       if (loaded_ == Tri::Yes && !importMayRun_) Fault("Play said nothing is loaded");
       return;
@@ -691,12 +724,8 @@ class Soak {
     const Preview preview = PreviewNow();
     const bool selection = selectionKnown_ && anchor_ != -1 && anchor_ != caret_;
     if (!Click(andPlay ? IdConvertAndPlay : IdConvert)) return;
-    // The conversion runs on the window's thread: the window answers again when it is done
-    // (or shows a box, whose own loop answers).
-    DWORD_PTR result;
-    if (!SendMessageTimeoutA(app_->Window(), WM_NULL, 0, 0, SMTO_BLOCK, ConversionBoundMs, &result))
-      Fault("a conversion held the window for more than " + std::to_string(ConversionBoundMs / 1000) + " s");
-    std::vector<Box> boxes = Drain(300);
+    // The conversion runs on the window's thread and blocks the window by design.
+    std::vector<Box> boxes = Settle(ConversionBoundMs);
     const bool changed = stamp() != before;
 
     if (Has(boxes, UploadBusy)) {
@@ -732,6 +761,14 @@ class Soak {
     if (andPlay) PreviewStarts(preview);
   }
   void Convert() { ConvertCommand(false); }
+  // The usual way to a ringtone: the song there, a selection, Convert.
+  void Ringtone() {
+    if (importMayRun_) WaitImport(120000);
+    if (PreviewNow() != Preview::None) return;
+    Drag();
+    action_ = "ringtone";
+    ConvertCommand(Chance(0.2));
+  }
   void ConvertAndPlay() { ConvertCommand(true); }
 
   // A ringtone that came without a message: its size is shown, and ffmpeg decodes it to the
@@ -775,18 +812,32 @@ class Soak {
     }
     const std::string requests = standIn_.folder + "\\requests";
     const size_t sent = FilesIn(requests, "*.raw").size();
-    if (!Click(IdUpload)) return;
-    std::vector<Box> boxes = Drain(300);
+    // The answer may come at once: it is expected before the click.
+    if (reply != Reply::Url) pendingReplies_.push_back(reply == Reply::Never ? Reply::Error : reply);
+    auto unexpect = [&] {
+      if (reply != Reply::Url && !pendingReplies_.empty()) pendingReplies_.pop_back();
+    };
+    if (!Click(IdUpload)) {
+      unexpect();
+      return;
+    }
+    std::vector<Box> boxes = Settle(AnswerBoundMs);
+    std::vector<Box> more = Drain(200);
+    boxes.insert(boxes.end(), more.begin(), more.end());
     if (Has(boxes, NothingLoaded)) {
+      unexpect();
       if (loaded_ == Tri::Yes && !importMayRun_) Fault("Upload said nothing is loaded");
       return;
     }
     if (Has(boxes, NotConverted)) {
+      unexpect();
       if (converted_ == Tri::Yes) Fault("Upload asked for a conversion after one");
       if (importMayRun_ || loaded_ != Tri::Yes) Loaded();
+      converted_ = Tri::No;
       return;
     }
     if (HasKind(boxes, TextKind::Oversize)) {
+      unexpect();
       converted_ = Tri::No;
       return;
     }
@@ -794,10 +845,10 @@ class Soak {
                          HasKind(boxes, TextKind::UploadSuccess) ||
                          HasKind(boxes, TextKind::UploadError);
     if (!started && converted_ == Tri::Yes) Fault("Upload did nothing with a converted ringtone");
+    if (!started) unexpect();
     if (started) {
       ++figures_.uploads;
       uploadMayRun_ = true;
-      if (reply != Reply::Url) pendingReplies_.push_back(reply == Reply::Never ? Reply::Error : reply);
       switch (reply) {
         case Reply::Success: ++figures_.uploadSuccess; break;
         case Reply::Error: ++figures_.uploadError; break;
