@@ -11,9 +11,11 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <random>
 #include <string>
@@ -171,7 +173,9 @@ struct Figures {
   int loaded = 0, importFailures = 0, refusedTooLarge = 0;
   int drags = 0, previews = 0, conversions = 0, conversionsChecked = 0, oversize = 0;
   int uploads = 0, uploadSuccess = 0, uploadError = 0, uploadUrl = 0, uploadHang = 0;
-  int profiles = 0, helps = 0, boxes = 0, faults = 0;
+  int profiles = 0, helps = 0, boxes = 0;
+  int faults = 0;        // of different kinds
+  int faultRepeats = 0;  // every time one was seen
 
   std::string Line() const {
     char text[1024];
@@ -179,13 +183,13 @@ struct Figures {
                   "steps=%d launches=%d exits=%d closes=%d imports=%d (wav=%d mp3=%d cd=%d "
                   "damaged=%d loaded=%d failed=%d too-large=%d) cancels=%d drags=%d previews=%d "
                   "conversions=%d (checked=%d oversize=%d) uploads=%d (success=%d error=%d url=%d "
-                  "never=%d) profile=%d help=%d boxes=%d faults=%d",
+                  "never=%d) profile=%d help=%d boxes=%d faults=%d (seen %d times)",
                   steps, launches, exits, closes,
                   importsWav + importsMp3 + importsCd + importsDamaged, importsWav, importsMp3,
                   importsCd, importsDamaged, loaded, importFailures, refusedTooLarge, cancels,
                   drags, previews, conversions, conversionsChecked, oversize, uploads,
                   uploadSuccess, uploadError, uploadUrl, uploadHang, profiles, helps, boxes,
-                  faults);
+                  faults, faultRepeats);
     return text;
   }
 };
@@ -214,7 +218,7 @@ class Soak {
         std::printf("soak: %s\n", figures_.Line().c_str());
         std::fflush(stdout);
       }
-      if (figures_.faults >= 25) {
+      if (figures_.faults >= 25 || figures_.faultRepeats >= 500) {
         std::printf("soak: stopping after %d faults\n", figures_.faults);
         break;
       }
@@ -246,7 +250,13 @@ class Soak {
   }
 
   // ---- Faults.
+  // A fault is reported once per kind (its text without numbers); repeats are only counted.
   void Fault(const std::string& what) {
+    std::string kind;
+    for (char c : what)
+      if (!std::isdigit(static_cast<unsigned char>(c))) kind += c;
+    ++figures_.faultRepeats;
+    if (++faultKinds_[kind] > 1) return;
     ++figures_.faults;
     std::printf("soak: FAULT at step %d (seed %u, action %s): %s\n", figures_.steps, seed_,
                 action_.c_str(), what.c_str());
@@ -929,6 +939,7 @@ class Soak {
   std::unique_ptr<App> app_;
   StandIn standIn_;
   std::vector<std::string> songs_, damaged_, tracks_;
+  std::map<std::string, int> faultKinds_;
 
   int format_ = 0;
   Tri loaded_ = Tri::No;
