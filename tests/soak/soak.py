@@ -217,7 +217,13 @@ def main():
         driver.stdin.flush()
     code = driver.wait()
     log.close()
-    print("soak: seed %d: %s" % (seed, figures or "no figures (the driver did not finish)"))
+    summary = "soak: seed %d, %d s: %s" % (seed, args.seconds,
+                                             figures or "no figures (the driver did not finish)")
+    print(summary)
+    artefacts = os.environ.get("QV_ARTEFACTS")
+    if artefacts:
+        with open(os.path.join(artefacts, "soak.txt"), "w") as f:
+            f.write(summary + "\n")
     print("soak: %s" % ("passed" if code == 0 and figures else "FAILED"), flush=True)
     return 0 if code == 0 and figures else 1
 
