@@ -35,8 +35,9 @@ const char ImportNotStarted[] =
 
 void Repaint(HWND window, bool erase) { InvalidateRect(window, nullptr, erase ? TRUE : FALSE); }
 
-// Step 8 of Browse: no selection, caret at rest.
+// Step 8 of Browse: no selection, caret at rest (also after a preview under way now).
 void ResetSelection(HWND window) {
+  ClearParkedSelection();
   sessionState.selectionAnchorX = -1;
   SetCaretX(WaveArea::Left);
   Repaint(window, true);

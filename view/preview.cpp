@@ -254,6 +254,13 @@ UserSelectionEnds UserSelection() {
   return {s.selectionAnchorX, CaretX()};
 }
 
+void ClearParkedSelection() {
+  SessionState& s = sessionState;
+  if (!s.playTimerId) return;
+  s.parkedAnchorX = -1;
+  s.parkedCaretX = WaveArea::Left;
+}
+
 bool IsPreviewPlaying() { return BufferPlaying(sessionState.previewBuffer); }
 
 void StopPreview() {

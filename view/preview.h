@@ -21,6 +21,10 @@ struct UserSelectionEnds {
   int endX;
 };
 UserSelectionEnds UserSelection();
+// While a preview is under way, the selection it puts back at its end becomes none (anchor -1,
+// the caret at the strip's left edge); the preview then ends at the next tick. Browse, which
+// clears the selection when it keeps the song, calls it first. No preview: nothing happens.
+void ClearParkedSelection();
 // True when the preview buffer exists and reports that it is playing.
 bool IsPreviewPlaying();
 // Stops a playing buffer (the next timer tick restores the selection).

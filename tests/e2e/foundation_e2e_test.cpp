@@ -215,6 +215,28 @@ TEST(Browse, CancelInAnotherFolderKeepsTheWorkingFilesInTheStartFolder) {
   EXPECT_TRUE(strays.empty()) << "written into the other folder: " << strays.front();
 }
 
+// A preview parks the selection and puts it back at its end: a Browse cancelled meanwhile
+// clears the selection all the same.
+TEST(Browse, CancelDuringAPreviewClearsTheSelection) {
+  App app;
+  ASSERT_TRUE(app.Launch());
+  ASSERT_TRUE(ImportWav(app, ToneWav(10 * 44100)));
+  ASSERT_TRUE(app.WaitLoaded());
+  app.Drag(100, 400);  // about 7 seconds
+  app.Command(IdPlay);
+  RECT caret{};
+  ASSERT_TRUE(WaitUntil([&] { return app.CaretRect(&caret) && caret.left != 400; }, 10000))
+      << "the preview did not start";
+  ASSERT_TRUE(app.BrowseAndCancel());
+  WaitUntil([] { return false; }, 9000);  // past the end the preview would have had
+  app.Sync();
+  ASSERT_TRUE(app.CaretRect(&caret));
+  EXPECT_EQ(caret.left, 63);
+  app.Command(IdConvert);
+  EXPECT_EQ(TakeMessageBox(app.ProcessId(), app.StartFolder() + "\\Quavella.exe"),
+            "Please make a selection using the mouse");
+}
+
 TEST(Mouse, ClicksOnTheStripEdgesAreIgnored) {
   App app;
   ASSERT_TRUE(app.Launch());

@@ -597,13 +597,15 @@ class Soak {
     return nullptr;
   }
 
+  // Browse clears the selection; a preview under way ends at its next tick and puts back none.
   void ResetSelection() {
     if (PreviewNow() != Preview::None) {
-      selectionKnown_ = false;  // a preview in progress puts its parked selection back
-      return;
+      previewSureUntil_ = GetTickCount();
+      previewUntil_ = GetTickCount() + 1000;
     }
     anchor_ = -1;
     caret_ = StripLeft;
+    selectionKnown_ = true;
   }
 
   void BrowseFile(const std::string& path, SourceKind kind) {
