@@ -264,19 +264,40 @@ bool TypeFileName(HWND dialog, const std::string& text) {
 
 }  // namespace
 
-bool App::BrowseTo(const std::string& path) {
-  Command(5003);
-  HWND dialog = WaitForDialog(ProcessId(), "Please select a file...");
-  if (!dialog) {
-    ADD_FAILURE() << "the open dialog did not appear";
-    return false;
+HWND App::OpenBrowseDialog() {
+  // The end of an import (its strip and sound) may still run when the song is already there:
+  // Browse then asks to wait, and a user waits and presses it again.
+  const char busy[] = "Please wait until the current song has finished loading.";
+  HWND dialog = nullptr;
+  WaitUntil([&] {
+    Command(5003);
+    WaitUntil([&] {
+      dialog = FindWindowOf(ProcessId(), "#32770", nullptr);
+      return dialog != nullptr;
+    });
+    if (dialog && DialogCaption(dialog) == "Warning" && MessageBoxText(dialog) == busy) {
+      PressButton(dialog);
+      dialog = nullptr;
+      WaitUntil([] { return false; }, 200);
+    }
+    return dialog != nullptr;
+  }, 30000);
+  if (!dialog || DialogCaption(dialog) != "Please select a file...") {
+    ADD_FAILURE() << "the open dialog did not appear"
+                  << (dialog ? " (\"" + DialogCaption(dialog) + "\": " + MessageBoxText(dialog) + ")"
+                             : std::string());
+    return nullptr;
   }
-  return TypeFileName(dialog, path) && PressButton(dialog, IDOK);
+  return dialog;
+}
+
+bool App::BrowseTo(const std::string& path) {
+  HWND dialog = OpenBrowseDialog();
+  return dialog && TypeFileName(dialog, path) && PressButton(dialog, IDOK);
 }
 
 bool App::BrowseAndCancel(const std::string& visitFolder) {
-  Command(5003);
-  HWND dialog = WaitForDialog(ProcessId(), "Please select a file...");
+  HWND dialog = OpenBrowseDialog();
   if (!dialog) return false;
   if (!visitFolder.empty()) {
     // A folder's path and OK open that folder in the dialog, which stays.

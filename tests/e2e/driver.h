@@ -98,6 +98,9 @@ class App {
   bool Sync(DWORD timeoutMs = 10000);
 
  private:
+  // Browse until the open dialog comes (waiting out the end of an import); nullptr if not.
+  HWND OpenBrowseDialog();
+
   PROCESS_INFORMATION process_{};
   HWND window_ = nullptr;
   std::string startFolder_;

@@ -472,6 +472,8 @@ class Soak {
       if (selectionKnown_) anchor_ = -1;
     }
     loaded_ = Tri::Yes;
+    // The song is there before the import has drawn its strip and filled the sound buffer.
+    if (importMayRun_) importEndsBy_ = GetTickCount() + 5000;
     importMayRun_ = false;
     everLoaded_ = true;
     std::string problem;
