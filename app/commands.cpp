@@ -6,8 +6,10 @@
 #include <cstdio>
 #include <string>
 
+#include "app/shutdown.h"
 #include "app/skin.h"
 #include "app/upload_worker.h"
+#include "app/worker_threads.h"
 #include "encode/convert_selection.h"
 #include "import/import_worker.h"
 #include "import/working_audio.h"
@@ -28,11 +30,14 @@ const char TooLarge[] =
     "are several commercialy available tools you can search for to reduce the size of your MP3.";
 const char ImportBusy[] = "Please wait until the current song has finished loading.";
 const char UploadBusy[] = "Please wait until the upload has finished.";
+const char ImportNotStarted[] =
+    "Sorry, Quavella could not start loading the song. Please try again.";
 
 void Repaint(HWND window, bool erase) { InvalidateRect(window, nullptr, erase ? TRUE : FALSE); }
 
-// Step 8 of Browse: no selection, caret at rest.
+// Step 8 of Browse: no selection, caret at rest (also after a preview under way now).
 void ResetSelection(HWND window) {
+  ClearParkedSelection();
   sessionState.selectionAnchorX = -1;
   SetCaretX(WaveArea::Left);
   Repaint(window, true);
@@ -47,19 +52,10 @@ void RecreateCaretAndResetSelection(HWND window) {
   ResetSelection(window);
 }
 
+// The user's selection (not the one a preview has parked) is there and has a width.
 bool HasSelection() {
-  int anchor = sessionState.selectionAnchorX;
-  return anchor != -1 && anchor != CaretX();
-}
-
-void DeleteWorkingFile(const char* name) {
-  std::string path = std::string(sessionState.startDirectory) + "\\" + name;
-  DeleteFileA(path.c_str());
-}
-
-void StartThread(LPTHREAD_START_ROUTINE routine) {
-  HANDLE thread = CreateThread(nullptr, 0, routine, nullptr, 0, nullptr);
-  if (thread) CloseHandle(thread);
+  UserSelectionEnds selection = UserSelection();
+  return selection.anchorX != -1 && selection.anchorX != selection.endX;
 }
 
 }  // namespace
@@ -88,6 +84,12 @@ void OnConvert(HWND window) {
     RestoreArrowCursor();
     return;
   }
+  // The conversion rewrites the file that an upload is sending.
+  if (sessionState.uploadBusy) {
+    ShowMessage(UploadBusy, "Warning");
+    RestoreArrowCursor();
+    return;
+  }
   if (!HasSelection()) {
     ShowAppMessage(NoSelection);
     RestoreArrowCursor();
@@ -104,6 +106,10 @@ void OnConvert(HWND window) {
 
 void OnConvertAndPlay(HWND window) {
   if (!sessionState.fileLoaded || !HasSelection()) return;
+  if (sessionState.uploadBusy) {
+    ShowMessage(UploadBusy, "Warning");
+    return;
+  }
   EnableWindow(sessionState.browseButton, FALSE);
   ConvertSelection(window);
   PreparePreview(true, window);
@@ -133,15 +139,19 @@ void OnBrowse(HWND window) {
   dialog.nMaxFileTitle = sizeof title;
   dialog.lpstrTitle = "Please select a file...";
   dialog.lpstrDefExt = "pwd";
-  dialog.Flags = OFN_FILEMUSTEXIST;
-  if (!GetOpenFileNameA(&dialog)) {
+  // The dialog must not leave the process in the folder the user went to: the working files
+  // and the encoders are in startDirectory.
+  dialog.Flags = OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR;
+  const BOOL chosen = GetOpenFileNameA(&dialog);
+  SetCurrentDirectoryA(s.startDirectory);
+  if (!chosen) {
     RecreateCaretAndResetSelection(window);
     return;
   }
   lstrcpynA(s.sourcePath, path, sizeof s.sourcePath);
   lstrcpynA(s.sourceTitle, title, sizeof s.sourceTitle);
 
-  if (FileSizeBytes(s.sourcePath) / 1000000 > SourceMegabyteLimit) {
+  if (SourceTooLarge(FileSizeBytes64(s.sourcePath))) {
     MessageBoxA(nullptr, TooLarge, "File Size too Large", MB_OK);
     RecreateCaretAndResetSelection(window);
     return;
@@ -168,13 +178,11 @@ void OnBrowse(HWND window) {
   Repaint(window, true);
   SetCursor(nullptr);
   s.importRunning = true;
-  HANDLE thread = CreateThread(nullptr, 0, ImportWorker, nullptr, 0, nullptr);
-  if (thread) {
-    CloseHandle(thread);
-  } else {
+  if (!ShellThreads().Start(ImportWorker)) {
     s.importRunning = false;
     s.loading = false;
     RestoreArrowCursor();
+    ShowMessage(ImportNotStarted, "Warning");
   }
   ResetSelection(window);
 }
@@ -182,10 +190,7 @@ void OnBrowse(HWND window) {
 void OnUpload(HWND) {
   SessionState& s = sessionState;
   if (s.fileLoaded && s.converted) {
-    EnableWindow(s.uploadButton, FALSE);
-    s.uploadBusy = true;
-    StartThread(UploadWorker);
-    StartThread(ProgressAnimator);
+    StartUpload(ShellThreads());
   } else if (s.fileLoaded) {
     ShowMessage(NotConverted, "Warning");
   } else {
@@ -209,13 +214,6 @@ void OnWallpaper(HWND window) {
 }
 
 void OnExit(HWND window) {
-  ReleaseWorkingAudio();
-  ReleaseSkin();
-  ReleaseWaveCanvas();
-  DestroySelectionCaret();
-  for (const char* name :
-       {"a.amr", "new.qcp", "test.wav", "dump.pcm", "d.wav", "a.mp3", "test.mmf"})
-    DeleteWorkingFile(name);
-  ReleasePreview();
+  ShutDownShell(true);
   SendMessageA(window, WM_DESTROY, 0, 0);
 }

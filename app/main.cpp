@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "app/main_window.h"
+#include "app/shutdown.h"
 #include "app/skin.h"
 #include "resources/resource_ids.h"
 #include "session/session_state.h"
@@ -43,5 +44,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showState) {
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }
-  return static_cast<int>(message.wParam);
+  return EndOfProcess(static_cast<int>(message.wParam));
 }

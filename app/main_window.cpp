@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "app/commands.h"
+#include "app/shutdown.h"
 #include "app/skin.h"
 #include "profile/profile_store.h"
 #include "resources/resource_ids.h"
@@ -104,6 +105,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       CreateContents(window);
       return 0;
     case WM_DESTROY:
+      // Closing the window ends the session as Exit does (Exit has done it already), except
+      // that the working files stay.
+      ShutDownShell(false);
       PostQuitMessage(0);
       return 0;
     case WM_SIZE:

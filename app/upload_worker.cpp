@@ -8,6 +8,7 @@
 #include <ctime>
 #include <string>
 
+#include "app/worker_threads.h"
 #include "delivery/reply_judging.h"
 #include "delivery/upload_fields.h"
 #include "delivery/upload_request.h"
@@ -26,12 +27,7 @@ const char RingtoneTooLarge[] =
 // The ringtone file of `format` in the working folder; empty for an unknown format.
 std::string RingtonePath(int32_t format) {
   const char* name = RingtoneFileName(format);
-  if (name == nullptr) return std::string();
-  const char* folder = sessionState.startDirectory;
-  if (folder[0] == '\0') return name;
-  std::string path = folder;
-  if (path.back() != '\\' && path.back() != '/') path += '\\';
-  return path + name;
+  return name == nullptr ? std::string() : WorkingFilePath(name);
 }
 
 int32_t RingtoneKilobytes(int32_t format) {
@@ -52,13 +48,15 @@ void EndUpload() {
   EnableWindow(sessionState.uploadButton, TRUE);
 }
 
+const char UploadNotStarted[] = "Sorry, Quavella could not start the upload. Please try again.";
+
 }  // namespace
 
 DWORD WINAPI ProgressAnimator(LPVOID) {
   HWND bar = sessionState.progressBar;
   SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(1, 50));
   SendMessageA(bar, PBM_SETSTEP, 1, 0);
-  while (sessionState.uploadBusy) {
+  while (sessionState.uploadBusy && !StopRequested()) {
     SendMessageA(bar, PBM_STEPIT, 0, 0);
     Sleep(10);
   }
@@ -112,4 +110,17 @@ DWORD WINAPI UploadWorker(LPVOID) {
   FillProgressBar();
   EnableWindow(s.uploadButton, TRUE);
   return 0;
+}
+
+bool StartUpload(WorkerThreads& threads) {
+  SessionState& s = sessionState;
+  EnableWindow(s.uploadButton, FALSE);
+  s.uploadBusy = true;
+  if (!threads.Start(UploadWorker)) {
+    EndUpload();
+    userNotices.showMessage(UploadNotStarted, "Warning");
+    return false;
+  }
+  threads.Start(ProgressAnimator);  // without it the bar only stands still
+  return true;
 }

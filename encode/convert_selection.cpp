@@ -14,7 +14,7 @@
 #include "session/ringtone_format.h"
 #include "session/session_state.h"
 #include "session/working_audio.h"
-#include "view/waveform_view.h"
+#include "view/preview.h"
 
 static_assert(SelectionStripLeft == WaveArea::Left, "the strip's left edge");
 static_assert(SelectionStripWidth == WaveArea::Right - WaveArea::Left, "the strip's width");
@@ -75,11 +75,12 @@ void EndFailed() {
 }  // namespace
 
 void ConvertSelection(HWND window) {
-  const int caretX = CaretX();
+  // The user's selection, also when a preview has parked it.
+  const UserSelectionEnds selection = UserSelection();
   SetClassCursor(IDC_WAIT);
 
   const ClipByteRange range =
-      SelectionByteRange(sessionState.selectionAnchorX, caretX, workingAudio.dataSize);
+      SelectionByteRange(selection.anchorX, selection.endX, workingAudio.dataSize);
   const int32_t format = sessionState.outputFormat;
   const char* ringtone = RingtoneFileName(format);
   if (ringtone == nullptr) {

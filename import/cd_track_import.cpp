@@ -19,13 +19,12 @@ const char CdTruncated[] =
     "your song,\nplease use one of many commercially available MP3, CD or WAV editing tools that "
     "you can find on your search engine.";
 
-// Holds the drive handle of the last import; released before the next one and at exit.
+// Holds the drive handle of the last import; released before the next one and by
+// CloseCdTrackImport at exit. No destructor: the process's exit must not call into the drive
+// library, whose own end it does not order.
 struct CdTrackImporter {
   int handle = 0;
   bool libraryReady = false;
-  ~CdTrackImporter() {
-    if (handle) ReleaseCDHandle(handle);
-  }
 } importer;
 
 void ShowAccessError(const char* format, bool third) {
@@ -57,6 +56,11 @@ void OpenFirstCdDrive() {
 }
 
 }  // namespace
+
+void CloseCdTrackImport() {
+  if (importer.handle) ReleaseCDHandle(importer.handle);
+  importer.handle = 0;
+}
 
 int ImportCdTrack(const char* destination, int trackIndex, HWND progressBar) {
   if (!importer.libraryReady) {
@@ -112,6 +116,7 @@ int ImportCdTrack(const char* destination, int trackIndex, HWND progressBar) {
   };
   steps.libraryError = [] { return GetCDLibError(); };
   steps.aspiStatus = [] { return GetCDAspiStatus(); };
+  steps.stop = [] { return StopRequested(); };
   RipResult result = RipSectors(start, sectors, ImportByteLimit, buffer, steps);
   if (result.truncated) ShowMessage(CdTruncated, "Warning");
 

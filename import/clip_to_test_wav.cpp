@@ -104,6 +104,18 @@ bool EnterChild(HMMIO file, MMCKINFO* parent, FOURCC id, MMCKINFO* found) {
   }
 }
 
+// The name of an ACM result, or its number.
+std::string AcmErrorText(MMRESULT result) {
+  if (const char* known = AcmErrorName(result)) return known;
+  return "ACM error " + std::to_string(static_cast<unsigned>(result));
+}
+
+void NoteCleanupError(MMRESULT result) {
+  if (result == MMSYSERR_NOERROR) return;
+  std::printf("ACM clean-up after the clip: %s\n", AcmErrorText(result).c_str());
+  std::fflush(stdout);
+}
+
 // The extraction proper; `target` has its "data" chunk open.
 bool ExtractInto(HMMIO target, const char* sourceName, uint32_t start, uint32_t end,
                  HWND progressBar, const ClipTargetFormat& targetFormat) {
@@ -221,8 +233,10 @@ bool ExtractInto(HMMIO target, const char* sourceName, uint32_t start, uint32_t 
   }
   if (progressBar != nullptr) SendMessageA(progressBar, PBM_SETPOS, 0, 0);
 
-  if (!ReportAcmError(prepared.Unprepare())) ok = false;
-  if (!ReportAcmError(stream.Close())) ok = false;
+  // Every chunk is written (or the extraction has failed already): ACM failing to let go of
+  // the header or the stream leaves the clip as it is, and is a diagnostic only.
+  NoteCleanupError(prepared.Unprepare());
+  NoteCleanupError(stream.Close());
   return ok;
 }
 
@@ -230,15 +244,10 @@ bool ExtractInto(HMMIO target, const char* sourceName, uint32_t start, uint32_t 
 
 bool ReportAcmError(MMRESULT result) {
   if (result == MMSYSERR_NOERROR) return true;
-  char name[32];
-  const char* known = AcmErrorName(result);
-  if (known == nullptr) {
-    std::snprintf(name, sizeof name, "ACM error %u", static_cast<unsigned>(result));
-    known = name;
-  }
-  std::printf("%s", known);
+  const std::string name = AcmErrorText(result);
+  std::printf("%s", name.c_str());
   std::fflush(stdout);
-  std::string text = std::string("The clip could not be converted (") + known + ").";
+  std::string text = "The clip could not be converted (" + name + ").";
   ShowMessage(text.c_str(), "Error");
   return false;
 }

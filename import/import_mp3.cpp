@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <string>
+
 #include "import/acm_mp3_decoder.h"
 #include "import/import_messages.h"
 #include "import/mp3_converter.h"
@@ -22,7 +24,6 @@ void SetBarPosition(HWND bar, int32_t position) {
 int ImportMp3(const char* sourcePath, const char* startDirectory, HWND progressBar) {
   Mp3TrackInfo track;
   if (!InitTrackInfo(Mp3Source{sourcePath, nullptr}, &track)) return 0;
-  if (startDirectory && *startDirectory) SetCurrentDirectoryA(startDirectory);
 
   Mp3Converter converter;
   converter.Scan(&track);  // a failed scan leaves a sample rate of 0, which Open refuses
@@ -31,7 +32,10 @@ int ImportMp3(const char* sourcePath, const char* startDirectory, HWND progressB
   AcmMp3Decoder decoder;
   if (!decoder.Open(track.path, info, 0)) return 0;
 
-  WaveFile wave("d.wav", info.sampleRate, info.stereo != 0);
+  // By its full path: the window's thread may move the current folder for a while (the shell).
+  std::string destination = "d.wav";
+  if (startDirectory && *startDirectory) destination = std::string(startDirectory) + "\\d.wav";
+  WaveFile wave(destination.c_str(), info.sampleRate, info.stereo != 0);
   if (!wave.IsOpen()) {
     decoder.Close();
     return 0;
@@ -44,7 +48,8 @@ int ImportMp3(const char* sourcePath, const char* startDirectory, HWND progressB
   }
 
   uint64_t total = 0;
-  for (;;) {
+  // The program's end stops the decoding as the limit does: d.wav is finished normally.
+  while (!StopRequested()) {
     const uint8_t* pcm = nullptr;
     int32_t n = decoder.Read(&pcm);
     if (n < 0) break;

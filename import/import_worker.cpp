@@ -23,14 +23,20 @@ const char UnknownKind[] =
 const char WavNotReadable[] =
     "Sorry, this WAV file could not be read. Please choose a PCM WAV file.";
 
-// Ends an import that produced nothing: the window goes back to its idle look, and the next
-// Browse may start while the user reads the message (`text` when given).
-void FailImport(const char* text = nullptr, const char* caption = nullptr) {
+// Ends an import early: the window goes back to its idle look, and the next Browse may start.
+void EndImport() {
   sessionState.loading = false;
   sessionState.justLoaded = false;
   RestoreArrowCursor();
   if (sessionState.mainWindow) InvalidateRect(sessionState.mainWindow, nullptr, FALSE);
   sessionState.importRunning = false;
+}
+
+// Ends an import that produced nothing: what it left in d.wav is no song and is removed, and
+// the next Browse may start while the user reads the message (`text` when given).
+void FailImport(const char* text = nullptr, const char* caption = nullptr) {
+  DeleteWorkingFile("d.wav");
+  EndImport();
   if (text) ShowMessage(text, caption);
 }
 
@@ -68,6 +74,11 @@ DWORD WINAPI ImportWorker(LPVOID) {
       return 0;
   }
 
+  // The program is ending: d.wav is complete as far as it got, and nothing more is done.
+  if (StopRequested()) {
+    EndImport();
+    return 0;
+  }
   FillProgressBar();
   bool headerMessageShown = false;
   if (!MapWorkingAudio(&headerMessageShown)) {
@@ -75,6 +86,10 @@ DWORD WINAPI ImportWorker(LPVOID) {
     return 0;
   }
   s.selectionAnchorX = -1;
+  if (StopRequested()) {
+    EndImport();
+    return 0;
+  }
 
   if (HDC dc = GetDC(s.mainWindow)) {
     RenderWaveform(s.mainWindow, dc);

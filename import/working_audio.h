@@ -1,6 +1,6 @@
 #pragma once
 
-// Maps "d.wav" of the current directory as the working audio. On success sets `fileLoaded`
+// Maps "d.wav" of startDirectory as the working audio. On success sets `fileLoaded`
 // (last) and returns true; a missing, empty, unmappable or malformed file is a failed load
 // that leaves nothing mapped and `fileLoaded` false.
 // `headerMessageShown`, when given, tells whether the "Invalid Wave Header" box was shown.

@@ -24,7 +24,7 @@ bool MapWorkingAudio(bool* headerMessageShown) {
   ReleaseWorkingAudio();
   WorkingAudio& audio = workingAudio;
 
-  audio.file = CreateFileA("d.wav", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  audio.file = CreateFileA(WorkingFilePath("d.wav").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (audio.file == INVALID_HANDLE_VALUE) return false;
   LARGE_INTEGER size{};

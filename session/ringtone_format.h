@@ -22,6 +22,9 @@ constexpr uint32_t ImportByteLimit = 50000000;
 constexpr int32_t RingtoneKilobyteLimit = 100;
 // Browse refuses a source whose size divided by a million exceeds this.
 constexpr int32_t SourceMegabyteLimit = 20;
+// Browse's size gate over a 64-bit size: files of 2 GiB and more are refused like any other
+// large file. A size of -1 (the file cannot be measured) passes; the import then fails.
+constexpr bool SourceTooLarge(int64_t bytes) { return bytes / 1000000 > SourceMegabyteLimit; }
 
 // The ringtone file that the encoder of `format` produces ("new.qcp", "a.amr", "test.wav",
 // "a.mp3", "test.mmf"); nullptr for a value outside the enumeration.

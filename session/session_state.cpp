@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <string>
+
 #include "session/working_audio.h"
 
 SessionState sessionState;
@@ -33,11 +35,23 @@ void RestoreArrowCursor() {
   if (GetCursorPos(&where)) SetCursorPos(where.x, where.y);
 }
 
+std::string WorkingFilePath(const char* name) {
+  const char* folder = sessionState.startDirectory;
+  if (folder[0] == '\0') return name;
+  std::string path = folder;
+  if (path.back() != '\\' && path.back() != '/') path += '\\';
+  return path + name;
+}
+
+void DeleteWorkingFile(const char* name) { DeleteFileA(WorkingFilePath(name).c_str()); }
+
 void ShowMessage(const char* text, const char* caption) {
+  if (StopRequested()) return;
   MessageBoxA(nullptr, text, caption, MB_OK);
 }
 
 void ShowAppMessage(const char* text) {
+  if (StopRequested()) return;
   char exePath[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, exePath, MAX_PATH);
   MessageBoxA(GetActiveWindow(), text, exePath, MB_OK | MB_ICONEXCLAMATION);

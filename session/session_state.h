@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 #include "session/ringtone_format.h"
 
@@ -48,6 +49,9 @@ struct SessionState {
 
   // Set while an import thread runs, so that two imports never overlap.
   std::atomic<bool> importRunning{false};
+  // Set once when the program ends: a worker stops at its next chance, shows nothing more and
+  // leaves its files complete.
+  std::atomic<bool> stopRequested{false};
 };
 
 extern SessionState sessionState;
@@ -76,7 +80,18 @@ void FillProgressBar();
 void SetClassCursor(LPCSTR cursorId);
 void RestoreArrowCursor();
 
-// A modal box with no owner and one OK button.
+// The full path of the working file `name`: in startDirectory, whatever the process's current
+// folder is at the moment (the open dialog and the shell move it for a while); just `name`
+// before startDirectory is known.
+std::string WorkingFilePath(const char* name);
+// Deletes the working file `name`; failures are ignored.
+void DeleteWorkingFile(const char* name);
+
+// True once the program is ending (sessionState.stopRequested).
+inline bool StopRequested() { return sessionState.stopRequested.load(); }
+
+// A modal box with no owner and one OK button. Neither kind of box is shown once the program
+// is ending.
 void ShowMessage(const char* text, const char* caption);
 // The application message box: owned by the active window, captioned with the full path of
 // the executable, exclamation icon, OK button.

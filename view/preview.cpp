@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <string>
 
 #include "session/session_state.h"
@@ -91,10 +92,16 @@ bool BufferPlaying(IDirectSoundBuffer* buffer) {
   return (status & DSBSTATUS_PLAYING) != 0;
 }
 
-// Creates the buffer of the whole data chunk and copies the samples in.
-bool CreatePreviewBuffer(HWND window) {
+// The import thread (when its import ends) and the window thread (Play, Alt+/ in that moment)
+// may both find the buffer absent: it is made once, under this lock.
+std::mutex bufferMutex;
+
+// Creates the buffer of the whole data chunk and copies the samples in. On failure the code
+// comes back in `failure` (S_OK when there was nothing to make it from).
+bool CreatePreviewBuffer(HRESULT* failure) {
   SessionState& s = sessionState;
   const WorkingAudio& audio = workingAudio;
+  *failure = S_OK;
   if (!s.fileLoaded || !audio.formatBlock || !audio.samples) return false;
 
   WAVEFORMATEX format{};
@@ -112,7 +119,7 @@ bool CreatePreviewBuffer(HWND window) {
   HRESULT result = s.soundDevice->CreateSoundBuffer(&description, &buffer, nullptr);
   if (result != DS_OK || !buffer) {
     ReleaseCom(buffer);
-    ShowSoundError(window, CreateBufferFailed, result);
+    *failure = result;
     return false;
   }
   void* first = nullptr;
@@ -196,13 +203,21 @@ void InitSoundDevice(HWND window) {
 
 void PreparePreview(bool play, HWND window) {
   SessionState& s = sessionState;
-  if (!s.previewBuffer) {
-    if (!s.soundDevice) {
-      // No device could be made: nothing to create a buffer on.
-      if (play) MessageBeep(0);
-      return;
-    }
-    if (!CreatePreviewBuffer(window)) return;
+  if (!s.soundDevice) {
+    // No device could be made: nothing to create a buffer on.
+    if (play) MessageBeep(0);
+    return;
+  }
+  HRESULT failure = S_OK;
+  bool ready;
+  {
+    std::lock_guard<std::mutex> lock(bufferMutex);
+    ready = s.previewBuffer || CreatePreviewBuffer(&failure);
+  }
+  if (!ready) {
+    // Shown without the lock: the box, owned by the window, waits for the window's thread.
+    if (failure != S_OK) ShowSoundError(window, CreateBufferFailed, failure);
+    return;
   }
   bool playing = BufferPlaying(s.previewBuffer);
   if (!play) {
@@ -233,6 +248,19 @@ void CALLBACK PreviewTimerTick(HWND window, UINT, UINT_PTR, DWORD) {
   if (!tick.restore) SetCaretX(tick.caretX);
 }
 
+UserSelectionEnds UserSelection() {
+  const SessionState& s = sessionState;
+  if (s.playTimerId) return {s.parkedAnchorX, s.parkedCaretX};
+  return {s.selectionAnchorX, CaretX()};
+}
+
+void ClearParkedSelection() {
+  SessionState& s = sessionState;
+  if (!s.playTimerId) return;
+  s.parkedAnchorX = -1;
+  s.parkedCaretX = WaveArea::Left;
+}
+
 bool IsPreviewPlaying() { return BufferPlaying(sessionState.previewBuffer); }
 
 void StopPreview() {
@@ -250,7 +278,10 @@ void ReleasePreview() {
     if (window) KillTimer(window, s.playTimerId);
     s.playTimerId = 0;
   }
-  ReleaseCom(s.previewBuffer);
+  {
+    std::lock_guard<std::mutex> lock(bufferMutex);
+    ReleaseCom(s.previewBuffer);
+  }
   ReleaseCom(s.soundDevice);
   deviceInitialized = false;
 }

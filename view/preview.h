@@ -12,6 +12,19 @@ void PreparePreview(bool play, HWND window);
 // Timer callback (id 1, every millisecond while a preview plays): moves the play cursor and
 // ends the preview, restoring the selection.
 void CALLBACK PreviewTimerTick(HWND window, UINT message, UINT_PTR id, DWORD time);
+// The selection as the user made it, for every command that reads it. While a preview is under
+// way (from its start until the timer tick that puts the selection back, also after a stop)
+// the strip shows a parked selection: then the ends the preview parked; otherwise the anchor
+// and the caret.
+struct UserSelectionEnds {
+  int anchorX;  // -1: no selection
+  int endX;
+};
+UserSelectionEnds UserSelection();
+// While a preview is under way, the selection it puts back at its end becomes none (anchor -1,
+// the caret at the strip's left edge); the preview then ends at the next tick. Browse, which
+// clears the selection when it keeps the song, calls it first. No preview: nothing happens.
+void ClearParkedSelection();
 // True when the preview buffer exists and reports that it is playing.
 bool IsPreviewPlaying();
 // Stops a playing buffer (the next timer tick restores the selection).

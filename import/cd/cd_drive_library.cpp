@@ -268,7 +268,9 @@ bool CdDriveLibrary::SetBlockLength(Slot& slot, uint32_t length, uint8_t density
   command.data = parameters;
   command.dataLength = sizeof parameters;
   command.dataOut = true;
-  return Send(slot, command) == CdStatusDone;
+  if (Send(slot, command) != CdStatusDone) return false;
+  slot.rawBlocks = length != CdDataBlockBytes;
+  return true;
 }
 
 uint8_t CdDriveLibrary::ReadWithType(Slot& slot, int type, TrackBufferHeader* buffer) {
@@ -371,7 +373,7 @@ uint8_t CdDriveLibrary::ReadCDAudioSectors(int handle, TrackBufferHeader* buffer
 int CdDriveLibrary::ReleaseCDHandle(int handle) {
   Slot* slot = SlotFor(handle);
   if (!slot) return 0;
-  if (slot->modeSelectDone) SetBlockLength(*slot, 2048, 0);  // give the drive its data blocks back
+  if (slot->rawBlocks) SetBlockLength(*slot, CdDataBlockBytes, 0);  // its data blocks back
   *slot = Slot{};
   return 1;
 }

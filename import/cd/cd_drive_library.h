@@ -36,7 +36,10 @@ class CdDriveLibrary {
     int activeType = 0; // in force; 0 = probe
     bool minuteSecondFrame = false;
     int counts[3] = {};
-    bool modeSelectDone = false;
+    bool modeSelectDone = false;  // the set-up of the read type in force was done
+    // The drive answers with 2352-byte blocks since a MODE SELECT worked, whether or not the
+    // reads of that read type did: the release gives it its data blocks back.
+    bool rawBlocks = false;
   };
 
   Slot* SlotFor(int handle);

@@ -2,15 +2,18 @@
 #include <winioctl.h>
 #include <ntddscsi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "import/cd/aspi_module.h"
 #include "import/cd/cd_drive_library.h"
 #include "import/cd/cd_library.h"
+#include "session/session_state.h"
 
 namespace {
 
@@ -66,37 +69,74 @@ class AspiTransport : public ScsiTransport {
   }
 
   uint8_t Execute(int adapter, int target, int lun, ScsiCommand& command) override {
-    HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (!done) return SsErr;
-    // On the heap: a module that completes a request after our wait gave up still writes into
-    // memory that is there.
-    auto* request = new SrbExecScsiCmd{};
-    request->header.command = ScExecScsiCmd;
-    request->header.adapter = static_cast<BYTE>(adapter);
-    request->header.flags = (command.dataOut ? SrbDirOut : SrbDirIn) | SrbEventNotify;
-    request->target = static_cast<BYTE>(target);
-    request->lun = static_cast<BYTE>(lun);
-    request->bufferLength = command.dataLength;
-    request->buffer = command.data;
-    request->senseLength = AspiSenseLength;
-    request->cdbLength = command.cdbLength;
-    request->postProc = done;
-    std::memcpy(request->cdb, command.cdb, sizeof request->cdb);
-    DWORD result = send_(request);
-    if (result == SsPending && WaitForSingleObject(done, CommandTimeoutMs) != WAIT_OBJECT_0)
-      return SsErr;  // left to the module: the request and its event stay allocated
-    CloseHandle(done);
-    std::memcpy(command.sense, request->sense, sizeof command.sense);
-    uint8_t status = request->header.status;
+    Reap();
+    auto* request = new Request;
+    request->done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (!request->done) {
+      delete request;
+      return SsErr;
+    }
+    // The module reads and writes the request's own copy of the data; the caller's buffer is
+    // filled from it only once the request has completed in time. The copy starts as the
+    // caller's bytes, so that what a drive leaves unwritten (the probe's fill) stays as it was.
+    if (command.dataLength) request->data.assign(command.data, command.data + command.dataLength);
+    SrbExecScsiCmd& srb = request->srb;
+    srb.header.command = ScExecScsiCmd;
+    srb.header.adapter = static_cast<BYTE>(adapter);
+    srb.header.flags = (command.dataOut ? SrbDirOut : SrbDirIn) | SrbEventNotify;
+    srb.target = static_cast<BYTE>(target);
+    srb.lun = static_cast<BYTE>(lun);
+    srb.bufferLength = command.dataLength;
+    srb.buffer = request->data.empty() ? nullptr : request->data.data();
+    srb.senseLength = AspiSenseLength;
+    srb.cdbLength = command.cdbLength;
+    srb.postProc = request->done;
+    std::memcpy(srb.cdb, command.cdb, sizeof srb.cdb);
+    DWORD result = send_(&srb);
+    if (result == SsPending && WaitForSingleObject(request->done, CommandTimeoutMs) != WAIT_OBJECT_0) {
+      // Late: the module may still complete it. The request stays until it has.
+      std::lock_guard<std::mutex> lock(abandonedMutex_);
+      abandoned_.push_back(request);
+      return SsErr;
+    }
+    uint8_t status = srb.header.status;
+    std::memcpy(command.sense, srb.sense, sizeof command.sense);
+    if (!command.dataOut && command.dataLength)
+      std::memcpy(command.data, request->data.data(), command.dataLength);
+    CloseHandle(request->done);
     delete request;
     return status;
   }
 
  private:
+  // One SCSI request with its completion event and its data.
+  struct Request {
+    SrbExecScsiCmd srb{};
+    HANDLE done = nullptr;
+    std::vector<uint8_t> data;
+  };
+
   AspiTransport() = default;
+
+  // Frees the requests that timed out and have completed since. One that never completes is
+  // never freed: the module could still write into it.
+  void Reap() {
+    std::lock_guard<std::mutex> lock(abandonedMutex_);
+    auto completed = [](Request* r) {
+      if (WaitForSingleObject(r->done, 0) != WAIT_OBJECT_0) return false;
+      CloseHandle(r->done);
+      delete r;
+      return true;
+    };
+    abandoned_.erase(std::remove_if(abandoned_.begin(), abandoned_.end(), completed),
+                     abandoned_.end());
+  }
+
   HMODULE module_ = nullptr;
   GetAspi32SupportInfoFn support_ = nullptr;
   SendAspi32CommandFn send_ = nullptr;
+  std::mutex abandonedMutex_;
+  std::vector<Request*> abandoned_;
 };
 
 // The built-in back end: SCSI pass-through on the CD drive letters, one adapter per letter.
@@ -217,8 +257,9 @@ class NamedLocks : public CdLocks {
 
 class Diagnostics : public CdDiagnostics {
  public:
+  // Into the working folder, whatever the current folder is at the moment.
   void WriteDump(const char* name, const uint8_t* data, size_t length) override {
-    if (FILE* f = std::fopen(name, "wb")) {
+    if (FILE* f = std::fopen(WorkingFilePath(name).c_str(), "wb")) {
       std::fwrite(data, 1, length, f);
       std::fclose(f);
     }
@@ -244,9 +285,11 @@ CRITICAL_SECTION* LibraryGuard() {
   return &guard;
 }
 
+// Lives to the end of the process on purpose: the handle of the last CD import is released at
+// exit, and a worker may still be ending then.
 Library& TheLibrary() {
-  static Library library;
-  return library;
+  static Library* library = new Library;
+  return *library;
 }
 
 CdDriveLibrary* Drives() { return TheLibrary().drives.get(); }

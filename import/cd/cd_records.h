@@ -84,6 +84,8 @@ static_assert(sizeof(CdToc) == 804);
 static_assert(sizeof(TrackBufferHeader) == 24);
 
 constexpr uint32_t CdSectorBytes = 2352;
+// The block length of a data CD, which a drive uses unless told otherwise.
+constexpr uint32_t CdDataBlockBytes = 2048;
 constexpr int CdHandleSlots = 16;
 
 // Parameters of SetCDParameter.

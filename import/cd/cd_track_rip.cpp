@@ -29,6 +29,10 @@ RipResult RipSectors(uint32_t start, uint32_t sectors, uint32_t limit, TrackBuff
       result.truncated = true;
       break;
     }
+    if (steps.stop && steps.stop()) {
+      result.stopped = true;
+      break;
+    }
     if (result.chunks % 5 == 0) {
       std::snprintf(line, sizeof line, "%u: %u\n", at, remaining);
       steps.log(line);

@@ -22,11 +22,14 @@ struct RipSteps {
   std::function<void(const char*)> log;  // diagnostic lines
   std::function<int()> libraryError;
   std::function<int()> aspiStatus;
+  // When given and true, the rip ends before the next read (the program is ending).
+  std::function<bool()> stop;
 };
 
 struct RipResult {
   uint32_t bytes = 0;       // sample bytes written
   bool truncated = false;   // stopped at the limit
+  bool stopped = false;     // ended early on request
   bool writeFailed = false;
   int chunks = 0;           // chunks attempted
   int failedChunks = 0;

@@ -86,6 +86,42 @@ class CdImport : public ::testing::Test {
     return wav;
   }
 
+  // The first number of the last line of `kind` in the drive's log; -1 without one.
+  long LastLogged(const char* kind) {
+    std::vector<uint8_t> log = ReadFileBytes(logFile_);
+    std::istringstream lines(std::string(log.begin(), log.end()));
+    std::string word;
+    unsigned a, b;
+    long last = -1;
+    while (lines >> word >> a >> b)
+      if (word == kind) last = a;
+    return last;
+  }
+
+  // Ends the program while a long, slow track is ripped by READ(10), which the drive serves
+  // after a MODE SELECT to 2352-byte blocks: the rip stops before its next read, d.wav is
+  // finished (closing the window keeps it, Exit deletes it), and the drive handle is given back,
+  // which gives the drive its data blocks back.
+  void EndDuringRip(bool exitCommand) {
+    Start("tracks 0 20000\ndelay 20\nuntouched 0xF0\nuntouched 0x10\n");
+    BrowseTrack(1);
+    ASSERT_TRUE(WaitUntil([&] { return ReadsLogged("read") >= 10; }, 30000));
+    EXPECT_EQ(LastLogged("mode"), 2352);
+    if (exitCommand)
+      app_.Command(5005);
+    else
+      PostMessageA(app_.Window(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(app_.WaitForExit(15000), 0);
+    EXPECT_LT(ReadsLogged("read"), 700);  // of 770
+    EXPECT_EQ(LastLogged("mode"), 2048);
+    if (exitCommand) {
+      EXPECT_FALSE(FileExists(app_.WorkingFile("d.wav")));
+    } else {
+      std::vector<uint8_t> wav = CheckedWorkingFile();
+      EXPECT_EQ((wav.size() - 44) % 2352, 0u);
+    }
+  }
+
   int ReadsLogged(const char* kind) {
     std::vector<uint8_t> log = ReadFileBytes(logFile_);
     std::istringstream lines(std::string(log.begin(), log.end()));
@@ -189,5 +225,9 @@ TEST_F(CdImport, TrackBeyondTheLastIsATableOfContentsError) {
   EXPECT_EQ(TakeMessageBox(app_.ProcessId(), "Error"),
             "The selected CD track is not supported, please select a different track,or a CD");
 }
+
+TEST_F(CdImport, ClosingTheWindowDuringARip) { EndDuringRip(false); }
+
+TEST_F(CdImport, ExitDuringARip) { EndDuringRip(true); }
 
 }  // namespace

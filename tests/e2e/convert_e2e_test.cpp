@@ -14,7 +14,8 @@ namespace {
 
 using namespace e2e;
 
-constexpr int IdConvert = 5002, IdUpload = 5011, IdConvertAndPlay = 104, IdSizeEdit = 6020;
+constexpr int IdPlay = 5001, IdConvert = 5002, IdUpload = 5011, IdConvertAndPlay = 104,
+              IdSizeEdit = 6020;
 constexpr int StripY = 120;
 
 uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
@@ -134,6 +135,53 @@ TEST_F(ConvertE2e, AltSlashConvertsAndPreviews) {
       << "the preview did not start";
   app_.Sync();
   Screenshot("convert-and-play");
+}
+
+// While a preview plays, the strip parks the selection: the anchor at 0 and the caret as the play
+// cursor, until a timer tick after the preview's end puts it back. Commands that convert cut the
+// selection the user made all the same.
+class ParkedSelection : public ConvertE2e {
+ protected:
+  // Selects `from`..`to`, plays it and waits until the play cursor has left the caret's place.
+  void SelectAndPlay(int from, int to) {
+    Import(Song(10));
+    app_.Drag(from, to, StripY);
+    app_.Command(IdPlay);
+    RECT caret{};
+    ASSERT_TRUE(WaitUntil([&] { return app_.CaretRect(&caret) && caret.left != to; }, 10000))
+        << "the preview did not start";
+  }
+};
+
+TEST_F(ParkedSelection, ConvertRightAfterStoppingThePreview) {
+  SelectAndPlay(100, 280);  // about 4 seconds
+  // Stop and Convert in one go, before any timer tick can put the selection back.
+  app_.Command(IdPlay);
+  app_.Command(IdConvert);
+  const uint32_t data = ExpectedClipBytes(100, 280);
+  EXPECT_EQ(WaitForSize(), std::to_string((44 + data) / 1024) + "KB");
+  ExpectTelephoneClip(data);
+  EXPECT_TRUE(NoDialogFor(app_.ProcessId(), 200));
+}
+
+TEST_F(ParkedSelection, AltSlashWhileThePreviewPlays) {
+  SelectAndPlay(100, 330);  // about 5 seconds: still playing when Alt+/ comes
+  app_.Command(IdConvertAndPlay);
+  const uint32_t data = ExpectedClipBytes(100, 330);
+  EXPECT_EQ(WaitForSize(), std::to_string((44 + data) / 1024) + "KB");
+  ExpectTelephoneClip(data);
+  // The selection is the user's again once the preview has ended.
+  RECT caret{};
+  EXPECT_TRUE(WaitUntil([&] { return app_.CaretRect(&caret) && caret.left == 330; }, 15000));
+}
+
+TEST_F(ParkedSelection, PlainConvertWhileThePreviewPlaysDoesNothing) {
+  SelectAndPlay(100, 330);
+  app_.Command(IdConvert);
+  app_.Sync();
+  EXPECT_TRUE(NoDialogFor(app_.ProcessId(), 200));
+  EXPECT_EQ(app_.ChildText(IdSizeEdit), "");
+  EXPECT_FALSE(FileExists(app_.WorkingFile("test.wav")));
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 // stand-in (reached through the prefix's proxy setting); the replies and faults reach the user.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -25,38 +24,6 @@ std::string Env(const char* name) {
 }
 
 std::string TextOf(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
-
-// The stand-in's folder: reply.json tells it how to answer, requests/ holds what it got.
-struct StandIn {
-  std::string folder;
-
-  void Answer(const std::string& body, const std::string& fault = "none", int status = 200) {
-    std::string json = "{\"body\": \"";
-    for (char c : body) {
-      if (c == '\r') json += "\\r";
-      else if (c == '\n') json += "\\n";
-      else if (c == '"' || c == '\\') json += std::string("\\") + c;
-      else json += c;
-    }
-    json += "\", \"status\": " + std::to_string(status) + ", \"fault\": \"" + fault + "\"}";
-    std::string path = folder + "\\reply.json";
-    WriteFileBytes(path, std::vector<uint8_t>(json.begin(), json.end()));
-  }
-  std::vector<std::string> Requests() const {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\requests\\*.raw").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-      do names.push_back(found.cFileName);
-      while (FindNextFileA(search, &found));
-      FindClose(search);
-    }
-    std::sort(names.begin(), names.end());
-    std::vector<std::string> raw;
-    for (const std::string& n : names) raw.push_back(TextOf(ReadFileBytes(folder + "\\requests\\" + n)));
-    return raw;
-  }
-};
 
 std::string HeaderOf(const std::string& head, const std::string& name) {
   size_t at = head.find("\r\n" + name + ": ");
@@ -90,11 +57,32 @@ std::vector<Part> PartsOf(const std::string& body, const std::string& boundary) 
   return at + delimiter.size() + 4 == body.size() ? parts : std::vector<Part>{};
 }
 
+// Imports a three-second song and converts a clip of it into a WAV ringtone.
+bool ImportAndConvert(App& app) {
+  std::vector<uint8_t> song = MakeWav(44100, 2, 3 * 44100, [](uint32_t i, int) {
+    return static_cast<int16_t>(8000 * std::sin(i * 2 * 3.14159265 * 440 / 44100));
+  });
+  std::string folder = app.StartFolder() + "\\songs";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  std::string path = folder + "\\My Song & You.wav";
+  if (!WriteFileBytes(path, song) || !app.BrowseTo(path)) return false;
+  if (!WaitUntil([&] {
+        return ReadFileBytes(app.WorkingFile("d.wav")).size() == song.size() &&
+               app.ProgressPosition() == app.ProgressRange().second;
+      }, 15000))
+    return false;
+  app.Sync();
+  app.Drag(120, 320);
+  app.Command(IdConvert);
+  return WaitUntil([&] { return FileExists(app.WorkingFile("test.wav")); }, 15000) &&
+         WaitUntil([&] { return app.ChildText(IdSizeEdit).find("KB") != std::string::npos; }, 15000);
+}
+
 class UploadE2e : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (Env("QV_STANDIN_DIR").empty()) GTEST_SKIP() << "run inside the test session (stand-in)";
-    standIn.folder = WindowsPath(Env("QV_STANDIN_DIR"));
+    standIn = StandIn::OfSession();
+    if (standIn.folder.empty()) GTEST_SKIP() << "run inside the test session (stand-in)";
     standIn.Answer("success");
     // A server that never answers is given up on after two seconds here.
     SetEnvironmentVariableA("QV_UPLOAD_TIMEOUT_MS", "2000");
@@ -107,31 +95,11 @@ class UploadE2e : public ::testing::Test {
     options.profile.phone = 2;
     options.profile.phoneItem = 28;
     ASSERT_TRUE(app.Launch(options));
-    ASSERT_TRUE(ImportAndConvert());
+    ASSERT_TRUE(ImportAndConvert(app));
   }
   void TearDown() override {
     if (!standIn.folder.empty()) standIn.Answer("success");
     SetEnvironmentVariableA("QV_UPLOAD_TIMEOUT_MS", nullptr);
-  }
-
-  bool ImportAndConvert() {
-    std::vector<uint8_t> song = MakeWav(44100, 2, 3 * 44100, [](uint32_t i, int) {
-      return static_cast<int16_t>(8000 * std::sin(i * 2 * 3.14159265 * 440 / 44100));
-    });
-    std::string folder = app.StartFolder() + "\\songs";
-    CreateDirectoryA(folder.c_str(), nullptr);
-    std::string path = folder + "\\My Song & You.wav";
-    if (!WriteFileBytes(path, song) || !app.BrowseTo(path)) return false;
-    if (!WaitUntil([&] {
-          return ReadFileBytes(app.WorkingFile("d.wav")).size() == song.size() &&
-                 app.ProgressPosition() == app.ProgressRange().second;
-        }, 15000))
-      return false;
-    app.Sync();
-    app.Drag(120, 320);
-    app.Command(IdConvert);
-    return WaitUntil([&] { return FileExists(app.WorkingFile("test.wav")); }, 15000) &&
-           WaitUntil([&] { return app.ChildText(IdSizeEdit).find("KB") != std::string::npos; }, 15000);
   }
 
   // Clicks Upload and waits for the box with `caption` (or, with an empty caption, checks
@@ -271,6 +239,53 @@ TEST_F(UploadE2e, ServerDownIsTold) {
                  static_cast<DWORD>(std::strlen(saved) + 1));
   RegCloseKey(settings);
   EXPECT_EQ(text, ErrorText);
+}
+
+TEST_F(UploadE2e, ConvertIsRefusedWhileTheUploadSendsTheRingtone) {
+  const std::vector<uint8_t> ringtone = ReadFileBytes(app.WorkingFile("test.wav"));
+  size_t before = standIn.Requests().size();
+  standIn.Answer("", "hang");
+  app.Command(IdUpload);
+  ASSERT_TRUE(WaitUntil([&] { return standIn.Requests().size() > before; }, 15000));
+  for (int command : {IdConvert, 104}) {  // Convert, and Alt+/
+    SCOPED_TRACE(command);
+    app.Command(command);
+    EXPECT_EQ(TakeMessageBox(app.ProcessId(), "Warning"),
+              "Please wait until the upload has finished.");
+  }
+  EXPECT_EQ(ReadFileBytes(app.WorkingFile("test.wav")), ringtone);
+  // The upload gives up on the silent server and says so; then Convert works again.
+  EXPECT_EQ(TakeMessageBox(app.ProcessId(), "Upload error", 15000), ErrorText);
+  ASSERT_TRUE(WaitUntil([&] { return app.IsEnabled(IdUpload); }, 15000));
+  app.Command(IdConvert);
+  app.Sync();
+  EXPECT_TRUE(NoDialogFor(app.ProcessId(), 500));
+  EXPECT_EQ(ReadFileBytes(app.WorkingFile("test.wav")), ringtone);
+}
+
+// Exit while the service does not answer: the upload cannot be called back, so the program ends
+// without waiting for the network (a minute here), and cleanly.
+TEST(UploadExit, ExitDuringAnUnansweredUploadEndsTheProgram) {
+  StandIn standIn = StandIn::OfSession();
+  if (standIn.folder.empty()) GTEST_SKIP() << "run inside the test session (stand-in)";
+  SetEnvironmentVariableA("QV_UPLOAD_TIMEOUT_MS", "60000");
+  App app;
+  LaunchOptions options;
+  options.profile.type = 2;
+  ASSERT_TRUE(app.Launch(options));
+  SetEnvironmentVariableA("QV_UPLOAD_TIMEOUT_MS", nullptr);
+  ASSERT_TRUE(ImportAndConvert(app));
+  size_t before = standIn.Requests().size();
+  standIn.Answer("", "hang");
+  app.Command(IdUpload);
+  ASSERT_TRUE(WaitUntil([&] { return standIn.Requests().size() > before; }, 15000));
+  DWORD start = GetTickCount();
+  app.Command(5005);
+  EXPECT_EQ(app.WaitForExit(20000), 0);
+  EXPECT_LT(GetTickCount() - start, 15000u);
+  EXPECT_FALSE(FileExists(app.WorkingFile("test.wav")));
+  EXPECT_FALSE(FileExists(app.WorkingFile("d.wav")));
+  standIn.Answer("success");
 }
 
 }  // namespace

@@ -248,27 +248,70 @@ void App::Drag(int fromX, int toX, int y, WPARAM extraKeys) {
   MouseUp(toX, y);
 }
 
-bool App::BrowseTo(const std::string& path) {
-  Command(5003);
-  HWND dialog = WaitForDialog(ProcessId(), "Please select a file...");
-  if (!dialog) {
-    ADD_FAILURE() << "the open dialog did not appear";
-    return false;
-  }
+namespace {
+
+// Types `text` into the open dialog's file name box.
+bool TypeFileName(HWND dialog, const std::string& text) {
   HWND name = GetDlgItem(dialog, 0x47c);  // the file name combo box
   if (!name) name = GetDlgItem(dialog, 0x480);
   if (!name) {
     ADD_FAILURE() << "the open dialog has no file name box";
     return false;
   }
-  SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
-  return PressButton(dialog, IDOK);
+  SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  return true;
 }
 
-bool App::BrowseAndCancel() {
-  Command(5003);
-  HWND dialog = WaitForDialog(ProcessId(), "Please select a file...");
-  return dialog && PressButton(dialog, IDCANCEL);
+}  // namespace
+
+HWND App::OpenBrowseDialog() {
+  // The end of an import (its strip and sound) may still run when the song is already there:
+  // Browse then asks to wait, and a user waits and presses it again.
+  const char busy[] = "Please wait until the current song has finished loading.";
+  HWND dialog = nullptr;
+  WaitUntil([&] {
+    Command(5003);
+    WaitUntil([&] {
+      dialog = FindWindowOf(ProcessId(), "#32770", nullptr);
+      return dialog != nullptr;
+    });
+    if (dialog && DialogCaption(dialog) == "Warning" && MessageBoxText(dialog) == busy) {
+      PressButton(dialog);
+      dialog = nullptr;
+      WaitUntil([] { return false; }, 200);
+    }
+    return dialog != nullptr;
+  }, 30000);
+  if (!dialog || DialogCaption(dialog) != "Please select a file...") {
+    ADD_FAILURE() << "the open dialog did not appear"
+                  << (dialog ? " (\"" + DialogCaption(dialog) + "\": " + MessageBoxText(dialog) + ")"
+                             : std::string());
+    return nullptr;
+  }
+  return dialog;
+}
+
+bool App::BrowseTo(const std::string& path) {
+  HWND dialog = OpenBrowseDialog();
+  return dialog && TypeFileName(dialog, path) && PressButton(dialog, IDOK);
+}
+
+bool App::BrowseAndCancel(const std::string& visitFolder) {
+  HWND dialog = OpenBrowseDialog();
+  if (!dialog) return false;
+  if (!visitFolder.empty()) {
+    // A folder's path and OK open that folder in the dialog, which stays.
+    if (!TypeFileName(dialog, visitFolder)) return false;
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+    DWORD_PTR result;
+    SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_BLOCK, 10000, &result);
+    if (!IsWindow(dialog)) {
+      ADD_FAILURE() << "the open dialog closed on a folder";
+      return false;
+    }
+  }
+  return PressButton(dialog, IDCANCEL);
 }
 
 HWND App::Child(int id) const { return GetDlgItem(window_, id); }
@@ -330,9 +373,20 @@ bool App::Running() const {
   return process_.hProcess && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
 }
 
-void App::Sync() {
-  DWORD_PTR result;
-  SendMessageTimeoutA(window_, WM_NULL, 0, 0, SMTO_BLOCK, 10000, &result);
+bool App::Sync(DWORD timeoutMs) {
+  // A sent message would be answered before what was posted: a marker is posted behind it
+  // instead (a new text limit for the read-only size box, which nothing else sets), and it has
+  // come through when the box reports it.
+  static WPARAM marker = 100000;
+  HWND box = Child(6020);
+  if (!box) return false;
+  const WPARAM mine = ++marker;
+  PostMessageA(box, EM_SETLIMITTEXT, mine, 0);
+  return WaitUntil([&] {
+    DWORD_PTR limit = 0;
+    return SendMessageTimeoutA(box, EM_GETLIMITTEXT, 0, 0, SMTO_BLOCK, 1000, &limit) &&
+           limit == mine;
+  }, timeoutMs);
 }
 
 HWND WaitForDialog(DWORD pid, const std::string& caption, DWORD timeoutMs) {
@@ -481,6 +535,43 @@ std::string Screenshot(const std::string& name) {
   return SaveCapture(CaptureScreen(screen), name);
 }
 
+StandIn StandIn::OfSession() {
+  StandIn standIn;
+  std::string dir = Env("QV_STANDIN_DIR");
+  if (!dir.empty()) standIn.folder = WindowsPath(dir);
+  return standIn;
+}
+
+void StandIn::Answer(const std::string& body, const std::string& fault, int status) const {
+  std::string json = "{\"body\": \"";
+  for (char c : body) {
+    if (c == '\r') json += "\\r";
+    else if (c == '\n') json += "\\n";
+    else if (c == '"' || c == '\\') json += std::string("\\") + c;
+    else json += c;
+  }
+  json += "\", \"status\": " + std::to_string(status) + ", \"fault\": \"" + fault + "\"}";
+  WriteFileBytes(folder + "\\reply.json", std::vector<uint8_t>(json.begin(), json.end()));
+}
+
+std::vector<std::string> StandIn::Requests() const {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((folder + "\\requests\\*.raw").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do names.push_back(found.cFileName);
+    while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
+  std::sort(names.begin(), names.end());
+  std::vector<std::string> raw;
+  for (const std::string& n : names) {
+    std::vector<uint8_t> bytes = ReadFileBytes(folder + "\\requests\\" + n);
+    raw.emplace_back(bytes.begin(), bytes.end());
+  }
+  return raw;
+}
+
 std::vector<uint8_t> ReadFileBytes(const std::string& path) {
   std::vector<uint8_t> bytes;
   FILE* f = std::fopen(path.c_str(), "rb");
@@ -501,6 +592,12 @@ bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) 
 
 bool FileExists(const std::string& path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+int64_t FileSize(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+  return static_cast<int64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
 }
 
 std::vector<uint8_t> MakeWav(uint32_t rate, uint16_t channels, uint32_t frames,

@@ -72,8 +72,9 @@ class App {
 
   // Browse: posts the command, fills the open dialog with `path` and confirms it.
   bool BrowseTo(const std::string& path);
-  // Browse, then cancel the open dialog.
-  bool BrowseAndCancel();
+  // Browse, then cancel the open dialog; with `visitFolder`, after opening that folder in the
+  // dialog (as a user who looks around before giving up).
+  bool BrowseAndCancel(const std::string& visitFolder = "");
 
   // Child controls.
   HWND Child(int id) const;
@@ -92,10 +93,14 @@ class App {
   // Waits for the process to end; returns its exit code or -1 on time-out.
   int WaitForExit(DWORD timeoutMs = 10000);
   bool Running() const;
-  // Waits until the window is idle (it has processed everything posted before).
-  void Sync();
+  // Waits until the window's thread has processed everything posted to it before (a command
+  // that shows a box counts as processed while the box is up); false after `timeoutMs`.
+  bool Sync(DWORD timeoutMs = 10000);
 
  private:
+  // Browse until the open dialog comes (waiting out the end of an import); nullptr if not.
+  HWND OpenBrowseDialog();
+
   PROCESS_INFORMATION process_{};
   HWND window_ = nullptr;
   std::string startFolder_;
@@ -131,10 +136,25 @@ Capture LoadArt(const std::string& name);
 std::string SaveCapture(const Capture& capture, const std::string& name);
 std::string Screenshot(const std::string& name);  // the whole screen
 
+// The test session's service stand-in: reply.json in its folder tells it how to answer each
+// request, requests/ holds every request it got.
+struct StandIn {
+  std::string folder;  // empty outside a test session
+
+  static StandIn OfSession();  // from QV_STANDIN_DIR
+  // The next requests get `body` with `status`; `fault` is one of the stand-in's faults
+  // ("none", "status500", "reset", "hang", "close").
+  void Answer(const std::string& body, const std::string& fault = "none", int status = 200) const;
+  // The raw requests received so far, oldest first.
+  std::vector<std::string> Requests() const;
+};
+
 // Files.
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
 bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 bool FileExists(const std::string& path);
+// Size of a file in bytes without reading it; -1 when it is not there.
+int64_t FileSize(const std::string& path);
 
 // A PCM WAV file: `frames` sample frames of `channels` x 16-bit at `rate`, from `sample(i, c)`.
 std::vector<uint8_t> MakeWav(uint32_t rate, uint16_t channels, uint32_t frames,

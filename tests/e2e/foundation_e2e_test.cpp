@@ -75,6 +75,25 @@ TEST(Browse, SizeLimitIsTwentyOneMillionBytes) {
             "of your MP3.");
   EXPECT_FALSE(FileExists(app.WorkingFile("d.wav")));
 
+  // So are files that measure negative or small in 32 bits: 2 GiB, and 4 GiB and 100 bytes.
+  for (int64_t size : {int64_t{1} << 31, (int64_t{1} << 32) + 100}) {
+    std::string path = app.StartFolder() + "\\songs\\huge" + std::to_string(size) + ".wav";
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    LARGE_INTEGER end;
+    end.QuadPart = size;
+    ASSERT_TRUE(SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file));  // sparse
+    CloseHandle(file);
+    ASSERT_TRUE(app.BrowseTo(path));
+    EXPECT_EQ(TakeMessageBox(app.ProcessId(), "File Size too Large"),
+              "Quavella only accepts MP3s that are smaller than 20 MBs (approximately 20 "
+              "minutes). There are several commercialy available tools you can search for to "
+              "reduce the size of your MP3.") << size;
+    DeleteFileA(path.c_str());
+  }
+  EXPECT_FALSE(FileExists(app.WorkingFile("d.wav")));
+
   // One byte less is taken and copied whole.
   std::vector<uint8_t> largest = ToneWav(10);
   largest.resize(20999999, 0);
@@ -115,6 +134,8 @@ TEST(Import, GarbageWavIsAFailedLoadWithoutACrash) {
   ASSERT_TRUE(app.BrowseTo(WriteSong(app, "garbage.wav", garbage)));
   EXPECT_EQ(TakeMessageBox(app.ProcessId(), "error"), "Invalid Wave Header");
   EXPECT_TRUE(app.Running());
+  // What a failed import leaves is no song: no d.wav whose header does not match its bytes.
+  EXPECT_TRUE(WaitUntil([&] { return !FileExists(app.WorkingFile("d.wav")); }, 5000));
   // Nothing is loaded.
   app.Command(IdPlay);
   EXPECT_EQ(TakeMessageBox(app.ProcessId(), "Warning"), NothingLoaded);
@@ -125,9 +146,11 @@ TEST(Import, GarbageWavIsAFailedLoadWithoutACrash) {
   ASSERT_TRUE(app.BrowseTo(WriteSong(app, "nodata.wav", noData)));
   EXPECT_EQ(TakeMessageBox(app.ProcessId(), "Warning"),
             "Sorry, this WAV file could not be read. Please choose a PCM WAV file.");
+  EXPECT_FALSE(FileExists(app.WorkingFile("d.wav")));
   ASSERT_TRUE(app.BrowseTo(WriteSong(app, "empty.wav", {})));
   EXPECT_EQ(TakeMessageBox(app.ProcessId(), "Warning"),
             "Sorry, this WAV file could not be read. Please choose a PCM WAV file.");
+  EXPECT_FALSE(FileExists(app.WorkingFile("d.wav")));
   app.Command(IdUpload);
   EXPECT_EQ(TakeMessageBox(app.ProcessId(), "Warning"), NothingLoaded);
   EXPECT_TRUE(app.Running());
@@ -154,6 +177,64 @@ TEST(Browse, CancelKeepsTheSongAndClearsTheSelection) {
             "Please make a selection using the mouse");
   app.Command(IdUpload);
   EXPECT_EQ(TakeMessageBox(app.ProcessId(), "Warning"), "Please make a selection and click convert");
+}
+
+// The open dialog moves the process into every folder the user opens in it; the working files
+// and the encoders stay in the start folder all the same.
+TEST(Browse, CancelInAnotherFolderKeepsTheWorkingFilesInTheStartFolder) {
+  LaunchOptions options;
+  options.profile.type = 1;  // AMR: wav2amr.exe runs in the start folder
+  App app;
+  ASSERT_TRUE(app.Launch(options));
+  ASSERT_TRUE(ImportWav(app, ToneWav(3 * 44100)));
+  ASSERT_TRUE(app.WaitLoaded());
+  std::string elsewhere = app.StartFolder() + "\\elsewhere";
+  ASSERT_TRUE(CreateDirectoryA(elsewhere.c_str(), nullptr));
+  ASSERT_TRUE(app.BrowseAndCancel(elsewhere));
+
+  app.Drag(100, 200);
+  app.Command(IdConvert);
+  HWND box = nullptr;
+  ASSERT_TRUE(WaitUntil([&] {
+    box = WaitForAnyDialog(app.ProcessId(), 0);
+    return box || app.ChildText(6020).find("KB") != std::string::npos;
+  }, 30000));
+  EXPECT_EQ(box, nullptr) << DialogCaption(box) << ": " << MessageBoxText(box);
+  EXPECT_TRUE(FileExists(app.WorkingFile("a.amr")));
+  EXPECT_TRUE(FileExists(app.WorkingFile("test.wav")));
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((elsewhere + "\\*.*").c_str(), &found);
+  std::vector<std::string> strays;
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      if (std::strcmp(found.cFileName, ".") && std::strcmp(found.cFileName, ".."))
+        strays.push_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
+  EXPECT_TRUE(strays.empty()) << "written into the other folder: " << strays.front();
+}
+
+// A preview parks the selection and puts it back at its end: a Browse cancelled meanwhile
+// clears the selection all the same.
+TEST(Browse, CancelDuringAPreviewClearsTheSelection) {
+  App app;
+  ASSERT_TRUE(app.Launch());
+  ASSERT_TRUE(ImportWav(app, ToneWav(10 * 44100)));
+  ASSERT_TRUE(app.WaitLoaded());
+  app.Drag(100, 400);  // about 7 seconds
+  app.Command(IdPlay);
+  RECT caret{};
+  ASSERT_TRUE(WaitUntil([&] { return app.CaretRect(&caret) && caret.left != 400; }, 10000))
+      << "the preview did not start";
+  ASSERT_TRUE(app.BrowseAndCancel());
+  WaitUntil([] { return false; }, 9000);  // past the end the preview would have had
+  app.Sync();
+  ASSERT_TRUE(app.CaretRect(&caret));
+  EXPECT_EQ(caret.left, 63);
+  app.Command(IdConvert);
+  EXPECT_EQ(TakeMessageBox(app.ProcessId(), app.StartFolder() + "\\Quavella.exe"),
+            "Please make a selection using the mouse");
 }
 
 TEST(Mouse, ClicksOnTheStripEdgesAreIgnored) {

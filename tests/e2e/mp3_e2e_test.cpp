@@ -99,4 +99,29 @@ TEST(Mp3Browse, LongSongIsTruncatedWithOneWarning) {
   EXPECT_LE(data, ImportByteLimit + 1152 * 4);
 }
 
+// Ending the program while a long song is being decoded: the decoding stops at once and leaves
+// d.wav complete (closing the window keeps it, Exit deletes it), and the process ends cleanly.
+TEST(Mp3Browse, EndingTheProgramDuringTheDecodingStopsIt) {
+  for (bool exitCommand : {false, true}) {
+    SCOPED_TRACE(exitCommand ? "Exit" : "closing the window");
+    App app;
+    ASSERT_TRUE(app.Launch());
+    ASSERT_TRUE(app.BrowseTo(PlaceSong(app, "long.mp3", "long.mp3")));
+    ASSERT_TRUE(WaitUntil([&] { return FileSize(app.WorkingFile("d.wav")) > 4000000; }, 60000));
+    if (exitCommand)
+      app.Command(5005);
+    else
+      PostMessageA(app.Window(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(app.WaitForExit(15000), 0);
+    if (exitCommand) {
+      EXPECT_FALSE(FileExists(app.WorkingFile("d.wav")));
+      continue;
+    }
+    std::vector<uint8_t> wav = ReadFileBytes(app.WorkingFile("d.wav"));
+    ASSERT_GT(wav.size(), 56u);
+    EXPECT_EQ(U32(wav, 4), wav.size() - 8);
+    EXPECT_EQ(U32(wav, 52), wav.size() - 56);
+  }
+}
+
 }  // namespace

@@ -27,6 +27,7 @@ class FakeTransport : public ScsiTransport {
   std::map<uint32_t, int> failuresAt;      // lba -> failures still to give
   uint8_t tracks = 3;
   std::vector<uint32_t> trackStarts = {0, 13500, 20000, 30000};  // last is the lead-out
+  uint32_t blockLength = 2048;  // as the last MODE SELECT left it
 
   int AdapterCount(uint8_t* status) override {
     *status = adapterStatus;
@@ -41,6 +42,10 @@ class FakeTransport : public ScsiTransport {
     cdbs.emplace_back(c.cdb, c.cdb + c.cdbLength);
     uint8_t op = c.cdb[0];
     if (rejectedOpcodes.count(op)) return 4;
+    if (op == 0x15 && c.dataLength >= 12) {  // MODE SELECT: the block descriptor's length
+      blockLength = c.data[9] << 16 | c.data[10] << 8 | c.data[11];
+      return 1;
+    }
     if (op == 0x12) {
       std::memset(c.data, ' ', c.dataLength);
       std::memcpy(c.data + 8, "VIRTUAL ", 8);
@@ -238,6 +243,39 @@ TEST(CdRead, ProbeThatFindsNothingProbesAgainNextTime) {
   EXPECT_EQ(library.ReadCDAudioSectors(handle, buffer.header()), CdStatusDone);
 }
 
+TEST(CdRead, ReleaseLeavesTheDriveWithItsDataBlocks) {
+  struct Case {
+    const char* what;
+    std::set<int> rejected;
+    std::set<int> untouched;
+    int readType;  // in force after the first read; 0 when none worked
+    uint32_t blockLengthBeforeRelease;
+  };
+  const Case cases[] = {
+      {"READ CD works, no set-up", {}, {}, 2, 2048},
+      {"READ(10) after its set-up", {}, {0xF0, 0x10}, 8, 2352},
+      // The set-up of READ(10) works but its reads fail; a vendor command reads.
+      {"set-up kept by a later read type", {0x28}, {0xF0, 0x10}, 5, 2352},
+      {"nothing reads", {0xBE, 0x28, 0xD8, 0xD4}, {}, 0, 2352},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakeTransport drive;
+    drive.rejectedOpcodes = c.rejected;
+    drive.untouchedReadCdFlags = c.untouched;
+    CdDriveLibrary library(&drive, nullptr, nullptr);
+    CdHandleRequest r = Request();
+    int handle = library.GetCDHandle(&r);
+    Buffer buffer;
+    buffer.header()->sectorCount = 1;
+    library.ReadCDAudioSectors(handle, buffer.header());
+    EXPECT_EQ(library.ReadTypeInForce(handle), c.readType);
+    EXPECT_EQ(drive.blockLength, c.blockLengthBeforeRelease);
+    EXPECT_EQ(library.ReleaseCDHandle(handle), 1);
+    EXPECT_EQ(drive.blockLength, 2048u);
+  }
+}
+
 TEST(HoldsUntouchedRun, EightWholeWordsOfTheFill) {
   std::vector<uint8_t> data(64, 0);
   std::memset(data.data() + 4, 0xAA, 28);
@@ -334,6 +372,25 @@ TEST(CdRip, StopsAtTheLimitTestedBeforeEachRead) {
   EXPECT_TRUE(r.truncated);
   EXPECT_GT(r.bytes, 50000000u);
   EXPECT_LE(r.bytes, 50000000u + 61152u);
+}
+
+TEST(CdRip, EndsBeforeTheNextReadWhenAskedToStop) {
+  RipHarness h;
+  RipSteps steps = h.Steps();
+  int reads = 0;
+  steps.stop = [&reads] { return reads >= 3; };
+  auto read = steps.read;
+  steps.read = [&reads, read](TrackBufferHeader* b) {
+    ++reads;
+    return read(b);
+  };
+  RipResult r = RipSectors(0, 13500, 50000000, h.buffer.header(), steps);
+  EXPECT_TRUE(r.stopped);
+  EXPECT_FALSE(r.truncated);
+  EXPECT_EQ(reads, 3);
+  // What was read is all there and counted: d.wav's header can say so.
+  EXPECT_EQ(r.bytes, 3u * 26 * CdSectorBytes);
+  EXPECT_EQ(h.written.size(), r.bytes);
 }
 
 }  // namespace

@@ -37,6 +37,39 @@ TEST(FileSizeBytes, MissingFileIsMinusOneAndZeroKilobytes) {
   EXPECT_EQ(FileSizeBytes(nullptr), -1);
 }
 
+// A file of `bytes` bytes that takes no room: one byte written at its end.
+std::string WriteSparseFile(const std::string& name, int64_t bytes) {
+  std::string path = ::testing::TempDir() + name;
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (f == nullptr) return path;
+#ifdef _WIN32
+  _fseeki64(f, bytes - 1, SEEK_SET);
+#else
+  fseeko(f, bytes - 1, SEEK_SET);
+#endif
+  std::fputc('x', f);
+  std::fclose(f);
+  return path;
+}
+
+TEST(SourceTooLarge, BrowseGateHoldsForFilesOfAnySize) {
+  struct Case { int64_t bytes; bool refused; };
+  const Case cases[] = {
+      {20999999, false}, {21000000, true}, {(int64_t{1} << 31) - 1, true},
+      {int64_t{1} << 31, true},          // measured as -1 in 32 bits
+      {(int64_t{1} << 32) + 100, true},  // 100 in 32 bits
+  };
+  for (const Case& c : cases) {
+    std::string path = WriteSparseFile("qv_sparse_" + std::to_string(c.bytes), c.bytes);
+    EXPECT_EQ(FileSizeBytes64(path.c_str()), c.bytes);
+    EXPECT_EQ(SourceTooLarge(FileSizeBytes64(path.c_str())), c.refused) << c.bytes;
+    std::remove(path.c_str());
+  }
+  // A file that cannot be measured is left to the import, which fails with its own message.
+  EXPECT_EQ(FileSizeBytes64((::testing::TempDir() + "qv_no_such_file").c_str()), -1);
+  EXPECT_FALSE(SourceTooLarge(-1));
+}
+
 TEST(RingtoneFileName, NamesEveryFormatAndNothingElse) {
   EXPECT_STREQ(RingtoneFileName(RingtoneQcp), "new.qcp");
   EXPECT_STREQ(RingtoneFileName(RingtoneAmr), "a.amr");

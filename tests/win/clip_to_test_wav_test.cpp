@@ -8,12 +8,14 @@
 #include <mmreg.h>
 #include <msacm.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "import/acm_driver_messages.h"
 #include "import/acm_resampler_driver.h"
 #include "import/clip_to_test_wav.h"
 #include "import/pcm_resampler.h"
@@ -227,6 +229,126 @@ TEST_F(ClipToTestWavTest, FailuresEndTheExtractionWithAMessageAndNoTestWav) {
     EXPECT_NE(boxes[0].text.find(c.expected), std::string::npos) << boxes[0].text;
     EXPECT_FALSE(e2e::FileExists(folder_ + "\\test.wav"));
   }
+}
+
+// An ACM driver of the test's own for a made-up source format (tag 0x1234, laid out as 16-bit
+// mono PCM) that it copies to 16-bit mono PCM, and that fails to let go of the header or the
+// stream afterwards when told to.
+constexpr WORD MadeUpTag = 0x1234;
+bool failUnprepare = false;
+bool failClose = false;
+
+LRESULT FailingCleanupTagDetails(ACMFORMATTAGDETAILSW* details, DWORD flags) {
+  WORD tag;
+  switch (flags & ACM_FORMATTAGDETAILSF_QUERYMASK) {
+    case ACM_FORMATTAGDETAILSF_INDEX:
+      if (details->dwFormatTagIndex > 1) return ACMERR_NOTPOSSIBLE;
+      tag = details->dwFormatTagIndex == 0 ? WAVE_FORMAT_PCM : MadeUpTag;
+      break;
+    case ACM_FORMATTAGDETAILSF_FORMATTAG:
+    case ACM_FORMATTAGDETAILSF_LARGESTSIZE:
+      tag = static_cast<WORD>(details->dwFormatTag);
+      if (tag == WAVE_FORMAT_UNKNOWN) tag = MadeUpTag;
+      if (tag != WAVE_FORMAT_PCM && tag != MadeUpTag) return ACMERR_NOTPOSSIBLE;
+      break;
+    default:
+      return MMSYSERR_NOTSUPPORTED;
+  }
+  details->dwFormatTagIndex = tag == WAVE_FORMAT_PCM ? 0 : 1;
+  details->dwFormatTag = tag;
+  details->cbFormatSize = sizeof(PCMWAVEFORMAT);
+  details->fdwSupport = ACMDRIVERDETAILS_SUPPORTF_CONVERTER;
+  details->cStandardFormats = 0;
+  details->szFormatTag[0] = L'\0';
+  return MMSYSERR_NOERROR;
+}
+
+LRESULT CALLBACK FailingCleanupDriver(DWORD_PTR id, HDRVR driver, UINT message, LPARAM p1,
+                                      LPARAM p2) {
+  switch (message) {
+    case DRV_LOAD: case DRV_FREE: case DRV_ENABLE: case DRV_DISABLE: case DRV_OPEN:
+    case DRV_CLOSE:
+      return 1;
+    case AcmdmDriverDetails: {
+      ACMDRIVERDETAILSW filled{};
+      filled.cbStruct = sizeof filled;
+      filled.fccType = ACMDRIVERDETAILS_FCCTYPE_AUDIOCODEC;
+      filled.fdwSupport = ACMDRIVERDETAILS_SUPPORTF_CONVERTER;
+      filled.cFormatTags = 2;
+      auto* details = reinterpret_cast<ACMDRIVERDETAILSW*>(p1);
+      DWORD room = std::min<DWORD>(details->cbStruct, sizeof filled);
+      std::memcpy(details, &filled, room);
+      details->cbStruct = room;
+      return MMSYSERR_NOERROR;
+    }
+    case AcmdmFormatTagDetails:
+      return FailingCleanupTagDetails(reinterpret_cast<ACMFORMATTAGDETAILSW*>(p1),
+                                      static_cast<DWORD>(p2));
+    case AcmdmStreamOpen: {
+      auto* instance = reinterpret_cast<AcmDrvStreamInstance*>(p1);
+      bool ours = instance->pwfxSrc->wFormatTag == MadeUpTag &&
+                  instance->pwfxDst->wFormatTag == WAVE_FORMAT_PCM &&
+                  instance->pwfxDst->nChannels == 1 && instance->pwfxDst->wBitsPerSample == 16;
+      return ours ? MMSYSERR_NOERROR : ACMERR_NOTPOSSIBLE;
+    }
+    case AcmdmStreamSize: {
+      auto* size = reinterpret_cast<AcmDrvStreamSize*>(p2);
+      if ((size->fdwSize & ACM_STREAMSIZEF_QUERYMASK) == ACM_STREAMSIZEF_SOURCE)
+        size->cbDstLength = size->cbSrcLength;
+      else
+        size->cbSrcLength = size->cbDstLength;
+      return MMSYSERR_NOERROR;
+    }
+    case AcmdmStreamConvert: {
+      auto* header = reinterpret_cast<AcmDrvStreamHeader*>(p2);
+      DWORD n = std::min(header->cbSrcLength, header->cbDstLength);
+      std::memcpy(header->pbDst, header->pbSrc, n);
+      header->cbSrcLengthUsed = header->cbSrcLength;
+      header->cbDstLengthUsed = n;
+      return MMSYSERR_NOERROR;
+    }
+    case AcmdmStreamPrepare:
+      return MMSYSERR_NOTSUPPORTED;
+    case AcmdmStreamUnprepare:
+      return failUnprepare ? MMSYSERR_ERROR : MMSYSERR_NOTSUPPORTED;
+    case AcmdmStreamClose:
+      return failClose ? MMSYSERR_ERROR : MMSYSERR_NOERROR;
+    default:
+      if (message >= AcmdmBase && message <= AcmdmBase + 0x0FFF) return MMSYSERR_NOTSUPPORTED;
+      return DefDriverProc(id, driver, message, p1, p2);
+  }
+}
+
+TEST_F(ClipToTestWavTest, CleanupErrorsAfterTheLastChunkKeepTheFinishedClip) {
+  using DriverProcType = LRESULT(CALLBACK*)(DWORD_PTR, HDRVR, UINT, LPARAM, LPARAM);
+  constexpr DriverProcType proc = &FailingCleanupDriver;
+  HACMDRIVERID id = nullptr;
+  ASSERT_EQ(acmDriverAddA(&id, GetModuleHandleA(nullptr), reinterpret_cast<LPARAM>(proc), 0,
+                          ACM_DRIVERADDF_FUNCTION | ACM_DRIVERADDF_LOCAL),
+            MMSYSERR_NOERROR);
+  Bytes madeUp = Fmt(8000, 1, 16);
+  madeUp[0] = MadeUpTag & 0xFF;
+  madeUp[1] = MadeUpTag >> 8;
+  Bytes samples(40000);
+  for (size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<uint8_t>(i * 7);
+  WriteSource(Riff({{"fmt ", madeUp}, {"data", samples}}));
+  struct Case {
+    const char* what;
+    bool unprepare, close;
+  };
+  for (const Case& c : {Case{"header", true, false}, Case{"stream", false, true},
+                        Case{"both", true, true}}) {
+    SCOPED_TRACE(c.what);
+    failUnprepare = c.unprepare;
+    failClose = c.close;
+    EXPECT_TRUE(Clip(1000, 21000, RingtoneWav));  // no message either
+    Bytes clip = TestWav();
+    ASSERT_EQ(clip.size(), 44u + 20000);
+    EXPECT_EQ(Le32(clip, 40), 20000u);
+    EXPECT_TRUE(std::equal(clip.begin() + 44, clip.end(), samples.begin() + 1000));
+  }
+  failUnprepare = failClose = false;
+  acmDriverRemove(id, 0);
 }
 
 TEST(ResamplerDriver, ServesPcmConversionsOnlyAndLeavesWithItsScope) {

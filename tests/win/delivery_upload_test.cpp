@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/upload_worker.h"
+#include "app/worker_threads.h"
 #include "delivery/upload_request.h"
 #include "session/ringtone_format.h"
 #include "session/session_state.h"
@@ -201,6 +202,44 @@ TEST_F(WorkerTest, AFailedUploadIsToldAndNotMarkedUploaded) {
   EXPECT_FALSE(sessionState.uploadBusy);
   ASSERT_EQ(RecordedNotices().size(), 1u);
   EXPECT_EQ(RecordedNotices()[0].text, ErrorText);
+}
+
+TEST_F(WorkerTest, AnUploadWhoseThreadCannotStartLeavesTheWindowUsable) {
+  WriteBytes(folder + "a.amr", "ringtone");
+  sessionState.outputFormat = RingtoneAmr;
+  sessionState.uploadBusy = false;
+  HWND button = CreateWindowExA(0, "BUTTON", "Upload", WS_POPUP, 0, 0, 81, 27, nullptr, nullptr,
+                                nullptr, nullptr);
+  ASSERT_NE(button, nullptr);
+  sessionState.uploadButton = button;
+
+  WorkerThreads failing([](LPTHREAD_START_ROUTINE, DWORD*) -> HANDLE { return nullptr; });
+  EXPECT_FALSE(StartUpload(failing));
+  // Upload can be pressed again, and Browse is not refused for an upload that never ran.
+  EXPECT_FALSE(sessionState.uploadBusy);
+  EXPECT_TRUE(IsWindowEnabled(button));
+  ASSERT_EQ(RecordedNotices().size(), 1u);
+  EXPECT_EQ(RecordedNotices()[0].text,
+            "Sorry, Quavella could not start the upload. Please try again.");
+  EXPECT_EQ(server.Connections(), 0);
+
+  // With threads that start, the upload runs and ends as always.
+  RecordedNotices().clear();
+  WorkerThreads threads;
+  EXPECT_TRUE(StartUpload(threads));
+  EXPECT_FALSE(IsWindowEnabled(button));
+  // The worker enables the button through this thread's messages: serve them while waiting.
+  for (DWORD start = GetTickCount(); threads.Running() > 0 && GetTickCount() - start < 30000;) {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
+  EXPECT_EQ(threads.Running(), 0);
+  EXPECT_FALSE(sessionState.uploadBusy);
+  EXPECT_TRUE(sessionState.uploaded);
+  EXPECT_TRUE(IsWindowEnabled(button));
+  sessionState.uploadButton = nullptr;
+  DestroyWindow(button);
 }
 
 }  // namespace

@@ -134,6 +134,18 @@ std::string ExePath() {
   return path;
 }
 
+// The shell and the open dialog move the process's current folder for a while, also while an
+// import runs on its own thread: the working audio is the start folder's d.wav all the same.
+TEST_F(ConvertSelectionTest, WorkingAudioIsMappedFromTheStartFolderWhereverTheProcessIs) {
+  ReleaseWorkingAudio();
+  std::string elsewhere = e2e::FreshFolder("convert elsewhere");
+  ASSERT_TRUE(e2e::WriteFileBytes(elsewhere + "\\d.wav", clipbench::WavBytes(8000, 1, Bytes(800, 0))));
+  ASSERT_TRUE(SetCurrentDirectoryA(elsewhere.c_str()));
+  EXPECT_TRUE(MapWorkingAudio());
+  EXPECT_EQ(workingAudio.dataSize, 10000000u);
+  SetCurrentDirectoryA(folder_.c_str());
+}
+
 TEST_F(ConvertSelectionTest, Mp3ClipIsExactlyTheSelectedBytesLeftwardsOrRightwards) {
   Install("encode_tool_double.exe", "lame.exe");
   SetEnvironmentVariableA("QV_TOOL_DOUBLE_MODE", "size:40000");

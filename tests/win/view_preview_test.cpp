@@ -260,4 +260,59 @@ TEST_F(PreviewTest, ReleaseDuringPlayEndsThePreview) {
   EXPECT_FALSE(IsPreviewPlaying());
 }
 
+// The real device with a slow buffer creation that is counted, so that two threads asking for
+// the buffer at once meet inside it. The test owns it; it holds no reference of its own.
+class SlowDevice : public IDirectSound {
+ public:
+  explicit SlowDevice(IDirectSound* real) : real_(real) {}
+  STDMETHOD(QueryInterface)(REFIID iid, void** out) override { return real_->QueryInterface(iid, out); }
+  STDMETHOD_(ULONG, AddRef)() override { return 1; }
+  STDMETHOD_(ULONG, Release)() override { return 1; }
+  STDMETHOD(CreateSoundBuffer)(LPCDSBUFFERDESC description, LPLPDIRECTSOUNDBUFFER buffer,
+                               IUnknown* outer) override {
+    ++created;
+    Sleep(150);
+    return real_->CreateSoundBuffer(description, buffer, outer);
+  }
+  STDMETHOD(GetCaps)(LPDSCAPS caps) override { return real_->GetCaps(caps); }
+  STDMETHOD(DuplicateSoundBuffer)(LPDIRECTSOUNDBUFFER original, LPLPDIRECTSOUNDBUFFER copy) override {
+    return real_->DuplicateSoundBuffer(original, copy);
+  }
+  STDMETHOD(SetCooperativeLevel)(HWND window, DWORD level) override {
+    return real_->SetCooperativeLevel(window, level);
+  }
+  STDMETHOD(Compact)() override { return real_->Compact(); }
+  STDMETHOD(GetSpeakerConfig)(LPDWORD config) override { return real_->GetSpeakerConfig(config); }
+  STDMETHOD(SetSpeakerConfig)(DWORD config) override { return real_->SetSpeakerConfig(config); }
+  STDMETHOD(Initialize)(LPCGUID device) override { return real_->Initialize(device); }
+
+  std::atomic<int> created{0};
+
+ private:
+  IDirectSound* real_;
+};
+
+TEST_F(PreviewTest, PlayWhileTheImportMakesTheBufferMakesNoSecondOne) {
+  view_test::MemoryAudio audio = Song(2);
+  view_test::Publish(audio);
+  InitSoundDevice(window_);
+  ASSERT_NE(sessionState.soundDevice, nullptr);
+  IDirectSound* real = sessionState.soundDevice;
+  SlowDevice device(real);
+  sessionState.soundDevice = &device;
+  Select(100, 200);
+
+  // The import's last step on its thread; Play on this one while the buffer is being made.
+  std::thread import([this] { PreparePreview(false, window_); });
+  ASSERT_TRUE(view_test::PumpUntil([&] { return device.created > 0; }, 5000));
+  PreparePreview(true, window_);
+  import.join();
+  EXPECT_EQ(device.created, 1);
+  EXPECT_NE(sessionState.previewBuffer, nullptr);
+  PlayThrough();
+  EXPECT_EQ(sessionState.selectionAnchorX, 100);
+  EXPECT_EQ(CaretX(), 200);
+  sessionState.soundDevice = real;  // released with the buffer by TearDown
+}
+
 }  // namespace

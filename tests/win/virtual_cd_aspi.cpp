@@ -6,7 +6,10 @@
 //   untouched FLAG             READ CD with this byte 9 reports done but writes nothing
 //   nodrive                    the adapter has no CD drive
 //   delay MS                   every audio read takes MS milliseconds
-// Each read is appended to the file named in QV_VIRTUAL_CD_LOG, when set.
+//   late MS                    audio reads are answered "pending" and completed MS
+//                              milliseconds later from a thread of the module
+// Each read and each MODE SELECT ("mode LENGTH 0") is appended to the file named in
+// QV_VIRTUAL_CD_LOG, when set.
 #include <windows.h>
 
 #include <cstdint>
@@ -26,7 +29,11 @@ struct Disc {
   std::set<int> untouched;
   bool noDrive = false;
   int delayMs = 0;
+  int lateMs = 0;
 };
+
+// Late completions done so far (for tests: VirtualCdLateCompletions).
+volatile LONG lateCompletions = 0;
 
 Disc& TheDisc() {
   static Disc disc = [] {
@@ -48,6 +55,8 @@ Disc& TheDisc() {
       } else if (!std::strcmp(word, "untouched")) {
         int flag;
         if (std::fscanf(f, "%i", &flag) == 1) d.untouched.insert(flag);
+      } else if (!std::strcmp(word, "late")) {
+        if (std::fscanf(f, "%d", &d.lateMs) != 1) d.lateMs = 0;
       } else if (!std::strcmp(word, "delay")) {
         if (std::fscanf(f, "%d", &d.delayMs) != 1) d.delayMs = 0;
       } else if (!std::strcmp(word, "nodrive")) {
@@ -124,9 +133,26 @@ BYTE Execute(SrbExecScsiCmd* r) {
       Log("read %u %u\n", lba, count);
       return SsComp;
     }
-    default:  // MODE SELECT, SET CD SPEED
+    case 0x15:  // MODE SELECT: the block descriptor's length
+      if (r->bufferLength >= 12) Log("mode %u %u\n", data[9] << 16 | data[10] << 8 | data[11], 0);
+      return SsComp;
+    default:  // SET CD SPEED
       return SsComp;
   }
+}
+
+bool IsAudioRead(const SrbExecScsiCmd* r) {
+  BYTE op = r->cdb[0];
+  return op == 0xBE || op == 0x28 || op == 0xD8 || op == 0xD4;
+}
+
+DWORD WINAPI CompleteLate(LPVOID parameter) {
+  auto* r = static_cast<SrbExecScsiCmd*>(parameter);
+  Sleep(static_cast<DWORD>(TheDisc().lateMs));
+  r->header.status = Execute(r);
+  InterlockedIncrement(&lateCompletions);
+  if ((r->header.flags & SrbEventNotify) && r->postProc) SetEvent(static_cast<HANDLE>(r->postProc));
+  return 0;
 }
 
 }  // namespace
@@ -154,6 +180,12 @@ extern "C" __declspec(dllexport) DWORD __cdecl SendASPI32Command(void* request) 
     }
     case ScExecScsiCmd: {
       auto* r = static_cast<SrbExecScsiCmd*>(request);
+      if (TheDisc().lateMs > 0 && IsAudioRead(r)) {
+        header->status = SsPending;
+        HANDLE thread = CreateThread(nullptr, 0, CompleteLate, r, 0, nullptr);
+        if (thread) CloseHandle(thread);
+        return SsPending;
+      }
       header->status = Execute(r);
       if ((header->flags & SrbEventNotify) && r->postProc) SetEvent(static_cast<HANDLE>(r->postProc));
       break;
@@ -165,3 +197,5 @@ extern "C" __declspec(dllexport) DWORD __cdecl SendASPI32Command(void* request) 
 }
 
 extern "C" __declspec(dllexport) DWORD __cdecl GetASPI32DLLVersion() { return 1; }
+
+extern "C" __declspec(dllexport) LONG __cdecl VirtualCdLateCompletions() { return lateCompletions; }
