@@ -62,10 +62,12 @@ std::string ArrayText(const std::unordered_map<std::string, int64_t>& counts, Ea
   return text + "}";
 }
 
-class PgRingtoneStore final : public RingtoneStore {
+class PgRingtoneStore final : public QueuedRingtoneStore {
  public:
   PgRingtoneStore(std::shared_ptr<PgPool> pool, std::function<void(const std::string&)> say)
-      : pool_(std::move(pool)), say_(std::move(say)) {
+      : QueuedRingtoneStore(BatchWrites, CountInterval),
+        pool_(std::move(pool)),
+        say_(std::move(say)) {
     // Writers enough to keep a commit on its way while the next batch gathers; the rest of
     // the pool serves the reads of the serving threads.
     const int writers = std::clamp(pool_->Settings().size / 2, 1, 4);
@@ -73,16 +75,6 @@ class PgRingtoneStore final : public RingtoneStore {
   }
   ~PgRingtoneStore() override { Close(); }
 
-  void Add(RingtoneRecord ringtone, Done done) override {
-    writes_.Add(std::move(ringtone), std::move(done));
-  }
-  void Delete(std::string token, int64_t now, Done done) override {
-    writes_.Delete(std::move(token), now, std::move(done));
-  }
-  void Sweep(int64_t now, int64_t forgetBefore, Done done) override {
-    writes_.Sweep(now, forgetBefore, std::move(done));
-  }
-  void CountDownload(std::string_view token) override { writes_.CountDownload(token); }
   StoreStatus Find(std::string_view token, int64_t now, bool withBytes, RingtoneRecord& record,
                    GoneReason& reason) override;
   StoreStatus Totals(StoreTotals& totals) override;
@@ -100,7 +92,6 @@ class PgRingtoneStore final : public RingtoneStore {
 
   std::shared_ptr<PgPool> pool_;
   std::function<void(const std::string&)> say_;
-  StoreWriteQueue writes_{BatchWrites, CountInterval};
   std::vector<std::thread> writers_;
   std::atomic<bool> closed_{false};
 };

@@ -277,22 +277,13 @@ class RecentRingtones {
   uint64_t generation_ = 0;
 };
 
-class SqliteStore final : public RingtoneStore {
+class SqliteStore final : public QueuedRingtoneStore {
  public:
+  SqliteStore() : QueuedRingtoneStore(BatchJobs, CountFlushInterval) {}
   ~SqliteStore() override { Close(); }
 
   bool Open(const std::string& folder, std::string& error);
 
-  void Add(RingtoneRecord ringtone, Done done) override {
-    writes_.Add(std::move(ringtone), std::move(done));
-  }
-  void Delete(std::string token, int64_t now, Done done) override {
-    writes_.Delete(std::move(token), now, std::move(done));
-  }
-  void Sweep(int64_t now, int64_t forgetBefore, Done done) override {
-    writes_.Sweep(now, forgetBefore, std::move(done));
-  }
-  void CountDownload(std::string_view token) override { writes_.CountDownload(token); }
   StoreStatus Find(std::string_view token, int64_t now, bool withBytes, RingtoneRecord& record,
                    GoneReason& reason) override;
   StoreStatus Totals(StoreTotals& totals) override;
@@ -308,7 +299,6 @@ class SqliteStore final : public RingtoneStore {
   std::unique_ptr<WriteConnection> writer_ = std::make_unique<WriteConnection>();
   std::thread writerThread_;
 
-  StoreWriteQueue writes_{BatchJobs, CountFlushInterval};
   std::atomic<bool> closed_{false};
 
   ReaderPool readers_;

@@ -65,3 +65,25 @@ class StoreWriteQueue {
   std::chrono::steady_clock::time_point countsTaken_ = std::chrono::steady_clock::now();
   bool closing_ = false;
 };
+
+// A store whose writes go through a StoreWriteQueue: asking for a write queues it, and the
+// store's own writer threads take the batches with writes_.Next.
+class QueuedRingtoneStore : public RingtoneStore {
+ public:
+  void Add(RingtoneRecord ringtone, Done done) override {
+    writes_.Add(std::move(ringtone), std::move(done));
+  }
+  void Delete(std::string token, int64_t now, Done done) override {
+    writes_.Delete(std::move(token), now, std::move(done));
+  }
+  void Sweep(int64_t now, int64_t forgetBefore, Done done) override {
+    writes_.Sweep(now, forgetBefore, std::move(done));
+  }
+  void CountDownload(std::string_view token) override { writes_.CountDownload(token); }
+
+ protected:
+  QueuedRingtoneStore(size_t batchLimit, std::chrono::milliseconds countInterval)
+      : writes_(batchLimit, countInterval) {}
+
+  StoreWriteQueue writes_;
+};

@@ -194,6 +194,16 @@ void WriteProfile(const Profile& p) {
   RegCloseKey(key);
 }
 
+Profile AmrPhoneProfile() {
+  Profile profile;
+  profile.type = 1;
+  profile.carrier = 3;
+  profile.carrierItem = 0;
+  profile.phone = 164;
+  profile.phoneItem = 9;
+  return profile;
+}
+
 void DeleteProfile() { RegDeleteKeyA(HKEY_LOCAL_MACHINE, ProfileKey); }
 
 App::~App() {

@@ -40,6 +40,9 @@ struct Profile {
 };
 void WriteProfile(const Profile& profile);
 void DeleteProfile();
+// A profile of a phone that takes AMR ringtones, as the list shows it: ATT (carrier 3, first in
+// the carrier list), LG 325 (phone 164, tenth in the phone list).
+Profile AmrPhoneProfile();
 
 struct LaunchOptions {
   std::string startFolder;      // empty: a fresh folder holding a copy of the distribution

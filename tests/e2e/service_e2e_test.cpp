@@ -32,13 +32,8 @@ TEST(ServiceE2e, TheRingtoneReachesItsPage) {
     GTEST_SKIP() << "QV_SERVICE_URL and QV_BROWSER_LOG come from the test session";
   const std::string log = WindowsPath(browserLog);
 
-  // An AMR phone: ATT (carrier 3, first in the list), LG 325 (phone 164, tenth).
   LaunchOptions options;
-  options.profile.type = 1;
-  options.profile.carrier = 3;
-  options.profile.carrierItem = 0;
-  options.profile.phone = 164;
-  options.profile.phoneItem = 9;
+  options.profile = AmrPhoneProfile();  // ATT, LG 325
   App app;
   ASSERT_TRUE(app.Launch(options));
 

@@ -31,12 +31,7 @@ TEST(WalkThrough, OneRingtone) {
   char folder[MAX_PATH] = {};
   GetEnvironmentVariableA("QV_WALK_FOLDER", folder, sizeof folder);
   options.startFolder = WindowsPath(folder);
-  // An AMR phone: ATT (carrier 3, first in the list), LG 325 (phone 164, tenth).
-  options.profile.type = 1;
-  options.profile.carrier = 3;
-  options.profile.carrierItem = 0;
-  options.profile.phone = 164;
-  options.profile.phoneItem = 9;
+  options.profile = AmrPhoneProfile();  // ATT, LG 325
   App app;
   ASSERT_TRUE(app.Launch(options));
   Step(app, "1-started");
