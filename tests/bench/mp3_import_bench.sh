@@ -8,6 +8,7 @@
 # WINEPREFIX.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+source "$here/lib/timing.sh"
 bench=${1:-$(find "${QV_BUILD_DIR:-$here/../../build/win}" -name bench_mp3_import.exe | head -1)}
 work=${2:-${QV_BENCH_WORK:-$(mktemp -d)}/mp3}
 for tool in sox lame mpg123 wine; do
@@ -29,14 +30,7 @@ out=$("$here/../../scripts/wine-run.sh" "$bench" "$winpath" "$winwork" 3 | tr -d
 import=$(echo "$out" | sed -n 's/^import_seconds=//p')
 acm=$(echo "$out" | sed -n 's/^acm_seconds=//p')
 
-best=
-for i in 1 2 3; do
-  start=$(date +%s.%N)
-  mpg123 -q -w "$work/mpg123.wav" "$song"
-  end=$(date +%s.%N)
-  t=$(awk -v s="$start" -v e="$end" 'BEGIN { printf "%.3f", e - s }')
-  best=$(awk -v a="${best:-1e9}" -v b="$t" 'BEGIN { print (b < a) ? b : a }')
-done
+best=$(best_seconds 3 mpg123 -q -w "$work/mpg123.wav" "$song")
 
 awk -v i="$import" -v a="$acm" -v m="$best" 'BEGIN {
   printf "ImportMp3 (decode + d.wav + bar): %.3f s\n", i

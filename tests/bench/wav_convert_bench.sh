@@ -9,6 +9,7 @@
 # WINEPREFIX.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+source "$here/lib/timing.sh"
 bench=${1:-$(find "${QV_BUILD_DIR:-$here/../../build/win}" -name bench_wav_convert.exe | head -1)}
 work=${2:-${QV_BENCH_WORK:-$(mktemp -d)}/wav}
 for tool in sox wine; do
@@ -30,14 +31,7 @@ import=$(echo "$out" | sed -n 's/^import_seconds=//p')
 loop=$(echo "$out" | sed -n 's/^loop_seconds=//p')
 [ -n "$import" ] || { echo "$out"; exit 1; }
 
-best=
-for i in 1 2 3; do
-  start=$(date +%s.%N)
-  sox "$song" -b 16 "$work/sox.wav" 2>/dev/null
-  end=$(date +%s.%N)
-  t=$(awk -v s="$start" -v e="$end" 'BEGIN { printf "%.3f", e - s }')
-  best=$(awk -v a="${best:-1e9}" -v b="$t" 'BEGIN { print (b < a) ? b : a }')
-done
+best=$(best_seconds 3 sox "$song" -b 16 "$work/sox.wav" 2>/dev/null)
 
 awk -v i="$import" -v l="$loop" -v s="$best" 'BEGIN {
   printf "ImportWavFile (map + convert + d.wav + bar): %.3f s\n", i
