@@ -83,9 +83,7 @@ TEST_F(ShellThreadsTest, StopEndsWorkersThatSendToTheWindowAndShowBoxes) {
 TEST_F(ShellThreadsTest, AWorkerThatDoesNotEndIsGivenUpOnAfterTheGrace) {
   WorkerThreads threads;
   ASSERT_TRUE(threads.Start(StubbornWorker));
-  DWORD start = GetTickCount();
   EXPECT_FALSE(threads.StopAll(300));
-  EXPECT_GE(GetTickCount() - start, 250u);
   EXPECT_EQ(threads.Running(), 1);
   SetEvent(release);
   for (int i = 0; i < 200 && threads.Running() > 0; ++i) Sleep(10);

@@ -123,6 +123,9 @@ TEST_F(PreviewTest, PlaysTheSelectionAndRestoresIt) {
   EXPECT_NE(sessionState.playTimerId, 0u);
   BeginSelection(400);  // ignored while playing
   EXPECT_EQ(sessionState.selectionAnchorX, 0);
+  // The commands that read the selection see the user's, not the parked one.
+  EXPECT_EQ(UserSelection().anchorX, 300);
+  EXPECT_EQ(UserSelection().endX, 200);
 
   std::vector<int> seen = PlayThrough();
   ASSERT_GE(seen.size(), 3u);
@@ -149,7 +152,12 @@ TEST_F(PreviewTest, PlayDuringPlayStopsAndTheNextTickRestores) {
   EXPECT_TRUE(IsPreviewPlaying());
   StopPreview();
   EXPECT_FALSE(IsPreviewPlaying());
+  // Stopped, and the selection not yet put back: still the user's selection.
+  EXPECT_EQ(UserSelection().anchorX, 100);
+  EXPECT_EQ(UserSelection().endX, 450);
   EXPECT_TRUE(view_test::PumpUntil([] { return sessionState.playTimerId == 0; }, 5000));
+  EXPECT_EQ(UserSelection().anchorX, 100);
+  EXPECT_EQ(UserSelection().endX, 450);
   EXPECT_EQ(sessionState.selectionAnchorX, 100);
   EXPECT_EQ(CaretX(), 450);
   EXPECT_TRUE(sessionState.selectionEnabled);
