@@ -223,8 +223,9 @@ class Soak {
         break;
       }
     }
+    // The window as the run leaves it, before the program is ended.
+    if (app_) Screenshot("soak-end");
     if (app_) EndProgram(true);
-    Screenshot("soak-end");
     std::printf("@@figures %s\n", figures_.Line().c_str());
     std::fflush(stdout);
   }
