@@ -45,13 +45,7 @@ void OpenFirstCdDrive() {
   list.maxCount = 8;
   GetCDList(&list);
   if (list.count == 0) return;
-  CdHandleRequest request{};
-  request.size = sizeof request;
-  request.version = 1;
-  request.adapter = list.drives[0].adapter;
-  request.target = list.drives[0].target;
-  request.lun = list.drives[0].lun;
-  request.readType = 0;
+  CdHandleRequest request = HandleRequestFor(list.drives[0], 0);
   importer.handle = GetCDHandle(&request);
 }
 

@@ -33,8 +33,7 @@ int ImportMp3(const char* sourcePath, const char* startDirectory, HWND progressB
   if (!decoder.Open(track.path, info, 0)) return 0;
 
   // By its full path: the window's thread may move the current folder for a while (the shell).
-  std::string destination = "d.wav";
-  if (startDirectory && *startDirectory) destination = std::string(startDirectory) + "\\d.wav";
+  const std::string destination = PathInFolder(startDirectory, "d.wav");
   WaveFile wave(destination.c_str(), info.sampleRate, info.stereo != 0);
   if (!wave.IsOpen()) {
     decoder.Close();

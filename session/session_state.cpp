@@ -35,12 +35,15 @@ void RestoreArrowCursor() {
   if (GetCursorPos(&where)) SetCursorPos(where.x, where.y);
 }
 
-std::string WorkingFilePath(const char* name) {
-  const char* folder = sessionState.startDirectory;
-  if (folder[0] == '\0') return name;
+std::string PathInFolder(const char* folder, const char* name) {
+  if (folder == nullptr || folder[0] == '\0') return name;
   std::string path = folder;
   if (path.back() != '\\' && path.back() != '/') path += '\\';
   return path + name;
+}
+
+std::string WorkingFilePath(const char* name) {
+  return PathInFolder(sessionState.startDirectory, name);
 }
 
 void DeleteWorkingFile(const char* name) { DeleteFileA(WorkingFilePath(name).c_str()); }

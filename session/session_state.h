@@ -80,6 +80,8 @@ void FillProgressBar();
 void SetClassCursor(LPCSTR cursorId);
 void RestoreArrowCursor();
 
+// `name` in `folder`; just `name` when there is no folder.
+std::string PathInFolder(const char* folder, const char* name);
 // The full path of the working file `name`: in startDirectory, whatever the process's current
 // folder is at the moment (the open dialog and the shell move it for a while); just `name`
 // before startDirectory is known.

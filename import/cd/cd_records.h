@@ -50,6 +50,18 @@ struct CdHandleRequest {
   uint8_t settings[6];
 };
 
+// The request for a handle of one drive of the list, read the given way.
+inline CdHandleRequest HandleRequestFor(const CdListEntry& drive, uint8_t readType) {
+  CdHandleRequest request{};
+  request.size = sizeof request;
+  request.version = 1;
+  request.adapter = drive.adapter;
+  request.target = drive.target;
+  request.lun = drive.lun;
+  request.readType = readType;
+  return request;
+}
+
 struct CdTocEntry {
   uint8_t reserved1;
   uint8_t addressControl;

@@ -297,12 +297,11 @@ TEST(Mouse, PressAboveTheStripDragsTheWindow) {
 TEST(Exit, DeletesEveryWorkingFileAndEndsWithCodeZero) {
   App app;
   ASSERT_TRUE(app.Launch());
-  const char* names[] = {"a.amr", "new.qcp", "test.wav", "dump.pcm", "d.wav", "a.mp3", "test.mmf"};
-  for (const char* name : names) ASSERT_TRUE(WriteFileBytes(app.WorkingFile(name), {1, 2, 3}));
+  for (const char* name : WorkingFileNames) ASSERT_TRUE(WriteFileBytes(app.WorkingFile(name), {1, 2, 3}));
   WriteFileBytes(app.WorkingFile("keep.txt"), {1});
   app.Command(IdExit);
   EXPECT_EQ(app.WaitForExit(), 0);
-  for (const char* name : names) EXPECT_FALSE(FileExists(app.WorkingFile(name))) << name;
+  for (const char* name : WorkingFileNames) EXPECT_FALSE(FileExists(app.WorkingFile(name))) << name;
   EXPECT_TRUE(FileExists(app.WorkingFile("keep.txt")));
 }
 

@@ -42,8 +42,6 @@ constexpr char ProfileTitle[] = "Quavella Version 2.0: User Profile";
 constexpr DWORD AnswerBoundMs = 10000;      // the window answers within this, outside conversions
 constexpr DWORD ConversionBoundMs = 180000;  // a conversion blocks the window by design
 constexpr DWORD ExitBoundMs = 20000;
-const char* const WorkingFiles[] = {"a.amr", "new.qcp", "test.wav", "dump.pcm",
-                                    "d.wav", "a.mp3", "test.mmf"};
 
 std::string Env(const char* name) {
   char buffer[2048];
@@ -338,7 +336,7 @@ class Soak {
     if (code != 0) Fault("the program ended with " + std::to_string(code) + " (-1: it did not end)");
     importMayRun_ = false;
     if (exitCommand) {
-      for (const char* name : WorkingFiles)
+      for (const char* name : WorkingFileNames)
         if (FileExists(start_ + "\\" + name)) Fault(std::string("Exit left ") + name);
     } else {
       CheckWorkingFile();

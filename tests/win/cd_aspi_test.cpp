@@ -31,13 +31,7 @@ TEST(AspiBackEnd, ALateCompletionNeverWritesIntoTheCallersBuffer) {
   list.maxCount = 8;
   GetCDList(&list);
   ASSERT_EQ(list.count, 1);
-  CdHandleRequest request{};
-  request.size = sizeof request;
-  request.version = 1;
-  request.adapter = list.drives[0].adapter;
-  request.target = list.drives[0].target;
-  request.lun = list.drives[0].lun;
-  request.readType = 1;  // READ CD, no probe
+  CdHandleRequest request = HandleRequestFor(list.drives[0], 1);  // READ CD, no probe
   int handle = GetCDHandle(&request);
   ASSERT_NE(handle, 0);
 
