@@ -3,6 +3,7 @@
 #include <string>
 
 #include "encode/convert_to_qcp.h"
+#include "encode/finish_clip.h"
 #include "encode/mmf_converter.h"
 #include "encode/ringtone_size_rule.h"
 #include "encode/run_tool.h"
@@ -10,6 +11,7 @@
 #include "encode/tool_command_line.h"
 #include "import/clip_to_test_wav.h"
 #include "resources/resource_ids.h"
+#include "session/edit_options.h"
 #include "session/file_size.h"
 #include "session/ringtone_format.h"
 #include "session/session_state.h"
@@ -93,6 +95,11 @@ void ConvertSelection(HWND window) {
 
   // The extraction tells the user itself when it fails.
   if (!ClipToTestWav("d.wav", range.start, range.end, sessionState.progressBar, format)) {
+    EndFailed();
+    return;
+  }
+  // Fades and "louder" change the clip itself, so every format gets them.
+  if (!FinishClipFile("test.wav", editOptions)) {
     EndFailed();
     return;
   }

@@ -1,0 +1,62 @@
+#include "app/edit_options_store.h"
+
+#include <windows.h>
+
+namespace {
+
+const char OptionsKey[] = "Software\\Quavella";
+
+class RegistryKey {
+ public:
+  ~RegistryKey() {
+    if (key_) RegCloseKey(key_);
+  }
+  HKEY* put() { return &key_; }
+  HKEY get() const { return key_; }
+
+ private:
+  HKEY key_ = nullptr;
+};
+
+uint32_t ReadDword(HKEY key, const char* name) {
+  DWORD type = 0;
+  DWORD value = 0;
+  DWORD size = sizeof value;
+  if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
+          ERROR_SUCCESS ||
+      type != REG_DWORD || size != sizeof value)
+    return 0;
+  return value;
+}
+
+bool WriteDword(HKEY key, const char* name, uint32_t value) {
+  const DWORD data = value;
+  return RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
+                        sizeof data) == ERROR_SUCCESS;
+}
+
+}  // namespace
+
+EditOptions LoadEditOptions() {
+  EditOptions options;
+  RegistryKey key;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, OptionsKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS)
+    return options;
+  options.fadeInMs = NearestFadeMs(ReadDword(key.get(), "FadeInMs"));
+  options.fadeOutMs = NearestFadeMs(ReadDword(key.get(), "FadeOutMs"));
+  options.louder = StoredSwitch(ReadDword(key.get(), "Louder"));
+  options.loop = StoredSwitch(ReadDword(key.get(), "Loop"));
+  return options;
+}
+
+bool SaveEditOptions(const EditOptions& options) {
+  RegistryKey key;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, OptionsKey, 0, nullptr, 0, KEY_WRITE, nullptr, key.put(),
+                      nullptr) != ERROR_SUCCESS)
+    return false;
+  bool ok = WriteDword(key.get(), "FadeInMs", options.fadeInMs);
+  ok = WriteDword(key.get(), "FadeOutMs", options.fadeOutMs) && ok;
+  ok = WriteDword(key.get(), "Louder", options.louder ? 1 : 0) && ok;
+  ok = WriteDword(key.get(), "Loop", options.loop ? 1 : 0) && ok;
+  return ok;
+}

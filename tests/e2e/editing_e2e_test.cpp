@@ -1,0 +1,210 @@
+// The strip's editing through the real window: its context menu (right button, Shift+F10), the
+// options kept in HKEY_CURRENT_USER\Software\Quavella across a restart and applied to the clip.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/driver.h"
+
+namespace {
+
+using namespace e2e;
+
+constexpr int IdConvert = 5002, IdUpload = 5011, IdExit = 5005, IdSizeEdit = 6020;
+constexpr int StripY = 120;
+constexpr char OptionsKey[] = "Software\\Quavella";
+
+uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
+  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+}
+int16_t Sample(const std::vector<uint8_t>& wav, size_t frame) {
+  return static_cast<int16_t>(wav[44 + 2 * frame] | wav[45 + 2 * frame] << 8);
+}
+
+// -1 when the value is not there.
+int64_t OptionValue(const char* name) {
+  DWORD value = 0, size = sizeof value, type = 0;
+  if (RegGetValueA(HKEY_CURRENT_USER, OptionsKey, name, RRF_RT_REG_DWORD, &type, &value, &size) !=
+      ERROR_SUCCESS)
+    return -1;
+  return value;
+}
+
+// Ten seconds of mono 8000 Hz: a quiet 440 Hz tone of amplitude 1000 (about -36 LUFS).
+std::vector<uint8_t> QuietSong() {
+  return MakeWav(8000, 1, 80000, [](uint32_t i, int) {
+    return static_cast<int16_t>(std::lround(1000 * std::sin(i * 2 * 3.14159265358979 * 440 / 8000)));
+  });
+}
+
+// Keys as the keyboard gives them, to the window in front.
+void PressKeys(std::initializer_list<WORD> chord) {
+  std::vector<INPUT> inputs;
+  for (WORD key : chord) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    inputs.push_back(input);
+  }
+  for (auto it = chord.end(); it != chord.begin();) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = *--it;
+    input.ki.dwFlags = KEYEVENTF_KEYUP;
+    inputs.push_back(input);
+  }
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+class EditingE2e : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RegDeleteKeyA(HKEY_CURRENT_USER, OptionsKey);
+    Launch();
+  }
+  void TearDown() override { RegDeleteKeyA(HKEY_CURRENT_USER, OptionsKey); }
+
+  void Launch() {
+    LaunchOptions options;
+    options.profile.type = 2;  // WAV ringtones: test.wav is the ringtone
+    if (!startFolder_.empty()) options.startFolder = startFolder_;
+    ASSERT_TRUE(app_.Launch(options));
+    startFolder_ = app_.StartFolder();
+  }
+  void Restart() {
+    app_.Command(IdExit);
+    ASSERT_EQ(app_.WaitForExit(), 0);
+    Launch();
+  }
+
+  void Import(const std::vector<uint8_t>& song) {
+    std::string folder = app_.StartFolder() + "\\songs";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    ASSERT_TRUE(WriteFileBytes(folder + "\\song.wav", song));
+    ASSERT_TRUE(app_.BrowseTo(folder + "\\song.wav"));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+          app_.Command(IdUpload);
+          HWND box = WaitForAnyDialog(app_.ProcessId(), 3000);
+          if (!box) return false;
+          std::string text = MessageBoxText(box);
+          PressButton(box);
+          return text == "Please make a selection and click convert";
+        },
+        20000));
+  }
+  void Convert() {
+    SetWindowTextA(app_.Child(IdSizeEdit), "");
+    app_.Command(IdConvert);
+    ASSERT_TRUE(WaitUntil([&] {
+      std::string text = app_.ChildText(IdSizeEdit);
+      return text.size() > 2 && text.compare(text.size() - 2, 2, "KB") == 0;
+    }, 20000));
+  }
+
+  // The strip's menu, once it is up.
+  HWND WaitForMenu() {
+    HWND menu = nullptr;
+    WaitUntil([&] { return (menu = FindProcessWindow(app_.ProcessId(), "#32768")) != nullptr; },
+              5000);
+    return menu;
+  }
+  bool MenuGone() {
+    return WaitUntil([&] { return !FindProcessWindow(app_.ProcessId(), "#32768"); }, 5000);
+  }
+  // Presses the item whose underlined letter is `key` in the menu that is up.
+  void ChooseByKey(HWND menu, char key) { PostMessageA(menu, WM_CHAR, key, 0); }
+  void OpenByRightButton(int x) {
+    PostMessageA(app_.Window(), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(x, StripY));
+    PostMessageA(app_.Window(), WM_RBUTTONUP, 0, MAKELPARAM(x, StripY));
+  }
+  void OpenByShiftF10() {
+    SetForegroundWindow(app_.Window());
+    app_.Sync();
+    PressKeys({VK_SHIFT, VK_F10});
+  }
+
+  App app_;
+  std::string startFolder_;
+};
+
+TEST_F(EditingE2e, MenuByRightButtonAndShiftF10KeepsOptionsAcrossARestart) {
+  // A right click beside the strip opens nothing; on the strip it opens the menu.
+  PostMessageA(app_.Window(), WM_RBUTTONUP, 0, MAKELPARAM(300, 250));
+  app_.Sync();
+  EXPECT_EQ(FindProcessWindow(app_.ProcessId(), "#32768"), nullptr);
+  OpenByRightButton(200);
+  HWND menu = WaitForMenu();
+  ASSERT_NE(menu, nullptr) << "no menu after the right button";
+  Screenshot("strip_menu");
+  ChooseByKey(menu, 'i');  // Fade in
+  HWND fades = nullptr;
+  ASSERT_TRUE(WaitUntil([&] {
+    for (HWND w = FindWindowExA(nullptr, nullptr, "#32768", nullptr); w;
+         w = FindWindowExA(nullptr, w, "#32768", nullptr))
+      if (w != menu && IsWindowVisible(w)) fades = w;
+    return fades != nullptr;
+  }, 5000));
+  ChooseByKey(fades, '1');  // 1 s
+  ASSERT_TRUE(MenuGone());
+  ASSERT_TRUE(WaitUntil([] { return OptionValue("FadeInMs") == 1000; }, 5000));
+
+  OpenByShiftF10();
+  menu = WaitForMenu();
+  ASSERT_NE(menu, nullptr) << "no menu after Shift+F10";
+  ChooseByKey(menu, 'l');  // Make it louder
+  ASSERT_TRUE(MenuGone());
+  ASSERT_TRUE(WaitUntil([] { return OptionValue("Louder") == 1; }, 5000));
+  EXPECT_EQ(OptionValue("FadeOutMs"), 0);
+  EXPECT_EQ(OptionValue("Loop"), 0);
+
+  Restart();
+  EXPECT_EQ(OptionValue("FadeInMs"), 1000);
+  EXPECT_EQ(OptionValue("Louder"), 1);
+  // The options read at the start shape the clip: it fades in over 1 s and is louder.
+  Import(QuietSong());
+  app_.Drag(64, 281, StripY);  // about 5 s
+  Convert();
+  std::vector<uint8_t> wav = ReadFileBytes(app_.WorkingFile("test.wav"));
+  ASSERT_GT(wav.size(), 44u + 2 * 16000);
+  const size_t frames = Le32(wav, 40) / 2;
+  EXPECT_EQ(Sample(wav, 0), 0);
+  int early = 0, late = 0;
+  for (size_t f = 0; f < 400; ++f) early = std::max(early, std::abs(Sample(wav, f)));
+  for (size_t f = 8000; f < frames; ++f) late = std::max(late, std::abs(Sample(wav, f)));
+  EXPECT_LT(early, late / 10) << "the first 50 ms fade in";
+  // -12 LUFS for a tone is about a third of full scale; the true peak stays under -1 dBTP.
+  EXPECT_GT(late, 8000);
+  EXPECT_LT(late, 29205);
+}
+
+TEST_F(EditingE2e, StoredValuesOutsideTheChoicesAreReadAsTheNearest) {
+  app_.Command(IdExit);
+  ASSERT_EQ(app_.WaitForExit(), 0);
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, OptionsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                            &key, nullptr), ERROR_SUCCESS);
+  const DWORD fadeOut = 1400, louder = 5;
+  RegSetValueExA(key, "FadeOutMs", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&fadeOut), 4);
+  RegSetValueExA(key, "Louder", 0, REG_SZ, reinterpret_cast<const BYTE*>("1"), 2);  // wrong type
+  RegSetValueExA(key, "Loop", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&louder), 4);
+  RegCloseKey(key);
+  Launch();
+  // A change in the menu writes all four as they were read: 1400 -> 1000, text -> 0, 5 -> 1.
+  OpenByRightButton(300);
+  HWND menu = WaitForMenu();
+  ASSERT_NE(menu, nullptr);
+  ChooseByKey(menu, 'l');  // Make it louder: off, as read, to on
+  ASSERT_TRUE(MenuGone());
+  ASSERT_TRUE(WaitUntil([] { return OptionValue("Louder") == 1; }, 5000));
+  EXPECT_EQ(OptionValue("FadeOutMs"), 1000);
+  EXPECT_EQ(OptionValue("FadeInMs"), 0);
+  EXPECT_EQ(OptionValue("Loop"), 1);
+}
+
+}  // namespace
