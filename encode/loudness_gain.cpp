@@ -16,7 +16,8 @@ bool LouderGainDb(const LoudnessReading& reading, double* gainDb) {
 void ApplyGain(std::span<int16_t> samples, double gainDb) {
   const double factor = std::pow(10.0, gainDb / 20.0);
   for (int16_t& value : samples) {
-    const double scaled = std::round(value * factor);  // halves away from zero, as the fades
-    value = static_cast<int16_t>(std::clamp(scaled, -32768.0, 32767.0));
+    const double scaled = std::clamp(value * factor, -32768.0, 32767.0);
+    // To the nearest, halves away from zero, as the fades.
+    value = static_cast<int16_t>(scaled >= 0 ? scaled + 0.5 : scaled - 0.5);
   }
 }

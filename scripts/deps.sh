@@ -72,8 +72,10 @@ recipe_id3lib3_8_3() {
 
 recipe_libebur128() {
   # The EBU R128 loudness meter: one C file. mingw has no sys/queue.h: its own copy is used.
+  # SSE2 arithmetic (every Windows 7 machine has it) makes its true-peak filter several times
+  # quicker than the x87 default.
   cmake -S . -B build -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_C_COMPILER="$CC" \
-    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$PREFIX" -DCMAKE_INSTALL_LIBDIR=lib \
+    -DCMAKE_C_FLAGS="-msse2 -mfpmath=sse" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$PREFIX" -DCMAKE_INSTALL_LIBDIR=lib \
     -DBUILD_SHARED_LIBS=OFF -DBUILD_STATIC_LIBS=ON -DENABLE_INTERNAL_QUEUE_H=ON
   cmake --build build -j"$Jobs"
   cmake --install build

@@ -55,9 +55,9 @@ TEST(ApplyFades, RampsAtBothEndsOfEachChannelAndRounds) {
       {{1000, 1000, 1000, 1000, 1000, 1000}, 1, 4, 0, {0, 146, 500, 854, 1000, 1000}},
       // Fade out mirrors it, the last frame silent.
       {{1000, 1000, 1000, 1000, 1000, 1000}, 1, 0, 4, {1000, 1000, 854, 500, 146, 0}},
-      // Stereo: both values of a frame get its gain (just under a half: 1.5 -> 1).
-      {{-1001, 3, -1001, 3, -1001, 3, -1001, 3, -1001, 3, -1001, 3}, 2, 2, 2,
-       {0, 0, -500, 1, -1001, 3, -1001, 3, -500, 1, 0, 0}},
+      // Stereo: both values of a frame get its gain (0, 0.25, 0.75 for 3 frames).
+      {{-1001, 7, -1001, 7, -1001, 7, -1001, 7, -1001, 7, -1001, 7, -1001, 7}, 2, 3, 3,
+       {0, 0, -250, 2, -751, 5, -1001, 7, -751, 5, -250, 2, 0, 0}},
       // To the nearest, not toward zero: +-1001 x 0.14645 = +-146.59 -> +-147.
       {{-1001, 1001, 1001, 1001}, 1, 4, 0, {0, 147, 500, 854}},
       // Off: unchanged; a partial frame at the end is left alone.
@@ -70,6 +70,15 @@ TEST(ApplyFades, RampsAtBothEndsOfEachChannelAndRounds) {
     ApplyFades(samples, c.channels, c.in, c.out);
     EXPECT_EQ(samples, c.expected) << c.channels << " channels, in " << c.in << " out " << c.out;
   }
+}
+
+TEST(ApplyFades, ALongRampKeepsToTheCosine) {
+  const uint32_t frames = 3 * 44100;
+  std::vector<int16_t> samples(frames + 10, 32767);
+  ApplyFades(samples, 1, frames, 0);
+  for (uint32_t i = 0; i < frames; i += 997)
+    EXPECT_NEAR(samples[i], 32767 * FadeInGain(i, frames), 0.5 + 1e-6) << "frame " << i;
+  EXPECT_EQ(samples[frames], 32767);
 }
 
 TEST(LouderGainDb, TargetPeakCeilingAndGate) {
