@@ -4,6 +4,7 @@
 
 #include "app/commands.h"
 #include "app/edit_options_store.h"
+#include "app/selection_keys.h"
 #include "app/shutdown.h"
 #include "app/skin.h"
 #include "app/strip_menu.h"
@@ -149,6 +150,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         OpenStripMenu(window, -1);
         return 0;
       }
+      if (OnSelectionKey(window, wParam)) return 0;
       break;
     case WM_SYSKEYDOWN:
       if (wParam == VK_F10 && GetKeyState(VK_SHIFT) < 0) {

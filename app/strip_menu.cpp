@@ -4,6 +4,7 @@
 #include <tuple>
 
 #include "app/edit_options_store.h"
+#include "app/set_times_dialog.h"
 #include "session/edit_options.h"
 #include "session/session_state.h"
 #include "view/waveform_view.h"
@@ -59,6 +60,9 @@ HMENU BuildStripMenu(const EditOptions& options) {
   AppendMenuA(menu.get(), MF_STRING | (options.louder ? MF_CHECKED : 0), IdLouder,
               "Make it &louder");
   AppendMenuA(menu.get(), MF_STRING | (options.loop ? MF_CHECKED : 0), IdLoop, "Play in a lo&op");
+  AppendMenuA(menu.get(), MF_SEPARATOR, 0, nullptr);
+  const UINT needsSong = sessionState.fileLoaded && sessionState.selectionEnabled ? 0 : MF_GRAYED;
+  AppendMenuA(menu.get(), MF_STRING | needsSong, IdSetStartEnd, "&Set the start and end...");
   return menu.release();
 }
 
@@ -102,7 +106,11 @@ bool IsStripMenuCommand(int id) {
          (id >= IdLouder && id <= IdWholeSong);
 }
 
-void OnStripMenuCommand(HWND, int id) {
+void OnStripMenuCommand(HWND window, int id) {
+  if (id == IdSetStartEnd) {
+    RunSetTimesDialog(window);
+    return;
+  }
   EditOptions& options = editOptions;
   if (id >= IdFadeInFirst && id < IdFadeInFirst + FadeChoiceCount) {
     options.fadeInMs = FadeChoicesMs[id - IdFadeInFirst];

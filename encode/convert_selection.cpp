@@ -17,6 +17,7 @@
 #include "session/session_state.h"
 #include "session/working_audio.h"
 #include "view/preview.h"
+#include "view/waveform_view.h"
 
 static_assert(SelectionStripLeft == WaveArea::Left, "the strip's left edge");
 static_assert(SelectionStripWidth == WaveArea::Right - WaveArea::Left, "the strip's width");
@@ -76,13 +77,22 @@ void EndFailed() {
 
 }  // namespace
 
+ClipByteRange ClipRangeOfSelection(const UserSelectionEnds& selection) {
+  // A selection held in frames is cut at exactly those frames.
+  FrameRange frames;
+  if (SelectionFrames(&frames)) {
+    const uint32_t block = workingAudio.BlockAlign();
+    return {frames.start * block, frames.end * block};
+  }
+  return SelectionByteRange(selection.anchorX, selection.endX, workingAudio.dataSize);
+}
+
 void ConvertSelection(HWND window) {
   // The user's selection, also when a preview has parked it.
   const UserSelectionEnds selection = UserSelection();
   SetClassCursor(IDC_WAIT);
 
-  const ClipByteRange range =
-      SelectionByteRange(selection.anchorX, selection.endX, workingAudio.dataSize);
+  const ClipByteRange range = ClipRangeOfSelection(selection);
   const int32_t format = sessionState.outputFormat;
   const char* ringtone = RingtoneFileName(format);
   if (ringtone == nullptr) {

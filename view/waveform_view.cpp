@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <mutex>
 #include <span>
 
@@ -37,6 +38,10 @@ WaveCanvas canvas;
 // this thread destroyed.
 int caretX = WaveArea::Left;
 HWND caretWindow = nullptr;
+
+// The selection held in frames, when it is (window thread).
+bool heldInFrames = false;
+FrameRange heldFrames;
 
 void Release(WaveCanvas& c) {
   if (c.dc && c.previousBitmap) SelectObject(c.dc, c.previousBitmap);
@@ -101,6 +106,12 @@ void InvertOnWindow(HWND window, const ColumnSpan& span) {
   ShowCaret(window);
 }
 
+// The ticks' labels give way to the held selection's times.
+void DrawSelectionTimes(HDC dc) {
+  const std::string text = SelectionTimesText(heldFrames, SongSampleRate());
+  TextOutA(dc, RulerLeft + 3, RulerTop, text.data(), static_cast<int>(text.size()));
+}
+
 void DrawRuler(HDC dc) {
   const WorkingAudio& audio = workingAudio;
   HFONT font = CreateFontA(RulerFontHeight, RulerFontWidth, 0, 0, FW_NORMAL, TRUE, FALSE, FALSE,
@@ -119,11 +130,12 @@ void DrawRuler(HDC dc) {
     int x = RulerTickX(k);
     // A one-pixel tick, 18 pixels high, with the context's pen and brush.
     Rectangle(dc, x, RulerTickTop, x + 1, RulerBottom);
-    if (k < RulerTicks) {
+    if (k < RulerTicks && !heldInFrames) {
       std::string label = RulerLabel(static_cast<uint32_t>(k) * step);
       TextOutA(dc, x, RulerTop, label.data(), static_cast<int>(label.size()));
     }
   }
+  if (heldInFrames) DrawSelectionTimes(dc);
   SetBkColor(dc, previousBack);
   if (previousFont) SelectObject(dc, previousFont);
   if (font) DeleteObject(font);
@@ -179,7 +191,9 @@ void BeginSelection(int x) {
   // A click in the strip takes the focus back from an edit box, whose caret replaced ours.
   if (window && GetFocus() != window) SetFocus(window);
   EnsureSelectionCaret(window);
-  if (s.selectionAnchorX != -1) {
+  const bool timesShown = heldInFrames;
+  heldInFrames = false;
+  if (s.selectionAnchorX != -1 || timesShown) {
     s.selectionAnchorX = -1;
     if (window) {
       HideCaret(window);
@@ -215,6 +229,7 @@ void RedrawBand(HWND window, HDC dc) {
 }
 
 void CreateSelectionCaret(HWND window) {
+  heldInFrames = false;
   caretWindow = window;
   caretX = WaveArea::Left;
   CreateCaret(window, nullptr, 0, CaretHeight);
@@ -242,3 +257,30 @@ void SetCaretX(int x) {
 }
 
 uint32_t ByteOffsetForX(int x) { return StripByteOffset(x, workingAudio.dataSize); }
+
+bool SelectionFrames(FrameRange* range) {
+  if (!heldInFrames || sessionState.selectionAnchorX == -1) return false;
+  *range = heldFrames;
+  return true;
+}
+
+void HoldSelectionFrames(HWND window, FrameRange range) {
+  SessionState& s = sessionState;
+  const uint32_t frames = SongFrames();
+  range.end = std::min(range.end, frames);
+  range.start = std::min(range.start, range.end);
+  heldFrames = range;
+  heldInFrames = true;
+  EnsureSelectionCaret(window);
+  s.selectionAnchorX = StripXForFrame(range.start, 0, frames);
+  s.bandLeftward = false;
+  SetCaretX(StripXForFrame(range.end, 0, frames));
+  InvalidateRect(window, nullptr, FALSE);
+}
+
+uint32_t SongFrames() {
+  const WorkingAudio& audio = workingAudio;
+  return audio.BlockAlign() ? audio.dataSize / audio.BlockAlign() : 0;
+}
+
+uint32_t SongSampleRate() { return workingAudio.SampleRate(); }

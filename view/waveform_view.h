@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "view/selection_frames.h"
+
 // Builds the strip's canvas from the current working audio (import thread). Does nothing
 // while no file is loaded. The canvas is published only when it is complete.
 void RenderWaveform(HWND window, HDC windowDc);
@@ -36,3 +38,14 @@ int CaretX();
 void SetCaretX(int x);
 // Byte offset into the samples that strip x stands for (not aligned to a sample frame).
 uint32_t ByteOffsetForX(int x);
+
+// The selection held in sample frames (typed, nudged or made while zoomed). False when there is
+// none or the selection is the dragged pixels of the whole-song strip.
+bool SelectionFrames(FrameRange* range);
+// Holds `range` as the selection: the anchor and the caret go to its ends' columns, the window
+// is repainted with its band, and the ruler band shows its start, end and length. A mouse
+// click in the strip, or a new caret (Browse), lets it go.
+void HoldSelectionFrames(HWND window, FrameRange range);
+// Frames of the working audio (whole sample frames of its data) and its sample rate.
+uint32_t SongFrames();
+uint32_t SongSampleRate();

@@ -1,15 +1,19 @@
 // The strip's editing through the real window: its context menu (right button, Shift+F10), the
-// options kept in HKEY_CURRENT_USER\Software\Quavella across a restart and applied to the clip.
+// options kept in HKEY_CURRENT_USER\Software\Quavella across a restart and applied to the clip,
+// the typed start and end, the keys that move the selection's edges, and the times shown.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <cmath>
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "encode/selection_range.h"
 #include "tests/e2e/driver.h"
+#include "view/selection_frames.h"
 
 namespace {
 
@@ -129,9 +133,31 @@ class EditingE2e : public ::testing::Test {
     PressKeys({VK_SHIFT, VK_F10});
   }
 
+  int CaretX() {
+    RECT r{};
+    return app_.CaretRect(&r) ? r.left : -1000;
+  }
+  // The clip's frames in test.wav (mono 16-bit).
+  uint32_t ClipFrames() {
+    std::vector<uint8_t> wav = ReadFileBytes(app_.WorkingFile("test.wav"));
+    return wav.size() >= 44 ? Le32(wav, 40) / 2 : 0;
+  }
+  // The window's client area, kept as an artefact.
+  void Shot(const std::string& name) {
+    app_.Sync();
+    Sleep(100);
+    SaveCapture(CaptureClient(app_.Window()), name);
+  }
+
   App app_;
   std::string startFolder_;
 };
+
+// The song's frames a conversion cuts for a drag from `anchorX` to `caretX` (8000 Hz mono).
+FrameRange DraggedFrames(int anchorX, int caretX) {
+  ClipByteRange bytes = SelectionByteRange(anchorX, caretX, 160000);
+  return {(bytes.start + 1) / 2, bytes.end / 2};
+}
 
 TEST_F(EditingE2e, MenuByRightButtonAndShiftF10KeepsOptionsAcrossARestart) {
   // A right click beside the strip opens nothing; on the strip it opens the menu.
@@ -205,6 +231,85 @@ TEST_F(EditingE2e, StoredValuesOutsideTheChoicesAreReadAsTheNearest) {
   EXPECT_EQ(OptionValue("FadeOutMs"), 1000);
   EXPECT_EQ(OptionValue("FadeInMs"), 0);
   EXPECT_EQ(OptionValue("Loop"), 1);
+}
+
+TEST_F(EditingE2e, TypedStartAndEndCutExactlyThoseFrames) {
+  Import(QuietSong());
+  app_.Drag(100, 200, StripY);
+  OpenByRightButton(150);
+  HWND menu = WaitForMenu();
+  ASSERT_NE(menu, nullptr);
+  ChooseByKey(menu, 's');  // Set the start and end...
+  HWND dialog = WaitForDialog(app_.ProcessId(), "Set the start and end");
+  ASSERT_NE(dialog, nullptr);
+  auto text = [&](int id) {
+    char buffer[128] = {};
+    SendMessageA(GetDlgItem(dialog, id), WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer));
+    return std::string(buffer);
+  };
+  auto type = [&](int id, const char* value) {
+    SendMessageA(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(value));
+  };
+  // It opens with the dragged selection.
+  const FrameRange dragged = DraggedFrames(100, 200);
+  EXPECT_EQ(text(101), ClipTimeText(dragged.start, 8000));
+  EXPECT_EQ(text(102), ClipTimeText(dragged.end, 8000));
+
+  // Wrong text is refused in the dialog, which stays.
+  type(101, "0:1.25");
+  type(102, "0:03.50");
+  EXPECT_EQ(text(103), "Length: -");
+  PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(WaitUntil([&] { return !text(104).empty(); }, 5000));
+  EXPECT_EQ(text(104), "Please type the start as minutes, seconds and hundredths, like 0:12.50.");
+  EXPECT_TRUE(IsWindow(dialog));
+  type(102, "0:11.00");
+  type(101, "0:01.25");
+  PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(WaitUntil([&] { return text(104) == "The song is only 0:10.00 long."; }, 5000));
+
+  // The length follows the typing.
+  type(102, "0:03.50");
+  EXPECT_EQ(text(103), "Length: 0:02.25");
+  SaveCapture(CaptureScreen([&] { RECT r; GetWindowRect(dialog, &r); return r; }()), "set_times_dialog");
+  ASSERT_TRUE(PressButton(dialog, IDOK));
+
+  // The selection is held at those frames: the band from 0:01.25 to 0:03.50, the times shown.
+  EXPECT_TRUE(WaitUntil([&] { return CaretX() == StripXForFrame(28000, 0, 80000); }, 5000));
+  Shot("typed_times");
+  Convert();
+  EXPECT_EQ(ClipFrames(), 18000u);
+  // Exactly the song's frames 10000..27999.
+  std::vector<uint8_t> wav = ReadFileBytes(app_.WorkingFile("test.wav"));
+  std::vector<uint8_t> song = QuietSong();
+  ASSERT_EQ(wav.size(), 44u + 36000);
+  EXPECT_TRUE(std::equal(wav.begin() + 44, wav.end(), song.begin() + 44 + 20000));
+}
+
+TEST_F(EditingE2e, KeysMoveTheSelectionsEdgesAndTheCaret) {
+  Import(QuietSong());
+  app_.Drag(100, 200, StripY);
+  ASSERT_EQ(CaretX(), 200);
+  SetForegroundWindow(app_.Window());
+  FrameRange expected = DraggedFrames(100, 200);
+
+  PressKeys({VK_CONTROL, VK_RIGHT});  // the end, 1 s later
+  expected = NudgeSelection(expected, false, 1000, 8000, 80000);
+  EXPECT_TRUE(WaitUntil([&] { return CaretX() == StripXForFrame(expected.end, 0, 80000); }, 5000))
+      << "caret at " << CaretX();
+  EXPECT_GT(CaretX(), 240);
+  for (int i = 0; i < 3; ++i) PressKeys({VK_LEFT});  // the end, 30 ms earlier
+  expected = NudgeSelection(expected, false, -30, 8000, 80000);
+  EXPECT_TRUE(WaitUntil([&] { return CaretX() == StripXForFrame(expected.end, 0, 80000); }, 5000));
+  PressKeys({VK_SHIFT, VK_CONTROL, VK_LEFT});  // the start, 1 s earlier; the caret stays
+  PressKeys({VK_SHIFT, VK_RIGHT});             // and 10 ms later
+  expected = NudgeSelection(expected, true, -1000, 8000, 80000);
+  expected = NudgeSelection(expected, true, 10, 8000, 80000);
+  app_.Sync();
+  EXPECT_EQ(CaretX(), StripXForFrame(expected.end, 0, 80000));
+  Shot("nudged_times");
+  Convert();
+  EXPECT_EQ(ClipFrames(), expected.Length());
 }
 
 }  // namespace
