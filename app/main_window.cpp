@@ -8,6 +8,7 @@
 #include "app/shutdown.h"
 #include "app/skin.h"
 #include "app/strip_menu.h"
+#include "app/strip_zoom_control.h"
 #include "profile/profile_store.h"
 #include "resources/resource_ids.h"
 #include "session/edit_options.h"
@@ -150,8 +151,11 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         OpenStripMenu(window, -1);
         return 0;
       }
-      if (OnSelectionKey(window, wParam)) return 0;
+      if (OnSelectionKey(window, wParam) || OnZoomKey(window, wParam)) return 0;
       break;
+    case WM_MOUSEWHEEL:
+      OnStripWheel(window, wParam);
+      return 0;
     case WM_SYSKEYDOWN:
       if (wParam == VK_F10 && GetKeyState(VK_SHIFT) < 0) {
         OpenStripMenu(window, -1);

@@ -5,6 +5,7 @@
 
 #include "app/edit_options_store.h"
 #include "app/set_times_dialog.h"
+#include "app/strip_zoom_control.h"
 #include "session/edit_options.h"
 #include "session/session_state.h"
 #include "view/waveform_view.h"
@@ -59,10 +60,16 @@ HMENU BuildStripMenu(const EditOptions& options) {
   }
   AppendMenuA(menu.get(), MF_STRING | (options.louder ? MF_CHECKED : 0), IdLouder,
               "Make it &louder");
-  AppendMenuA(menu.get(), MF_STRING | (options.loop ? MF_CHECKED : 0), IdLoop, "Play in a lo&op");
+  AppendMenuA(menu.get(), MF_STRING | (options.loop ? MF_CHECKED : 0), IdLoop, "Play in a loo&p");
   AppendMenuA(menu.get(), MF_SEPARATOR, 0, nullptr);
   const UINT needsSong = sessionState.fileLoaded && sessionState.selectionEnabled ? 0 : MF_GRAYED;
   AppendMenuA(menu.get(), MF_STRING | needsSong, IdSetStartEnd, "&Set the start and end...");
+  AppendMenuA(menu.get(), MF_SEPARATOR, 0, nullptr);
+  AppendMenuA(menu.get(), MF_STRING | (CanZoomIn() ? 0 : MF_GRAYED), IdZoomIn,
+              "&Zoom in on the selection");
+  const UINT needsZoom = StripZoomed() ? 0 : MF_GRAYED;
+  AppendMenuA(menu.get(), MF_STRING | needsZoom, IdZoomOut, "Zoom o&ut");
+  AppendMenuA(menu.get(), MF_STRING | needsZoom, IdWholeSong, "&Whole song");
   return menu.release();
 }
 
@@ -109,6 +116,10 @@ bool IsStripMenuCommand(int id) {
 void OnStripMenuCommand(HWND window, int id) {
   if (id == IdSetStartEnd) {
     RunSetTimesDialog(window);
+    return;
+  }
+  if (id == IdZoomIn || id == IdZoomOut || id == IdWholeSong) {
+    OnZoomCommand(window, id);
     return;
   }
   EditOptions& options = editOptions;

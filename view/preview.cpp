@@ -294,7 +294,7 @@ void CALLBACK PreviewTimerTick(HWND window, UINT, UINT_PTR, DWORD) {
     DWORD playCursor = 0, writeCursor = 0;
     clipBuffer->GetCurrentPosition(&playCursor, &writeCursor);
     const uint32_t block = workingAudio.BlockAlign();
-    SetCaretX(StripXForFrame(block ? (clipBufferStart + playCursor) / block : 0, 0, SongFrames()));
+    SetCaretX(StripXOfFrame(block ? (clipBufferStart + playCursor) / block : 0));
     return;
   }
   bool playing = BufferPlaying(s.previewBuffer);

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "view/selection_frames.h"
+#include "view/strip_zoom.h"
 
 // Builds the strip's canvas from the current working audio (import thread). Does nothing
 // while no file is loaded. The canvas is published only when it is complete.
@@ -49,3 +50,11 @@ void HoldSelectionFrames(HWND window, FrameRange range);
 // Frames of the working audio (whole sample frames of its data) and its sample rate.
 uint32_t SongFrames();
 uint32_t SongSampleRate();
+
+// What the strip shows: the whole song, or the frames of the zoom.
+StripWindow ShownStrip();
+// Shows `shown` (the whole song when it covers it): a zoomed strip gets a trace of its own, a
+// held selection moves to its columns there, the ruler band shows the times shown.
+void ShowStrip(HWND window, StripWindow shown);
+// The strip column of `frame` as the strip is shown, held to 63..500.
+int StripXOfFrame(uint64_t frame);

@@ -14,6 +14,7 @@
 #include "encode/selection_range.h"
 #include "tests/e2e/driver.h"
 #include "view/selection_frames.h"
+#include "view/strip_zoom.h"
 
 namespace {
 
@@ -43,6 +44,15 @@ int64_t OptionValue(const char* name) {
 std::vector<uint8_t> QuietSong() {
   return MakeWav(8000, 1, 80000, [](uint32_t i, int) {
     return static_cast<int16_t>(std::lround(1000 * std::sin(i * 2 * 3.14159265358979 * 440 / 8000)));
+  });
+}
+
+// Ten seconds of mono 8000 Hz: a 20 Hz tone whose level grows from a tenth to full, so that a
+// zoomed strip shows single waves and a slope of its own.
+std::vector<uint8_t> RisingSong() {
+  return MakeWav(8000, 1, 80000, [](uint32_t i, int) {
+    return static_cast<int16_t>(std::lround((3000 + 26000.0 * i / 80000) *
+                                            std::sin(i * 2 * 3.14159265358979 * 20 / 8000)));
   });
 }
 
@@ -133,6 +143,25 @@ class EditingE2e : public ::testing::Test {
     PressKeys({VK_SHIFT, VK_F10});
   }
 
+  // Opens the menu on the strip and chooses the item with the underlined `key`.
+  void MenuItem(char key) {
+    OpenByRightButton(300);
+    HWND menu = WaitForMenu();
+    ASSERT_NE(menu, nullptr);
+    ChooseByKey(menu, key);
+    ASSERT_TRUE(MenuGone());
+    app_.Sync();
+  }
+  // Types the selection's start and end in the dialog and confirms them.
+  void TypeTimes(const char* start, const char* end) {
+    MenuItem('s');
+    HWND dialog = WaitForDialog(app_.ProcessId(), "Set the start and end");
+    ASSERT_NE(dialog, nullptr);
+    SendMessageA(GetDlgItem(dialog, 101), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(start));
+    SendMessageA(GetDlgItem(dialog, 102), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(end));
+    ASSERT_TRUE(PressButton(dialog, IDOK));
+    app_.Sync();
+  }
   int CaretX() {
     RECT r{};
     return app_.CaretRect(&r) ? r.left : -1000;
@@ -310,6 +339,62 @@ TEST_F(EditingE2e, KeysMoveTheSelectionsEdgesAndTheCaret) {
   Shot("nudged_times");
   Convert();
   EXPECT_EQ(ClipFrames(), expected.Length());
+}
+
+TEST_F(EditingE2e, ZoomMenuKeysAndWheelAndASelectionMadeWhileZoomed) {
+  Import(RisingSong());
+  TypeTimes("0:02.00", "0:04.00");  // frames 16000..32000
+  MenuItem('z');                    // Zoom in on the selection
+  StripWindow shown = FitSelection({16000, 32000}, 80000);
+  EXPECT_TRUE(WaitUntil([&] { return CaretX() == StripXForFrame(32000, shown.first, shown.frames); }, 5000))
+      << "caret at " << CaretX();
+  Shot("zoomed_strip");
+
+  // Plus zooms in around the selection, Minus out again; the wheel scrolls; Ctrl+wheel zooms.
+  SetForegroundWindow(app_.Window());
+  PressKeys({VK_ADD});
+  StripWindow in = ZoomBy(shown, true, 24000, 80000);
+  EXPECT_TRUE(WaitUntil([&] { return CaretX() == StripXForFrame(32000, in.first, in.frames); }, 5000));
+  PressKeys({VK_SUBTRACT});
+  EXPECT_TRUE(WaitUntil([&] { return CaretX() == StripXForFrame(32000, shown.first, shown.frames); }, 5000));
+  SendMessageA(app_.Window(), WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)), 0);
+  StripWindow later = ScrollBy(shown, 1, 80000);
+  EXPECT_EQ(CaretX(), StripXForFrame(32000, later.first, later.frames));
+  SendMessageA(app_.Window(), WM_MOUSEWHEEL, MAKEWPARAM(MK_CONTROL, WHEEL_DELTA), 0);
+  StripWindow closer = ZoomBy(later, true, 24000, 80000);
+  EXPECT_EQ(CaretX(), StripXForFrame(32000, closer.first, closer.frames));
+  SendMessageA(app_.Window(), WM_MOUSEWHEEL, MAKEWPARAM(MK_CONTROL, static_cast<WORD>(-WHEEL_DELTA)), 0);
+  shown = ZoomBy(closer, false, 24000, 80000);
+
+  // A drag on the zoomed strip is held in that strip's frames and cut there.
+  app_.Drag(100, 400, StripY);
+  const uint64_t start = FrameForStripX(100, shown.first, shown.frames);
+  const uint64_t end = FrameForStripX(400, shown.first, shown.frames);
+  Shot("zoomed_drag");
+  Convert();
+  EXPECT_EQ(ClipFrames(), end - start);
+
+  MenuItem('w');  // Whole song
+  EXPECT_TRUE(WaitUntil([&] { return CaretX() == StripXForFrame(end, 0, 80000); }, 5000));
+}
+
+TEST_F(EditingE2e, LoopedPreviewStartsAgainUntilStopped) {
+  Import(QuietSong());
+  MenuItem('p');  // Play in a loop
+  ASSERT_TRUE(WaitUntil([] { return OptionValue("Loop") == 1; }, 5000));
+  TypeTimes("0:01.00", "0:01.50");
+  const int from = StripXForFrame(8000, 0, 80000), to = StripXForFrame(12000, 0, 80000);
+  app_.Command(5001);  // Play
+  // The cursor reaches the end and goes back to the start, still playing.
+  int last = -1;
+  EXPECT_TRUE(WaitUntil([&] {
+    const int x = CaretX();
+    const bool wrapped = last >= to - 3 && x >= from && x < last - 3;
+    last = x;
+    return wrapped;
+  }, 10000)) << "the cursor never went back to the start";
+  app_.Command(5001);  // Stop
+  EXPECT_TRUE(WaitUntil([&] { return CaretX() == to; }, 5000)) << "caret at " << CaretX();
 }
 
 }  // namespace
