@@ -2,31 +2,15 @@
 
 #include <windows.h>
 
+#include "session/registry_key.h"
+
 namespace {
 
 const char OptionsKey[] = "Software\\Quavella";
 
-class RegistryKey {
- public:
-  ~RegistryKey() {
-    if (key_) RegCloseKey(key_);
-  }
-  HKEY* put() { return &key_; }
-  HKEY get() const { return key_; }
-
- private:
-  HKEY key_ = nullptr;
-};
-
 uint32_t ReadDword(HKEY key, const char* name) {
-  DWORD type = 0;
   DWORD value = 0;
-  DWORD size = sizeof value;
-  if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
-          ERROR_SUCCESS ||
-      type != REG_DWORD || size != sizeof value)
-    return 0;
-  return value;
+  return ReadRegistryDword(key, name, &value) ? value : 0;
 }
 
 bool WriteDword(HKEY key, const char* name, uint32_t value) {
@@ -40,23 +24,23 @@ bool WriteDword(HKEY key, const char* name, uint32_t value) {
 EditOptions LoadEditOptions() {
   EditOptions options;
   RegistryKey key;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, OptionsKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS)
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, OptionsKey, 0, KEY_READ, key.Out()) != ERROR_SUCCESS)
     return options;
-  options.fadeInMs = NearestFadeMs(ReadDword(key.get(), "FadeInMs"));
-  options.fadeOutMs = NearestFadeMs(ReadDword(key.get(), "FadeOutMs"));
-  options.louder = StoredSwitch(ReadDword(key.get(), "Louder"));
-  options.loop = StoredSwitch(ReadDword(key.get(), "Loop"));
+  options.fadeInMs = NearestFadeMs(ReadDword(key.Get(), "FadeInMs"));
+  options.fadeOutMs = NearestFadeMs(ReadDword(key.Get(), "FadeOutMs"));
+  options.louder = StoredSwitch(ReadDword(key.Get(), "Louder"));
+  options.loop = StoredSwitch(ReadDword(key.Get(), "Loop"));
   return options;
 }
 
 bool SaveEditOptions(const EditOptions& options) {
   RegistryKey key;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, OptionsKey, 0, nullptr, 0, KEY_WRITE, nullptr, key.put(),
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, OptionsKey, 0, nullptr, 0, KEY_WRITE, nullptr, key.Out(),
                       nullptr) != ERROR_SUCCESS)
     return false;
-  bool ok = WriteDword(key.get(), "FadeInMs", options.fadeInMs);
-  ok = WriteDword(key.get(), "FadeOutMs", options.fadeOutMs) && ok;
-  ok = WriteDword(key.get(), "Louder", options.louder ? 1 : 0) && ok;
-  ok = WriteDword(key.get(), "Loop", options.loop ? 1 : 0) && ok;
+  bool ok = WriteDword(key.Get(), "FadeInMs", options.fadeInMs);
+  ok = WriteDword(key.Get(), "FadeOutMs", options.fadeOutMs) && ok;
+  ok = WriteDword(key.Get(), "Louder", options.louder ? 1 : 0) && ok;
+  ok = WriteDword(key.Get(), "Loop", options.loop ? 1 : 0) && ok;
   return ok;
 }
