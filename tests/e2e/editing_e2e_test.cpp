@@ -1,6 +1,7 @@
-// The strip's editing through the real window: its context menu (right button, Shift+F10), the
-// options kept in HKEY_CURRENT_USER\Software\Quavella across a restart and applied to the clip,
-// the typed start and end, the keys that move the selection's edges, and the times shown.
+// The strip's editing through the real window: its context menu (right button, Shift+F10, the
+// menu key), the options kept in HKEY_CURRENT_USER\Software\Quavella across a restart and
+// applied to the clip, the typed start and end, the keys that move the selection's edges, zoom,
+// the looping preview, and the times shown.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -208,6 +209,15 @@ TEST_F(EditingE2e, MenuByRightButtonAndShiftF10KeepsOptionsAcrossARestart) {
   ASSERT_TRUE(WaitUntil([] { return OptionValue("Louder") == 1; }, 5000));
   EXPECT_EQ(OptionValue("FadeOutMs"), 0);
   EXPECT_EQ(OptionValue("Loop"), 0);
+  // The menu key opens it too; Escape closes it, once.
+  SetForegroundWindow(app_.Window());
+  PressKeys({VK_APPS});
+  menu = WaitForMenu();
+  ASSERT_NE(menu, nullptr) << "no menu after the menu key";
+  PressKeys({VK_ESCAPE});
+  ASSERT_TRUE(MenuGone());
+  app_.Sync();
+  EXPECT_EQ(FindProcessWindow(app_.ProcessId(), "#32768"), nullptr);
 
   Restart();
   EXPECT_EQ(OptionValue("FadeInMs"), 1000);
