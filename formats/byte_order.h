@@ -88,3 +88,11 @@ class ByteReader {
   size_t at_ = 0;
   bool failed_ = false;
 };
+
+// The field at `at` of `bytes`; 0 when it is not all there.
+inline uint16_t Le16At(std::span<const uint8_t> bytes, size_t at) {
+  return ByteReader(bytes, at).Le16();
+}
+inline uint32_t Le32At(std::span<const uint8_t> bytes, size_t at) {
+  return ByteReader(bytes, at).Le32();
+}

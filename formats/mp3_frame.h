@@ -1,6 +1,6 @@
 // The MPEG audio file: a frame header, the sync of a stream (four headers in a row), the size
-// of an ID3v2 tag and the whole-file check of an MP3 file. Every read stays inside the bytes
-// given.
+// of an ID3v2 tag and the whole-file check of an MP3 file. The frame scanner of the import
+// (import/mp3_scanner.h) reads streams with these.
 #pragma once
 #include <cstddef>
 #include <cstdint>
