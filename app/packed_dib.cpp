@@ -71,7 +71,7 @@ bool WidenTo32Bits(std::span<const uint8_t> bytes, PackedDib& dib,
   for (int y = 0; y < dib.height; ++y) {
     const uint8_t* in = bytes.data() + dib.pixelOffset + dib.stride * y;
     for (int x = 0; x < dib.width; ++x, in += 3)
-      *out++ = in[0] | in[1] << 8 | static_cast<uint32_t>(in[2]) << 16;
+      *out++ = Le24(in);
   }
   return true;
 }
