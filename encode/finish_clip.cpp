@@ -2,23 +2,17 @@
 
 #include <cstdio>
 #include <cstring>
+#include <span>
 #include <vector>
 
 #include "encode/clip_loudness.h"
 #include "encode/fade_ramp.h"
-#include "import/riff_walk.h"
+#include "formats/wav_file.h"
 #include "session/session_state.h"
 
 namespace {
 
 const char CannotEdit[] = "Sorry, Quavella could not apply the fades or make the clip louder.";
-
-uint16_t Le16(const std::vector<uint8_t>& bytes, size_t at) {
-  return static_cast<uint16_t>(bytes[at] | bytes[at + 1] << 8);
-}
-uint32_t Le32(const std::vector<uint8_t>& bytes, size_t at) {
-  return Le16(bytes, at) | static_cast<uint32_t>(Le16(bytes, at + 2)) << 16;
-}
 
 bool ReadWhole(const char* path, std::vector<uint8_t>* bytes) {
   FILE* file = std::fopen(path, "rb");
@@ -51,10 +45,13 @@ bool FinishClipFile(const char* path, const EditOptions& options) {
   std::vector<uint8_t> bytes;
   if (!ReadWhole(path, &bytes)) return Fail();
   const WavWalk walk = WalkWavChunks(bytes);
-  if (walk.result != WavWalkResult::Loaded || walk.formatSize < 16) return Fail();
-  const uint16_t channels = Le16(bytes, walk.formatOffset + 2);
-  const uint32_t rate = Le32(bytes, walk.formatOffset + 4);
-  if (Le16(bytes, walk.formatOffset + 14) != 16 || channels == 0) return Fail();
+  WavFormat format;
+  if (walk.result != WavWalkResult::Loaded ||
+      !ReadWavFormat(std::span(bytes).subspan(walk.formatOffset, walk.formatSize), &format) ||
+      format.bitsPerSample != 16 || format.channels == 0)
+    return Fail();
+  const uint16_t channels = format.channels;
+  const uint32_t rate = format.sampleRate;
 
   std::vector<int16_t> samples(walk.dataSize / 2);
   std::memcpy(samples.data(), bytes.data() + walk.dataOffset, samples.size() * 2);
