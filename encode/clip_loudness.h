@@ -1,4 +1,4 @@
-// The EBU R128 meter (libebur128) over a clip's samples.
+// The EBU R128 meter (libebur128) over a clip's samples, with the true peak from encode/true_peak.h.
 #pragma once
 #include <cstdint>
 #include <span>

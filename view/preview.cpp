@@ -222,7 +222,8 @@ void StartPreview(HWND window) {
     clipBufferStart = exact.start;
     if (clipBuffer) clipBuffer->Play(0, 0, editOptions.loop ? DSBPLAY_LOOPING : 0);
   } else {
-    uint32_t position = AlignToFrame(StripByteOffset(startX, audio.dataSize), audio.BlockAlign());
+    const uint32_t position =
+        PreviewStartByte(startX, ShownStrip(), audio.dataSize, audio.BlockAlign());
     s.previewBuffer->SetCurrentPosition(position);
     s.previewBuffer->Play(0, 0, 0);
   }

@@ -28,6 +28,13 @@ uint32_t AlignToFrame(uint32_t offset, uint32_t blockAlign) {
   return offset - offset % blockAlign;
 }
 
+uint32_t PreviewStartByte(int x, StripWindow shown, uint32_t dataSize, uint32_t blockAlign) {
+  const uint64_t songFrames = blockAlign ? dataSize / blockAlign : 0;
+  if (!Zoomed(shown, songFrames)) return AlignToFrame(StripByteOffset(x, dataSize), blockAlign);
+  const uint64_t frame = std::min(FrameForStripX(x, shown.first, shown.frames), songFrames);
+  return static_cast<uint32_t>(frame * blockAlign);
+}
+
 int PreviewStartX(int anchorX, int caretX) {
   return anchorX > 1 && anchorX < caretX ? anchorX : caretX;
 }

@@ -3,6 +3,8 @@
 #pragma once
 #include <cstdint>
 
+#include "view/strip_zoom.h"
+
 constexpr int StripLeft = 63;
 constexpr int StripRight = 500;
 constexpr int StripSpan = 437;
@@ -14,6 +16,11 @@ uint32_t StripByteOffset(int x, uint32_t dataSize);
 
 // `offset` rounded down to a whole sample frame of `blockAlign` bytes (unchanged for 0 or 1).
 uint32_t AlignToFrame(uint32_t offset, uint32_t blockAlign);
+
+// Where a preview from strip x starts in the samples, on a whole frame, as the strip shows
+// `shown`: on the whole song StripByteOffset aligned to a frame; zoomed, the first frame that
+// column stands for there.
+uint32_t PreviewStartByte(int x, StripWindow shown, uint32_t dataSize, uint32_t blockAlign);
 
 // x where a preview starts: the anchor when it lies left of the caret (and above 1), otherwise
 // the caret.

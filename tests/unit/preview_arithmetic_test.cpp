@@ -35,6 +35,27 @@ TEST(PreviewByteOffset, SeekRoundsDownToAWholeFrame) {
   EXPECT_EQ(AlignToFrame(1003, 0), 1003u);  // a broken block align changes nothing
 }
 
+TEST(PreviewStart, ByteUnderTheColumnAsTheStripIsShown) {
+  // 10 s of 16-bit stereo at 44100 Hz: 441000 frames.
+  const uint32_t block = 4, frames = 441000, size = frames * block;
+  struct Case { const char* name; int x; StripWindow shown; uint32_t byte; };
+  const Case cases[] = {
+      // The whole song: the strip's own arithmetic, aligned to a frame.
+      {"whole song, left edge", 63, {0, frames}, 0},
+      {"whole song, middle", 281, {0, frames}, AlignToFrame(StripByteOffset(281, size), block)},
+      {"whole song, right edge", 500, {0, frames}, size},
+      // Zoomed on 1 s from 5 s: column 281 (218 of 437 in) is at 5 s + 218/437 s, not at the
+      // middle of the song.
+      {"zoomed, left edge", 63, {220500, 44100}, 220500 * block},
+      {"zoomed, middle", 281, {220500, 44100}, (220500 + (218 * 44100 + 436) / 437) * block},
+      {"zoomed, right edge", 500, {220500, 44100}, (220500 + 44100) * block},
+      {"zoomed to the song's end", 500, {frames - 437, 437}, size},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(PreviewStartByte(c.x, c.shown, size, block), c.byte) << c.name;
+  EXPECT_EQ(PreviewStartByte(300, {0, 0}, 0, 4), 0u);  // no song
+}
+
 TEST(PreviewStart, LeftEndOfTheSelectionOrTheCaret) {
   EXPECT_EQ(PreviewStartX(100, 300), 100);  // dragged left to right
   EXPECT_EQ(PreviewStartX(300, 100), 100);  // dragged right to left: the caret is the left end
