@@ -18,8 +18,15 @@ bool ReadWhole(const char* path, std::vector<uint8_t>* bytes) {
   FILE* file = std::fopen(path, "rb");
   if (!file) return false;
   bytes->clear();
+  // One read of the size the file says it has, then on in blocks should it have grown.
+  if (std::fseek(file, 0, SEEK_END) == 0) {
+    const long size = std::ftell(file);
+    if (size > 0) bytes->resize(static_cast<size_t>(size));
+    std::rewind(file);
+  }
+  size_t got = std::fread(bytes->data(), 1, bytes->size(), file);
+  bytes->resize(got);
   uint8_t block[65536];
-  size_t got;
   while ((got = std::fread(block, 1, sizeof block, file)) > 0) bytes->insert(bytes->end(), block, block + got);
   const bool ok = !std::ferror(file);
   std::fclose(file);

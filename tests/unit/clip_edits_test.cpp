@@ -118,6 +118,14 @@ TEST(ApplyGain, RoundsAndNeverWraps) {
     std::vector<int16_t> samples = c.samples;
     ApplyGain(samples, c.gainDb);
     EXPECT_EQ(samples, c.expected) << c.gainDb << " dB";
+    // A clip of more than 65536 values (scaled through a table) comes out the same.
+    std::vector<int16_t> longClip, longExpected;
+    for (int i = 0; i < 20000; ++i) {
+      longClip.insert(longClip.end(), c.samples.begin(), c.samples.end());
+      longExpected.insert(longExpected.end(), c.expected.begin(), c.expected.end());
+    }
+    ApplyGain(longClip, c.gainDb);
+    EXPECT_EQ(longClip, longExpected) << c.gainDb << " dB, a long clip";
   }
 }
 
