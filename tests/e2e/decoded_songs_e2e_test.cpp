@@ -1,0 +1,99 @@
+// Songs that are not MP3 or WAV, through the real window: one of each family (made by the
+// system's ffmpeg at build time) becomes a 16-bit d.wav at its own rate up to 48 kHz, in
+// stereo or mono; an M4A named .mp3 opens too; the FLAC becomes an AMR ringtone of the
+// selection's length.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "encode/selection_range.h"
+#include "import/clip_format.h"
+#include "import/pcm_resampler.h"
+#include "tests/e2e/driver.h"
+
+namespace {
+
+using namespace e2e;
+
+constexpr int IdConvert = 5002, IdSizeEdit = 6020, IdPathEdit = 5004;
+
+uint32_t U32(const std::vector<uint8_t>& b, size_t at) {
+  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+}
+
+std::string PlaceSong(const App& app, const char* made) {
+  std::string folder = app.StartFolder() + "\\songs";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  std::string path = folder + "\\" + made;
+  std::string source = WindowsPath(std::getenv("QV_BUILD_DIR")) + "\\test-data\\decoded\\" + made;
+  EXPECT_TRUE(CopyFileA(source.c_str(), path.c_str(), FALSE)) << source;
+  return path;
+}
+
+int AmrFrames(const std::vector<uint8_t>& amr) {
+  static const int sizes[16] = {13, 14, 16, 18, 20, 21, 27, 32, 6, 1, 1, 1, 1, 1, 1, 1};
+  if (amr.size() < 6 || std::memcmp(amr.data(), "#!AMR\n", 6) != 0) return -1;
+  int frames = 0;
+  for (size_t at = 6; at < amr.size(); at += sizes[amr[at] >> 3 & 15]) ++frames;
+  return frames;
+}
+
+TEST(DecodedSongs, EveryFamilyOpensAndTheFlacBecomesAnAmrRingtone) {
+  LaunchOptions options;
+  options.profile = AmrPhoneProfile();
+  App app;
+  ASSERT_TRUE(app.Launch(options));
+
+  struct Case {
+    const char* file;
+    uint32_t rate;
+    int channels;
+  } cases[] = {
+      {"song.m4a", 44100, 2},  {"song.ogg", 44100, 2},  {"song.opus", 48000, 2},
+      {"song.wma", 44100, 2},  {"video.mp4", 48000, 2}, {"mislabelled.mp3", 44100, 2},
+      {"song.flac", 48000, 2},  // 24-bit 96 kHz: 16 bits at 48 kHz
+  };
+  std::vector<uint8_t> wav;
+  for (const Case& c : cases) {
+    std::string song = PlaceSong(app, c.file);
+    ASSERT_TRUE(app.BrowseTo(song)) << c.file;
+    ASSERT_TRUE(app.WaitLoaded()) << c.file;
+    EXPECT_TRUE(NoDialogFor(app.ProcessId(), 100)) << c.file;
+    EXPECT_EQ(app.ChildText(IdPathEdit), song);
+    wav = ReadFileBytes(app.WorkingFile("d.wav"));
+    ASSERT_GT(wav.size(), 56u) << c.file;
+    EXPECT_EQ(wav[20] | wav[21] << 8, 1) << c.file;  // PCM
+    EXPECT_EQ(wav[22], c.channels) << c.file;
+    EXPECT_EQ(U32(wav, 24), c.rate) << c.file;
+    EXPECT_EQ(wav[34], 16) << c.file;
+    EXPECT_EQ(U32(wav, 52), wav.size() - 56) << c.file;
+    // Four seconds of tone, give or take the codecs' padding; heard, and nowhere at full scale.
+    const uint32_t frames = U32(wav, 52) / (2 * c.channels);
+    EXPECT_NEAR(frames, 4.0 * c.rate, 0.03 * c.rate * 4) << c.file;
+    int peak = 0;
+    for (size_t at = 56; at + 1 < wav.size(); at += 2)
+      peak = std::max(peak, std::abs(static_cast<int16_t>(wav[at] | wav[at + 1] << 8)));
+    EXPECT_GT(peak, 2000) << c.file;
+    EXPECT_LT(peak, 32767) << c.file;
+  }
+  app.Sync();
+  Screenshot("decoded-flac-imported");
+
+  // The FLAC's selection converted to AMR: one 20 ms frame per 160 samples of the 8 kHz clip.
+  const uint32_t dataBytes = U32(wav, 52);
+  app.Drag(100, 250);
+  app.Command(IdConvert);
+  ASSERT_TRUE(WaitUntil([&] {
+    std::string size = app.ChildText(IdSizeEdit);
+    return size.size() > 2 && size.compare(size.size() - 2, 2, "KB") == 0;
+  }, 60000)) << "no size after Convert";
+  ClipByteRange range = SelectionByteRange(100, 250, dataBytes);
+  ClipPlan plan = PlanClip(range.start, range.end, dataBytes, 4);
+  uint64_t clipSamples = PcmResampler::TargetFrames(plan.clipBytes / 4, 48000, 8000);
+  std::vector<uint8_t> amr = ReadFileBytes(app.WorkingFile("a.amr"));
+  EXPECT_EQ(AmrFrames(amr), static_cast<int>((clipSamples + 159) / 160));
+  EXPECT_TRUE(NoDialogFor(app.ProcessId(), 100));
+}
+
+}  // namespace
