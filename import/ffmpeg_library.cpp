@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <mutex>
 #include <string>
 
 namespace {
@@ -50,8 +49,6 @@ bool Load(FfmpegApi* api) {
 
 const FfmpegApi* LoadFfmpeg() {
   static FfmpegApi api;
-  static bool loaded = false;
-  static std::once_flag once;
-  std::call_once(once, [] { loaded = Load(&api); });
+  static const bool loaded = Load(&api);  // once, whichever thread comes first
   return loaded ? &api : nullptr;
 }

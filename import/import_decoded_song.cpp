@@ -63,6 +63,8 @@ std::string Utf8Path(const char* ansi) {
 // Reading and probing give up as soon as the program is ending.
 int StopReading(void*) { return StopRequested() ? 1 : 0; }
 
+constexpr ULONGLONG BarMoveMilliseconds = 40;
+
 void SetBarPosition(HWND bar, int32_t position) {
   if (bar) SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
 }
@@ -166,6 +168,10 @@ void DecodeTrack(AVFormatContext* format, int index, AVCodecContext* codec, Wave
     SendMessageA(progressBar, PBM_SETSTEP, 1, 0);
   }
 
+  // Every move is a message to the window's thread: at most one per BarMoveMilliseconds, so that
+  // a song decoded in a fraction of a second does not wait on the bar.
+  int32_t pendingPosition = -1;
+  ULONGLONG lastMove = 0;
   bool flushing = false, done = false;
   while (!done) {
     if (StopRequested()) {
@@ -191,7 +197,12 @@ void DecodeTrack(AVFormatContext* format, int index, AVCodecContext* codec, Wave
         }
         Ff().av_packet_unref(packet.p);
         int32_t position = progress.Advance(Ff().avio_seek(format->pb, 0, SEEK_CUR));
-        if (position >= 0) SetBarPosition(progressBar, position);
+        if (position >= 0) pendingPosition = position;
+        if (pendingPosition >= 0 && GetTickCount64() - lastMove >= BarMoveMilliseconds) {
+          SetBarPosition(progressBar, pendingPosition);
+          pendingPosition = -1;
+          lastMove = GetTickCount64();
+        }
       }
     }
     for (;;) {
@@ -255,7 +266,8 @@ DecodedSongVerdict ImportDecodedSong(const char* sourcePath, const char* startDi
     if (facts.protectedAudio) return JudgeDecodedSong(facts);
 
     const AVCodec* decoder = Ff().avcodec_find_decoder(stream->codecpar->codec_id);
-    Owned<AVCodecContext, CodecCloser> codec(decoder ? Ff().avcodec_alloc_context3(decoder) : nullptr);
+    Owned<AVCodecContext, CodecCloser> codec(decoder ? Ff().avcodec_alloc_context3(decoder)
+                                                     : nullptr);
     if (!codec.p || Ff().avcodec_parameters_to_context(codec.p, stream->codecpar) < 0 ||
         Ff().avcodec_open2(codec.p, decoder, nullptr) < 0 || codec->sample_rate <= 0 ||
         codec->ch_layout.nb_channels <= 0)

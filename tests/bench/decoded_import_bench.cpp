@@ -109,6 +109,7 @@ class WarningCloser {
 int main(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
   if (LoadFfmpeg() == nullptr) Fail("the FFmpeg DLLs are not beside the benchmark");
+  LoadFfmpeg()->av_log_set_level(AV_LOG_QUIET);  // as the import does
   if (argc == 4 && std::string(argv[1]) == "--memory") {
     WarningCloser closer;
     bench::BarThread bar;
