@@ -1,6 +1,7 @@
 // Songs that are not MP3 or WAV, through the real window: one of each family (made by the
 // system's ffmpeg at build time) becomes a 16-bit d.wav at its own rate up to 48 kHz, in
-// stereo or mono; an M4A named .mp3 opens too; the FLAC becomes an AMR ringtone of the
+// stereo or mono; an M4A named .mp3 opens too, and so does a 43 MB FLAC of four minutes (the
+// Browse size gate is for MP3 and WAV files); the FLAC becomes an AMR ringtone of the
 // selection's length.
 #include <gtest/gtest.h>
 
@@ -44,6 +45,16 @@ TEST(DecodedSongs, EveryFamilyOpensAndTheFlacBecomesAnAmrRingtone) {
   options.profile = AmrPhoneProfile();
   App app;
   ASSERT_TRUE(app.Launch(options));
+
+  // Four minutes, 43 MB: taken whole, with no message.
+  {
+    std::string song = PlaceSong(app, "big.flac");
+    ASSERT_GT(FileSize(song), 21000000);
+    ASSERT_TRUE(app.BrowseTo(song));
+    ASSERT_TRUE(app.WaitLoaded());
+    EXPECT_TRUE(NoDialogFor(app.ProcessId(), 100));
+    EXPECT_EQ(FileSize(app.WorkingFile("d.wav")), 56 + 240 * 44100 * 4);
+  }
 
   struct Case {
     const char* file;
