@@ -46,6 +46,20 @@ TEST(DecodedSongs, EveryFamilyOpensAndTheFlacBecomesAnAmrRingtone) {
   App app;
   ASSERT_TRUE(app.Launch(options));
 
+  // Browse's first file type lists every kind of song the program opens.
+  app.Command(5003);
+  HWND dialog = WaitForDialog(app.ProcessId(), "Please select a file...");
+  ASSERT_NE(dialog, nullptr);
+  HWND types = GetDlgItem(dialog, 0x470);  // the file type combo box
+  ASSERT_NE(types, nullptr);
+  wchar_t first[256] = {};  // the dialog's controls are Unicode windows
+  SendMessageW(types, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(first));
+  EXPECT_STREQ(first, L"All songs");
+  EXPECT_EQ(SendMessageA(types, CB_GETCOUNT, 0, 0), 4);
+  WaitUntil([] { return false; }, 500);  // the dialog draws itself
+  Screenshot("decoded-browse-file-types");
+  ASSERT_TRUE(PressButton(dialog, IDCANCEL));
+
   // Four minutes, 43 MB: taken whole, with no message.
   {
     std::string song = PlaceSong(app, "big.flac");
