@@ -2,8 +2,8 @@
 # Makes the songs the decoding import tests open, one of each family, with the system's ffmpeg:
 # tones of 4 seconds (440 Hz left, 660 Hz right) in M4A/AAC, FLAC 24-bit 96 kHz, Ogg Vorbis,
 # Opus, WMA, an MP4 video with 5.1 AC-3 sound, an M4A named .mp3, a FLAC of four minutes and
-# some 40 MB; and the refused kinds: an M4A cut in half, a video without sound and an encrypted
-# M4A.
+# some 40 MB, ten minutes of Opus; and the refused kinds: an M4A cut in half, a video without
+# sound and an encrypted M4A.
 # Usage: decoded_make_test_data.sh <output folder>
 set -euo pipefail
 out=$1
@@ -28,6 +28,9 @@ cp song.m4a mislabelled.mp3
 noise="anoisesrc=d=240:c=white:a=0.9:r=44100"
 ff -f lavfi -i "$noise:seed=1" -f lavfi -i "$noise:seed=2" -filter_complex "[0][1]amerge=inputs=2" \
    -c:a flac -sample_fmt s16 big.flac
+
+# Ten minutes of Opus: more than the import keeps (about 260 s at 48 kHz stereo).
+ff -f lavfi -i "anoisesrc=d=600:c=pink:a=0.3:r=48000" -ac 2 -c:a libopus -b:a 8k long.opus
 
 # Refused: the first half of an M4A whose index is at its end; a video alone; encrypted AAC.
 size=$(stat -c %s song.m4a)

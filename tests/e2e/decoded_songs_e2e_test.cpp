@@ -1,8 +1,8 @@
 // Songs that are not MP3 or WAV, through the real window: one of each family (made by the
 // system's ffmpeg at build time) becomes a 16-bit d.wav at its own rate up to 48 kHz, in
 // stereo or mono; an M4A named .mp3 opens too, and so does a 43 MB FLAC of four minutes (the
-// Browse size gate is for MP3 and WAV files); the FLAC becomes an AMR ringtone of the
-// selection's length.
+// Browse size gate is for MP3 and WAV files); ten minutes of Opus are cut at the import's limit;
+// the FLAC becomes an AMR ringtone of the selection's length.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,6 +18,11 @@ namespace {
 using namespace e2e;
 
 constexpr int IdPathEdit = 5004;
+const char Truncated[] =
+    "Sorry, Quavella has truncated the end of the music\nyou have opened since it is larger "
+    "than the maximum duration supported. \nIf you wish to edit and send the truncated portion "
+    "of your song,\nplease use one of many commercially available MP3, CD or WAV editing tools "
+    "that you can find on your search engine.";
 
 uint32_t U32(const std::vector<uint8_t>& b, size_t at) {
   return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
@@ -60,6 +65,18 @@ TEST(DecodedSongs, EveryFamilyOpensAndTheFlacBecomesAnAmrRingtone) {
     ASSERT_TRUE(app.WaitLoaded());
     EXPECT_TRUE(NoDialogFor(app.ProcessId(), 100));
     EXPECT_EQ(FileSize(app.WorkingFile("d.wav")), 56 + 240 * 44100 * 4);
+  }
+
+  // Ten minutes of Opus: cut at the import's limit with the MP3 branch's message.
+  {
+    ASSERT_TRUE(app.BrowseTo(PlaceSong(app, "long.opus")));
+    EXPECT_EQ(TakeMessageBox(app.ProcessId(), "Warning", 60000), Truncated);
+    ASSERT_TRUE(app.WaitLoaded());
+    EXPECT_TRUE(NoDialogFor(app.ProcessId(), 100));
+    std::vector<uint8_t> wav = ReadFileBytes(app.WorkingFile("d.wav"));
+    ASSERT_GT(wav.size(), 56u);
+    EXPECT_GT(U32(wav, 52), 50000000u);
+    EXPECT_LE(U32(wav, 52), 50000000u + 120 * 48 * 4);  // at most one Opus frame (120 ms) more
   }
 
   struct Case {
