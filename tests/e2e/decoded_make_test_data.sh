@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Makes the songs the decoding import tests open, one of each family, with the system's ffmpeg:
 # tones of 4 seconds (440 Hz left, 660 Hz right) in M4A/AAC, FLAC 24-bit 96 kHz, Ogg Vorbis,
-# Opus, WMA, an MP4 video with 5.1 AC-3 sound, an M4A named .mp3, a FLAC of four minutes and
-# some 40 MB, ten minutes of Opus; and the refused kinds: an M4A cut in half, a video without
-# sound and an encrypted M4A.
+# Opus, WMA, an MP4 video with 5.1 AC-3 sound, an M4A named .mp3, a mono voice memo, a FLAC of
+# four minutes and some 40 MB, ten minutes of Opus; and the refused kinds: an M4A cut in half,
+# a video without sound and an encrypted M4A.
 # Usage: decoded_make_test_data.sh <output folder>
 set -euo pipefail
 out=$1
@@ -24,6 +24,8 @@ ff -f lavfi -i "testsrc=size=160x120:rate=10:duration=4" \
    -filter_complex "[1]pan=5.1|FL=c0|FR=c0|FC=c0|LFE=c0|BL=c0|BR=c0[a]" -map 0:v -map "[a]" \
    -c:v mpeg4 -c:a ac3 -b:a 384k video.mp4
 cp song.m4a mislabelled.mp3
+# A voice memo: mono AAC at 16 kHz.
+ff -f lavfi -i "sine=frequency=440:duration=4:sample_rate=16000" -c:a aac -b:a 32k voice.m4a
 # Four minutes of loud noise as 16-bit 44.1 kHz FLAC: far above Browse's 21,000,000-byte gate.
 noise="anoisesrc=d=240:c=white:a=0.9:r=44100"
 ff -f lavfi -i "$noise:seed=1" -f lavfi -i "$noise:seed=2" -filter_complex "[0][1]amerge=inputs=2" \

@@ -1,8 +1,8 @@
 // Songs that are not MP3 or WAV, through the real window: one of each family (made by the
-// system's ffmpeg at build time) becomes a 16-bit d.wav at its own rate up to 48 kHz, in
-// stereo or mono; an M4A named .mp3 opens too, and so does a 43 MB FLAC of four minutes (the
-// Browse size gate is for MP3 and WAV files); ten minutes of Opus are cut at the import's limit;
-// the FLAC becomes an AMR ringtone of the selection's length.
+// system's ffmpeg at build time) becomes a 16-bit d.wav at its own rate up to 48 kHz, in stereo
+// or mono (a voice memo stays mono); an M4A named .mp3 opens too, and so does a 43 MB FLAC of
+// four minutes (the Browse size gate is for MP3 and WAV files); ten minutes of Opus are cut at
+// the import's limit; the FLAC becomes an AMR ringtone of the selection's length.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -86,6 +86,7 @@ TEST(DecodedSongs, EveryFamilyOpensAndTheFlacBecomesAnAmrRingtone) {
   } cases[] = {
       {"song.m4a", 44100, 2},  {"song.ogg", 44100, 2},  {"song.opus", 48000, 2},
       {"song.wma", 44100, 2},  {"video.mp4", 48000, 2}, {"mislabelled.mp3", 44100, 2},
+      {"voice.m4a", 16000, 1},
       {"song.flac", 48000, 2},  // 24-bit 96 kHz: 16 bits at 48 kHz
   };
   std::vector<uint8_t> wav;
