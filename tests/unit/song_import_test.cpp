@@ -52,7 +52,6 @@ TEST(RouteImport, SignatureFirstThenName) {
       {"mislabelled.MP3", mp4, SongContainer::Mp4, ImportBranch::Decoded},
       {"mislabelled.wav", Text("fLaC"), SongContainer::Flac, ImportBranch::Decoded},
       {"song.mp3", mp3, SongContainer::Mp3, ImportBranch::Mp3},
-      {"song.m4a", mp3, SongContainer::Mp3, ImportBranch::Mp3},
       {"tagged.mp3", Tagged(300, mp3), SongContainer::Mp3, ImportBranch::Mp3},
       {"tagged.aac", Tagged(300, adts), SongContainer::Adts, ImportBranch::Decoded},
       {"tagged.flac", Tagged(20, Text("fLaC")), SongContainer::Flac, ImportBranch::Decoded},
@@ -67,8 +66,6 @@ TEST(RouteImport, SignatureFirstThenName) {
        Bytes({0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11, 0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62,
               0xCE, 0x6C}),
        SongContainer::Asf, ImportBranch::Decoded},
-      {"old.mov", Text(std::string("\0\0\0\x08wide", 8)), SongContainer::Mp4,
-       ImportBranch::Decoded},
       {"noise.mp3", noise, SongContainer::Unknown, ImportBranch::Mp3},
       {"noise.WAV", noise, SongContainer::Unknown, ImportBranch::Wav},
       {"noise.opus", noise, SongContainer::Unknown, ImportBranch::Decoded},
@@ -148,14 +145,4 @@ TEST(JudgeDecodedSong, RefusalsAndTheirTexts) {
                "Sorry, this song is protected against copying, so Quavella cannot open it.");
   EXPECT_STREQ(DecodedSongRefusal(V::NoSound), "Sorry, this file holds no sound.");
   EXPECT_NE(DecodedSongRefusal(V::LibraryMissing), nullptr);
-}
-
-TEST(IsProtectedSampleEntry, StoreAndCommonEncryption) {
-  auto code = [](const char* c) {
-    return uint32_t(uint8_t(c[0])) | uint32_t(uint8_t(c[1])) << 8 | uint32_t(uint8_t(c[2])) << 16 |
-           uint32_t(uint8_t(c[3])) << 24;
-  };
-  for (const char* c : {"drms", "enca", "drmi", "p608"}) EXPECT_TRUE(IsProtectedSampleEntry(code(c)));
-  for (const char* c : {"mp4a", "alac", "Opus", "fLaC"})
-    EXPECT_FALSE(IsProtectedSampleEntry(code(c)));
 }
