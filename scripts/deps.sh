@@ -94,16 +94,25 @@ recipe_ffmpeg() {
   ./configure "${args[@]}"
   make -j"$Jobs"
   make install
-  local doc=$PREFIX/share/licenses/ffmpeg
+  local doc=$PREFIX/share/licenses/ffmpeg arg dll bad=0
   mkdir -p "$doc"
   cp COPYING.LGPLv2.1 "$doc/"
   { echo "FFmpeg $(cat VERSION 2>/dev/null || cat RELEASE), configured with:"
-    printf './configure'; printf " %q" "${args[@]}"; echo; } |
-    sed "s|$PREFIX|PREFIX|g" >"$doc/CONFIGURE.txt"
+    printf './configure'
+    for arg in "${args[@]}"; do
+      if [[ $arg == *[[:space:]*]* ]]; then printf " '%s'" "$arg"; else printf ' %s' "$arg"; fi
+    done
+    echo; } | sed "s|$PREFIX|PREFIX|g" >"$doc/CONFIGURE.txt"
+  # Each DLL is there and imports nothing but Windows' DLLs and the other three.
   for dll in avformat avcodec avutil swresample; do
-    ls "$PREFIX"/bin/$dll-*.dll >/dev/null
-    ! $Host-objdump -p "$PREFIX"/bin/$dll-*.dll | grep -iE 'DLL Name: (libgcc|libwinpthread|libstdc)'
+    ls "$PREFIX"/bin/$dll-*.dll >/dev/null || bad=1
+    $Host-objdump -p "$PREFIX"/bin/$dll-*.dll |
+      grep -qiE 'DLL Name: (libgcc|libwinpthread|libstdc)' && bad=1
   done
+  # Neither GPL nor non-free parts are in the build.
+  grep -qx '!CONFIG_GPL=yes' ffbuild/config.mak || bad=1
+  grep -qx '!CONFIG_NONFREE=yes' ffbuild/config.mak || bad=1
+  ((bad == 0)) &&
   test -f "$PREFIX/lib/libavformat.dll.a" && test -f "$PREFIX/include/libavcodec/avcodec.h"
 }
 
