@@ -54,5 +54,5 @@ out=$("$here/../../scripts/wine-run.sh" "$bench" --memory "$(winpath "$work/long
       "$(winpath "$work")" | tr -d '\r')
 peak=$(echo "$out" | sed -n 's/^peak_private_bytes=//p')
 awk -v p="$peak" 'BEGIN {
-  printf "2-hour Opus (cut at the import limit): peak private bytes %.1f MB (target: under 64 MB)\n",
-         p / 1048576 }'
+  printf "2-hour Opus (cut at the import limit): peak private bytes %.1f MB", p / 1048576
+  printf " (target: under 64 MB)\n" }'
