@@ -3,7 +3,7 @@
 file(COPY ${SOURCE}/LICENSE DESTINATION ${NOTICES})
 file(RENAME ${NOTICES}/LICENSE ${NOTICES}/Quavella-LICENSE.txt)
 set(libraries "lame:LAME" "libopencore-amrnb0:opencore-amr" "libid3-3.8.3v5:id3lib"
-              "ffmpeg:FFmpeg")
+              "libebur128-1:libebur128" "ffmpeg:FFmpeg")
 foreach(entry ${libraries})
   string(REPLACE ":" ";" parts ${entry})
   list(GET parts 0 package)
@@ -30,6 +30,8 @@ Libraries built into Quavella or shipped beside it:
 - opencore-amr (in wav2amr.exe): Apache License 2.0 (Apache-2.0.txt); opencore-amr-copyright.txt
 - id3lib (in Quavella.exe): GNU Library General Public License 2 or later (LGPL-2.txt);
   id3lib-copyright.txt
+- libebur128 (in Quavella.exe): MIT (Expat) licence, its queue.h the BSD 3-clause licence;
+  libebur128-copyright.txt
 - FFmpeg (avformat, avcodec, avutil and swresample DLLs, built from source without any GPL
   part): GNU Lesser General Public License 2.1 or later (FFmpeg-COPYING.LGPLv2.1.txt);
   FFmpeg-copyright.txt; the configure line they were built with is in FFmpeg-configure.txt.
