@@ -661,7 +661,7 @@ TEST_P(HttpSide, TransferCodingsOtherThanChunkedAloneCloseTheConnection) {
     ASSERT_TRUE(client.Send(std::string("POST /ringtones/upload2.php HTTP/1.1\r\nHost: x\r\n") +
                             "Transfer-Encoding: " + coding + "\r\n\r\n" + GetRequest("/healthz")));
     EXPECT_EQ(client.Read().status, 400) << coding;
-    EXPECT_TRUE(client.ClosedByServer()) << coding;
+    EXPECT_EQ(client.Read().status, 0) << coding << ": the connection closes, nothing follows";
   }
   HttpClient chunked(port_);
   ASSERT_TRUE(chunked.Send("POST /index.php HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\n"
