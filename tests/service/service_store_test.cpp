@@ -199,7 +199,6 @@ TEST(SqliteStore, AFullDiskIsNotReadyUntilThereIsRoomAgain) {
   auto store = OpenSqliteStore(folder.path + "/data", error);
   ASSERT_TRUE(store) << error;
   EXPECT_EQ(store->Ping(), StoreStatus::Ok);
-  ASSERT_EQ(Add(*store, Sample("BeforeAAAAAAAAAAAAAAAA", 1, 1000)), StoreStatus::Ok);
   const std::string filler = folder.path + "/filler";
   {
     const int fd = ::open(filler.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
