@@ -137,7 +137,7 @@ void PgRingtoneStore::HealthLoop() {
       if (ok) writeFailed_ = false;
     }
     db.Release();
-    if (ok) healthyAt_ = SteadyNow();
+    healthyAt_ = ok ? SteadyNow() : 0;  // a try that fails says so at once
     lock.lock();
     healthWake_.wait_for(lock, HealthPeriod, [this] { return closed_.load(); });
   }
