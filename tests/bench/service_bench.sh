@@ -4,7 +4,7 @@
 # request Quavella.exe sends, each one committed to disk before the reply; nginx: the same
 # bytes by WebDAV PUT, written without waiting for the disk), downloads of that ringtone per
 # second (ours from the store, nginx a static file), downloads by 64 connections while 64
-# slow ones hold part of a request line each (and with 96 slots at most, the Help page),
+# slow ones hold part of a request line each (and with 64 slots at most, the Help page),
 # the memory 192 unfinished 1 MB uploads take,
 # and our peak resident memory. Figures only: nothing passes or fails. Run by
 # scripts/bench.sh, or alone (QV_SERVICE_BENCH_BIN: another build of the service to measure).
@@ -116,12 +116,12 @@ echo "192 uploads holding 1 MB unfinished bodies: quavella-service grew ${grown}
      "($refused answered 503 at its body memory budget)"
 echo "stored: $(python3 -c "import sqlite3,sys; print(sqlite3.connect('file:$work/data/ringtones.db?mode=ro', uri=True).execute('select count(*) from ringtones').fetchone()[0])") ringtones"
 
-# Every slot taken: 64 connections at most, the slow ones reconnecting whenever closed.
+# Every slot taken by the slow ones (64 at most), which reconnect whenever closed.
 qv_service_stop
-qv_service_start "$work/full" --max-connections 96 --connections-per-address 1024 || exit 1
+qv_service_start "$work/full" --max-connections 64 --connections-per-address 1024 || exit 1
 python3 "$held" slow "${QV_SERVICE_URL##*:}" 64 "$((seconds + 2))" &
 slow_pid=$!
 sleep 1
-printf 'the same with --max-connections 96 (the slow ones take the slots the others need)\n'
+printf 'the same with --max-connections 64: the slow ones alone fill every slot\n'
 printf '  quavella-service %s\n' "$(download "$QV_SERVICE_URL/index.php?page=support" 64)"
 wait "$slow_pid"
