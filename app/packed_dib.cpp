@@ -2,32 +2,28 @@
 
 #include <algorithm>
 
+#include "formats/byte_order.h"
+
 namespace {
 
 constexpr size_t InfoHeaderBytes = 40;
 constexpr int MaxSide = 32767;
 constexpr uint32_t Uncompressed = 0, ColourMasks = 3;
 
-uint32_t U32(std::span<const uint8_t> b, size_t at) {
-  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
-}
-uint16_t U16(std::span<const uint8_t> b, size_t at) {
-  return static_cast<uint16_t>(b[at] | b[at + 1] << 8);
-}
 
 }  // namespace
 
 bool ReadPackedDib(std::span<const uint8_t> bytes, PackedDib& dib) {
   dib = {};
   if (bytes.size() < InfoHeaderBytes) return false;
-  uint32_t headerBytes = U32(bytes, 0);
+  uint32_t headerBytes = Le32(bytes.data());
   if (headerBytes < InfoHeaderBytes || headerBytes > bytes.size()) return false;
-  int32_t width = static_cast<int32_t>(U32(bytes, 4));
-  int32_t height = static_cast<int32_t>(U32(bytes, 8));
-  uint16_t planes = U16(bytes, 12);
-  uint16_t bitCount = U16(bytes, 14);
-  uint32_t compression = U32(bytes, 16);
-  uint32_t coloursUsed = U32(bytes, 32);
+  int32_t width = static_cast<int32_t>(Le32(bytes.data() + 4));
+  int32_t height = static_cast<int32_t>(Le32(bytes.data() + 8));
+  uint16_t planes = Le16(bytes.data() + 12);
+  uint16_t bitCount = Le16(bytes.data() + 14);
+  uint32_t compression = Le32(bytes.data() + 16);
+  uint32_t coloursUsed = Le32(bytes.data() + 32);
   if (planes != 1 || width <= 0 || width > MaxSide || height == 0 || height < -MaxSide ||
       height > MaxSide)
     return false;
@@ -75,7 +71,7 @@ bool WidenTo32Bits(std::span<const uint8_t> bytes, PackedDib& dib,
   for (int y = 0; y < dib.height; ++y) {
     const uint8_t* in = bytes.data() + dib.pixelOffset + dib.stride * y;
     for (int x = 0; x < dib.width; ++x, in += 3)
-      *out++ = in[0] | in[1] << 8 | static_cast<uint32_t>(in[2]) << 16;
+      *out++ = Le24(in);
   }
   return true;
 }
@@ -88,7 +84,7 @@ bool BmpFileTopDownRows(std::span<const uint8_t> file, std::vector<uint8_t>& bgr
   std::span<const uint8_t> packed = file.subspan(FileHeaderBytes);
   if (!ReadPackedDib(packed, dib) || dib.bitCount != 24) return false;
   // The file names where its rows start; it may leave a gap after the colour table.
-  size_t offset = U32(file, 10);
+  size_t offset = Le32(file.data() + 10);
   if (offset < FileHeaderBytes + dib.pixelOffset || offset > file.size() ||
       (file.size() - offset) / dib.stride < static_cast<size_t>(dib.height))
     return false;

@@ -2,6 +2,7 @@
 
 #include "app/skin.h"
 #include "app/worker_threads.h"
+#include "formats/ringtone_formats.h"
 #include "import/cd_track_import.h"
 #include "import/working_audio.h"
 #include "session/session_state.h"
@@ -35,10 +36,11 @@ void ShutDownShell(bool deleteWorkingFiles) {
   }
   ReleaseSkin();
   DestroySelectionCaret();
-  if (deleteWorkingFiles)
-    for (const char* name :
-         {"a.amr", "new.qcp", "test.wav", "dump.pcm", "d.wav", "a.mp3", "test.mmf"})
-      DeleteWorkingFile(name);
+  if (deleteWorkingFiles) {
+    for (int32_t format = 0; format < RingtoneFormatCount; ++format)
+      DeleteWorkingFile(RingtoneFormatFactsOf(format)->workingFile);
+    for (const char* name : {"dump.pcm", "d.wav"}) DeleteWorkingFile(name);
+  }
 }
 
 int EndOfProcess(int code) {

@@ -1,12 +1,11 @@
 #include "delivery/upload_fields.h"
 
-#include "session/ringtone_format.h"
+#include "formats/ringtone_formats.h"
 
 bool UploadFileOf(int32_t format, UploadFileKind* kind) {
-  static const char* const TypeWords[] = {"qcp", "amr", "wav", "mp3", "mmf"};
-  const char* file = RingtoneFileName(format);
-  if (file == nullptr || kind == nullptr) return false;
-  *kind = UploadFileKind{file, TypeWords[format]};
+  const RingtoneFormatFacts* facts = RingtoneFormatFactsOf(format);
+  if (facts == nullptr || kind == nullptr) return false;
+  *kind = UploadFileKind{facts->workingFile, facts->typeWord};
   return true;
 }
 

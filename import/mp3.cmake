@@ -1,7 +1,8 @@
 # MP3 import: the frame scanner (portable), the ACM decoder, the wave-file writer, ImportMp3
 # and the exported converter. Included by import/CMakeLists.txt; paths are relative to import/.
 
-qv_core_library(qv_core_mp3 SOURCES mp3_scanner.cpp mp3_track_info.cpp mp3_import_progress.cpp)
+qv_core_library(qv_core_mp3 SOURCES mp3_scanner.cpp mp3_track_info.cpp mp3_import_progress.cpp
+                DEPS qv_core_formats)
 qv_unit_test(unit_mp3_scanner SOURCES ../tests/unit/mp3_scanner_test.cpp
                                       ../tests/unit/mp3_import_progress_test.cpp
                               DEPS qv_core_mp3)

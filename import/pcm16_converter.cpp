@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "formats/byte_order.h"
+
 namespace {
 
 // Frames converted per piece: 64 KB of stereo output, and about 256 pieces for the largest
@@ -38,13 +40,9 @@ struct IntSample {
   static int32_t Left(const uint8_t* p) {
     uint32_t v = 0;
     if constexpr (Bytes == 1) v = static_cast<uint32_t>(p[0] ^ 0x80) << 24;
-    if constexpr (Bytes == 2) v = static_cast<uint32_t>(p[0]) << 16 | static_cast<uint32_t>(p[1]) << 24;
-    if constexpr (Bytes == 3)
-      v = static_cast<uint32_t>(p[0]) << 8 | static_cast<uint32_t>(p[1]) << 16 |
-          static_cast<uint32_t>(p[2]) << 24;
-    if constexpr (Bytes == 4)
-      v = static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-          static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+    if constexpr (Bytes == 2) v = static_cast<uint32_t>(Le16(p)) << 16;
+    if constexpr (Bytes == 3) v = Le24(p) << 8;
+    if constexpr (Bytes == 4) v = Le32(p);
     return static_cast<int32_t>(v);
   }
   static int16_t To16(const uint8_t* p) { return Round16(Left(p)); }

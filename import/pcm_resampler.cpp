@@ -5,6 +5,8 @@
 #include <cstring>
 #include <numeric>
 
+#include "formats/byte_order.h"
+
 namespace {
 
 constexpr double Pi = 3.14159265358979323846;
@@ -44,18 +46,13 @@ float DecodeSample(const uint8_t* p, int bits) {
     case 8:
       return (static_cast<int>(p[0]) - 128) * (1.0f / 128.0f);
     case 16:
-      return static_cast<int16_t>(p[0] | p[1] << 8) * (1.0f / 32768.0f);
+      return static_cast<int16_t>(Le16(p)) * (1.0f / 32768.0f);
     case 24: {
-      int32_t v = static_cast<int32_t>(static_cast<uint32_t>(p[0]) << 8 |
-                                       static_cast<uint32_t>(p[1]) << 16 |
-                                       static_cast<uint32_t>(p[2]) << 24) >> 8;
+      int32_t v = static_cast<int32_t>(Le24(p) << 8) >> 8;
       return static_cast<float>(v) * (1.0f / 8388608.0f);
     }
     default: {
-      int32_t v = static_cast<int32_t>(static_cast<uint32_t>(p[0]) |
-                                       static_cast<uint32_t>(p[1]) << 8 |
-                                       static_cast<uint32_t>(p[2]) << 16 |
-                                       static_cast<uint32_t>(p[3]) << 24);
+      int32_t v = static_cast<int32_t>(Le32(p));
       return static_cast<float>(static_cast<double>(v) * (1.0 / 2147483648.0));
     }
   }

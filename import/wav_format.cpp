@@ -4,25 +4,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "import/riff_walk.h"
-
 namespace {
 
-constexpr uint16_t TagPcm = 0x0001;
-constexpr uint16_t TagFloat = 0x0003;
-constexpr uint16_t TagExtensible = 0xFFFE;
 // Rates above this are taken for a damaged header rather than for sound.
 constexpr uint32_t HighestSampleRate = 1000000;
-// The standard sub-format GUIDs are {TTTT0000-0000-0010-8000-00AA00389B71}, TTTT the tag; these
-// are their bytes after the tag.
-constexpr uint8_t SubFormatTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
-                                       0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
-
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-uint32_t Le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
 
 // The name a user may know a compressed codec by; nullptr for the rest.
 const char* CodecName(uint16_t tag) {
@@ -42,36 +27,11 @@ const char* CodecName(uint16_t tag) {
 
 // What the loader of the working audio takes as it is.
 bool LoaderTakesAsItIs(const WavFormat& f) {
-  return f.formatTag == TagPcm && (f.bitsPerSample == 8 || f.bitsPerSample == 16) &&
+  return f.formatTag == WavTagPcm && (f.bitsPerSample == 8 || f.bitsPerSample == 16) &&
          (f.channels == 1 || f.channels == 2);
 }
 
 }  // namespace
-
-bool ReadWavFormat(std::span<const uint8_t> body, WavFormat* format) {
-  *format = WavFormat{};
-  if (body.size() < 16) return false;
-  const uint8_t* p = body.data();
-  WavFormat f;
-  f.formatTag = Le16(p);
-  f.channels = Le16(p + 2);
-  f.sampleRate = Le32(p + 4);
-  f.blockAlign = Le16(p + 12);
-  f.bitsPerSample = Le16(p + 14);
-  f.codec = f.formatTag;
-  if (f.formatTag == TagExtensible) {
-    // cbSize at 16, valid bits at 18, channel mask at 20, sub-format GUID at 24.
-    if (body.size() < 40) return false;
-    f.channelMask = Le32(p + 20);
-    bool standard = std::memcmp(p + 26, SubFormatTail, sizeof SubFormatTail) == 0;
-    f.codec = standard ? Le16(p + 24) : 0;
-  }
-  f.encoding = f.codec == TagPcm     ? WavEncoding::Integer
-               : f.codec == TagFloat ? WavEncoding::Float
-                                     : WavEncoding::Compressed;
-  *format = f;
-  return true;
-}
 
 bool IsConvertibleSampleType(const WavFormat& f) {
   if (f.encoding == WavEncoding::Integer) return f.bitsPerSample >= 1 && f.bitsPerSample <= 32;

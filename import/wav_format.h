@@ -1,5 +1,4 @@
-// What the "fmt " chunk of a WAV file says about its samples (WAVE_FORMAT_EXTENSIBLE included),
-// and what the import does with a chosen WAV file: keep it as it is, convert it to 16-bit PCM,
+// What the import does with a chosen WAV file: keep it as it is, convert it to 16-bit PCM,
 // or refuse it with a message that names the reason.
 #pragma once
 #include <cstddef>
@@ -7,30 +6,7 @@
 #include <span>
 #include <string>
 
-enum class WavEncoding {
-  Integer,     // PCM: signed samples, unsigned at 8 bits and below
-  Float,       // IEEE floating point
-  Compressed,  // any other codec (ADPCM, A-law, mu-law, GSM, MP3...)
-};
-
-struct WavFormat {
-  uint16_t formatTag = 0;  // the record's own tag (0xFFFE for WAVE_FORMAT_EXTENSIBLE)
-  uint16_t codec = 0;      // the samples' tag: an extensible record's sub-format (0 when that
-                           // is not one of the standard sub-formats)
-  WavEncoding encoding = WavEncoding::Compressed;
-  uint16_t channels = 0;
-  uint32_t sampleRate = 0;
-  uint16_t blockAlign = 0;
-  uint16_t bitsPerSample = 0;
-  uint32_t channelMask = 0;  // speaker positions of an extensible record; 0 when none given
-
-  // Bytes one sample takes in a frame: the bits rounded up to whole bytes.
-  uint16_t SampleBytes() const { return static_cast<uint16_t>((bitsPerSample + 7) / 8); }
-};
-
-// Reads the body of a "fmt " chunk. False when it is shorter than its tag needs (16 bytes, or
-// 40 for an extensible record).
-bool ReadWavFormat(std::span<const uint8_t> body, WavFormat* format);
+#include "formats/wav_file.h"
 
 // Whether samples of this encoding and width can be turned into 16-bit PCM: integers of 1 to
 // 32 bits, floats of 32 or 64 bits.

@@ -1,6 +1,6 @@
 #include "import/wav_header_writer.h"
 
-#include "import/riff_walk.h"
+#include "formats/wav_file.h"
 
 void WriteWavHeader(FILE* stream, uint32_t dataBytes) {
   if (!stream) return;

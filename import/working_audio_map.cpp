@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "import/riff_walk.h"
+#include "formats/wav_file.h"
 #include "import/working_audio.h"
 #include "session/session_state.h"
 #include "session/working_audio.h"

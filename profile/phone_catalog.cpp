@@ -41,18 +41,6 @@ int32_t CatalogNumber(std::string_view text) {
   return static_cast<int32_t>(value);
 }
 
-bool RingtoneFormatFromWord(std::string_view word, int32_t* format) {
-  static const char* const words[] = {"qcp", "amr", "wav", "mp3", "mmf"};
-  static_assert(RingtoneQcp == 0 && RingtoneAmr == 1 && RingtoneWav == 2 && RingtoneMp3 == 3 &&
-                RingtoneMmf == 4);
-  for (int32_t i = 0; i < 5; ++i)
-    if (word == words[i]) {
-      *format = i;
-      return true;
-    }
-  return false;
-}
-
 bool WallpaperFormatFromWord(std::string_view word, int32_t* format) {
   static const char* const words[] = {"bmp", "jpg", "gif"};
   static_assert(WallpaperBmp == 0 && WallpaperJpg == 1 && WallpaperGif == 2);

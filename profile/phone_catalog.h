@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "formats/ringtone_formats.h"
+
 constexpr int CatalogResourceId = 214;
 
 struct CarrierEntry {
@@ -51,9 +53,7 @@ class PhoneCatalog {
 // The process-wide catalogue, created on first use.
 PhoneCatalog& ThePhoneCatalog();
 
-// "qcp" 0, "amr" 1, "wav" 2, "mp3" 3, "mmf" 4, compared exactly. False (and *format
-// unchanged) for any other word.
-bool RingtoneFormatFromWord(std::string_view word, int32_t* format);
+// RingtoneFormatFromWord (formats/ringtone_formats.h) reads a phone's ringtone format word.
 // "bmp" 0, "jpg" 1, "gif" 2, compared exactly. False (and *format unchanged) otherwise.
 bool WallpaperFormatFromWord(std::string_view word, int32_t* format);
 

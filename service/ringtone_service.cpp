@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "delivery/upload_fields.h"
+#include "formats/ringtone_formats.h"
 #include "service/pages.h"
 #include "service/qr_svg.h"
 #include "service/request_target.h"
@@ -66,20 +67,20 @@ WebReply MethodNotAllowed(const char* allowed) {
 }
 
 const char* MediaType(int32_t format) {
-  switch (format) {
-    case RingtoneAmr: return "audio/amr";
-    case RingtoneQcp: return "audio/qcelp";
-    case RingtoneMmf: return "application/vnd.smaf";
-    case RingtoneMp3: return "audio/mpeg";
-    case RingtoneWav: return "audio/wav";
-    default: return "application/octet-stream";
-  }
+  const RingtoneFormatFacts* facts = RingtoneFormatFactsOf(format);
+  return facts ? facts->mediaType : "application/octet-stream";
 }
 
 // The type word of a RingtoneFormat, as the program sends it.
 std::string FormatWord(int32_t format) {
-  UploadFileKind kind;
-  return UploadFileOf(format, &kind) ? kind.typeWord : "bin";
+  const RingtoneFormatFacts* facts = RingtoneFormatFactsOf(format);
+  return facts ? facts->typeWord : "bin";
+}
+
+// The file-name extension of a RingtoneFormat's download.
+std::string FormatExtension(int32_t format) {
+  const RingtoneFormatFacts* facts = RingtoneFormatFactsOf(format);
+  return facts ? facts->extension : "bin";
 }
 
 // "http://host:port" of "http://host:port/anything".
@@ -327,7 +328,7 @@ void RingtoneService::ShowRingtone(const std::string& token, bool head, Reply re
                           : std::string();
   view.downloads = record.downloads;
   view.pageUrl = settings_.publicUrl + "/r/" + token;
-  view.downloadPath = "/r/" + token + "/" + DownloadFileName(record.songName, view.formatWord);
+  view.downloadPath = "/r/" + token + "/" + DownloadFileName(record.songName, FormatExtension(record.format));
   view.deletePath = "/r/" + token + "/delete";
   int size = 0;
   const std::vector<bool> modules = QrModules(view.pageUrl, size);
@@ -353,7 +354,7 @@ void RingtoneService::Download(const WebRequest& request, const std::string& tok
                            head));
     return;
   }
-  const std::string fileName = DownloadFileName(record.songName, FormatWord(record.format));
+  const std::string fileName = DownloadFileName(record.songName, FormatExtension(record.format));
   if (status == StoreStatus::NotFound || name != fileName) {
     reply(PageReply(404, NotFoundPage(), head));
     return;

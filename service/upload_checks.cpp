@@ -2,11 +2,7 @@
 
 #include <span>
 
-#include "encoders/ringm/smaf_file.h"
-#include "encoders/ringq/qcp_file.h"
-#include "encoders/wav2amr/amr_stream.h"
-#include "import/mp3_scanner.h"
-#include "import/riff_walk.h"
+#include "formats/ringtone_formats.h"
 #include "session/ringtone_format.h"
 
 namespace {
@@ -74,14 +70,8 @@ bool ReadDecimal32(std::string_view text, int32_t& value) {
 bool RingtoneBytesAre(int32_t format, std::string_view bytes) {
   const std::span<const uint8_t> file(reinterpret_cast<const uint8_t*>(bytes.data()),
                                       bytes.size());
-  switch (format) {
-    case RingtoneAmr: return CheckAmrFile(file) > 0;
-    case RingtoneQcp: return CheckQcpFile(file) > 0;
-    case RingtoneMmf: return CheckSmafFile(file);
-    case RingtoneMp3: return CheckMp3File(file.data(), file.size()) > 0;
-    case RingtoneWav: return IsWholePcmWav(file);
-    default: return false;
-  }
+  const RingtoneFormatFacts* facts = RingtoneFormatFactsOf(format);
+  return facts && facts->check(file) > 0;
 }
 
 UploadRefusal CheckUpload(const UploadSubmission& submission, const PhoneCatalog& catalog,

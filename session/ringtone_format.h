@@ -1,14 +1,9 @@
-// Ringtone and wallpaper formats, working file names and the size rules every subsystem shares.
+// Wallpaper formats, working file names and the size rules every subsystem shares (the
+// ringtone formats are formats/ringtone_formats.h).
 #pragma once
 #include <cstdint>
 
-enum RingtoneFormat : int32_t {
-  RingtoneQcp = 0,
-  RingtoneAmr = 1,
-  RingtoneWav = 2,
-  RingtoneMp3 = 3,
-  RingtoneMmf = 4,
-};
+#include "formats/ringtone_formats.h"
 
 enum WallpaperFormat : int32_t {
   WallpaperBmp = 0,

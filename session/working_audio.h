@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "formats/byte_order.h"
+
 struct WorkingAudio {
   HANDLE file = INVALID_HANDLE_VALUE;
   HANDLE mapping = nullptr;
@@ -23,15 +25,8 @@ struct WorkingAudio {
   uint16_t BitsPerSample() const { return Read16(14); }
 
  private:
-  uint16_t Read16(int at) const {
-    return formatBlock ? static_cast<uint16_t>(formatBlock[at] | formatBlock[at + 1] << 8) : 0;
-  }
-  uint32_t Read32(int at) const {
-    return formatBlock ? static_cast<uint32_t>(formatBlock[at] | formatBlock[at + 1] << 8 |
-                                               formatBlock[at + 2] << 16 |
-                                               static_cast<uint32_t>(formatBlock[at + 3]) << 24)
-                       : 0;
-  }
+  uint16_t Read16(int at) const { return formatBlock ? Le16(formatBlock + at) : 0; }
+  uint32_t Read32(int at) const { return formatBlock ? Le32(formatBlock + at) : 0; }
 };
 
 extern WorkingAudio workingAudio;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "formats/byte_order.h"
+
 namespace {
 
 int ValueBytesFor(uint16_t bits) {
@@ -35,7 +37,7 @@ int TraceValue(const TracePlan& plan, std::span<const uint8_t> samples, uint32_t
   if (plan.valueBytes == 1) return (static_cast<int>(samples[at]) - 128) * TraceAmplitude / 128;
   // Little-endian: the last two bytes of a value are its top 16 bits.
   size_t top = at + plan.valueBytes - 2;
-  int16_t value = static_cast<int16_t>(samples[top] | samples[top + 1] << 8);
+  int16_t value = static_cast<int16_t>(Le16(samples.data() + top));
   return static_cast<int16_t>(value * TraceAmplitude / 32767);
 }
 

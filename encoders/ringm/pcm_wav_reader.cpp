@@ -1,21 +1,10 @@
 #include "encoders/ringm/pcm_wav_reader.h"
 
-#include <cstring>
+#include "formats/byte_order.h"
+#include "formats/riff_chunks.h"
+#include "formats/wav_file.h"
 
 namespace {
-
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-
-uint32_t Le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
-constexpr uint16_t FormatPcm = 1;
-constexpr uint16_t FormatExtensible = 0xFFFE;
-// The tail of the PCM sub-format GUID {00000001-0000-0010-8000-00aa00389b71}.
-constexpr uint8_t GuidTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
-                                  0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
 struct Chunk {
   size_t body = 0;       // offset of the body
@@ -27,46 +16,29 @@ struct Chunk {
 
 PcmWavResult ReadPcmWav(std::span<const uint8_t> file, PcmWav& wav) {
   wav = PcmWav{};
-  if (file.size() < 12 || std::memcmp(file.data(), "RIFF", 4) != 0 ||
-      std::memcmp(file.data() + 8, "WAVE", 4) != 0) {
-    return PcmWavResult::NotRiffWave;
-  }
+  if (!IsRiffForm(file, "WAVE")) return PcmWavResult::NotRiffWave;
   // The RIFF size is often wrong in files written by streaming tools; the file's own end
   // bounds the walk instead.
   Chunk fmt, data;
-  size_t offset = 12;
-  while (file.size() - offset >= 8) {
-    const uint8_t* header = file.data() + offset;
-    uint32_t size = Le32(header + 4);
-    size_t body = offset + 8;
-    size_t available = file.size() - body;
-    if (size < available) available = size;
+  RiffChunkWalk walk(file);
+  RiffChunk chunk;
+  while (!(fmt.found && data.found) && walk.Next(chunk)) {
     Chunk* target = nullptr;
-    if (std::memcmp(header, "fmt ", 4) == 0 && !fmt.found) target = &fmt;
-    if (std::memcmp(header, "data", 4) == 0 && !data.found) target = &data;
-    if (target) *target = Chunk{body, available, true};
-    if (fmt.found && data.found) break;
-    uint64_t next = static_cast<uint64_t>(body) + size + (size & 1);  // pad byte after odd sizes
-    if (next >= file.size()) break;
-    offset = static_cast<size_t>(next);
+    if (chunk.Is("fmt ") && !fmt.found) target = &fmt;
+    if (chunk.Is("data") && !data.found) target = &data;
+    if (target) *target = Chunk{chunk.body, chunk.available, true};
   }
 
   if (!fmt.found || fmt.available < 16) return PcmWavResult::NoFormat;
-  const uint8_t* f = file.data() + fmt.body;
-  uint16_t tag = Le16(f);
-  if (tag == FormatExtensible) {
-    // cbSize at 16, valid bits at 18, channel mask at 20, sub-format GUID at 24.
-    if (fmt.available < 40 || Le16(f + 24) != FormatPcm ||
-        std::memcmp(f + 26, GuidTail, sizeof GuidTail) != 0) {
-      return PcmWavResult::NotPcm;
-    }
-  } else if (tag != FormatPcm) {
+  WavFormat format;
+  if (!ReadWavFormat(file.subspan(fmt.body, fmt.available), &format) ||
+      format.codec != WavTagPcm) {
     return PcmWavResult::NotPcm;
   }
-  wav.channels = Le16(f + 2);
-  wav.sampleRate = Le32(f + 4);
-  wav.blockAlign = Le16(f + 12);
-  wav.bitsPerSample = Le16(f + 14);
+  wav.channels = format.channels;
+  wav.sampleRate = format.sampleRate;
+  wav.blockAlign = format.blockAlign;
+  wav.bitsPerSample = format.bitsPerSample;
   if (wav.channels == 0 || wav.sampleRate == 0 ||
       (wav.bitsPerSample != 8 && wav.bitsPerSample != 16) ||
       wav.blockAlign != wav.channels * (wav.bitsPerSample / 8)) {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "encoders/ringm/pcm_wav_reader.h"
-#include "encoders/ringm/smaf_file.h"
+#include "formats/smaf_file.h"
 #include "encoders/ringm/yamaha_adpcm.h"
 
 namespace {

@@ -1,19 +1,8 @@
 #include "encoders/ringq/pcm_wav_reader.h"
 
-#include <cstring>
-
-namespace {
-
-uint32_t Le32(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-uint16_t Le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
-
-// The PCM sub-format of WAVE_FORMAT_EXTENSIBLE, bytes 2.. of its GUID after the tag.
-const uint8_t PcmSubFormatTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
-                                      0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
-
-}  // namespace
+#include "formats/byte_order.h"
+#include "formats/riff_chunks.h"
+#include "formats/wav_file.h"
 
 const char* PcmWavStatusText(PcmWavStatus status) {
   switch (status) {
@@ -31,51 +20,35 @@ const char* PcmWavStatusText(PcmWavStatus status) {
 
 PcmWavStatus ReadPcmWav(std::span<const uint8_t> bytes, std::vector<int16_t>& samples) {
   samples.clear();
-  const size_t size = bytes.size();
-  if (size < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 ||
-      std::memcmp(bytes.data() + 8, "WAVE", 4) != 0)
-    return PcmWavStatus::NotWave;
+  if (!IsRiffForm(bytes, "WAVE")) return PcmWavStatus::NotWave;
 
-  const uint8_t* fmt = nullptr;
   const uint8_t* data = nullptr;
-  size_t fmtSize = 0, dataSize = 0;
+  std::span<const uint8_t> fmt;
+  bool haveFmt = false;
+  size_t dataSize = 0;
   bool dataTruncated = false;
-  size_t pos = 12;
-  while (size - pos >= 8) {
-    const uint8_t* head = bytes.data() + pos;
-    const size_t chunkSize = Le32(head + 4);
-    const size_t body = pos + 8;
-    const size_t available = size - body;
-    if (std::memcmp(head, "fmt ", 4) == 0 && !fmt) {
-      if (chunkSize > available) return PcmWavStatus::NoFormat;
-      fmt = bytes.data() + body;
-      fmtSize = chunkSize;
-    } else if (std::memcmp(head, "data", 4) == 0 && !data) {
-      data = bytes.data() + body;
-      if (chunkSize > available) {
-        dataTruncated = true;
-        dataSize = available;
-      } else {
-        dataSize = chunkSize;
-      }
+  RiffChunkWalk walk(bytes);
+  RiffChunk chunk;
+  while (walk.Next(chunk)) {
+    if (chunk.Is("fmt ") && !haveFmt) {
+      if (!chunk.Whole()) return PcmWavStatus::NoFormat;
+      fmt = bytes.subspan(chunk.body, chunk.size);
+      haveFmt = true;
+    } else if (chunk.Is("data") && !data) {
+      data = bytes.data() + chunk.body;
+      dataTruncated = !chunk.Whole();
+      dataSize = chunk.available;
     }
-    if (chunkSize > available) break;
-    const size_t padded = chunkSize + (chunkSize & 1);
-    if (padded > available) break;
-    pos = body + padded;
   }
-  if (!fmt || fmtSize < 16) return PcmWavStatus::NoFormat;
-  const uint16_t tag = Le16(fmt);
-  bool pcm = tag == 1;
-  if (tag == 0xFFFE && fmtSize >= 40 && Le16(fmt + 16) >= 22 && Le16(fmt + 24) == 1 &&
-      std::memcmp(fmt + 26, PcmSubFormatTail, sizeof PcmSubFormatTail) == 0)
-    pcm = true;
+  WavFormat format;
+  if (!haveFmt || fmt.size() < 16) return PcmWavStatus::NoFormat;
+  // WAVE_FORMAT_EXTENSIBLE counts only with its whole extension (22 bytes) and the PCM
+  // sub-format.
+  const bool pcm = ReadWavFormat(fmt, &format) && format.codec == WavTagPcm &&
+                   (format.formatTag != WavTagExtensible || format.extensionSize >= 22);
   if (!pcm) return PcmWavStatus::NotPcm;
-  const uint16_t channels = Le16(fmt + 2);
-  const uint32_t rate = Le32(fmt + 4);
-  const uint16_t blockAlign = Le16(fmt + 12);
-  const uint16_t bits = Le16(fmt + 14);
-  if (channels != 1 || rate != 8000 || bits != 16 || blockAlign != 2)
+  if (format.channels != 1 || format.sampleRate != 8000 || format.bitsPerSample != 16 ||
+      format.blockAlign != 2)
     return PcmWavStatus::WrongFormat;
   if (!data) return PcmWavStatus::NoData;
   if (dataTruncated) return PcmWavStatus::Truncated;

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "encoders/ringq/ringq_api.h"
-#include "encoders/ringq/qcp_file.h"
+#include "formats/qcp_file.h"
 #include "encoders/ringq/wav_to_qcp.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "encoders/ringq/pcm_wav_reader.h"
-#include "encoders/ringq/qcp_file.h"
+#include "formats/qcp_file.h"
 
 namespace {
 

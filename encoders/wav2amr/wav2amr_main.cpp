@@ -9,6 +9,7 @@
 
 #include "encoders/ringm/pcm_wav_reader.h"
 #include "encoders/wav2amr/amr_stream.h"
+#include "formats/amr_file.h"
 
 namespace {
 

@@ -103,8 +103,3 @@ constexpr int CdHandleSlots = 16;
 // Parameters of SetCDParameter.
 constexpr int CdParamReadSpeed = 32;
 constexpr int CdParamAddressMode = 36;  // nonzero: minute-second-frame, 0: logical block
-
-inline uint32_t CdBigEndian32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
-         static_cast<uint32_t>(p[2]) << 8 | p[3];
-}

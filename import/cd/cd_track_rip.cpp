@@ -2,12 +2,14 @@
 
 #include <cstdio>
 
+#include "formats/byte_order.h"
+
 bool CdTrackRange(const CdToc& toc, int index, uint32_t* start, uint32_t* sectors) {
   if (index < 0 || toc.firstTrack == 0 || toc.lastTrack < toc.firstTrack) return false;
   int tracks = toc.lastTrack - toc.firstTrack + 1;
   if (index >= tracks || index + 1 >= 100) return false;
-  uint32_t s = CdBigEndian32(toc.entries[index].startAddress);
-  uint32_t e = CdBigEndian32(toc.entries[index + 1].startAddress);
+  uint32_t s = Be32(toc.entries[index].startAddress);
+  uint32_t e = Be32(toc.entries[index + 1].startAddress);
   if (e <= s) return false;
   *start = s;
   *sectors = e - s;

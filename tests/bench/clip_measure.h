@@ -4,9 +4,11 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
+
+#include "formats/byte_order.h"
+#include "formats/riff_chunks.h"
 
 namespace clipbench {
 
@@ -117,20 +119,16 @@ inline std::vector<uint8_t> ReadWavData(const std::string& path, uint32_t* rate 
     while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) file.insert(file.end(), buf, buf + n);
     std::fclose(f);
   }
-  size_t at = 12;
-  while (file.size() >= 12 && at + 8 <= file.size()) {
-    uint32_t size = file[at + 4] | file[at + 5] << 8 | file[at + 6] << 16 |
-                    static_cast<uint32_t>(file[at + 7]) << 24;
-    if (std::memcmp(&file[at], "fmt ", 4) == 0 && at + 24 <= file.size()) {
-      if (channels) *channels = file[at + 10] | file[at + 11] << 8;
-      if (rate) *rate = file[at + 12] | file[at + 13] << 8 | file[at + 14] << 16 |
-                        static_cast<uint32_t>(file[at + 15]) << 24;
+  RiffChunkWalk walk(file);
+  RiffChunk chunk;
+  while (walk.Next(chunk)) {
+    if (chunk.Is("fmt ") && chunk.body + 16 <= file.size()) {
+      if (channels) *channels = Le16(&file[chunk.body + 2]);
+      if (rate) *rate = Le32(&file[chunk.body + 4]);
     }
-    if (std::memcmp(&file[at], "data", 4) == 0) {
-      size_t end = std::min<size_t>(file.size(), at + 8 + static_cast<size_t>(size));
-      return std::vector<uint8_t>(file.begin() + at + 8, file.begin() + end);
-    }
-    at += 8 + static_cast<size_t>(size) + (size & 1);
+    if (chunk.Is("data"))
+      return std::vector<uint8_t>(file.begin() + chunk.body,
+                                  file.begin() + chunk.body + chunk.available);
   }
   return {};
 }

@@ -14,7 +14,7 @@
 
 #include "encoders/ringq/pcm_wav_reader.h"
 #include "encoders/ringq/qcelp_encoder.h"
-#include "encoders/ringq/qcp_file.h"
+#include "formats/qcp_file.h"
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <sstream>
 
+#include "formats/byte_order.h"
 #include "tests/e2e/driver.h"
 
 namespace {
@@ -15,10 +16,6 @@ constexpr int IdUpload = 5011;
 
 uint8_t SampleByte(uint32_t lba, uint32_t i) {
   return static_cast<uint8_t>((lba * 7 + i * 13) ^ (i >> 8));
-}
-
-uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
-  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
 }
 
 // Tells Wine to load the ASPI module beside Quavella.exe instead of its own.
@@ -74,15 +71,14 @@ class CdImport : public ::testing::Test {
     ASSERT_TRUE(app_.BrowseTo(path));
   }
 
-
   // The d.wav header must describe exactly the bytes behind it.
   std::vector<uint8_t> CheckedWorkingFile() {
     std::vector<uint8_t> wav = ReadFileBytes(app_.WorkingFile("d.wav"));
     EXPECT_GE(wav.size(), 44u);
     if (wav.size() < 44) return wav;
     EXPECT_EQ(0, std::memcmp(wav.data(), "RIFF", 4));
-    EXPECT_EQ(Le32(wav, 40), wav.size() - 44);
-    EXPECT_EQ(Le32(wav, 4), wav.size() - 8);
+    EXPECT_EQ(Le32At(wav, 40), wav.size() - 44);
+    EXPECT_EQ(Le32At(wav, 4), wav.size() - 8);
     return wav;
   }
 
@@ -147,7 +143,7 @@ TEST_F(CdImport, Track05IsTheHeaderAndExactlyTheSectorsOfTrackIndexFour) {
     for (uint32_t i = 0; i < 2352; ++i) expected.push_back(SampleByte(s, i));
   EXPECT_TRUE(std::equal(expected.begin(), expected.end(), wav.begin() + 44));
   // The CD layout: 44100 Hz, stereo, 16-bit.
-  EXPECT_EQ(Le32(wav, 24), 44100u);
+  EXPECT_EQ(Le32At(wav, 24), 44100u);
   EXPECT_EQ(wav[22], 2);
   EXPECT_EQ(wav[34], 16);
   EXPECT_TRUE(FileExists(app_.WorkingFile("toc.dat")));

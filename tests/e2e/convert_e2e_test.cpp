@@ -6,6 +6,7 @@
 #include <string>
 
 #include "encode/selection_range.h"
+#include "formats/byte_order.h"
 #include "import/clip_format.h"
 #include "import/pcm_resampler.h"
 #include "tests/e2e/driver.h"
@@ -17,12 +18,6 @@ using namespace e2e;
 constexpr int IdPlay = 5001, IdConvert = 5002, IdUpload = 5011, IdConvertAndPlay = 104,
               IdSizeEdit = 6020;
 constexpr int StripY = 120;
-
-uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
-  return at + 4 <= b.size() ? b[at] | b[at + 1] << 8 | b[at + 2] << 16 |
-                                  static_cast<uint32_t>(b[at + 3]) << 24
-                            : 0;
-}
 
 // Seconds of a 44100 Hz stereo song: a 440 Hz tone.
 std::vector<uint8_t> Song(double seconds) {
@@ -76,13 +71,13 @@ class ConvertE2e : public ::testing::Test {
   void ExpectTelephoneClip(uint32_t dataBytes) {
     std::vector<uint8_t> wav = ReadFileBytes(app_.WorkingFile("test.wav"));
     ASSERT_EQ(wav.size(), 44u + dataBytes);
-    EXPECT_EQ(Le32(wav, 16), 16u);
-    EXPECT_EQ(wav[20] | wav[21] << 8, 1);   // PCM
-    EXPECT_EQ(wav[22] | wav[23] << 8, 1);   // mono
-    EXPECT_EQ(Le32(wav, 24), 8000u);
-    EXPECT_EQ(wav[34] | wav[35] << 8, 16);  // bits
+    EXPECT_EQ(Le32At(wav, 16), 16u);
+    EXPECT_EQ(Le16At(wav, 20), 1);   // PCM
+    EXPECT_EQ(Le16At(wav, 22), 1);   // mono
+    EXPECT_EQ(Le32At(wav, 24), 8000u);
+    EXPECT_EQ(Le16At(wav, 34), 16);  // bits
     EXPECT_EQ(std::string(wav.begin() + 36, wav.begin() + 40), "data");
-    EXPECT_EQ(Le32(wav, 40), dataBytes);
+    EXPECT_EQ(Le32At(wav, 40), dataBytes);
   }
 
   App app_;

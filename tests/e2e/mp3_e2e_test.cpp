@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "formats/byte_order.h"
 #include "session/ringtone_format.h"
 #include "tests/e2e/driver.h"
 
@@ -32,11 +33,6 @@ std::string PlaceSong(const App& app, const char* made, const std::string& name)
   return path;
 }
 
-
-uint32_t U32(const std::vector<uint8_t>& b, size_t at) {
-  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
-}
-
 TEST(Mp3Browse, UpperCaseMp3IsDecodedAndLoaded) {
   App app;
   ASSERT_TRUE(app.Launch());
@@ -47,11 +43,11 @@ TEST(Mp3Browse, UpperCaseMp3IsDecodedAndLoaded) {
   std::vector<uint8_t> wav = ReadFileBytes(app.WorkingFile("d.wav"));
   ASSERT_GT(wav.size(), 56u + 1000000);
   EXPECT_EQ(std::string(wav.begin(), wav.begin() + 4), "RIFF");
-  EXPECT_EQ(U32(wav, 24), 44100u);
+  EXPECT_EQ(Le32At(wav, 24), 44100u);
   EXPECT_EQ(wav[22], 2);
   EXPECT_EQ(std::string(wav.begin() + 36, wav.begin() + 40), "fact");
-  EXPECT_EQ(U32(wav, 44), 0u);
-  EXPECT_EQ(U32(wav, 52), wav.size() - 56);
+  EXPECT_EQ(Le32At(wav, 44), 0u);
+  EXPECT_EQ(Le32At(wav, 52), wav.size() - 56);
 
   // The import's end: bar full, path shown, no selection, no message left over.
   auto [low, high] = app.ProgressRange();
@@ -93,7 +89,7 @@ TEST(Mp3Browse, LongSongIsTruncatedWithOneWarning) {
   ASSERT_TRUE(app.WaitLoaded());
   std::vector<uint8_t> wav = ReadFileBytes(app.WorkingFile("d.wav"));
   ASSERT_GT(wav.size(), 56u);
-  uint32_t data = U32(wav, 52);
+  uint32_t data = Le32At(wav, 52);
   EXPECT_EQ(data, wav.size() - 56);
   EXPECT_GT(data, ImportByteLimit);
   EXPECT_LE(data, ImportByteLimit + 1152 * 4);
@@ -119,10 +115,10 @@ TEST(Mp3Browse, EndingTheProgramDuringTheDecodingStopsIt) {
     }
     std::vector<uint8_t> wav = ReadFileBytes(app.WorkingFile("d.wav"));
     ASSERT_GT(wav.size(), 56u);
-    EXPECT_EQ(U32(wav, 4), wav.size() - 8);
-    EXPECT_EQ(U32(wav, 52), wav.size() - 56);
+    EXPECT_EQ(Le32At(wav, 4), wav.size() - 8);
+    EXPECT_EQ(Le32At(wav, 52), wav.size() - 56);
     // The song decodes to more than the import keeps: the decoding stopped before that limit.
-    EXPECT_LT(U32(wav, 52), ImportByteLimit) << "the decoding went on after the window closed";
+    EXPECT_LT(Le32At(wav, 52), ImportByteLimit) << "the decoding went on after the window closed";
   }
 }
 

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "encode/selection_range.h"
+#include "formats/byte_order.h"
 #include "import/clip_format.h"
 #include "import/pcm_resampler.h"
 #include "tests/e2e/driver.h"
@@ -23,9 +24,6 @@ void Put(std::vector<uint8_t>& b, uint32_t v, int bytes) {
 }
 void Tag(std::vector<uint8_t>& b, const char* t) {
   for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(t[i]));
-}
-uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
-  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
 }
 
 // The 16-bit value of frame i, channel c: a tone, a different one on each side.
@@ -121,13 +119,13 @@ TEST(WavImport, CompressedIsRefusedAndA24BitExtensibleWavBecomesAnAmrRingtone) {
   EXPECT_TRUE(NoDialogFor(app.ProcessId(), 200));
   std::vector<uint8_t> wav = ReadFileBytes(app.WorkingFile("d.wav"));
   ASSERT_EQ(wav.size(), 56u + frames * 4);
-  EXPECT_EQ(wav[20] | wav[21] << 8, 1);  // PCM
+  EXPECT_EQ(Le16At(wav, 20), 1);  // PCM
   EXPECT_EQ(wav[22], 2);
-  EXPECT_EQ(Le32(wav, 24), Rate);
+  EXPECT_EQ(Le32At(wav, 24), Rate);
   EXPECT_EQ(wav[34], 16);
   EXPECT_EQ(std::string(wav.begin() + 36, wav.begin() + 40), "fact");
   EXPECT_EQ(std::string(wav.begin() + 48, wav.begin() + 52), "data");
-  EXPECT_EQ(Le32(wav, 52), frames * 4);
+  EXPECT_EQ(Le32At(wav, 52), frames * 4);
   int wrong = 0;
   for (uint32_t i = 0; i < frames; ++i)
     for (int c = 0; c < 2; ++c) {
@@ -150,7 +148,7 @@ TEST(WavImport, CompressedIsRefusedAndA24BitExtensibleWavBecomesAnAmrRingtone) {
   uint64_t clipSamples = PcmResampler::TargetFrames(plan.clipBytes / 4, Rate, 8000);
   std::vector<uint8_t> clip = ReadFileBytes(app.WorkingFile("test.wav"));
   ASSERT_GE(clip.size(), 44u);
-  EXPECT_EQ(Le32(clip, 40), clipSamples * 2);
+  EXPECT_EQ(Le32At(clip, 40), clipSamples * 2);
   std::vector<uint8_t> amr = ReadFileBytes(app.WorkingFile("a.amr"));
   EXPECT_EQ(AmrFrames(amr), static_cast<int>((clipSamples + 159) / 160));
   EXPECT_EQ(app.ChildText(IdSizeEdit), std::to_string(amr.size() / 1024) + "KB");

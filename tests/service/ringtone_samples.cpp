@@ -6,7 +6,7 @@
 #include "delivery/multipart_body.h"
 #include "delivery/upload_fields.h"
 #include "encoders/ringm/wsc_cnv.h"
-#include "encoders/ringq/qcp_file.h"
+#include "formats/qcp_file.h"
 
 namespace {
 

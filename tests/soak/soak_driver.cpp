@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "encode/selection_range.h"
+#include "formats/byte_order.h"
 #include "import/clip_format.h"
 #include "import/pcm_resampler.h"
 #include "session/ringtone_format.h"
@@ -82,13 +83,6 @@ std::vector<uint8_t> ReadHead(const std::string& path, size_t bytes) {
   return head;
 }
 
-uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
-  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
-}
-uint16_t Le16(const std::vector<uint8_t>& b, size_t at) {
-  return static_cast<uint16_t>(b[at] | b[at + 1] << 8);
-}
-
 // What d.wav holds, read from its header.
 struct Song {
   uint32_t dataSize = 0;
@@ -109,18 +103,18 @@ Song ReadWorkingFile(const std::string& path, std::string* problem) {
     *problem = "d.wav is not a RIFF/WAVE file (" + std::to_string(size) + " bytes)";
     return song;
   }
-  if (Le32(head, 4) != size - 8) {
-    *problem = "d.wav's RIFF size is " + std::to_string(Le32(head, 4)) + " for " +
+  if (Le32At(head, 4) != size - 8) {
+    *problem = "d.wav's RIFF size is " + std::to_string(Le32At(head, 4)) + " for " +
                std::to_string(size) + " bytes";
     return song;
   }
   size_t at = 12;
   while (at + 8 <= head.size()) {
-    uint32_t chunk = Le32(head, at + 4);
+    uint32_t chunk = Le32At(head, at + 4);
     if (!std::memcmp(head.data() + at, "fmt ", 4) && at + 24 <= head.size()) {
-      song.rate = Le32(head, at + 12);
-      song.bytesPerSecond = Le32(head, at + 16);
-      song.blockAlign = Le16(head, at + 20);
+      song.rate = Le32At(head, at + 12);
+      song.bytesPerSecond = Le32At(head, at + 16);
+      song.blockAlign = Le16At(head, at + 20);
     } else if (!std::memcmp(head.data() + at, "data", 4)) {
       song.dataSize = chunk;
       if (at + 8 + int64_t{chunk} != size)

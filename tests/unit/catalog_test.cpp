@@ -164,16 +164,8 @@ TEST(PhoneCatalog, FindByNameIsExactAndFirst) {
   EXPECT_EQ(catalog.FindPhone("Nokia 3100 "), -1);
 }
 
-TEST(PhoneCatalog, FormatWords) {
+TEST(PhoneCatalog, WallpaperFormatWords) {
   int32_t format = 77;
-  EXPECT_FALSE(RingtoneFormatFromWord("MP3", &format));
-  EXPECT_FALSE(RingtoneFormatFromWord("", &format));
-  EXPECT_EQ(format, 77);
-  const char* ringtone[] = {"qcp", "amr", "wav", "mp3", "mmf"};
-  for (int32_t i = 0; i < 5; ++i) {
-    EXPECT_TRUE(RingtoneFormatFromWord(ringtone[i], &format));
-    EXPECT_EQ(format, i);
-  }
   const char* wallpaper[] = {"bmp", "jpg", "gif"};
   for (int32_t i = 0; i < 3; ++i) {
     EXPECT_TRUE(WallpaperFormatFromWord(wallpaper[i], &format));

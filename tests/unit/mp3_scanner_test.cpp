@@ -7,65 +7,11 @@
 
 #include "import/mp3_scanner.h"
 #include "import/mp3_track_info.h"
+#include "tests/unit/mp3_test_frames.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-enum class Mpeg { V1, V2, V25 };
-
-struct FrameShape {
-  Mpeg mpeg = Mpeg::V1;
-  int bitrateIndex = 9;  // 128 kbit/s in MPEG-1
-  int rateIndex = 0;
-  bool mono = false;
-  bool padding = false;
-  int layerCode = 1;  // layer III
-};
-
-int RateOf(const FrameShape& f) {
-  static const int v1[] = {44100, 48000, 32000}, v2[] = {22050, 24000, 16000},
-                   v25[] = {11025, 12000, 8000};
-  return f.mpeg == Mpeg::V1 ? v1[f.rateIndex] : f.mpeg == Mpeg::V2 ? v2[f.rateIndex]
-                                                                    : v25[f.rateIndex];
-}
-int BitrateOf(const FrameShape& f) {
-  static const int v1[] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320},
-                   v2[] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
-  return f.mpeg == Mpeg::V1 ? v1[f.bitrateIndex] : v2[f.bitrateIndex];
-}
-// Layer III frame length in bytes.
-int LengthOf(const FrameShape& f) {
-  int perKbit = f.mpeg == Mpeg::V1 ? 144000 : 72000;
-  return BitrateOf(f) * perKbit / RateOf(f) + (f.padding ? 1 : 0);
-}
-
-Bytes Header(const FrameShape& f) {
-  int versionBits = f.mpeg == Mpeg::V1 ? 3 : f.mpeg == Mpeg::V2 ? 2 : 0;
-  return {0xFF, static_cast<uint8_t>(0xE0 | versionBits << 3 | f.layerCode << 1 | 1),
-          static_cast<uint8_t>(f.bitrateIndex << 4 | f.rateIndex << 2 | (f.padding ? 2 : 0)),
-          static_cast<uint8_t>(f.mono ? 0xC4 : 0x44)};
-}
-
-// One frame: header, then a body that cannot look like a header.
-void AddFrame(Bytes& out, const FrameShape& f) {
-  Bytes h = Header(f);
-  out.insert(out.end(), h.begin(), h.end());
-  for (int i = 4; i < LengthOf(f); ++i) out.push_back(static_cast<uint8_t>(i * 7 % 0xF0));
-}
-void AddFrames(Bytes& out, const FrameShape& f, int count) {
-  for (int i = 0; i < count; ++i) AddFrame(out, f);
-}
-
-// An ID3v2.3 tag of `bodyBytes` bytes whose body holds stray 0xFF bytes and one lone header.
-Bytes Id3v2Tag(int bodyBytes) {
-  Bytes t = {'I', 'D', '3', 3, 0, 0};
-  for (int shift : {21, 14, 7, 0}) t.push_back(static_cast<uint8_t>(bodyBytes >> shift & 0x7F));
-  for (int i = 0; i < bodyBytes; ++i) t.push_back(i % 13 == 0 ? 0xFF : static_cast<uint8_t>(i));
-  Bytes lone = Header(FrameShape{});
-  std::copy(lone.begin(), lone.end(), t.begin() + 40);
-  return t;
-}
+using namespace mp3_frames;
 
 struct ScanResult {
   bool ok;
@@ -86,50 +32,6 @@ void ExpectFailed(const ScanResult& r) {
   EXPECT_FALSE(r.ok);
   const int32_t* field = &r.info.bitrate;
   for (int i = 0; i < 8; ++i) EXPECT_EQ(field[i], 0) << "field " << i;
-}
-
-TEST(Mp3FrameHeader, LengthsRatesAndVersionsOfKnownFrames) {
-  struct Case {
-    FrameShape shape;
-    int version, bitrate, rate, length, stereo;
-  } cases[] = {
-      {{Mpeg::V1, 9, 0, false, false}, 1, 128, 44100, 417, 1},
-      {{Mpeg::V1, 9, 0, false, true}, 1, 128, 44100, 418, 1},
-      {{Mpeg::V1, 14, 1, true, false}, 1, 320, 48000, 960, 0},
-      {{Mpeg::V1, 1, 2, false, false}, 1, 32, 32000, 144, 1},
-      {{Mpeg::V2, 8, 0, true, false}, 2, 64, 22050, 208, 0},
-      {{Mpeg::V2, 14, 2, false, false}, 2, 160, 16000, 720, 1},
-      {{Mpeg::V25, 4, 0, true, false}, 2, 32, 11025, 208, 0},
-      {{Mpeg::V25, 1, 2, true, false}, 2, 8, 8000, 72, 0},
-  };
-  for (const Case& c : cases) {
-    Mp3FrameHeader h;
-    Bytes b = Header(c.shape);
-    ASSERT_TRUE(ReadMp3FrameHeader(b.data(), &h)) << c.rate << " " << c.bitrate;
-    EXPECT_EQ(h.version, c.version);
-    EXPECT_EQ(h.bitrate, c.bitrate);
-    EXPECT_EQ(h.sampleRate, c.rate);
-    EXPECT_EQ(h.length, c.length);
-    EXPECT_EQ(h.stereo, c.stereo);
-    EXPECT_EQ(h.layer, 3);
-  }
-}
-
-TEST(Mp3FrameHeader, RejectsWhatIsNotAFrame) {
-  Mp3FrameHeader h;
-  auto rejects = [&](Bytes b) { return !ReadMp3FrameHeader(b.data(), &h); };
-  EXPECT_TRUE(rejects({0xFE, 0xFB, 0x90, 0x44}));  // no sync byte
-  EXPECT_TRUE(rejects({0xFF, 0xDB, 0x90, 0x44}));  // sync bits incomplete
-  EXPECT_TRUE(rejects({0xFF, 0xFB, 0xF0, 0x44}));  // bitrate index 15
-  EXPECT_TRUE(rejects({0xFF, 0xFB, 0x9C, 0x44}));  // sample-rate index 3
-  EXPECT_TRUE(rejects({0xFF, 0xFB, 0x00, 0x44}));  // free format: length 0
-  EXPECT_TRUE(rejects({0xFF, 0xFB, 0x02, 0x44}));  // free format with padding: length 1
-  // Layer codes map 1->3, 2->2, 3->1 and are all read with the same length rule.
-  ASSERT_TRUE(ReadMp3FrameHeader(Bytes{0xFF, 0xFD, 0x90, 0x44}.data(), &h));
-  EXPECT_EQ(h.layer, 2);
-  ASSERT_TRUE(ReadMp3FrameHeader(Bytes{0xFF, 0xFF, 0x90, 0x44}.data(), &h));
-  EXPECT_EQ(h.layer, 1);
-  EXPECT_EQ(h.length, 417);
 }
 
 TEST(Mp3Scanner, ConstantBitrateStreamsOfEachVersion) {
@@ -328,53 +230,6 @@ TEST(Mp3Scanner, TruncatedLastFrameAndTinyFilesAreSafe) {
   EXPECT_EQ(r.skipped, 4u);
   EXPECT_EQ(r.damage, 1u << 31);
   EXPECT_EQ(r.info.duration, 0);  // 4 x 576 / 8000 s rounds down
-}
-
-TEST(Mp3FileCheck, FramesBackToBackAfterAnOptionalTag) {
-  const FrameShape v1, v2{Mpeg::V2, 8, 1, true};
-  FrameShape padded = v1;
-  padded.padding = true;
-  Bytes plain;
-  AddFrames(plain, v1, 3);
-  AddFrame(plain, padded);
-  EXPECT_EQ(CheckMp3File(plain.data(), plain.size()), 4);
-  Bytes tagged = Id3v2Tag(300);
-  EXPECT_EQ(Id3v2TagBytes(tagged.data(), tagged.size()), 310u);
-  AddFrames(tagged, v2, 5);
-  Bytes id3v1(128, ' ');
-  std::copy_n("TAG", 3, id3v1.begin());
-  tagged.insert(tagged.end(), id3v1.begin(), id3v1.end());
-  EXPECT_EQ(CheckMp3File(tagged.data(), tagged.size()), 5);
-  Bytes one;
-  AddFrame(one, v1);
-  EXPECT_EQ(CheckMp3File(one.data(), one.size()), 1);
-
-  struct Damage { const char* what; Bytes bytes; };
-  Bytes cut = plain;
-  cut.pop_back();
-  Bytes junk = plain;
-  junk.push_back(0);
-  Bytes junkFirst = {0};
-  junkFirst.insert(junkFirst.end(), plain.begin(), plain.end());
-  Bytes rateChange = plain;
-  AddFrame(rateChange, FrameShape{Mpeg::V1, 9, 1});
-  Bytes layer2;
-  AddFrames(layer2, FrameShape{Mpeg::V1, 9, 0, false, false, 2}, 2);
-  Bytes tagOnly = Id3v2Tag(50);
-  Bytes tagPastEnd = Id3v2Tag(50);
-  tagPastEnd[8] = 0x7F;  // says 16306 bytes of body
-  AddFrame(tagPastEnd, v1);
-  const Damage damage[] = {{"cut last frame", cut},
-                           {"a byte after the frames", junk},
-                           {"a byte before the frames", junkFirst},
-                           {"another sample rate", rateChange},
-                           {"layer II", layer2},
-                           {"a tag alone", tagOnly},
-                           {"a tag longer than the file", tagPastEnd},
-                           {"empty", {}}};
-  for (const Damage& d : damage) EXPECT_EQ(CheckMp3File(d.bytes.data(), d.bytes.size()), -1) << d.what;
-  const uint8_t badSize[10] = {'I', 'D', '3', 3, 0, 0, 0, 0, 0x80, 0};
-  EXPECT_EQ(Id3v2TagBytes(badSize, 10), 0u) << "size bytes have 7 bits";
 }
 
 TEST(Mp3Scanner, ScanFileAndTrackInfo) {

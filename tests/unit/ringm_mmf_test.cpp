@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "encoders/ringm/smaf_file.h"
 #include "encoders/ringm/wsc_cnv.h"
 #include "encoders/ringm/yamaha_adpcm.h"
+#include "formats/smaf_file.h"
 #if __has_include("encode/mmf_call.h")
 #include "encode/mmf_call.h"
 #define QV_HAVE_MMF_CALLER 1
@@ -87,10 +87,6 @@ Bytes Convert(const Bytes& wav, const WscCnvOptions* options = nullptr) {
   return out;
 }
 
-TEST(SmafCrc16, IsTheInvertedCcittSum) {
-  EXPECT_EQ(SmafCrc16(std::span(reinterpret_cast<const uint8_t*>("123456789"), 9)), 0xD64E);
-}
-
 TEST(WscCnv, WritesOneAdpcmWaveTrackWithItsCrc) {
   std::vector<int16_t> voice = Voice(8001);  // odd: the last byte holds a padding nibble
   Bytes mmf = Convert(Wav(voice));
@@ -114,38 +110,6 @@ TEST(WscCnv, WritesOneAdpcmWaveTrackWithItsCrc) {
   EXPECT_EQ(mmf[mmf.size() - 2], crc >> 8);
   EXPECT_EQ(mmf[mmf.size() - 1], crc & 0xFF);
   EXPECT_GT(SnrDb(voice, Decoded(Bytes(mmf.begin() + header, mmf.end() - 2), voice.size())), 15);
-}
-
-TEST(SmafFileCheck, TakesTheWritersFilesAndRefusesDamage) {
-  const Bytes good = Convert(Wav(Voice(801)));
-  ASSERT_TRUE(CheckSmafFile(good));
-  struct Damage { const char* what; Bytes bytes; };
-  std::vector<Damage> damage;
-  auto add = [&](const char* what, auto change) {
-    Bytes b = good;
-    change(b);
-    damage.push_back({what, b});
-  };
-  add("a wave byte changed", [](Bytes& b) { b[80] ^= 0x10; });
-  add("CRC changed", [](Bytes& b) { b.back() ^= 1; });
-  add("cut", [](Bytes& b) { b.resize(b.size() - 3); });
-  add("a byte more", [](Bytes& b) { b.push_back(0); });
-  add("other magic", [](Bytes& b) { b[0] = 'X'; });
-  add("file size says more", [](Bytes& b) { b[7] += 1; });
-  add("CNTI not first", [](Bytes& b) { b[8] = 'X'; });
-  add("track chunk runs past the end", [](Bytes& b) { b[25] = 0x7F; });
-  add("empty", [](Bytes& b) { b.clear(); });
-  for (const Damage& d : damage) EXPECT_FALSE(CheckSmafFile(d.bytes)) << d.what;
-
-  // Chunks that fit but carry no track: no ringtone, even with a right CRC.
-  Bytes noTrack;
-  Put(noTrack, "MMMD", 4);
-  Put(noTrack, 8 + 5 + 2, 4, true);
-  Put(noTrack, "CNTI\0\0\0\5", 8);
-  Put(noTrack, "\x00\x01\x01\x00\x00", 5);
-  const uint16_t crc = SmafCrc16(noTrack);
-  Put(noTrack, crc, 2, true);
-  EXPECT_FALSE(CheckSmafFile(noTrack));
 }
 
 TEST(WscCnv, SearchBeatsThePlainEncoder) {
@@ -220,26 +184,5 @@ TEST(WscCnv, OptionsRecordMatchesTheCallersRecord) {
   EXPECT_EQ(std::memcmp(&mmf[21], "ATR\0", 4), 0);  // empty texts: no option data
 }
 #endif
-
-TEST(SmafPlan, CodesRatesAndPicksATimebaseTheNoteFits) {
-  SmafContent content;
-  SmafPlan plan;
-  for (uint32_t rate : {4000u, 8000u, 11025u, 22050u, 44100u}) {
-    ASSERT_TRUE(PlanSmafFile(rate, 100, content, plan)) << rate;
-    EXPECT_EQ(plan.rateCode, SmafRateCode(rate));
-  }
-  EXPECT_FALSE(PlanSmafFile(16000, 100, content, plan));
-  EXPECT_FALSE(PlanSmafFile(8000, 0, content, plan));
-  // Two duration bytes reach 16511 ticks: 66 s in 4 ms steps, about 13.7 minutes in 50 ms.
-  ASSERT_TRUE(PlanSmafFile(8000, 8000 * 66, content, plan));
-  EXPECT_EQ(plan.timebaseCode, 0x02);
-  EXPECT_EQ(plan.gateTicks, 16500u);
-  ASSERT_TRUE(PlanSmafFile(8000, 8000 * 67, content, plan));
-  EXPECT_EQ(plan.timebaseCode, 0x03);
-  EXPECT_EQ(plan.gateTicks, 13400u);
-  ASSERT_TRUE(PlanSmafFile(8000, 8000 * 825, content, plan));
-  EXPECT_EQ(plan.timebaseCode, 0x13);
-  EXPECT_FALSE(PlanSmafFile(8000, 8000 * 826, content, plan));
-}
 
 }  // namespace

@@ -70,14 +70,4 @@ TEST(SourceTooLarge, BrowseGateHoldsForFilesOfAnySize) {
   EXPECT_FALSE(SourceTooLarge(-1));
 }
 
-TEST(RingtoneFileName, NamesEveryFormatAndNothingElse) {
-  EXPECT_STREQ(RingtoneFileName(RingtoneQcp), "new.qcp");
-  EXPECT_STREQ(RingtoneFileName(RingtoneAmr), "a.amr");
-  EXPECT_STREQ(RingtoneFileName(RingtoneWav), "test.wav");
-  EXPECT_STREQ(RingtoneFileName(RingtoneMp3), "a.mp3");
-  EXPECT_STREQ(RingtoneFileName(RingtoneMmf), "test.mmf");
-  EXPECT_EQ(RingtoneFileName(5), nullptr);
-  EXPECT_EQ(RingtoneFileName(-1), nullptr);
-}
-
 }  // namespace

@@ -9,20 +9,6 @@
 
 namespace {
 
-TEST(UploadFileOf, FileAndTypeWordOfEachFormatAndNothingElse) {
-  const char* files[] = {"new.qcp", "a.amr", "test.wav", "a.mp3", "test.mmf"};
-  const char* words[] = {"qcp", "amr", "wav", "mp3", "mmf"};
-  for (int32_t f = 0; f < 5; ++f) {
-    UploadFileKind kind{};
-    ASSERT_TRUE(UploadFileOf(f, &kind));
-    EXPECT_STREQ(kind.localFile, files[f]);
-    EXPECT_STREQ(kind.typeWord, words[f]);
-  }
-  UploadFileKind kind{};
-  EXPECT_FALSE(UploadFileOf(5, &kind));
-  EXPECT_FALSE(UploadFileOf(-1, &kind));
-}
-
 TEST(SongTitle, CleaningTurnsTheFourSpecialCharactersIntoUnderscores) {
   char title[] = "Word & Word?+.mp3";
   CleanSongTitle(title);

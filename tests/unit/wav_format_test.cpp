@@ -1,56 +1,15 @@
-// The header reader over plain and extensible "fmt " records, and what the import decides for
-// the files other tools write.
+// What the import decides for the files other tools write.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "import/wav_format.h"
+#include "tests/unit/wav_format_records.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-void Le(Bytes& b, uint32_t v, int bytes) {
-  for (int i = 0; i < bytes; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-
-struct Header {
-  uint16_t tag = 1;
-  uint16_t channels = 2;
-  uint32_t rate = 48000;
-  uint16_t bits = 16;
-  int blockAlign = -1;     // -1: channels x whole bytes
-  int subFormat = -1;      // >= 0: an extensible record with this standard sub-format tag
-  uint32_t mask = 0;
-  bool oddGuid = false;    // a sub-format GUID outside the standard family
-  size_t cut = 0;          // bytes cut off the end of the record
-};
-
-Bytes FmtBody(const Header& h) {
-  Bytes f;
-  uint16_t align = static_cast<uint16_t>(h.blockAlign >= 0 ? h.blockAlign
-                                                           : h.channels * ((h.bits + 7) / 8));
-  Le(f, h.subFormat >= 0 ? 0xFFFE : h.tag, 2);
-  Le(f, h.channels, 2);
-  Le(f, h.rate, 4);
-  Le(f, h.rate * align, 4);
-  Le(f, align, 2);
-  Le(f, h.bits, 2);
-  if (h.subFormat >= 0) {
-    Le(f, 22, 2);
-    Le(f, h.bits, 2);
-    Le(f, h.mask, 4);
-    Le(f, static_cast<uint32_t>(h.subFormat), 2);
-    const uint8_t tail[14] = {0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
-    f.insert(f.end(), tail, tail + 14);
-    if (h.oddGuid) f.back() ^= 0xFF;
-  } else if (h.tag != 1) {
-    Le(f, 0, 2);  // cbSize, as writers put it after non-PCM records
-  }
-  f.resize(f.size() - h.cut);
-  return f;
-}
+using namespace wav_records;
 
 void Chunk(Bytes& b, const char* id, const Bytes& body) {
   b.insert(b.end(), id, id + 4);
@@ -70,43 +29,6 @@ Bytes File(const Header& h, size_t dataBytes = 24, const char* form = "WAVE", bo
   b.insert(b.end(), form, form + 4);
   b.insert(b.end(), chunks.begin(), chunks.end());
   return b;
-}
-
-TEST(ReadWavFormat, ExtensibleRecordsGiveTheirSubFormatAndSpeakers) {
-  struct Case {
-    const char* name;
-    Header header;
-    bool ok;
-    WavEncoding encoding;
-    uint16_t codec;
-    uint32_t mask;
-  };
-  const Case cases[] = {
-      {"extensible PCM, sox's 24-bit stereo",
-       {.bits = 24, .subFormat = 1, .mask = 3}, true, WavEncoding::Integer, 1, 3},
-      {"extensible float 5.1", {.channels = 6, .bits = 32, .subFormat = 3, .mask = 0x3F},
-       true, WavEncoding::Float, 3, 0x3F},
-      {"extensible ADPCM", {.bits = 4, .subFormat = 2}, true, WavEncoding::Compressed, 2, 0},
-      {"extensible of another GUID family", {.bits = 16, .subFormat = 1, .oddGuid = true},
-       true, WavEncoding::Compressed, 0, 0},
-      {"extensible cut to 18 bytes", {.bits = 24, .subFormat = 1, .cut = 22}, false,
-       WavEncoding::Compressed, 0, 0},
-      {"extensible one byte short", {.bits = 24, .subFormat = 1, .cut = 1}, false,
-       WavEncoding::Compressed, 0, 0},
-      {"shorter than a PCM record", {.tag = 1, .cut = 1}, false, WavEncoding::Compressed, 0, 0},
-  };
-  for (const Case& c : cases) {
-    Bytes body = FmtBody(c.header);
-    WavFormat f;
-    EXPECT_EQ(ReadWavFormat(body, &f), c.ok) << c.name;
-    if (!c.ok) continue;
-    EXPECT_EQ(f.encoding, c.encoding) << c.name;
-    EXPECT_EQ(f.codec, c.codec) << c.name;
-    EXPECT_EQ(f.channelMask, c.mask) << c.name;
-    EXPECT_EQ(f.channels, c.header.channels) << c.name;
-    EXPECT_EQ(f.sampleRate, c.header.rate) << c.name;
-    EXPECT_EQ(f.bitsPerSample, c.header.bits) << c.name;
-  }
 }
 
 TEST(PlanWavImport, WhatOtherToolsWriteIsCopiedConvertedOrRefusedWithItsReason) {

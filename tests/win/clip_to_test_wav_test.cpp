@@ -24,8 +24,6 @@
 #include "tests/e2e/driver.h"
 #include "tests/win/encode_test_support.h"
 
-using encodetest::Le16;
-using encodetest::Le32;
 using Bytes = std::vector<uint8_t>;
 
 namespace {
@@ -117,15 +115,15 @@ TEST_F(ClipToTestWavTest, TelephoneClipHasTheExactLayoutLengthAndBar) {
   Bytes wav = TestWav();
   ASSERT_GE(wav.size(), 44u);
   EXPECT_EQ(std::string(wav.begin(), wav.begin() + 4), "RIFF");
-  EXPECT_EQ(Le32(wav, 4), wav.size() - 8);
+  EXPECT_EQ(Le32At(wav, 4), wav.size() - 8);
   EXPECT_EQ(std::string(wav.begin() + 8, wav.begin() + 16), "WAVEfmt ");
-  EXPECT_EQ(Le32(wav, 16), 16u);
+  EXPECT_EQ(Le32At(wav, 16), 16u);
   const uint8_t mono8k[16] = {1, 0, 1, 0, 0x40, 0x1F, 0, 0, 0x80, 0x3E, 0, 0, 2, 0, 16, 0};
   EXPECT_EQ(std::memcmp(&wav[20], mono8k, 16), 0);
   EXPECT_EQ(std::string(wav.begin() + 36, wav.begin() + 40), "data");  // no "fact"
-  EXPECT_EQ(Le32(wav, 40), wav.size() - 44);
+  EXPECT_EQ(Le32At(wav, 40), wav.size() - 44);
   // Read from 1002 to 100001: 98,999 bytes, whole frames 24,749.
-  EXPECT_EQ(Le32(wav, 40), 2 * PcmResampler::TargetFrames(24749, 44100, 8000));
+  EXPECT_EQ(Le32At(wav, 40), 2 * PcmResampler::TargetFrames(24749, 44100, 8000));
 
   // Range 1 to the whole chunks, one step per chunk (the last one partial), back to 0.
   EXPECT_EQ(BarRange(), std::make_pair(1, 98999 / 4096));
@@ -149,7 +147,7 @@ TEST_F(ClipToTestWavTest, EmptyRangeAfterRoundingGivesAnEmptyDataChunk) {
   ASSERT_TRUE(Clip(501, 502, RingtoneWav));
   Bytes wav = TestWav();
   ASSERT_EQ(wav.size(), 44u);
-  EXPECT_EQ(Le32(wav, 40), 0u);
+  EXPECT_EQ(Le32At(wav, 40), 0u);
   EXPECT_EQ(BarRange(), std::make_pair(1, 0));
 }
 
@@ -188,7 +186,7 @@ TEST_F(ClipToTestWavTest, OtherLayoutsAndSampleSizesOfTheSong) {
                     {"data", samples}}));
   ASSERT_TRUE(Clip(0, 11025, RingtoneAmr));
   Bytes wav = TestWav();
-  EXPECT_EQ(Le32(wav, 40), 2u * 8000);
+  EXPECT_EQ(Le32At(wav, 40), 2u * 8000);
   std::vector<double> x = clipbench::Channel(Samples(wav), 1, 0);
   EXPECT_GE(clipbench::ToneSnrDb(x, 500, 8000, 400), 40.0);  // 8-bit source
 
@@ -198,7 +196,7 @@ TEST_F(ClipToTestWavTest, OtherLayoutsAndSampleSizesOfTheSong) {
   truncated[41] = 0xFF;
   WriteSource(truncated);
   ASSERT_TRUE(Clip(0, 60000, RingtoneWav));
-  EXPECT_EQ(Le32(TestWav(), 40), 2000u);
+  EXPECT_EQ(Le32At(TestWav(), 40), 2000u);
 }
 
 TEST_F(ClipToTestWavTest, FailuresEndTheExtractionWithAMessageAndNoTestWav) {
@@ -344,7 +342,7 @@ TEST_F(ClipToTestWavTest, CleanupErrorsAfterTheLastChunkKeepTheFinishedClip) {
     EXPECT_TRUE(Clip(1000, 21000, RingtoneWav));  // no message either
     Bytes clip = TestWav();
     ASSERT_EQ(clip.size(), 44u + 20000);
-    EXPECT_EQ(Le32(clip, 40), 20000u);
+    EXPECT_EQ(Le32At(clip, 40), 20000u);
     EXPECT_TRUE(std::equal(clip.begin() + 44, clip.end(), samples.begin() + 1000));
   }
   failUnprepare = failClose = false;

@@ -21,7 +21,6 @@
 #include "tests/win/encode_test_support.h"
 #include "view/waveform_view.h"
 
-using encodetest::Le32;
 using encodetest::SeenDialog;
 using Bytes = std::vector<uint8_t>;
 
@@ -154,7 +153,7 @@ TEST_F(ConvertSelectionTest, Mp3ClipIsExactlyTheSelectedBytesLeftwardsOrRightwar
   const Bytes expected(SongSamples().begin() + 22884, SongSamples().begin() + 200000);
   Bytes wav = File("test.wav");
   ASSERT_EQ(wav.size(), 44 + expected.size());
-  EXPECT_EQ(Le32(wav, 24), 44100u);
+  EXPECT_EQ(Le32At(wav, 24), 44100u);
   EXPECT_TRUE(std::equal(expected.begin(), expected.end(), wav.begin() + 44));
   EXPECT_EQ(encodetest::ReadText(folder_ + "\\tool_report.txt")
                 .find("commandline=\"" + folder_ + "\\lame.exe\"  test.wav a.mp3 -b 48"),
@@ -174,14 +173,14 @@ TEST_F(ConvertSelectionTest, WavPhoneGetsTheTelephoneClipAndTheHundredKilobyteRu
                 "Please choose a shorter clip\n size and convert again, and then click upload:\n "
                 "Current Clip Size: 432KB");
   Bytes wav = File("test.wav");  // the over-size file stays
-  EXPECT_EQ(Le32(wav, 40), 2 * PcmResampler::TargetFrames((4900000 - 22884) / 4, 44100, 8000));
+  EXPECT_EQ(Le32At(wav, 40), 2 * PcmResampler::TargetFrames((4900000 - 22884) / 4, 44100, 8000));
 
   // A small clip is accepted.
   ExpectAccepted(Convert(RingtoneWav, 64, 74), "15KB");
   wav = File("test.wav");
-  EXPECT_EQ(Le32(wav, 20 + 4), 8000u);
+  EXPECT_EQ(Le32At(wav, 20 + 4), 8000u);
   EXPECT_EQ(wav[22], 1);
-  EXPECT_EQ(Le32(wav, 40), 2 * PcmResampler::TargetFrames((200000 - 22884) / 4, 44100, 8000));
+  EXPECT_EQ(Le32At(wav, 40), 2 * PcmResampler::TargetFrames((200000 - 22884) / 4, 44100, 8000));
 }
 
 TEST_F(ConvertSelectionTest, HundredKilobytesPassAndTheNextKilobyteIsRefused) {

@@ -89,14 +89,4 @@ std::string ReadText(const std::string& path) {
   return std::string(bytes.begin(), bytes.end());
 }
 
-uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
-  if (at + 4 > b.size()) return 0;
-  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
-}
-
-uint16_t Le16(const std::vector<uint8_t>& b, size_t at) {
-  if (at + 2 > b.size()) return 0;
-  return static_cast<uint16_t>(b[at] | b[at + 1] << 8);
-}
-
 }  // namespace encodetest

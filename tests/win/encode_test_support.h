@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "formats/byte_order.h"
+
 namespace encodetest {
 
 // The stand-ins built in <build>/encode/doubles: "encode_tool_double.exe",
@@ -56,8 +58,5 @@ class StartFolder {
 };
 
 std::string ReadText(const std::string& path);
-// Little-endian fields of a byte buffer (0 when out of range).
-uint32_t Le32(const std::vector<uint8_t>& b, size_t at);
-uint16_t Le16(const std::vector<uint8_t>& b, size_t at);
 
 }  // namespace encodetest

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "formats/byte_order.h"
 #include "import/acm_mp3_decoder.h"
 #include "import/import_mp3.h"
 #include "import/mp3_converter.h"
@@ -69,30 +70,25 @@ Bytes ReadAll(const std::string& path) {
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-uint32_t U32(const Bytes& b, size_t at) {
-  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
-}
-uint16_t U16(const Bytes& b, size_t at) { return static_cast<uint16_t>(b[at] | b[at + 1] << 8); }
-
 // d.wav of the MP3 branch: the chunked layout with consistent sizes; returns its samples.
 std::vector<int16_t> CheckWorkingFile(const Bytes& b, uint16_t channels, uint32_t rate) {
   std::vector<int16_t> none;
   EXPECT_GE(b.size(), 56u);
   if (b.size() < 56) return none;
   EXPECT_EQ(std::string(b.begin(), b.begin() + 4), "RIFF");
-  EXPECT_EQ(U32(b, 4), b.size() - 8);
+  EXPECT_EQ(Le32At(b, 4), b.size() - 8);
   EXPECT_EQ(std::string(b.begin() + 8, b.begin() + 16), "WAVEfmt ");
-  EXPECT_EQ(U32(b, 16), 16u);
-  EXPECT_EQ(U16(b, 20), 1);
-  EXPECT_EQ(U16(b, 22), channels);
-  EXPECT_EQ(U32(b, 24), rate);
-  EXPECT_EQ(U32(b, 28), rate * channels * 2);
-  EXPECT_EQ(U16(b, 32), channels * 2);
-  EXPECT_EQ(U16(b, 34), 16);
+  EXPECT_EQ(Le32At(b, 16), 16u);
+  EXPECT_EQ(Le16At(b, 20), 1);
+  EXPECT_EQ(Le16At(b, 22), channels);
+  EXPECT_EQ(Le32At(b, 24), rate);
+  EXPECT_EQ(Le32At(b, 28), rate * channels * 2);
+  EXPECT_EQ(Le16At(b, 32), channels * 2);
+  EXPECT_EQ(Le16At(b, 34), 16);
   EXPECT_EQ(std::string(b.begin() + 36, b.begin() + 40), "fact");
-  EXPECT_EQ(U32(b, 44), 0u);
+  EXPECT_EQ(Le32At(b, 44), 0u);
   EXPECT_EQ(std::string(b.begin() + 48, b.begin() + 52), "data");
-  EXPECT_EQ(U32(b, 52), b.size() - 56);
+  EXPECT_EQ(Le32At(b, 52), b.size() - 56);
   std::vector<int16_t> samples((b.size() - 56) / 2);
   std::memcpy(samples.data(), b.data() + 56, samples.size() * 2);
   return samples;
@@ -272,7 +268,7 @@ TEST(Mp3ImportLimit, LongSongIsCutAfterTheLimitWithOneWarning) {
   EXPECT_EQ(texts[0], TruncatedMessage);
   Bytes wav = ReadAll(folder + "\\d.wav");
   CheckWorkingFile(wav, 2, 44100);
-  uint32_t data = U32(wav, 52);
+  uint32_t data = Le32At(wav, 52);
   EXPECT_GT(data, ImportByteLimit);
   EXPECT_LE(data, ImportByteLimit + 1152 * 4) << "the limit plus one piece";
 }
@@ -430,7 +426,7 @@ TEST(Mp3ConverterTest, DecodeRetriesAtOffsetZeroAndFallsThroughTheList) {
     EXPECT_EQ(scripted.closes, endCode == Mp3Decoder::EndOfInput ? 2 : 1);
     Bytes wav = ReadAll(folder + "\\d.wav");
     ASSERT_EQ(wav.size(), 56u + 18);
-    EXPECT_EQ(U32(wav, 52), 18u);
+    EXPECT_EQ(Le32At(wav, 52), 18u);
     EXPECT_EQ(wav[56], 1);
     EXPECT_EQ(wav[73], 6);
   }

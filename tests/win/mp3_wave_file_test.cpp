@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/byte_order.h"
 #include "import/wave_file.h"
 
 namespace {
@@ -28,31 +29,27 @@ Bytes ReadAll(const std::string& path) {
   return b;
 }
 
-uint32_t U32(const Bytes& b, size_t at) {
-  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
-}
-uint16_t U16(const Bytes& b, size_t at) { return static_cast<uint16_t>(b[at] | b[at + 1] << 8); }
 std::string Id(const Bytes& b, size_t at) { return std::string(b.begin() + at, b.begin() + at + 4); }
 
 // Checks the whole chunked layout of a finished file holding `dataBytes` sample bytes.
 void ExpectLayout(const Bytes& b, uint16_t channels, uint32_t rate, uint32_t dataBytes) {
   ASSERT_EQ(b.size(), 56u + dataBytes);
   EXPECT_EQ(Id(b, 0), "RIFF");
-  EXPECT_EQ(U32(b, 4), b.size() - 8);
+  EXPECT_EQ(Le32At(b, 4), b.size() - 8);
   EXPECT_EQ(Id(b, 8), "WAVE");
   EXPECT_EQ(Id(b, 12), "fmt ");
-  EXPECT_EQ(U32(b, 16), 16u);
-  EXPECT_EQ(U16(b, 20), 1);
-  EXPECT_EQ(U16(b, 22), channels);
-  EXPECT_EQ(U32(b, 24), rate);
-  EXPECT_EQ(U32(b, 28), rate * channels * 2);
-  EXPECT_EQ(U16(b, 32), channels * 2);
-  EXPECT_EQ(U16(b, 34), 16);
+  EXPECT_EQ(Le32At(b, 16), 16u);
+  EXPECT_EQ(Le16At(b, 20), 1);
+  EXPECT_EQ(Le16At(b, 22), channels);
+  EXPECT_EQ(Le32At(b, 24), rate);
+  EXPECT_EQ(Le32At(b, 28), rate * channels * 2);
+  EXPECT_EQ(Le16At(b, 32), channels * 2);
+  EXPECT_EQ(Le16At(b, 34), 16);
   EXPECT_EQ(Id(b, 36), "fact");
-  EXPECT_EQ(U32(b, 40), 4u);
-  EXPECT_EQ(U32(b, 44), 0u) << "the fact value of a finished file is 0";
+  EXPECT_EQ(Le32At(b, 40), 4u);
+  EXPECT_EQ(Le32At(b, 44), 0u) << "the fact value of a finished file is 0";
   EXPECT_EQ(Id(b, 48), "data");
-  EXPECT_EQ(U32(b, 52), dataBytes);
+  EXPECT_EQ(Le32At(b, 52), dataBytes);
 }
 
 TEST(WaveFile, EmptyFileIsAValidWave) {
@@ -129,11 +126,11 @@ TEST(WaveFile, NonPcmFormatIsWrittenWithItsExtraBytes) {
   }
   Bytes b = ReadAll(path);
   ASSERT_EQ(b.size(), 12u + 8 + 22 + 12 + 8 + 2);
-  EXPECT_EQ(U32(b, 16), 22u);
-  EXPECT_EQ(U16(b, 20 + 16), 4) << "extra size";
-  EXPECT_EQ(U32(b, 20 + 18), 0x04030201u);
+  EXPECT_EQ(Le32At(b, 16), 22u);
+  EXPECT_EQ(Le16At(b, 20 + 16), 4) << "extra size";
+  EXPECT_EQ(Le32At(b, 20 + 18), 0x04030201u);
   EXPECT_EQ(Id(b, 42), "fact");
-  EXPECT_EQ(U32(b, 50), 0u);
+  EXPECT_EQ(Le32At(b, 50), 0u);
   EXPECT_EQ(Id(b, 54), "data");
   DeleteFileA(path.c_str());
 }

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "encoders/ringq/qcp_file.h"
+#include "formats/qcp_file.h"
 #include "encoders/ringq/ringq_api.h"
 
 namespace {

@@ -2,6 +2,7 @@
 // the codec's identifier and rate map, "vrat", "data". Packet sizes are those of RFC 2658.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>

@@ -4,7 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "import/riff_walk.h"
+#include "formats/wav_file.h"
+#include "tests/unit/wav_format_records.h"
 
 namespace {
 
@@ -161,19 +162,19 @@ TEST(WalkWavChunks, BadHeaderIsReportedButTheWalkGoesOn) {
   EXPECT_NE(w.result, WavWalkResult::Loaded);
 }
 
-TEST(IsWholePcmWav, TakesPcmOfOneOrTwoChannelsAndRefusesTheRest) {
+TEST(CheckWavFile, TakesPcmOfOneOrTwoChannelsAndRefusesTheRest) {
   auto wav = [](const Bytes& fmt, size_t dataBytes, const Bytes& before = {}) {
     Bytes chunks = before;
     Chunk(chunks, "fmt ", fmt);
     Chunk(chunks, "data", Bytes(dataBytes, 0x11));
     return Riff(chunks);
   };
-  EXPECT_TRUE(IsWholePcmWav(wav(Fmt(1, 1, 8000, 16), 320)));
-  EXPECT_TRUE(IsWholePcmWav(wav(Fmt(1, 2, 44100, 16), 400)));
-  EXPECT_TRUE(IsWholePcmWav(wav(Fmt(1, 1, 8000, 8), 7)));
+  EXPECT_EQ(CheckWavFile(wav(Fmt(1, 1, 8000, 16), 320)), 160);
+  EXPECT_EQ(CheckWavFile(wav(Fmt(1, 2, 44100, 16), 400)), 100);
+  EXPECT_EQ(CheckWavFile(wav(Fmt(1, 1, 8000, 8), 7)), 7);
   Bytes list;
   Chunk(list, "LIST", Bytes(5, 'x'));
-  EXPECT_TRUE(IsWholePcmWav(wav(Fmt(1, 1, 8000, 16), 320, list)));
+  EXPECT_EQ(CheckWavFile(wav(Fmt(1, 1, 8000, 16), 320, list)), 160);
 
   struct Refused { const char* what; Bytes bytes; };
   Bytes cut = wav(Fmt(1, 1, 8000, 16), 320);
@@ -193,7 +194,7 @@ TEST(IsWholePcmWav, TakesPcmOfOneOrTwoChannelsAndRefusesTheRest) {
       {"no samples", wav(Fmt(1, 1, 8000, 16), 0)},
       {"RIFF but not WAVE", Riff({}, "AVI ")},
       {"empty", {}}};
-  for (const Refused& r : refused) EXPECT_FALSE(IsWholePcmWav(r.bytes)) << r.what;
+  for (const Refused& r : refused) EXPECT_EQ(CheckWavFile(r.bytes), -1) << r.what;
 }
 
 TEST(MakeWavHeader, CdLayoutBytes) {
@@ -206,6 +207,43 @@ TEST(MakeWavHeader, CdLayoutBytes) {
   WavWalk w = WalkWavChunks(h.bytes);
   EXPECT_TRUE(w.headerValid);
   EXPECT_EQ(w.dataOffset, 44u);
+}
+
+TEST(ReadWavFormat, ExtensibleRecordsGiveTheirSubFormatAndSpeakers) {
+  struct Case {
+    const char* name;
+    wav_records::Header header;
+    bool ok;
+    WavEncoding encoding;
+    uint16_t codec;
+    uint32_t mask;
+  };
+  const Case cases[] = {
+      {"extensible PCM, sox's 24-bit stereo",
+       {.bits = 24, .subFormat = 1, .mask = 3}, true, WavEncoding::Integer, 1, 3},
+      {"extensible float 5.1", {.channels = 6, .bits = 32, .subFormat = 3, .mask = 0x3F},
+       true, WavEncoding::Float, 3, 0x3F},
+      {"extensible ADPCM", {.bits = 4, .subFormat = 2}, true, WavEncoding::Compressed, 2, 0},
+      {"extensible of another GUID family", {.bits = 16, .subFormat = 1, .oddGuid = true},
+       true, WavEncoding::Compressed, 0, 0},
+      {"extensible cut to 18 bytes", {.bits = 24, .subFormat = 1, .cut = 22}, false,
+       WavEncoding::Compressed, 0, 0},
+      {"extensible one byte short", {.bits = 24, .subFormat = 1, .cut = 1}, false,
+       WavEncoding::Compressed, 0, 0},
+      {"shorter than a PCM record", {.tag = 1, .cut = 1}, false, WavEncoding::Compressed, 0, 0},
+  };
+  for (const Case& c : cases) {
+    wav_records::Bytes body = wav_records::FmtBody(c.header);
+    WavFormat f;
+    EXPECT_EQ(ReadWavFormat(body, &f), c.ok) << c.name;
+    if (!c.ok) continue;
+    EXPECT_EQ(f.encoding, c.encoding) << c.name;
+    EXPECT_EQ(f.codec, c.codec) << c.name;
+    EXPECT_EQ(f.channelMask, c.mask) << c.name;
+    EXPECT_EQ(f.channels, c.header.channels) << c.name;
+    EXPECT_EQ(f.sampleRate, c.header.rate) << c.name;
+    EXPECT_EQ(f.bitsPerSample, c.header.bits) << c.name;
+  }
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
-#include "encoders/ringm/smaf_file.h"
+#include "formats/smaf_file.h"
 
 #include <cstring>
 #include <limits>
+
+#include "formats/byte_order.h"
 
 namespace {
 
@@ -29,14 +31,6 @@ size_t PutTicks(uint8_t* p, uint32_t ticks) {
   p[0] = static_cast<uint8_t>(0x80 | ticks >> 7);
   p[1] = static_cast<uint8_t>(ticks & 0x7F);
   return 2;
-}
-
-uint32_t Be32(const uint8_t* p) {
-  return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
-}
-
-void PutBe32(uint8_t* p, size_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (24 - 8 * i));
 }
 
 size_t TextBytes(const SmafText& text) {
@@ -104,7 +98,7 @@ void WriteSmafFrame(const SmafPlan& plan, const SmafContent& content, std::span<
   uint8_t* p = file.data();
   auto chunk = [&](const char* id, size_t size) {
     std::memcpy(p, id, 4);
-    PutBe32(p + 4, size);
+    PutBe32(p + 4, static_cast<uint32_t>(size));
     p += 8;
   };
   chunk("MMMD", plan.fileBytes - 8);
@@ -171,24 +165,24 @@ uint16_t SmafCrc16(std::span<const uint8_t> bytes) {
   return static_cast<uint16_t>(~crc);
 }
 
-bool CheckSmafFile(std::span<const uint8_t> file) {
+long CheckSmafFile(std::span<const uint8_t> file) {
   constexpr size_t CrcBytes = 2;
   if (file.size() < 8 + CrcBytes || std::memcmp(file.data(), "MMMD", 4) != 0 ||
       Be32(file.data() + 4) != file.size() - 8)
-    return false;
+    return -1;
   const size_t end = file.size() - CrcBytes;
-  bool tracks = false;
+  long tracks = 0;
   for (size_t at = 8; at < end;) {
-    if (end - at < 8) return false;
+    if (end - at < 8) return -1;
     const uint8_t* id = file.data() + at;
     const size_t size = Be32(id + 4);
-    if (size > end - at - 8) return false;
-    if (at == 8 && std::memcmp(id, "CNTI", 4) != 0) return false;
+    if (size > end - at - 8) return -1;
+    if (at == 8 && std::memcmp(id, "CNTI", 4) != 0) return -1;
     if (std::memcmp(id, "ATR", 3) == 0 || std::memcmp(id, "MTR", 3) == 0 ||
         std::memcmp(id, "GTR", 3) == 0)
-      tracks = true;
+      ++tracks;
     at += 8 + size;
   }
-  const uint16_t stored = static_cast<uint16_t>(file[end] << 8 | file[end + 1]);
-  return tracks && stored == SmafCrc16(file.first(end));
+  const uint16_t stored = Be16(file.data() + end);
+  return tracks > 0 && stored == SmafCrc16(file.first(end)) ? tracks : -1;
 }

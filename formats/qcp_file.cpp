@@ -1,6 +1,9 @@
-#include "encoders/ringq/qcp_file.h"
+#include "formats/qcp_file.h"
 
 #include <cstring>
+
+#include "formats/byte_order.h"
+#include "formats/riff_chunks.h"
 
 namespace {
 
@@ -12,20 +15,8 @@ const uint8_t Qcelp13kGuid[16] = {0x41, 0x6D, 0x7F, 0x5E, 0x15, 0xB1, 0xD0, 0x11
 constexpr uint32_t FmtBodyBytes = 150;
 constexpr uint32_t VratBodyBytes = 8;
 
-void Put16(std::vector<uint8_t>& v, unsigned x) {
-  v.push_back(uint8_t(x));
-  v.push_back(uint8_t(x >> 8));
-}
-void Put32(std::vector<uint8_t>& v, uint32_t x) {
-  Put16(v, x & 0xFFFF);
-  Put16(v, x >> 16);
-}
 void PutTag(std::vector<uint8_t>& v, const char* tag) {
   for (int i = 0; i < 4; ++i) v.push_back(uint8_t(tag[i]));
-}
-
-uint32_t Le32(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
 // Counts the packets of `data`, each sized by its rate octet through `sizes` (bytes after the
@@ -61,15 +52,15 @@ bool BuildQcpFile(std::span<const uint8_t> packets, std::vector<uint8_t>& file) 
   file.clear();
   file.reserve(8 + riffBytes);
   PutTag(file, "RIFF");
-  Put32(file, riffBytes);
+  AppendLe32(file, riffBytes);
   PutTag(file, "QLCM");
 
   PutTag(file, "fmt ");
-  Put32(file, FmtBodyBytes);
+  AppendLe32(file, FmtBodyBytes);
   file.push_back(1);  // major version: QCELP-13K and EVRC
   file.push_back(0);  // minor version
   file.insert(file.end(), Qcelp13kGuid, Qcelp13kGuid + 16);
-  Put16(file, 2);  // codec version
+  AppendLe16(file, 2);  // codec version
   const char name[80] = "Qcelp 13K";
   for (char c : name) file.push_back(uint8_t(c));
   // Average bits per second of this file, rate octets included (14000 at full rate
@@ -77,62 +68,55 @@ bool BuildQcpFile(std::span<const uint8_t> packets, std::vector<uint8_t>& file) 
   const uint64_t averageBps = count ? (uint64_t(dataBytes) * 8 * 50 + uint64_t(count) / 2) /
                                           uint64_t(count)
                                     : 14000;
-  Put16(file, unsigned(averageBps > 0 && averageBps <= 0xFFFF ? averageBps : 14000));
-  Put16(file, 35);     // largest packet, rate octet included
-  Put16(file, 160);    // samples per packet
-  Put16(file, 8000);   // sampling rate
-  Put16(file, 16);     // bits per sample
+  AppendLe16(file, uint16_t(averageBps > 0 && averageBps <= 0xFFFF ? averageBps : 14000));
+  AppendLe16(file, 35);     // largest packet, rate octet included
+  AppendLe16(file, 160);    // samples per packet
+  AppendLe16(file, 8000);   // sampling rate
+  AppendLe16(file, 16);     // bits per sample
   // Rate map: entries of (bytes after the rate octet, rate octet), highest rate first.
-  Put32(file, 5);
+  AppendLe32(file, 5);
   for (int octet = 4; octet >= 0; --octet) {
     file.push_back(uint8_t(QcelpPacketBytes(uint8_t(octet)) - 1));
     file.push_back(uint8_t(octet));
   }
-  for (int i = 5; i < 8; ++i) Put16(file, 0);
-  for (int i = 0; i < 5; ++i) Put32(file, 0);  // reserved
+  for (int i = 5; i < 8; ++i) AppendLe16(file, 0);
+  for (int i = 0; i < 5; ++i) AppendLe32(file, 0);  // reserved
 
   PutTag(file, "vrat");
-  Put32(file, VratBodyBytes);
-  Put32(file, 1);  // variable rate: every packet carries its rate octet
-  Put32(file, uint32_t(count));
+  AppendLe32(file, VratBodyBytes);
+  AppendLe32(file, 1);  // variable rate: every packet carries its rate octet
+  AppendLe32(file, uint32_t(count));
 
   PutTag(file, "data");
-  Put32(file, dataBytes);
+  AppendLe32(file, dataBytes);
   file.insert(file.end(), packets.begin(), packets.end());
   if (pad) file.push_back(0);
   return true;
 }
 
 long CheckQcpFile(std::span<const uint8_t> bytes) {
-  const size_t size = bytes.size();
-  if (size < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 ||
-      std::memcmp(bytes.data() + 8, "QLCM", 4) != 0)
-    return -1;
+  if (!IsRiffForm(bytes, "QLCM")) return -1;
   const uint8_t* fmt = nullptr;
   bool haveVrat = false;
   uint32_t vratPackets = 0;
   std::span<const uint8_t> data;
   bool haveData = false;
-  size_t pos = 12;
-  while (size - pos >= 8) {
-    const uint8_t* head = bytes.data() + pos;
-    const size_t chunkSize = Le32(head + 4);
-    const size_t body = pos + 8;
-    if (chunkSize > size - body) return -1;  // a chunk cut by the end of the file
-    if (std::memcmp(head, "fmt ", 4) == 0 && !fmt) {
-      if (chunkSize < FmtBodyBytes) return -1;
-      fmt = bytes.data() + body;
-    } else if (std::memcmp(head, "vrat", 4) == 0 && !haveVrat) {
-      if (chunkSize < VratBodyBytes) return -1;
+  // A missing pad byte after the last chunk is tolerated.
+  RiffChunkWalk walk(bytes);
+  RiffChunk chunk;
+  while (walk.Next(chunk)) {
+    if (!chunk.Whole()) return -1;  // a chunk cut by the end of the file
+    if (chunk.Is("fmt ") && !fmt) {
+      if (chunk.size < FmtBodyBytes) return -1;
+      fmt = bytes.data() + chunk.body;
+    } else if (chunk.Is("vrat") && !haveVrat) {
+      if (chunk.size < VratBodyBytes) return -1;
       haveVrat = true;
-      vratPackets = Le32(bytes.data() + body + 4);
-    } else if (std::memcmp(head, "data", 4) == 0 && !haveData) {
+      vratPackets = Le32(bytes.data() + chunk.body + 4);
+    } else if (chunk.Is("data") && !haveData) {
       haveData = true;
-      data = bytes.subspan(body, chunkSize);
+      data = bytes.subspan(chunk.body, chunk.size);
     }
-    const size_t padded = chunkSize + (chunkSize & 1);
-    if (padded > size - body) break;  // a missing pad byte after the last chunk is tolerated
-    pos = body + padded;
   }
   if (!fmt || !haveVrat || !haveData) return -1;
   if (fmt[0] != 1) return -1;

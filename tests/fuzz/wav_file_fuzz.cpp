@@ -1,8 +1,9 @@
+// The RIFF/WAVE chunk walk and the "fmt " record reader over arbitrary bytes.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
-#include "import/riff_walk.h"
+#include "formats/wav_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> copy(data, data + size);  // exact size: reads past the end are caught
@@ -12,5 +13,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     volatile uint8_t sink = 0;
     for (size_t i = 0; i < w.dataSize; ++i) sink = sink ^ copy[w.dataOffset + i];
   }
+  WavFormat format;
+  if (ReadWavFormat(copy, &format) &&
+      (size < 16 || (format.formatTag == WavTagExtensible && size < 40)))
+    __builtin_trap();
   return 0;
 }

@@ -47,8 +47,8 @@ void WriteSmafFrame(const SmafPlan& plan, const SmafContent& content, std::span<
 
 uint16_t SmafCrc16(std::span<const uint8_t> bytes);
 
-// True when `file` is a whole SMAF file: "MMMD" whose size names exactly the bytes after its
-// header, a body of chunks that fit it back to back with "CNTI" first and at least one track
-// chunk ("ATR", "MTR" or "GTR" and a track number), and the CRC of everything before it in
-// the last two bytes.
-bool CheckSmafFile(std::span<const uint8_t> file);
+// The number of track chunks of a whole SMAF file, or -1: "MMMD" whose size names exactly the
+// bytes after its header, a body of chunks that fit it back to back with "CNTI" first and at
+// least one track chunk ("ATR", "MTR" or "GTR" and a track number), and the CRC of everything
+// before it in the last two bytes.
+long CheckSmafFile(std::span<const uint8_t> file);
