@@ -177,7 +177,7 @@ TEST(SqliteStore, DeletedAndExpiredRingtonesLeaveNoTrace) {
   // The log was emptied with the commit: no file holds them once the store has answered.
   const std::string files = FolderBytes(folder.path);
   for (const auto& k : kept)
-    for (const std::string trace : {std::string(k.number), std::string(k.song)})
+    for (const char* trace : {k.number, k.song})
       EXPECT_EQ(files.find(trace), std::string::npos) << trace;
   // Nor does the memory of recent ringtones: asked at a time before its expiry, the swept one
   // is not served from there.
