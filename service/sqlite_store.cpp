@@ -242,15 +242,6 @@ class RecentRingtones {
   static constexpr size_t MaxBytes = 8 * 1024 * 1024;
   using Entry = std::shared_ptr<const RingtoneRecord>;
 
-  // An entry whose strings are zeroed when the last holder lets go of it.
-  static Entry Keep(RingtoneRecord record) {
-    return Entry(new RingtoneRecord(std::move(record)), [](const RingtoneRecord* kept) {
-      RingtoneRecord* owned = const_cast<RingtoneRecord*>(kept);
-      Wipe(*owned);
-      delete owned;
-    });
-  }
-
   uint64_t Generation() {
     std::lock_guard<std::mutex> lock(mutex_);
     return generation_;
@@ -287,6 +278,7 @@ class RecentRingtones {
       }
       bytes_ -= Cost(**it);
       index_.erase((*it)->token);
+      Forget(*it);
       it = order_.erase(it);
     }
   }
@@ -296,11 +288,18 @@ class RecentRingtones {
     const auto found = index_.find(token);
     if (found == index_.end()) return;
     bytes_ -= Cost(**found->second);
-    order_.erase(found->second);
+    const auto entry = found->second;
     index_.erase(found);
+    Forget(*entry);
+    order_.erase(entry);
   }
 
  private:
+  // A deleted or expired ringtone's memory is zeroed before it is let go (unless a reader is
+  // copying it this moment: its copy goes with the reader).
+  static void Forget(Entry& entry) {
+    if (entry.use_count() == 1) Wipe(const_cast<RingtoneRecord&>(*entry));
+  }
   static size_t Cost(const RingtoneRecord& r) {
     return r.bytes.size() + r.songName.size() + r.fileName.size() + 256;
   }
@@ -508,7 +507,7 @@ void SqliteStore::Commit(std::vector<StoreWrite>& jobs,
       recent_.Erase(job.record.token);
     } else {
       const uint64_t generation = recent_.Generation();
-      recent_.Put(RecentRingtones::Keep(std::move(job.record)), generation);
+      recent_.Put(std::make_shared<const RingtoneRecord>(std::move(job.record)), generation);
     }
   }
 }
@@ -585,7 +584,7 @@ StoreStatus SqliteStore::Find(std::string_view token, int64_t now, bool withByte
   }
   find.Finish();
   if (status == StoreStatus::Ok && withBytes)
-    recent_.Put(RecentRingtones::Keep(record), generation);
+    recent_.Put(std::make_shared<const RingtoneRecord>(record), generation);
   return status;
 }
 
