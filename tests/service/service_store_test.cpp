@@ -379,7 +379,14 @@ TEST_F(PostgresStoreTest, ConnectionsTheServerEndedAreReplaced) {
   const Rows ended = Sql("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname ="
                          " current_database() AND application_name = 'quavella-service'");
   EXPECT_FALSE(ended.empty());
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the ends reach the pool
+  // pg_terminate_backend only signals: wait until the server has ended them, so that their
+  // sockets are closed before the pool is used again.
+  for (int i = 0; i < 500; ++i) {
+    const Rows left = Sql("SELECT count(*) FROM pg_stat_activity WHERE datname = current_database()"
+                          " AND application_name = 'quavella-service'");
+    if (!left.empty() && !left[0].empty() && left[0][0] == "0") break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
   EXPECT_EQ(store_->Find("before", 2, true, r, why), StoreStatus::Ok);
   EXPECT_EQ(Add(*store_, Sample("after", 1, 5000)), StoreStatus::Ok);
   EXPECT_EQ(limiter_->TakeUpload({"number:1", "address:a"}, 0), LimitAnswer::Taken);
