@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/file.h>
+#include <sys/statvfs.h>
+#include <string.h>
 #include <unistd.h>
 
 #include <array>
@@ -23,6 +25,15 @@ constexpr int SchemaVersion = 1;
 constexpr size_t BatchJobs = 256;   // writes that share one commit at most
 constexpr int SweepBatch = 256;     // ringtones removed per sweep transaction
 constexpr auto CountFlushInterval = std::chrono::seconds(1);
+// Below this much free space in the data folder the store says it cannot write: room for
+// one upload of the largest size, its log pages and a margin.
+constexpr uint64_t MinFreeBytes = 4 * 1024 * 1024;
+
+// Zeroes the strings of a record that memory lets go of.
+void Wipe(RingtoneRecord& record) {
+  for (std::string* text : {&record.phoneNumber, &record.songName, &record.fileName, &record.bytes})
+    explicit_bzero(text->data(), text->size());
+}
 
 const char SchemaSql[] =
     "CREATE TABLE IF NOT EXISTS ringtones("
@@ -231,6 +242,15 @@ class RecentRingtones {
   static constexpr size_t MaxBytes = 8 * 1024 * 1024;
   using Entry = std::shared_ptr<const RingtoneRecord>;
 
+  // An entry whose strings are zeroed when the last holder lets go of it.
+  static Entry Keep(RingtoneRecord record) {
+    return Entry(new RingtoneRecord(std::move(record)), [](const RingtoneRecord* kept) {
+      RingtoneRecord* owned = const_cast<RingtoneRecord*>(kept);
+      Wipe(*owned);
+      delete owned;
+    });
+  }
+
   uint64_t Generation() {
     std::lock_guard<std::mutex> lock(mutex_);
     return generation_;
@@ -254,6 +274,20 @@ class RecentRingtones {
       bytes_ -= Cost(*order_.back());
       index_.erase(order_.back()->token);
       order_.pop_back();
+    }
+  }
+  // Drops the ringtones whose time is up at `now` (the sweep removes them from the store).
+  void EraseExpired(int64_t now) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++generation_;
+    for (auto it = order_.begin(); it != order_.end();) {
+      if ((*it)->expiresAt > now) {
+        ++it;
+        continue;
+      }
+      bytes_ -= Cost(**it);
+      index_.erase((*it)->token);
+      it = order_.erase(it);
     }
   }
   void Erase(std::string_view token) {
@@ -287,15 +321,24 @@ class SqliteStore final : public QueuedRingtoneStore {
   StoreStatus Find(std::string_view token, int64_t now, bool withBytes, RingtoneRecord& record,
                    GoneReason& reason) override;
   StoreStatus Totals(StoreTotals& totals) override;
+  StoreStatus Ping() override;
   void Close() override;
 
  private:
+  void Wrote(bool ok);
+  // Folds the log back into the database and empties it, so that what a delete zeroed is
+  // gone from every file (the log still held the ringtone's pages as they were written).
+  void EmptyLog();
   void WriterLoop();
   void Commit(std::vector<StoreWrite>& jobs, const std::unordered_map<std::string, int64_t>& counts);
   void RunSweep(StoreWrite& job);
 
+  std::string folder_;
   std::string path_;
   int lockFd_ = -1;
+  // 0 while writes succeed; after a failed commit, the free bytes there were then (at least
+  // 1): the store is not ready until a commit succeeds or more space is free.
+  std::atomic<uint64_t> failedAtFree_{0};
   std::unique_ptr<WriteConnection> writer_ = std::make_unique<WriteConnection>();
   std::thread writerThread_;
 
@@ -326,6 +369,7 @@ bool SqliteStore::Open(const std::string& folder, std::string& error) {
     error = folder + ": another quavella-service uses this data folder";
     return false;
   }
+  folder_ = folder;
   path_ = folder + "/ringtones.db";
   if (!writer_->connection.Open(path_, error)) return false;
   // Pages of 16 KiB hold a ringtone in a few pages rather than in dozens (a new database
@@ -379,14 +423,45 @@ void SqliteStore::WriterLoop() {
   while (writes_.Next(batch)) {
     if (batch.IsSweep()) RunSweep(batch.writes.front());
     else Commit(batch.writes, batch.downloads);
+    bool removed = batch.IsSweep();
+    for (const StoreWrite& write : batch.writes)
+      removed = removed || (write.kind == StoreWrite::Delete && write.status == StoreStatus::Ok);
+    if (removed) EmptyLog();
     batch.Finish();
   }
+}
+
+void SqliteStore::EmptyLog() {
+  // Waits for the readers (each holds the log for one statement) up to the busy timeout.
+  sqlite3_wal_checkpoint_v2(writer_->connection.Db(), nullptr, SQLITE_CHECKPOINT_TRUNCATE,
+                            nullptr, nullptr);
+}
+
+uint64_t FreeBytes(const std::string& folder) {
+  struct statvfs fs {};
+  if (statvfs(folder.c_str(), &fs) != 0) return 0;
+  return static_cast<uint64_t>(fs.f_bavail) * fs.f_frsize;
+}
+
+void SqliteStore::Wrote(bool ok) {
+  if (ok) failedAtFree_.store(0, std::memory_order_relaxed);
+  else failedAtFree_.store(std::max<uint64_t>(FreeBytes(folder_), 1), std::memory_order_relaxed);
+}
+
+StoreStatus SqliteStore::Ping() {
+  const uint64_t free = FreeBytes(folder_);
+  const uint64_t failedAt = failedAtFree_.load(std::memory_order_relaxed);
+  return free >= MinFreeBytes && (failedAt == 0 || free > failedAt) ? StoreStatus::Ok
+                                                                    : StoreStatus::Unavailable;
 }
 
 void SqliteStore::Commit(std::vector<StoreWrite>& jobs,
                          const std::unordered_map<std::string, int64_t>& counts) {
   Connection& db = writer_->connection;
-  if (!db.Exec("BEGIN IMMEDIATE")) return;  // every job stays Unavailable
+  if (!db.Exec("BEGIN IMMEDIATE")) {  // every job stays Unavailable
+    Wrote(false);
+    return;
+  }
   bool failed = false;
   for (StoreWrite& job : jobs) {
     const RingtoneRecord& r = job.record;
@@ -423,15 +498,17 @@ void SqliteStore::Commit(std::vector<StoreWrite>& jobs,
   if (failed || !db.Exec("COMMIT")) {
     db.Exec("ROLLBACK");
     for (StoreWrite& job : jobs) job.status = StoreStatus::Unavailable;
+    Wrote(false);
     return;
   }
+  Wrote(true);
   for (StoreWrite& job : jobs) {
     if (job.status != StoreStatus::Ok) continue;
     if (job.kind == StoreWrite::Delete) {
       recent_.Erase(job.record.token);
     } else {
       const uint64_t generation = recent_.Generation();
-      recent_.Put(std::make_shared<const RingtoneRecord>(std::move(job.record)), generation);
+      recent_.Put(RecentRingtones::Keep(std::move(job.record)), generation);
     }
   }
 }
@@ -453,6 +530,7 @@ void SqliteStore::RunSweep(StoreWrite& job) {
   }
   const bool forgot = writer_->forget.Run(job.forgetBefore) == SQLITE_DONE;
   writer_->forget.Finish();
+  recent_.EraseExpired(job.now);
   if (forgot) job.status = StoreStatus::Ok;
 }
 
@@ -507,7 +585,7 @@ StoreStatus SqliteStore::Find(std::string_view token, int64_t now, bool withByte
   }
   find.Finish();
   if (status == StoreStatus::Ok && withBytes)
-    recent_.Put(std::make_shared<const RingtoneRecord>(record), generation);
+    recent_.Put(RecentRingtones::Keep(record), generation);
   return status;
 }
 

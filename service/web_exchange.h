@@ -12,6 +12,16 @@ using HeaderList = std::vector<std::pair<std::string, std::string>>;
 // The value of the first header called `name` (any letter case), or null.
 const std::string* FindHeader(const HeaderList& headers, std::string_view name);
 
+// The client behind one reverse proxy: the last address of every X-Forwarded-For line taken
+// together (what the nearest proxy saw; the ones before it are the client's own words). ""
+// when there is none.
+std::string ForwardedClient(const HeaderList& headers);
+
+// Whether a request's Transfer-Encoding (every line of it, joined) can be read: absent, or
+// "chunked" alone, the one coding the service knows. Anything else is answered 400 and the
+// connection is closed, since its body's end cannot be found.
+bool TransferEncodingReadable(const HeaderList& headers);
+
 struct WebRequest {
   std::string method;  // "GET", "HEAD", "POST", ...
   std::string target;  // as sent: origin form or absolute form

@@ -3,8 +3,11 @@
 # 30 KB ringtone per second with p50 and p99 latency at 1, 16 and 64 connections (ours: the
 # request Quavella.exe sends, each one committed to disk before the reply; nginx: the same
 # bytes by WebDAV PUT, written without waiting for the disk), downloads of that ringtone per
-# second (ours from the store, nginx a static file), and our peak resident memory. Figures
-# only: nothing passes or fails. Run by scripts/bench.sh, or alone.
+# second (ours from the store, nginx a static file), downloads by 64 connections while 64
+# slow ones hold part of a request line each (and with 96 slots at most, the Help page),
+# the memory 192 unfinished 1 MB uploads take,
+# and our peak resident memory. Figures only: nothing passes or fails. Run by
+# scripts/bench.sh, or alone (QV_SERVICE_BENCH_BIN: another build of the service to measure).
 set -uo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
 work=${QV_BENCH_WORK:-$(mktemp -d /tmp/qv-service-bench.XXXXXX)}/service
@@ -17,7 +20,8 @@ done
 
 # An optimised build without sanitizers, as it would be deployed (scripts/build.sh --service).
 release=$top/build/service
-[ -x "$release/service/quavella-service" ] || { echo "service bench: not built (scripts/build.sh --service)"; exit 1; }
+bin=${QV_SERVICE_BENCH_BIN:-$release/service/quavella-service}
+[ -x "$bin" ] || { echo "service bench: not built (scripts/build.sh --service)"; exit 1; }
 
 # The upload: the recorded request with a 30 KB ringtone in it.
 source "$top/tests/bench/lib/service_load.sh"
@@ -54,7 +58,7 @@ CONF
 nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" -g 'daemon off;' 2>>"$work/nginx/logs/error.log" &
 nginx_pid=$!
 
-export QV_SERVICE_BIN=$release/service/quavella-service QV_SERVICE_LOG=$work/service.log
+export QV_SERVICE_BIN=$bin QV_SERVICE_LOG=$work/service.log
 source "$top/scripts/lib/service.sh"
 trap 'qv_service_stop; kill -QUIT $nginx_pid 2>/dev/null; wait $nginx_pid 2>/dev/null' EXIT
 qv_service_start "$work/data" --uploads-per-hour 100000000 --connections-per-address 1024 ||
@@ -86,6 +90,18 @@ for c in 16 64; do
   printf '                  nginx static     %s\n' "$(download "$theirs/static/ringtone.wav" "$c")"
 done
 
+held=$top/tests/bench/lib/held_connections.py
+echo "downloads by 64 connections while 64 slow ones send a request line a byte a second"
+for target in "$ours$file" "$theirs/static/ringtone.wav"; do
+  port=${target#http://127.0.0.1:}
+  python3 "$held" slow "${port%%/*}" 64 "$((seconds + 2))" &
+  slow_pid=$!
+  sleep 1
+  rate=$(download "$target" 64)
+  wait "$slow_pid"
+  [ "$target" = "$ours$file" ] && printf '  quavella-service %s\n' "$rate" || printf '  nginx static     %s\n' "$rate"
+done
+
 peak=$(awk '/VmHWM/ { print $2 }' "/proc/$QV_SERVICE_PID/status")
 nginx_peak=0
 for pid in $(pgrep -P "$nginx_pid") "$nginx_pid"; do
@@ -94,4 +110,18 @@ for pid in $(pgrep -P "$nginx_pid") "$nginx_pid"; do
 done
 echo "peak resident memory over the runs (64 connections included): quavella-service" \
      "$((peak / 1024)) MB; nginx, master and workers together, $((nginx_peak / 1024)) MB"
+port=${ours##*:}
+read -r refused grown < <(python3 "$held" bodies "$port" 192 1000000 "$QV_SERVICE_PID")
+echo "192 uploads holding 1 MB unfinished bodies: quavella-service grew ${grown} MB" \
+     "($refused answered 503 at its body memory budget)"
 echo "stored: $(python3 -c "import sqlite3,sys; print(sqlite3.connect('file:$work/data/ringtones.db?mode=ro', uri=True).execute('select count(*) from ringtones').fetchone()[0])") ringtones"
+
+# Every slot taken: 64 connections at most, the slow ones reconnecting whenever closed.
+qv_service_stop
+qv_service_start "$work/full" --max-connections 96 --connections-per-address 1024 || exit 1
+python3 "$held" slow "${QV_SERVICE_URL##*:}" 64 "$((seconds + 2))" &
+slow_pid=$!
+sleep 1
+printf 'the same with --max-connections 96 (the slow ones take the slots the others need)\n'
+printf '  quavella-service %s\n' "$(download "$QV_SERVICE_URL/index.php?page=support" 64)"
+wait "$slow_pid"
