@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,11 @@ struct RingtoneRecord {
   int64_t size = 0;       // bytes of the ringtone
   int64_t downloads = 0;
   std::string bytes;      // the ringtone, when it was asked for
+  // When the store lends the bytes from its memory instead of copying them into `bytes`:
+  // the record that holds them, unchanged while it is held.
+  std::shared_ptr<const RingtoneRecord> lent;
+
+  std::string_view Bytes() const { return lent ? std::string_view(lent->bytes) : bytes; }
 };
 
 enum class StoreStatus {
