@@ -362,6 +362,8 @@ class SqliteStore final : public QueuedRingtoneStore {
   // and only then tells the batches' writes. Nothing is answered before its flush.
   void SyncerLoop();
   void Synced(StoreWriteBatch batch);
+  // Tells the batch's writes, once the log is flushed (or failed to be: Unavailable).
+  void Tell(StoreWriteBatch& batch, bool flushed);
   int logFd_ = -1;  // the write-ahead log, for the flushes
   std::thread syncerThread_;
   std::mutex syncMutex_;
@@ -493,7 +495,11 @@ void SqliteStore::WriterLoop() {
     for (const StoreWrite& write : batch.writes)
       removed = removed || (write.kind == StoreWrite::Delete && write.status == StoreStatus::Ok);
     if (removed) EmptyLog();
-    Synced(std::move(batch));
+    if (writes_.Waiting()) {
+      Synced(std::move(batch));  // flushed beside the next commit
+    } else {
+      Tell(batch, ::fdatasync(logFd_) == 0);  // nothing to do meanwhile: no hand-over
+    }
     KeepLogBounded();
   }
 }
@@ -502,6 +508,14 @@ void SqliteStore::Synced(StoreWriteBatch batch) {
   std::lock_guard<std::mutex> lock(syncMutex_);
   unsynced_.push_back(std::move(batch));
   syncWake_.notify_one();
+}
+
+void SqliteStore::Tell(StoreWriteBatch& batch, bool flushed) {
+  if (!flushed) {
+    for (StoreWrite& write : batch.writes) write.status = StoreStatus::Unavailable;
+    Wrote(false);
+  }
+  batch.Finish();
 }
 
 void SqliteStore::SyncerLoop() {
@@ -513,12 +527,8 @@ void SqliteStore::SyncerLoop() {
     batches.swap(unsynced_);
     lock.unlock();
     // Every commit of these batches was written before this flush began.
-    if (::fdatasync(logFd_) != 0) {
-      for (StoreWriteBatch& batch : batches)
-        for (StoreWrite& write : batch.writes) write.status = StoreStatus::Unavailable;
-      Wrote(false);
-    }
-    for (StoreWriteBatch& batch : batches) batch.Finish();
+    const bool flushed = ::fdatasync(logFd_) == 0;
+    for (StoreWriteBatch& batch : batches) Tell(batch, flushed);
     batches.clear();
     lock.lock();
   }
