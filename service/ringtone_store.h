@@ -49,7 +49,8 @@ class RingtoneStore {
   // the store's, with Ok only after the commit is durable on disk, else Unavailable.
   virtual void Add(RingtoneRecord ringtone, Done done) = 0;
 
-  // The ringtone of `token` as it is at `now`; with its bytes when `withBytes`. A ringtone
+  // The ringtone of `token` as it is at `now`; with its bytes (record.Bytes()) when
+  // `withBytes`. A ringtone
   // whose time has passed is Gone (Expired) even before the sweep has removed it; `reason`
   // is set for Gone.
   virtual StoreStatus Find(std::string_view token, int64_t now, bool withBytes,
