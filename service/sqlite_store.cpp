@@ -29,9 +29,9 @@ constexpr auto CountFlushInterval = std::chrono::seconds(1);
 // The write-ahead log, in pages of 16 KiB. The committing thread never folds the log back into
 // the database: a thread of the store's own does, once this much has gathered (and at least
 // once a second while any has), beside the commits. When the commits outrun it, the
-// committing thread waits once the log reaches LogPagesBound, folds the rest back itself and
-// starts the log over from its beginning; the file is cut back to that size whenever the log
-// starts over.
+// committing thread folds the rest back itself once the log reaches LogPagesBound (waiting
+// for a fold of the keeper's only past twice that) and starts the log over from its
+// beginning; the file is cut back to LogPagesBound whenever the log starts over.
 constexpr int LogPagesFold = 512;      // 8 MiB
 constexpr int LogPagesBound = 4096;    // 64 MiB
 constexpr auto LogFoldInterval = std::chrono::seconds(1);
@@ -547,8 +547,14 @@ void SqliteStore::KeepLogBounded() {
   const int pages = logPages_.load(std::memory_order_relaxed);
   if (pages >= LogPagesBound) {
     // What the keeper has not folded yet, then the log starts over at the next commit
-    // (the writer is this thread: no commit comes in between).
-    std::lock_guard<std::mutex> fold(foldMutex_);
+    // (the writer is this thread: no commit comes in between). While the keeper folds, the
+    // writer goes on and tries again after its next commit (little is left to fold then),
+    // unless the log has grown to twice its bound.
+    std::unique_lock<std::mutex> fold(foldMutex_, std::try_to_lock);
+    if (!fold.owns_lock()) {
+      if (pages < 2 * LogPagesBound) return;
+      fold.lock();
+    }
     sqlite3_wal_checkpoint_v2(writer_->connection.Db(), nullptr, SQLITE_CHECKPOINT_RESTART,
                               nullptr, nullptr);
     logPages_.store(0, std::memory_order_relaxed);
