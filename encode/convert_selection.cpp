@@ -3,6 +3,7 @@
 #include <string>
 
 #include "encode/convert_to_qcp.h"
+#include "encode/finish_clip.h"
 #include "encode/mmf_converter.h"
 #include "encode/ringtone_size_rule.h"
 #include "encode/run_tool.h"
@@ -10,11 +11,13 @@
 #include "encode/tool_command_line.h"
 #include "import/clip_to_test_wav.h"
 #include "resources/resource_ids.h"
+#include "session/edit_options.h"
 #include "session/file_size.h"
 #include "session/ringtone_format.h"
 #include "session/session_state.h"
 #include "session/working_audio.h"
 #include "view/preview.h"
+#include "view/waveform_view.h"
 
 static_assert(SelectionStripLeft == WaveArea::Left, "the strip's left edge");
 static_assert(SelectionStripWidth == WaveArea::Right - WaveArea::Left, "the strip's width");
@@ -74,13 +77,22 @@ void EndFailed() {
 
 }  // namespace
 
+ClipByteRange ClipRangeOfSelection(const UserSelectionEnds& selection) {
+  // A selection held in frames is cut at exactly those frames.
+  FrameRange frames;
+  if (SelectionFrames(&frames)) {
+    const uint32_t block = workingAudio.BlockAlign();
+    return {frames.start * block, frames.end * block};
+  }
+  return SelectionByteRange(selection.anchorX, selection.endX, workingAudio.dataSize);
+}
+
 void ConvertSelection(HWND window) {
   // The user's selection, also when a preview has parked it.
   const UserSelectionEnds selection = UserSelection();
   SetClassCursor(IDC_WAIT);
 
-  const ClipByteRange range =
-      SelectionByteRange(selection.anchorX, selection.endX, workingAudio.dataSize);
+  const ClipByteRange range = ClipRangeOfSelection(selection);
   const int32_t format = sessionState.outputFormat;
   const char* ringtone = RingtoneFileName(format);
   if (ringtone == nullptr) {
@@ -93,6 +105,11 @@ void ConvertSelection(HWND window) {
 
   // The extraction tells the user itself when it fails.
   if (!ClipToTestWav("d.wav", range.start, range.end, sessionState.progressBar, format)) {
+    EndFailed();
+    return;
+  }
+  // Fades and "louder" change the clip itself, so every format gets them.
+  if (!FinishClipFile("test.wav", editOptions)) {
     EndFailed();
     return;
   }

@@ -2,7 +2,8 @@
 # files and licence texts of the libraries linked into it or shipped beside it.
 file(COPY ${SOURCE}/LICENSE DESTINATION ${NOTICES})
 file(RENAME ${NOTICES}/LICENSE ${NOTICES}/Quavella-LICENSE.txt)
-set(libraries "lame:LAME" "libopencore-amrnb0:opencore-amr" "libid3-3.8.3v5:id3lib")
+set(libraries "lame:LAME" "libopencore-amrnb0:opencore-amr" "libid3-3.8.3v5:id3lib"
+              "libebur128-1:libebur128")
 foreach(entry ${libraries})
   string(REPLACE ":" ";" parts ${entry})
   list(GET parts 0 package)
@@ -26,4 +27,6 @@ Libraries built into Quavella or shipped beside it:
 - opencore-amr (in wav2amr.exe): Apache License 2.0 (Apache-2.0.txt); opencore-amr-copyright.txt
 - id3lib (in Quavella.exe): GNU Library General Public License 2 or later (LGPL-2.txt);
   id3lib-copyright.txt
+- libebur128 (in Quavella.exe): MIT (Expat) licence, its queue.h the BSD 3-clause licence;
+  libebur128-copyright.txt
 ")
