@@ -4,6 +4,7 @@
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
 
+#include <array>
 #include <atomic>
 #include <filesystem>
 #include <mutex>
@@ -289,16 +290,75 @@ class Session : public std::enable_shared_from_this<Session> {
     Write(std::move(reply));
   }
 
-  template <class Body>
-  void Send(std::shared_ptr<http::response<Body>> response, const WebReply& reply, bool keep,
-            uint64_t length) {
+  // The status line and headers of a reply, with its Content-Length (none for a status that
+  // has no body) and "Connection: close" when the connection ends after it.
+  static std::string HeaderText(const WebReply& reply, bool keep, uint64_t length) {
+    const unsigned status = static_cast<unsigned>(reply.status);
+    const beast::string_view reason = http::obsolete_reason(static_cast<http::status>(status));
+    std::string text;
+    text.reserve(256);
+    text += "HTTP/1.1 ";
+    text += std::to_string(status);
+    text += ' ';
+    text.append(reason.data(), reason.size());
+    text += "\r\n";
+    for (const auto& [name, value] : reply.headers) {
+      text += name;
+      text += ": ";
+      text += value;
+      text += "\r\n";
+    }
+    if (!keep) text += "Connection: close\r\n";
+    if (!(status / 100 == 1 || status == 204 || status == 304)) {
+      text += "Content-Length: ";
+      text += std::to_string(length);
+      text += "\r\n";
+    }
+    text += "\r\n";
+    return text;
+  }
+
+  // Writes the header and the body (none, the reply's text, or lent bytes) in one gathered
+  // write, without copying the body.
+  void SendBuffers(WebReply& reply, bool keep) {
+    const bool noBody = reply.status / 100 == 1 || reply.status == 204 || reply.status == 304;
+    std::string_view body;
+    if (!reply.headOnly && !noBody) {
+      if (reply.lender) {
+        lender_ = std::move(reply.lender);
+        body = reply.lentBody;
+      } else {
+        bodyText_ = std::move(reply.body);
+        body = bodyText_;
+      }
+    }
+    const uint64_t length = reply.headOnly
+                                ? (reply.headLength >= 0 ? static_cast<uint64_t>(reply.headLength)
+                                   : reply.lender    ? reply.lentBody.size()
+                                                     : reply.body.size())
+                                : body.size();
+    head_ = HeaderText(reply, keep, length);
+    bytes_ = noBody || reply.headOnly ? 0 : length;
+    status_ = reply.status;
+    note_ = std::move(reply.logNote);
+    const std::array<net::const_buffer, 2> buffers{net::buffer(head_),
+                                                   net::buffer(body.data(), body.size())};
+    stream_.expires_after(Limits().writeTimeout);
+    net::async_write(stream_, buffers,
+                     [self = shared_from_this(), keep](beast::error_code ec, size_t) {
+                       self->OnWrite(ec, keep);
+                     });
+  }
+
+  // The installer: a file, read and sent by Beast.
+  void SendFile(std::shared_ptr<http::response<http::file_body>> response, const WebReply& reply,
+                bool keep, uint64_t length) {
     response->result(static_cast<unsigned>(reply.status));
     response->version(11);
     for (const auto& [name, value] : reply.headers) response->insert(name, value);
     response->keep_alive(keep);
-    const bool noBody = reply.status / 100 == 1 || reply.status == 204 || reply.status == 304;
-    if (!noBody) response->content_length(length);
-    bytes_ = noBody || reply.headOnly ? 0 : length;
+    response->content_length(length);
+    bytes_ = length;
     status_ = reply.status;
     note_ = reply.logNote;
     response_ = response;
@@ -318,32 +378,19 @@ class Session : public std::enable_shared_from_this<Session> {
       const uintmax_t size = std::filesystem::file_size(reply.filePath, missing);
       reply.headLength = missing ? 0 : static_cast<int64_t>(size);
     }
-    if (reply.headOnly) {
-      const uint64_t length = reply.headLength >= 0 ? static_cast<uint64_t>(reply.headLength)
-                                                    : reply.body.size();
-      Send(std::make_shared<http::response<http::empty_body>>(), reply, keep, length);
-    } else if (!reply.filePath.empty()) {
-      auto response = std::make_shared<http::response<http::file_body>>();
-      beast::error_code ec;
-      response->body().open(reply.filePath.c_str(), beast::file_mode::scan, ec);
-      if (ec) {
-        WebReply missing;
-        missing.status = 404;
-        missing.body = "not found\n";
-        missing.Set("Content-Type", "text/plain; charset=utf-8");
-        auto text = std::make_shared<http::response<http::string_body>>();
-        text->body() = missing.body;
-        Send(text, missing, keep, missing.body.size());
-        return;
-      }
-      const uint64_t length = response->body().size();
-      Send(response, reply, keep, length);
-    } else {
-      auto response = std::make_shared<http::response<http::string_body>>();
-      const uint64_t length = reply.body.size();
-      response->body() = std::move(reply.body);
-      Send(response, reply, keep, length);
+    if (reply.headOnly || reply.filePath.empty()) return SendBuffers(reply, keep);
+    auto response = std::make_shared<http::response<http::file_body>>();
+    beast::error_code ec;
+    response->body().open(reply.filePath.c_str(), beast::file_mode::scan, ec);
+    if (ec) {
+      WebReply missing;
+      missing.status = 404;
+      missing.body = "not found\n";
+      missing.Set("Content-Type", "text/plain; charset=utf-8");
+      return SendBuffers(missing, keep);
     }
+    const uint64_t length = response->body().size();
+    SendFile(response, reply, keep, length);
   }
 
   void OnWrite(beast::error_code ec, bool keep) {
@@ -352,6 +399,8 @@ class Session : public std::enable_shared_from_this<Session> {
                                      seconds * 1000.0, note_),
                       seconds);
     response_.reset();
+    lender_.reset();
+    bodyText_ = std::string();
     GiveBodyMemory();
     if (ec || !keep) return Close();
     first_ = false;
@@ -385,7 +434,10 @@ class Session : public std::enable_shared_from_this<Session> {
   std::string method_ = "-";
   std::string target_ = "-";
   Clock::time_point whole_;
-  std::shared_ptr<void> response_;  // the reply being written
+  std::shared_ptr<void> response_;  // the reply being written (a file)
+  std::string head_;                // the reply being written: its header,
+  std::string bodyText_;            // and its body, held here
+  std::shared_ptr<const void> lender_;  // or lent by its owner
   int status_ = 0;
   uint64_t bytes_ = 0;
   std::string note_;

@@ -393,10 +393,25 @@ void RingtoneService::Download(const WebRequest& request, const std::string& tok
     file.status = 206;
     file.Set("Content-Range", "bytes " + std::to_string(range.first) + "-" +
                                   std::to_string(range.last) + "/" + std::to_string(size));
-    if (!head) record.bytes = record.bytes.substr(range.first, range.last - range.first + 1);
     counted = counted && range.first == 0;  // a resumed download is not a new one
   }
-  file.body = std::move(record.bytes);
+  // The bytes go out from where the store holds them, as they are.
+  std::shared_ptr<const void> lender;
+  std::string_view bytes;
+  if (record.lent) {
+    bytes = record.lent->bytes;
+    lender = std::move(record.lent);
+  } else {
+    auto owned = std::make_shared<const std::string>(std::move(record.bytes));
+    bytes = *owned;
+    lender = std::move(owned);
+  }
+  if (answer == RangeAnswer::Partial && !head)
+    bytes = bytes.substr(range.first, range.last - range.first + 1);
+  if (!head) {
+    file.lender = std::move(lender);
+    file.lentBody = bytes;
+  }
   if (head)
     file.headLength = static_cast<int64_t>(answer == RangeAnswer::Partial ? range.last - range.first + 1 : size);
   if (counted) {

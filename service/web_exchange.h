@@ -2,6 +2,7 @@
 // HTTP layer, so that the handlers are tested without a network.
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -37,6 +38,10 @@ struct WebReply {
   HeaderList headers;    // every header but Content-Length, which the HTTP layer sets
   std::string body;
   std::string filePath;  // when not empty, the body is this file (the installer)
+  // When set, the body is `lentBody`, bytes that `lender` keeps alive and unchanged (sent
+  // from where they are, without a copy).
+  std::shared_ptr<const void> lender;
+  std::string_view lentBody;
   bool headOnly = false; // HEAD: the headers of the body, without the body
   int64_t headLength = -1;  // HEAD: the body's length when `body` does not hold it
   std::string logNote;   // added to the request's log line (never a phone number)
