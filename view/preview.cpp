@@ -304,7 +304,8 @@ void CALLBACK PreviewTimerTick(HWND window, UINT, UINT_PTR, DWORD) {
     DWORD playCursor = 0, writeCursor = 0;
     s.previewBuffer->GetCurrentPosition(&playCursor, &writeCursor);
     const WorkingAudio& audio = workingAudio;
-    cursorX = PreviewCursorX(playCursor, audio.dataSize, audio.SampleRate());
+    cursorX = ShownPreviewCursorX(playCursor, ShownStrip(), audio.dataSize, audio.SampleRate(),
+                                  audio.BlockAlign());
   }
   PreviewTick tick = DecidePreviewTick(playing, cursorX, s.parkedCaretX, s.parkedAnchorX);
   if (tick.restore) RestoreSelection(window);

@@ -55,6 +55,14 @@ int PreviewCursorX(uint32_t playCursor, uint32_t dataSize, uint32_t samplesPerSe
   return static_cast<int>(Single(Single(StripSpan * percent) / 100.0f)) + StripLeft;
 }
 
+int ShownPreviewCursorX(uint32_t playCursor, StripWindow shown, uint32_t dataSize,
+                        uint32_t samplesPerSecond, uint32_t blockAlign) {
+  const int wholeSongX = PreviewCursorX(playCursor, dataSize, samplesPerSecond);
+  const uint64_t songFrames = blockAlign ? dataSize / blockAlign : 0;
+  if (!Zoomed(shown, songFrames) || wholeSongX > StripRight) return wholeSongX;
+  return StripXForFrame(playCursor / blockAlign, shown.first, shown.frames);
+}
+
 PreviewTick DecidePreviewTick(bool playing, int cursorX, int parkedCaretX, int parkedAnchorX) {
   PreviewTick tick;
   if (!playing) {

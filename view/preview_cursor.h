@@ -32,6 +32,14 @@ int PreviewStartX(int anchorX, int caretX);
 // counted in bytes instead; an empty song keeps the cursor at 63.
 int PreviewCursorX(uint32_t playCursor, uint32_t dataSize, uint32_t samplesPerSecond);
 
+// Strip x of the play cursor as the strip shows `shown`: on the whole song PreviewCursorX.
+// Zoomed, the column of the frame being played (`blockAlign` bytes a frame), held at the
+// strip's left or right edge while that frame lies before or after the shown frames; once
+// PreviewCursorX runs past the strip (the cursor is past the song's data) that x, so that a
+// preview ends as it does on the whole song.
+int ShownPreviewCursorX(uint32_t playCursor, StripWindow shown, uint32_t dataSize,
+                        uint32_t samplesPerSecond, uint32_t blockAlign);
+
 // What one timer tick does.
 struct PreviewTick {
   bool restore = false;  // put the parked selection back, kill the timer

@@ -88,6 +88,28 @@ TEST(PreviewCursor, SongShorterThanOneStepStillMoves) {
   EXPECT_EQ(PreviewCursorX(100, 4000, 0), 63 + 10);  // no sample rate: bytes as well
 }
 
+TEST(PreviewCursor, ColumnOfThePlayedFrameAsTheStripIsShown) {
+  // 10 s of 16-bit stereo at 44100 Hz: 441000 frames; zoomed on 1 s from 5 s.
+  const uint32_t rate = 44100, block = 4, frames = 441000, size = frames * block;
+  const StripWindow whole = {0, frames}, zoomed = {220500, 44100};
+  struct Case { const char* name; uint32_t playCursor; StripWindow shown; int x; };
+  const Case cases[] = {
+      {"whole song, middle", size / 2, whole, 63 + 218},
+      {"zoomed, first frame shown", 220500 * block, zoomed, 63},
+      {"zoomed, half a second in", (220500 + 22050) * block, zoomed, 63 + 218},
+      {"zoomed, before the shown frames: held at the left edge", 0, zoomed, 63},
+      {"zoomed, after the shown frames: held at the right edge", 300000 * block, zoomed, 500},
+      {"zoomed, the song's end", size, zoomed, 500},
+      {"zoomed, past the data: runs off the strip", size + rate, zoomed,
+       PreviewCursorX(size + rate, size, rate)},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(ShownPreviewCursorX(c.playCursor, c.shown, size, rate, block), c.x) << c.name;
+  // The whole song: the cursor's own arithmetic, every step.
+  for (uint32_t p = 0; p <= size + rate; p += rate / 7)
+    ASSERT_EQ(ShownPreviewCursorX(p, whole, size, rate, block), PreviewCursorX(p, size, rate));
+}
+
 TEST(PreviewTickDecision, EndsOfAPreview) {
   // The buffer stopped (Play pressed, or the song ended): restore the parked selection.
   PreviewTick t = DecidePreviewTick(false, 0, 300, 100);
