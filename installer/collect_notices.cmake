@@ -3,7 +3,7 @@
 file(COPY ${SOURCE}/LICENSE DESTINATION ${NOTICES})
 file(RENAME ${NOTICES}/LICENSE ${NOTICES}/Quavella-LICENSE.txt)
 set(libraries "lame:LAME" "libopencore-amrnb0:opencore-amr" "libid3-3.8.3v5:id3lib"
-              "libebur128-1:libebur128")
+              "libebur128-1:libebur128" "ffmpeg:FFmpeg")
 foreach(entry ${libraries})
   string(REPLACE ":" ";" parts ${entry})
   list(GET parts 0 package)
@@ -16,6 +16,9 @@ foreach(entry ${libraries})
 endforeach()
 configure_file(/usr/share/common-licenses/LGPL-2 ${NOTICES}/LGPL-2.txt COPYONLY)
 configure_file(/usr/share/common-licenses/LGPL-2.1 ${NOTICES}/LGPL-2.1.txt COPYONLY)
+# FFmpeg's DLLs: the licence text of the source that was built and its exact configure line.
+configure_file(${FFMPEG_LICENSES}/COPYING.LGPLv2.1 ${NOTICES}/FFmpeg-COPYING.LGPLv2.1.txt COPYONLY)
+configure_file(${FFMPEG_LICENSES}/CONFIGURE.txt ${NOTICES}/FFmpeg-configure.txt COPYONLY)
 configure_file(/usr/share/common-licenses/Apache-2.0 ${NOTICES}/Apache-2.0.txt COPYONLY)
 file(WRITE ${NOTICES}/README.txt
 "Quavella is free software under the MIT licence (Quavella-LICENSE.txt). Its complete source,
@@ -29,4 +32,8 @@ Libraries built into Quavella or shipped beside it:
   id3lib-copyright.txt
 - libebur128 (in Quavella.exe): MIT (Expat) licence, its queue.h the BSD 3-clause licence;
   libebur128-copyright.txt
+- FFmpeg (avformat, avcodec, avutil and swresample DLLs, built from source without any GPL
+  part): GNU Lesser General Public License 2.1 or later (FFmpeg-COPYING.LGPLv2.1.txt);
+  FFmpeg-copyright.txt; the configure line they were built with is in FFmpeg-configure.txt.
+  Replace the DLLs with your own build of the same major versions to use a modified FFmpeg.
 ")
