@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 struct pg_conn;
@@ -78,6 +79,11 @@ class PgConnection {
   bool Run(const char* sql, const PgParams& params, PgClock::time_point deadline,
            PgResult& result, std::string& error);
   bool Run(const char* sql, PgClock::time_point deadline, std::string& error);
+  // The same as Run, for a statement run again and again: the server parses and plans it
+  // once per connection (a new connection prepares it again at its first use), and each run
+  // sends only its parameters, whose types must be the same every time.
+  bool RunPrepared(const std::string& sql, const PgParams& params, PgClock::time_point deadline,
+                   PgResult& result, std::string& error);
   // Runs statements separated by ";" in one exchange (simple protocol, text results; no
   // parameters). Each statement's result lands in `results`. False when any of them failed.
   bool RunScript(const std::string& sql, PgClock::time_point deadline,
@@ -98,8 +104,10 @@ class PgConnection {
   explicit PgConnection(pg_conn* conn) : conn_(conn) {}
   bool Await(PgClock::time_point deadline, std::string& error);
   bool Collect(PgClock::time_point deadline, std::vector<PgResult>& results, std::string& error);
+  bool Sent(int sent, PgClock::time_point deadline, PgResult& result, std::string& error);
 
   pg_conn* conn_ = nullptr;
   bool broken_ = false;
   std::string lastState_;
+  std::unordered_map<std::string, std::string> prepared_;  // statement text -> its name
 };

@@ -32,6 +32,40 @@ const std::vector<PgMigration>& PgMigrations() {
        " key bigint PRIMARY KEY, uploads double precision NOT NULL, updated_ms bigint NOT NULL);"
        "CREATE INDEX upload_buckets_time ON upload_buckets (updated_ms);"
        "CREATE TABLE service_settings (name text PRIMARY KEY, value bigint NOT NULL)"},
+      {3, "the limits of several uploads taken in one call",
+       // keys[i] is a bucket of upload owners[i] (uploads numbered from 1, in order). Every bucket is
+       // first created full when new and locked, in the order of the keys, so that two calls
+       // never wait for each other both ways; then each upload in turn takes one from each of
+       // its buckets (refilled at per_hour an hour since last touched) or from none. Answers
+       // one character per upload: '1' taken, '0' over the limit. The commit does not wait
+       // for the disk: a crash of the database may forgive a few uploads, never refuse one.
+       // Without the index on updated_ms (the sweep, once in a while, reads the table
+       // through) and with room left on each page, a bucket's update stays on its page and
+       // adds no index entries.
+       "DROP INDEX upload_buckets_time;"
+       "ALTER TABLE upload_buckets SET (fillfactor = 50);"
+       "CREATE FUNCTION quavella_take_uploads(keys bigint[], owners integer[], per_hour bigint,"
+       " now_ms bigint) RETURNS text LANGUAGE plpgsql AS $$"
+       " DECLARE answers text := ''; mine bigint[]; taken integer;"
+       " BEGIN"
+       "  PERFORM set_config('synchronous_commit', 'off', true);"
+       "  INSERT INTO upload_buckets (key, uploads, updated_ms)"
+       "   SELECT DISTINCT k, per_hour, now_ms FROM unnest(keys) AS k ORDER BY k"
+       "   ON CONFLICT (key) DO NOTHING;"
+       "  PERFORM 1 FROM upload_buckets WHERE key = ANY (keys) ORDER BY key FOR UPDATE;"
+       "  FOR i IN 1 .. coalesce(owners[cardinality(owners)], 0) LOOP"
+       "   SELECT array_agg(u.k) INTO mine FROM unnest(keys, owners) AS u(k, o) WHERE u.o = i;"
+       "   UPDATE upload_buckets SET uploads = least(per_hour::float8, uploads"
+       "    + greatest(0, now_ms - updated_ms)::float8 * per_hour / 3600000::float8) - 1,"
+       "    updated_ms = greatest(updated_ms, now_ms)"
+       "    WHERE key = ANY (mine) AND (SELECT bool_and(least(per_hour::float8, uploads"
+       "    + greatest(0, now_ms - updated_ms)::float8 * per_hour / 3600000::float8) >= 1)"
+       "    FROM upload_buckets WHERE key = ANY (mine));"
+       "   GET DIAGNOSTICS taken = ROW_COUNT;"
+       "   answers := answers || CASE WHEN taken = cardinality(mine) THEN '1' ELSE '0' END;"
+       "  END LOOP;"
+       "  RETURN answers;"
+       " END $$"},
   };
   return migrations;
 }

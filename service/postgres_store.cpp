@@ -36,8 +36,8 @@ constexpr std::chrono::milliseconds HealthFresh{3000};
   " FROM (SELECT $1::text AS token) k LEFT JOIN ringtones r ON r.token = k.token"      \
   " LEFT JOIN gone g ON g.token = k.token"
 
-const char FindSql[] = QV_FIND("NULL::bytea");
-const char FindWithBytesSql[] = QV_FIND("r.bytes");
+const std::string FindSql = QV_FIND("NULL::bytea");
+const std::string FindWithBytesSql = QV_FIND("r.bytes");
 
 const char DeleteSql[] =
     "WITH removed AS (DELETE FROM ringtones WHERE token = $1 AND expires_at > $2 RETURNING token)"
@@ -53,7 +53,9 @@ const char SweepSql[] =
     " RETURNING r.token, r.expires_at)"
     " INSERT INTO gone (token, reason, gone_at) SELECT token, $3, expires_at FROM removed"
     " ON CONFLICT (token) DO UPDATE SET reason = EXCLUDED.reason, gone_at = EXCLUDED.gone_at";
-const char CountSql[] =
+const std::string TakeUploadsSql =
+    "SELECT quavella_take_uploads($1::bigint[], $2::integer[], $3, $4)";
+const std::string CountSql =
     "UPDATE ringtones r SET downloads = r.downloads + c.n"
     " FROM unnest($1::text[], $2::bigint[]) AS c(token, n) WHERE r.token = c.token";
 
@@ -187,7 +189,7 @@ void PgRingtoneStore::AddAll(PgConnection& db, std::vector<StoreWrite*>& adds) {
   sql += " ON CONFLICT (token) DO NOTHING RETURNING token";  // a token taken fails alone
   PgResult kept;
   std::string error;
-  if (!db.Run(sql.c_str(), params, pool_->Deadline(), kept, error)) {
+  if (!db.RunPrepared(sql, params, pool_->Deadline(), kept, error)) {
     Failed("uploads not stored", error);
     return;
   }
@@ -224,7 +226,7 @@ bool PgRingtoneStore::WriteCounts(PgConnection& db,
       ArrayText(counts, [](const auto& entry) { return std::to_string(entry.second); });
   PgResult ignored;
   std::string error;
-  return db.Run(CountSql, PgParams().Text(tokens).Text(numbers), pool_->Deadline(), ignored, error);
+  return db.RunPrepared(CountSql, PgParams().Text(tokens).Text(numbers), pool_->Deadline(), ignored, error);
 }
 
 void PgRingtoneStore::RunSweep(StoreWrite& sweep) {
@@ -272,8 +274,8 @@ StoreStatus PgRingtoneStore::Find(std::string_view token, int64_t now, bool with
   if (!db) return StoreStatus::Unavailable;
   PgResult row;
   std::string error;
-  if (!db->Run(withBytes ? FindWithBytesSql : FindSql, PgParams().Text(token), pool_->Deadline(),
-               row, error) ||
+  if (!db->RunPrepared(withBytes ? FindWithBytesSql : FindSql, PgParams().Text(token),
+                       pool_->Deadline(), row, error) ||
       row.Rows() != 1)
     return StoreStatus::Unavailable;
   db.Release();
@@ -338,61 +340,87 @@ void PgRingtoneStore::Close() {
 }
 
 // The same buckets as RateLimiter's (N uploads, refilled at N per hour), kept in the
-// database: one exchange per upload, which locks the two buckets in the order of their keys
-// (so that two uploads never wait for each other both ways), takes from both or from none,
-// and commits without waiting for the disk: a crash of the database may forgive a few
-// uploads, never refuse one.
+// database. The uploads that ask while a call is on its way wait for it, and then go in one
+// call together (the schema's quavella_take_uploads): one transaction and one lock of each
+// bucket for all of them, rather than each upload queueing for the same buckets' locks.
 class PgUploadLimiter final : public UploadLimiter {
  public:
   PgUploadLimiter(std::shared_ptr<PgPool> pool, uint32_t perHour, uint64_t salt)
       : pool_(std::move(pool)), perHour_(std::max<uint32_t>(perHour, 1)), salt_(salt) {}
 
   LimitAnswer TakeUpload(std::initializer_list<std::string_view> keys, int64_t nowMs) override {
-    std::vector<int64_t> hashes;
-    for (std::string_view key : keys) hashes.push_back(static_cast<int64_t>(RateKeyHash(salt_, key)));
-    std::sort(hashes.begin(), hashes.end());
-    hashes.erase(std::unique(hashes.begin(), hashes.end()), hashes.end());
-    if (hashes.empty()) return LimitAnswer::Taken;
-    std::string list, rows;
-    for (int64_t hash : hashes) {
-      list += (list.empty() ? "" : ", ") + std::to_string(hash);
-      rows += std::string(rows.empty() ? "" : ", ") + "(" + std::to_string(hash) + ", " +
-              std::to_string(perHour_) + ", " + std::to_string(nowMs) + ")";
+    Asking mine;
+    for (std::string_view key : keys) mine.hashes.push_back(static_cast<int64_t>(RateKeyHash(salt_, key)));
+    std::sort(mine.hashes.begin(), mine.hashes.end());
+    mine.hashes.erase(std::unique(mine.hashes.begin(), mine.hashes.end()), mine.hashes.end());
+    if (mine.hashes.empty()) return LimitAnswer::Taken;
+    mine.nowMs = nowMs;
+    std::unique_lock<std::mutex> lock(mutex_);
+    waiting_.push_back(&mine);
+    while (!mine.done) {
+      if (calling_) {
+        answered_.wait(lock);
+        continue;
+      }
+      calling_ = true;
+      std::vector<Asking*> batch;
+      batch.swap(waiting_);
+      lock.unlock();
+      TakeAll(batch);
+      lock.lock();
+      for (Asking* asking : batch) asking->done = true;
+      calling_ = false;
+      answered_.notify_all();
     }
-    // Every value is a number written here: nothing from outside reaches the text.
-    const std::string now = std::to_string(nowMs), per = std::to_string(perHour_) + "::float8";
-    const std::string refilled = "least(" + per + ", uploads + greatest(0, " + now +
-                                 " - updated_ms)::float8 * " + per + " / 3600000::float8)";
-    const std::string sql =
-        "BEGIN;"
-        "SET LOCAL synchronous_commit = off;"
-        "INSERT INTO upload_buckets (key, uploads, updated_ms) VALUES " + rows +
-        " ON CONFLICT (key) DO NOTHING;"
-        "SELECT key FROM upload_buckets WHERE key IN (" + list + ") ORDER BY key FOR UPDATE;"
-        "UPDATE upload_buckets SET uploads = " + refilled + " - 1, updated_ms = greatest(updated_ms, " +
-        now + ") WHERE key IN (" + list + ") AND (SELECT bool_and(" + refilled +
-        " >= 1) FROM upload_buckets WHERE key IN (" + list + "));"
-        "COMMIT";
-    PgPool::Lease db = pool_->Take(ReadWait);
-    if (!db) return LimitAnswer::Unavailable;
-    std::vector<PgResult> results;
-    std::string error;
-    if (!db->RunScript(sql, pool_->Deadline(), results, error)) {
-      std::string ignored;
-      if (!db->Broken()) db->Run("ROLLBACK", pool_->Deadline(), ignored);
-      return LimitAnswer::Unavailable;
-    }
-    for (const PgResult& result : results)
-      if (result.Command().rfind("UPDATE", 0) == 0)
-        return result.Affected() == static_cast<int64_t>(hashes.size()) ? LimitAnswer::Taken
-                                                                         : LimitAnswer::Over;
-    return LimitAnswer::Unavailable;
+    return mine.answer;
   }
 
  private:
+  struct Asking {
+    std::vector<int64_t> hashes;  // sorted, distinct
+    int64_t nowMs = 0;
+    LimitAnswer answer = LimitAnswer::Unavailable;
+    bool done = false;
+  };
+
+  void TakeAll(std::vector<Asking*>& batch) {
+    // Numbers only: nothing from outside reaches the text.
+    std::string keys = "{", owners = "{";
+    int64_t nowMs = 0;
+    for (size_t i = 0; i < batch.size(); ++i) {
+      nowMs = std::max(nowMs, batch[i]->nowMs);
+      for (int64_t hash : batch[i]->hashes) {
+        if (keys.size() > 1) {
+          keys += ',';
+          owners += ',';
+        }
+        keys += std::to_string(hash);
+        owners += std::to_string(i + 1);
+      }
+    }
+    keys += '}';
+    owners += '}';
+    PgPool::Lease db = pool_->Take(ReadWait);
+    if (!db) return;  // every one stays Unavailable
+    PgResult taken;
+    std::string error;
+    if (!db->RunPrepared(TakeUploadsSql, PgParams().Text(keys).Text(owners).Int(perHour_).Int(nowMs),
+                         pool_->Deadline(), taken, error) ||
+        taken.Rows() != 1)
+      return;
+    const std::string answers = taken.Bytes(0, 0);
+    if (answers.size() != batch.size()) return;
+    for (size_t i = 0; i < batch.size(); ++i)
+      batch[i]->answer = answers[i] == '1' ? LimitAnswer::Taken : LimitAnswer::Over;
+  }
+
   std::shared_ptr<PgPool> pool_;
   const uint32_t perHour_;
   const uint64_t salt_;
+  std::mutex mutex_;
+  std::condition_variable answered_;
+  std::vector<Asking*> waiting_;
+  bool calling_ = false;  // a call to the database is on its way
 };
 
 // The salt of the limiter's keys, the same for every node: the first node to start picks it.
