@@ -11,6 +11,7 @@
 #include "app/upload_worker.h"
 #include "app/worker_threads.h"
 #include "encode/convert_selection.h"
+#include "import/import_route.h"
 #include "import/import_worker.h"
 #include "import/working_audio.h"
 #include "profile/profile_dialog.h"
@@ -132,7 +133,10 @@ void OnBrowse(HWND window) {
   OPENFILENAMEA dialog{};
   dialog.lStructSize = sizeof dialog;
   dialog.hwndOwner = window;
-  dialog.lpstrFilter = "MP3 Files\0*.mp3\0CD Track (*.cda)\0*.cda\0WAV File (*.wav)\0*.wav\0";
+  dialog.lpstrFilter =
+      "All songs\0*.mp3;*.wav;*.m4a;*.m4b;*.aac;*.flac;*.ogg;*.oga;*.opus;*.webm;*.mka;*.wma;"
+      "*.mp4;*.m4v;*.3gp;*.caf\0"
+      "MP3 Files\0*.mp3\0CD Track (*.cda)\0*.cda\0WAV File (*.wav)\0*.wav\0";
   dialog.lpstrFile = path;
   dialog.nMaxFile = sizeof path;
   dialog.lpstrFileTitle = title;
@@ -151,7 +155,7 @@ void OnBrowse(HWND window) {
   lstrcpynA(s.sourcePath, path, sizeof s.sourcePath);
   lstrcpynA(s.sourceTitle, title, sizeof s.sourceTitle);
 
-  if (SourceTooLarge(FileSizeBytes64(s.sourcePath))) {
+  if (BrowseSizeGateApplies(s.sourcePath) && SourceTooLarge(FileSizeBytes64(s.sourcePath))) {
     MessageBoxA(nullptr, TooLarge, "File Size too Large", MB_OK);
     RecreateCaretAndResetSelection(window);
     return;

@@ -1,10 +1,14 @@
 #include "import/import_worker.h"
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "import/cd_track_import.h"
+#include "import/import_decoded_song.h"
 #include "import/import_kind.h"
 #include "import/import_mp3.h"
+#include "import/import_route.h"
 #include "import/import_wav_file.h"
 #include "import/working_audio.h"
 #include "session/session_state.h"
@@ -18,8 +22,6 @@ const char Mp3NotSupported[] =
     "system has outdated Codecs.\n Please try installing the latest copy of Windows Media Player.";
 const char CdTrackNotSupported[] =
     "The selected CD track is not supported, please select a different track,or a CD";
-const char UnknownKind[] =
-    "Sorry, Quavella can only open MP3 files, audio CD tracks (.cda) and WAV files.";
 const char WavNotReadable[] =
     "Sorry, this WAV file could not be read. Please choose a PCM WAV file.";
 
@@ -40,20 +42,47 @@ void FailImport(const char* text = nullptr, const char* caption = nullptr) {
   if (text) ShowMessage(text, caption);
 }
 
+// The container the file's first bytes show (Unknown when it cannot be read).
+SongContainer SniffFile(const char* path) {
+  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return SongContainer::Unknown;
+  std::vector<uint8_t> head(SongSignatureBytes);
+  DWORD got = 0;
+  if (!ReadFile(file, head.data(), static_cast<DWORD>(head.size()), &got, nullptr)) got = 0;
+  CloseHandle(file);
+  return SniffSongContainer(head.data(), got);
+}
+
+// The decoding branch; `refusal` is shown when it cannot read the file either (its own
+// message when none is given). True when d.wav was written.
+bool RunDecodedBranch(const char* refusal = nullptr) {
+  SessionState& s = sessionState;
+  DecodedSongVerdict verdict = ImportDecodedSong(s.sourcePath, s.startDirectory, s.progressBar);
+  if (verdict == DecodedSongVerdict::Imported) return true;
+  if (StopRequested()) {
+    FailImport();
+    return false;
+  }
+  if (refusal == nullptr || verdict != DecodedSongVerdict::Damaged)
+    refusal = DecodedSongRefusal(verdict);
+  FailImport(refusal, "Warning");
+  return false;
+}
+
 }  // namespace
 
 DWORD WINAPI ImportWorker(LPVOID) {
   SessionState& s = sessionState;
   std::string destination = std::string(s.startDirectory) + "\\d.wav";
 
-  switch (ImportKindOf(s.sourcePath)) {
-    case ImportKind::Mp3:
-      if (ImportMp3(s.sourcePath, s.startDirectory, s.progressBar) == 0) {
-        FailImport(Mp3NotSupported, "Warning");
+  switch (RouteImport(s.sourcePath, SniffFile(s.sourcePath))) {
+    case ImportBranch::Mp3:
+      if (ImportMp3(s.sourcePath, s.startDirectory, s.progressBar) == 0 &&
+          !RunDecodedBranch(Mp3NotSupported))
         return 0;
-      }
       break;
-    case ImportKind::CdTrack: {
+    case ImportBranch::CdTrack: {
       int index = CdTrackIndexOf(s.sourcePath);
       if (index < 0 || ImportCdTrack(destination.c_str(), index, s.progressBar) == 0) {
         FailImport(CdTrackNotSupported, "Error");
@@ -61,17 +90,16 @@ DWORD WINAPI ImportWorker(LPVOID) {
       }
       break;
     }
-    case ImportKind::Wav: {
+    case ImportBranch::Wav: {
       std::string refusal;
-      if (!ImportWavFile(s.sourcePath, destination.c_str(), s.progressBar, &refusal)) {
-        FailImport(refusal.c_str(), "Warning");
+      if (!ImportWavFile(s.sourcePath, destination.c_str(), s.progressBar, &refusal) &&
+          !RunDecodedBranch(refusal.c_str()))
         return 0;
-      }
       break;
     }
-    case ImportKind::Unknown:
-      FailImport(UnknownKind, "Warning");
-      return 0;
+    case ImportBranch::Decoded:
+      if (!RunDecodedBranch()) return 0;
+      break;
   }
 
   // The program is ending: d.wav is complete as far as it got, and nothing more is done.

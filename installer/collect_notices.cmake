@@ -2,7 +2,8 @@
 # files and licence texts of the libraries linked into it or shipped beside it.
 file(COPY ${SOURCE}/LICENSE DESTINATION ${NOTICES})
 file(RENAME ${NOTICES}/LICENSE ${NOTICES}/Quavella-LICENSE.txt)
-set(libraries "lame:LAME" "libopencore-amrnb0:opencore-amr" "libid3-3.8.3v5:id3lib")
+set(libraries "lame:LAME" "libopencore-amrnb0:opencore-amr" "libid3-3.8.3v5:id3lib"
+              "ffmpeg:FFmpeg")
 foreach(entry ${libraries})
   string(REPLACE ":" ";" parts ${entry})
   list(GET parts 0 package)
@@ -15,6 +16,9 @@ foreach(entry ${libraries})
 endforeach()
 configure_file(/usr/share/common-licenses/LGPL-2 ${NOTICES}/LGPL-2.txt COPYONLY)
 configure_file(/usr/share/common-licenses/LGPL-2.1 ${NOTICES}/LGPL-2.1.txt COPYONLY)
+# FFmpeg's DLLs: the licence text of the source that was built and its exact configure line.
+configure_file(${FFMPEG_LICENSES}/COPYING.LGPLv2.1 ${NOTICES}/FFmpeg-COPYING.LGPLv2.1.txt COPYONLY)
+configure_file(${FFMPEG_LICENSES}/CONFIGURE.txt ${NOTICES}/FFmpeg-configure.txt COPYONLY)
 configure_file(/usr/share/common-licenses/Apache-2.0 ${NOTICES}/Apache-2.0.txt COPYONLY)
 file(WRITE ${NOTICES}/README.txt
 "Quavella is free software under the MIT licence (Quavella-LICENSE.txt). Its complete source,
@@ -26,4 +30,8 @@ Libraries built into Quavella or shipped beside it:
 - opencore-amr (in wav2amr.exe): Apache License 2.0 (Apache-2.0.txt); opencore-amr-copyright.txt
 - id3lib (in Quavella.exe): GNU Library General Public License 2 or later (LGPL-2.txt);
   id3lib-copyright.txt
+- FFmpeg (avformat, avcodec, avutil and swresample DLLs, built from source without any GPL
+  part): GNU Lesser General Public License 2.1 or later (FFmpeg-COPYING.LGPLv2.1.txt);
+  FFmpeg-copyright.txt; the configure line they were built with is in FFmpeg-configure.txt.
+  Replace the DLLs with your own build of the same major versions to use a modified FFmpeg.
 ")

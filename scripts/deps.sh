@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Builds the third-party libraries that the Windows build links (LAME, opencore-amr, id3lib)
-# from Debian source packages with the i686 mingw-w64 posix compilers.
+# Builds the third-party libraries that the Windows build links (LAME, opencore-amr, id3lib,
+# and FFmpeg's decoding libraries as DLLs) from Debian source packages with the i686 mingw-w64
+# posix compilers.
 #
 # Usage: scripts/deps.sh
 #   Builds whatever is not cached yet and prints exactly one line on standard output:
 #     QV_DEPS_PREFIX=<dir>
-#   <dir> holds include/, lib/ and bin/ of all three libraries; pass it to the Windows
+#   <dir> holds include/, lib/, bin/ and share/ of all the libraries; pass it to the Windows
 #   configure as -DQV_DEPS_PREFIX=<dir>. Progress and build logs go to standard error.
 #
 # Environment:
@@ -15,7 +16,7 @@
 # Cache layout: each library is installed once into <cache>/<name>-<key>, where <key> is a
 # hash of the source package's version, the compiler versions and the text of its recipe
 # below, so changing any of them builds it again beside the old one. <cache>/prefix-<key>
-# is the combined view (symlinks) over the three. Builds run in a temporary folder and are
+# is the combined view (symlinks) over all of them. Builds run in a temporary folder and are
 # moved into place when complete; a lock file serialises concurrent runs.
 set -euo pipefail
 
@@ -24,7 +25,7 @@ CC=${Host}-gcc-posix
 CXX=${Host}-g++-posix
 Jobs=${QV_DEPS_JOBS:-2}
 CacheRoot=${QV_DEPS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/quavella-deps}
-Libraries=(lame opencore-amr id3lib3.8.3)
+Libraries=(lame opencore-amr id3lib3.8.3 ffmpeg)
 
 say() { echo "deps: $*" >&2; }
 die() { echo "deps: error: $*" >&2; exit 1; }
@@ -67,6 +68,43 @@ recipe_id3lib3_8_3() {
   make -C src install
   make -C include install
   test -f "$PREFIX/lib/libid3.a" && test -f "$PREFIX/include/id3/tag.h"
+}
+
+# FFmpeg as the four DLLs the import of M4A, FLAC, Ogg, Opus, WMA and video sound loads:
+# LGPL only (no --enable-gpl, no --enable-nonfree, no outside library), nothing but the
+# containers, decoders and parsers the import reads, the file protocol, the resampler, and
+# the AAC encoder with the MP4 muxer. libgcc and winpthread are linked into the DLLs, so
+# they need nothing beside them but Windows. The configure line ships with the DLLs.
+recipe_ffmpeg() {
+  local args=(
+    --enable-cross-compile --target-os=mingw32 --arch=x86 --cpu=i686
+    --cross-prefix=$Host- --cc="$CC" --cxx="$CXX" --prefix="$PREFIX"
+    --enable-shared --disable-static --disable-programs --disable-doc --disable-debug
+    --disable-autodetect --enable-w32threads --disable-network
+    --disable-everything --disable-avdevice --disable-avfilter --disable-swscale
+    --disable-postproc --enable-avformat --enable-avcodec --enable-swresample
+    --enable-protocol=file
+    --enable-demuxer=mov,matroska,ogg,flac,asf,aac,caf
+    --enable-decoder=aac,alac,flac,vorbis,opus,wmav1,wmav2,mp3float,ac3,eac3,amrnb,amrwb
+    --enable-decoder='pcm_s8*,pcm_u8,pcm_s16*,pcm_s24*,pcm_s32*,pcm_f32*,pcm_f64*,pcm_alaw,pcm_mulaw'
+    --enable-parser=aac,flac,vorbis,opus,mpegaudio,ac3,amr
+    --enable-encoder=aac --enable-muxer=mp4,ipod
+    --extra-ldflags="-static-libgcc -static"
+  )
+  ./configure "${args[@]}"
+  make -j"$Jobs"
+  make install
+  local doc=$PREFIX/share/licenses/ffmpeg
+  mkdir -p "$doc"
+  cp COPYING.LGPLv2.1 "$doc/"
+  { echo "FFmpeg $(cat VERSION 2>/dev/null || cat RELEASE), configured with:"
+    printf './configure'; printf " %q" "${args[@]}"; echo; } |
+    sed "s|$PREFIX|PREFIX|g" >"$doc/CONFIGURE.txt"
+  for dll in avformat avcodec avutil swresample; do
+    ls "$PREFIX"/bin/$dll-*.dll >/dev/null
+    ! $Host-objdump -p "$PREFIX"/bin/$dll-*.dll | grep -iE 'DLL Name: (libgcc|libwinpthread|libstdc)'
+  done
+  test -f "$PREFIX/lib/libavformat.dll.a" && test -f "$PREFIX/include/libavcodec/avcodec.h"
 }
 
 # ---------------------------------------------------------------------------------------
@@ -173,10 +211,10 @@ CombinedPrefix() {
   [[ -f $dest/.complete ]] && { echo "$dest"; return 0; }
   local work
   work=$(mktemp -d "$CacheRoot/.prefix.XXXXXX")
-  mkdir -p "$work/include" "$work/lib" "$work/bin"
+  mkdir -p "$work/include" "$work/lib" "$work/bin" "$work/share"
   local lib sub entry
   for lib in "$@"; do
-    for sub in include lib bin; do
+    for sub in include lib bin share; do
       [[ -d $lib/$sub ]] || continue
       for entry in "$lib/$sub"/*; do
         [[ -e $entry ]] || continue

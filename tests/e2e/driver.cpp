@@ -258,6 +258,15 @@ void App::Drag(int fromX, int toX, int y, WPARAM extraKeys) {
   MouseUp(toX, y);
 }
 
+bool App::ConvertSelection(int fromX, int toX, DWORD timeoutMs) {
+  Drag(fromX, toX);
+  Command(5002);
+  return WaitUntil([&] {
+    std::string size = ChildText(6020);
+    return size.size() > 2 && size.compare(size.size() - 2, 2, "KB") == 0;
+  }, timeoutMs);
+}
+
 namespace {
 
 // Types `text` into the open dialog's file name box.
@@ -608,6 +617,14 @@ int64_t FileSize(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return -1;
   return static_cast<int64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+}
+
+int AmrFrameCount(const std::vector<uint8_t>& amr) {
+  static const int sizes[16] = {13, 14, 16, 18, 20, 21, 27, 32, 6, 1, 1, 1, 1, 1, 1, 1};
+  if (amr.size() < 6 || std::memcmp(amr.data(), "#!AMR\n", 6) != 0) return -1;
+  int frames = 0;
+  for (size_t at = 6; at < amr.size(); at += sizes[amr[at] >> 3 & 15]) ++frames;
+  return frames;
 }
 
 std::vector<uint8_t> MakeWav(uint32_t rate, uint16_t channels, uint32_t frames,

@@ -75,6 +75,9 @@ class App {
   void MouseMove(int x, int y, WPARAM keys = MK_LBUTTON);
   void MouseUp(int x, int y);
   void Drag(int fromX, int toX, int y = 120, WPARAM extraKeys = 0);
+  // Selects from `fromX` to `toX`, presses Convert and waits until the size box shows the
+  // ringtone's size ("...KB"); false when it does not within `timeoutMs`.
+  bool ConvertSelection(int fromX, int toX, DWORD timeoutMs = 60000);
 
   // Browse: posts the command, fills the open dialog with `path` and confirms it.
   bool BrowseTo(const std::string& path);
@@ -161,6 +164,10 @@ bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 bool FileExists(const std::string& path);
 // Size of a file in bytes without reading it; -1 when it is not there.
 int64_t FileSize(const std::string& path);
+
+// The number of frames of an AMR file ("#!AMR\n" then frames whose first byte gives the mode);
+// -1 when it is not one.
+int AmrFrameCount(const std::vector<uint8_t>& amr);
 
 // A PCM WAV file: `frames` sample frames of `channels` x 16-bit at `rate`, from `sample(i, c)`.
 std::vector<uint8_t> MakeWav(uint32_t rate, uint16_t channels, uint32_t frames,

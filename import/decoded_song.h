@@ -1,0 +1,41 @@
+// What the decoding import branch writes and when it refuses a song: the decisions, apart
+// from the library that decodes.
+#pragma once
+#include <cstdint>
+
+// The 16-bit PCM layout of d.wav for a song of `sampleRate` Hz and `channels` channels:
+// mono stays mono, anything more becomes stereo; rates above 48,000 Hz become 48,000 Hz.
+struct DecodedPcmLayout {
+  int32_t sampleRate;
+  int32_t channels;
+};
+inline constexpr int32_t DecodedRateLimit = 48000;
+DecodedPcmLayout DecodedLayoutOf(int32_t sampleRate, int32_t channels);
+
+// True for the sample-entry codes of MP4 audio that is encrypted (store purchases, CENC).
+bool IsProtectedSampleEntry(uint32_t fourcc);
+
+// LibraryMissing: the decoding DLLs beside the program are missing or incomplete.
+enum class DecodedSongVerdict { Imported, Damaged, Protected, NoSound, LibraryMissing };
+
+// What one run of the decoding branch saw.
+struct DecodedSongFacts {
+  bool opened = false;          // the container was recognised and its streams read
+  int32_t audioStreams = 0;     // sound tracks in it
+  bool protectedAudio = false;  // the chosen track is encrypted
+  bool decoderFound = false;    // a decoder for the chosen track exists in the build
+  bool readFailed = false;      // reading stopped on an error before the file's end
+  bool stoppedEarly = false;    // cut at the import limit, or the program is ending
+  int64_t packets = 0;          // packets of the track given to the decoder
+  int64_t badPackets = 0;       // of those, the ones the decoder refused
+  int64_t framesWritten = 0;    // sample frames written to d.wav
+  int64_t framesExpected = 0;   // the length the container states, in output frames (0: none)
+};
+
+// Imported unless: protected audio; no sound track; a file that could not be opened or
+// decoded, wrote nothing, lost more than a tenth of its packets, broke off with a read error
+// or ended short of 95 % of its stated length (a cut-off file).
+DecodedSongVerdict JudgeDecodedSong(const DecodedSongFacts& facts);
+
+// The message of a refusal (caption "Warning"); null for Imported.
+const char* DecodedSongRefusal(DecodedSongVerdict verdict);

@@ -1,0 +1,54 @@
+#include "import/ffmpeg_library.h"
+
+#include <windows.h>
+
+#include <string>
+
+namespace {
+
+#define QV_DLL_NAME(prefix, major) prefix AV_STRINGIFY(major) ".dll"
+enum Library { Util, Resample, Codec, Format, LibraryCount };
+// In dependency order: each is loaded after the ones it imports.
+const char* const DllNames[LibraryCount] = {
+    QV_DLL_NAME("avutil-", LIBAVUTIL_VERSION_MAJOR),
+    QV_DLL_NAME("swresample-", LIBSWRESAMPLE_VERSION_MAJOR),
+    QV_DLL_NAME("avcodec-", LIBAVCODEC_VERSION_MAJOR),
+    QV_DLL_NAME("avformat-", LIBAVFORMAT_VERSION_MAJOR),
+};
+
+// The folder of the running program, with its trailing backslash: the DLLs are taken from
+// there only, never from the search path.
+std::string ProgramFolder() {
+  char path[MAX_PATH] = {};
+  DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return {};
+  std::string folder(path, n);
+  size_t slash = folder.find_last_of("\\/");
+  return slash == std::string::npos ? std::string() : folder.substr(0, slash + 1);
+}
+
+bool Load(FfmpegApi* api) {
+  HMODULE modules[LibraryCount] = {};
+  const std::string folder = ProgramFolder();
+  for (int i = 0; i < LibraryCount; ++i) {
+    modules[i] = LoadLibraryExA((folder + DllNames[i]).c_str(), nullptr,
+                                LOAD_WITH_ALTERED_SEARCH_PATH);
+    if (!modules[i]) return false;
+  }
+  bool complete = true;
+#define QV_FFMPEG_RESOLVE(library, name)                                               \
+  api->name = reinterpret_cast<decltype(api->name)>(                                   \
+      reinterpret_cast<void*>(GetProcAddress(modules[library], #name)));               \
+  complete = complete && api->name != nullptr;
+  QV_FFMPEG_FUNCTIONS(QV_FFMPEG_RESOLVE)
+#undef QV_FFMPEG_RESOLVE
+  return complete;  // the modules stay loaded for the life of the process
+}
+
+}  // namespace
+
+const FfmpegApi* LoadFfmpeg() {
+  static FfmpegApi api;
+  static const bool loaded = Load(&api);  // once, whichever thread comes first
+  return loaded ? &api : nullptr;
+}
