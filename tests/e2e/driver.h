@@ -42,7 +42,8 @@ void WriteProfile(const Profile& profile);
 void DeleteProfile();
 // Every working file the program writes into its start folder (Exit deletes them all).
 inline constexpr const char* WorkingFileNames[] = {"a.amr", "new.qcp", "test.wav", "dump.pcm",
-                                                   "d.wav", "a.mp3", "test.mmf"};
+                                                   "d.wav", "a.mp3", "test.mmf", "a.m4r",
+                                                   "a.ogg"};
 // A profile of a phone that takes AMR ringtones, as the list shows it: ATT (carrier 3, first in
 // the carrier list), LG 325 (phone 164, tenth in the phone list).
 Profile AmrPhoneProfile();
