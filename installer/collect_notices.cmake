@@ -19,6 +19,9 @@ configure_file(/usr/share/common-licenses/LGPL-2.1 ${NOTICES}/LGPL-2.1.txt COPYO
 # FFmpeg's DLLs: the licence text of the source that was built and its exact configure line.
 configure_file(${FFMPEG_LICENSES}/COPYING.LGPLv2.1 ${NOTICES}/FFmpeg-COPYING.LGPLv2.1.txt COPYONLY)
 configure_file(${FFMPEG_LICENSES}/CONFIGURE.txt ${NOTICES}/FFmpeg-configure.txt COPYONLY)
+# libogg and libvorbis (in Quavella.exe): the licence texts of the sources that were built.
+configure_file(${DEPS_SHARE}/libogg/COPYING ${NOTICES}/libogg-COPYING.txt COPYONLY)
+configure_file(${DEPS_SHARE}/libvorbis/COPYING ${NOTICES}/libvorbis-COPYING.txt COPYONLY)
 configure_file(/usr/share/common-licenses/Apache-2.0 ${NOTICES}/Apache-2.0.txt COPYONLY)
 file(WRITE ${NOTICES}/README.txt
 "Quavella is free software under the MIT licence (Quavella-LICENSE.txt). Its complete source,
@@ -30,8 +33,11 @@ Libraries built into Quavella or shipped beside it:
 - opencore-amr (in wav2amr.exe): Apache License 2.0 (Apache-2.0.txt); opencore-amr-copyright.txt
 - id3lib (in Quavella.exe): GNU Library General Public License 2 or later (LGPL-2.txt);
   id3lib-copyright.txt
+- libogg and libvorbis (in Quavella.exe, the Ogg Vorbis ringtones): BSD-style licences
+  (libogg-COPYING.txt, libvorbis-COPYING.txt)
 - FFmpeg (avformat, avcodec, avutil and swresample DLLs, built from source without any GPL
   part): GNU Lesser General Public License 2.1 or later (FFmpeg-COPYING.LGPLv2.1.txt);
   FFmpeg-copyright.txt; the configure line they were built with is in FFmpeg-configure.txt.
   Replace the DLLs with your own build of the same major versions to use a modified FFmpeg.
+  Its AAC encoder and MP4 muxer make the iPhone ringtones.
 ")

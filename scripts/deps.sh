@@ -110,12 +110,13 @@ recipe_ffmpeg() {
 }
 
 # The Ogg container and the Vorbis encoder of the Android ringtone, static, as the program
-# links them. libvorbis finds libogg in its install folder (NEEDS_libogg).
+# links them. libvorbis finds libogg in its install folder (NEEDS_libogg). Their licence texts
+# go to share/<name>/ (share/licenses belongs to FFmpeg in the combined view).
 recipe_libogg() {
   ./configure --host=$Host CC="$CC" --prefix="$PREFIX" --disable-shared --enable-static
   make -j"$Jobs"
   make install
-  mkdir -p "$PREFIX/share/licenses/libogg" && cp COPYING "$PREFIX/share/licenses/libogg/"
+  mkdir -p "$PREFIX/share/libogg" && cp COPYING "$PREFIX/share/libogg/"
   test -f "$PREFIX/lib/libogg.a" && test -f "$PREFIX/include/ogg/ogg.h"
 }
 
@@ -125,7 +126,7 @@ recipe_libvorbis() {
   make -j"$Jobs" -C lib
   make -C lib install
   make -C include install
-  mkdir -p "$PREFIX/share/licenses/libvorbis" && cp COPYING "$PREFIX/share/licenses/libvorbis/"
+  mkdir -p "$PREFIX/share/libvorbis" && cp COPYING "$PREFIX/share/libvorbis/"
   test -f "$PREFIX/lib/libvorbisenc.a" && test -f "$PREFIX/include/vorbis/vorbisenc.h"
 }
 
