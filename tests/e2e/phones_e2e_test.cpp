@@ -27,19 +27,6 @@ constexpr int AnchorX = 64, LongCaretX = 387, ShortCaretX = 291;
 
 const char SuccessText[] = "The RingTone has successfully been sent to your phone.";
 
-// A phone of today as the profile dialog stores it: "Other carrier" (id 9, position 8) and
-// the phone at its position after the seed's 116.
-Profile PhoneOfToday(int32_t type, int32_t phone, int32_t phoneItem) {
-  Profile profile;
-  profile.type = type;
-  profile.carrier = 9;
-  profile.carrierItem = 8;
-  profile.phone = phone;
-  profile.phoneItem = phoneItem;
-  profile.wallpaperSupport = 1;
-  return profile;
-}
-
 class PhonesE2e : public ::testing::Test {
  protected:
   void Start(const Profile& profile) {
@@ -58,16 +45,9 @@ class PhonesE2e : public ::testing::Test {
     CreateDirectoryA(folder.c_str(), nullptr);
     ASSERT_TRUE(WriteFileBytes(folder + "\\Phone Song.wav", song));
     ASSERT_TRUE(app_.BrowseTo(folder + "\\Phone Song.wav"));
-    ASSERT_TRUE(WaitUntil([&] { return UploadRefusal() == "Please make a selection and click convert"; },
-                          30000));
-  }
-  std::string UploadRefusal() {
-    app_.Command(IdUpload);
-    HWND box = WaitForAnyDialog(app_.ProcessId(), 3000);
-    if (!box) return {};
-    std::string text = MessageBoxText(box);
-    PressButton(box);
-    return text;
+    ASSERT_TRUE(WaitUntil(
+        [&] { return app_.UploadRefusal() == "Please make a selection and click convert"; },
+        30000));
   }
   // Seconds of the clip a selection to `caretX` gives (CD sound, no resampling).
   double SelectionSeconds(int caretX) const {
@@ -105,7 +85,7 @@ class PhonesE2e : public ::testing::Test {
 };
 
 TEST_F(PhonesE2e, IphoneRefusesLongClipsAndTakesAShortOneAsM4r) {
-  Start(PhoneOfToday(5, 184, 116));
+  Start(TodaysPhoneProfile(true));
   ASSERT_GT(SelectionSeconds(LongCaretX), 30);
   app_.Drag(AnchorX, LongCaretX, StripY);
   app_.Command(IdConvert);
@@ -114,7 +94,7 @@ TEST_F(PhonesE2e, IphoneRefusesLongClipsAndTakesAShortOneAsM4r) {
             "clip and convert again.");
   EXPECT_EQ(app_.ChildText(IdSizeEdit), "");
   EXPECT_FALSE(FileExists(app_.WorkingFile("a.m4r")));
-  EXPECT_EQ(UploadRefusal(), "Please make a selection and click convert");
+  EXPECT_EQ(app_.UploadRefusal(), "Please make a selection and click convert");
   EXPECT_TRUE(app_.IsEnabled(IdBrowse));
 
   ASSERT_TRUE(Convert(ShortCaretX));
@@ -134,7 +114,7 @@ TEST_F(PhonesE2e, IphoneRefusesLongClipsAndTakesAShortOneAsM4r) {
 }
 
 TEST_F(PhonesE2e, AndroidTakesA37SecondClipAsOggVorbis) {
-  Start(PhoneOfToday(6, 185, 117));
+  Start(TodaysPhoneProfile(false));
   ASSERT_TRUE(Convert(LongCaretX));
   app_.Sync();
   Screenshot("android-ogg-converted");
