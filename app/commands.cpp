@@ -56,6 +56,9 @@ void RecreateCaretAndResetSelection(HWND window) {
 // The user's selection (not the one a preview has parked) is there and has a width.
 bool HasSelection() {
   UserSelectionEnds selection = UserSelection();
+  // A selection held in frames may be narrower than a column.
+  FrameRange frames;
+  if (selection.anchorX != -1 && SelectionFrames(&frames)) return frames.Length() > 0;
   return selection.anchorX != -1 && selection.anchorX != selection.endX;
 }
 

@@ -3,10 +3,15 @@
 #include <commctrl.h>
 
 #include "app/commands.h"
+#include "app/edit_options_store.h"
+#include "app/selection_keys.h"
 #include "app/shutdown.h"
 #include "app/skin.h"
+#include "app/strip_menu.h"
+#include "app/strip_zoom_control.h"
 #include "profile/profile_store.h"
 #include "resources/resource_ids.h"
+#include "session/edit_options.h"
 #include "session/session_state.h"
 #include "view/waveform_view.h"
 
@@ -69,6 +74,7 @@ void CreateContents(HWND window) {
   PrepareBackground(window);
   FillProgressBar();
   LoadStatusPictures();
+  editOptions = LoadEditOptions();
   LoadProfile();
 }
 
@@ -128,10 +134,34 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return 0;
     case WM_COMMAND: {
       int id = LOWORD(wParam);
+      if (IsStripMenuCommand(id)) {
+        OnStripMenuCommand(window, id);
+        return 0;
+      }
       if (!IsCommand(id)) break;
       OnCommand(window, id);
       return 0;
     }
+    case WM_CONTEXTMENU:
+      if (OpenStripMenu(window, lParam)) return 0;
+      break;
+    case WM_KEYDOWN:
+      // The menu key opens the strip's menu as the right button does.
+      if (wParam == VK_APPS) {
+        OpenStripMenu(window, -1);
+        return 0;
+      }
+      if (OnSelectionKey(window, wParam) || OnZoomKey(window, wParam)) return 0;
+      break;
+    case WM_MOUSEWHEEL:
+      OnStripWheel(window, wParam);
+      return 0;
+    case WM_SYSKEYDOWN:
+      if (wParam == VK_F10 && GetKeyState(VK_SHIFT) < 0) {
+        OpenStripMenu(window, -1);
+        return 0;
+      }
+      break;
     case WM_SETFOCUS:
       // A thread has one caret: a dialog or edit box that had the focus took ours away.
       RestoreSelectionCaret(window);

@@ -2,6 +2,8 @@
 
 #include "formats/byte_order.h"
 #include "formats/wav_file.h"
+#include "session/file_size.h"
+#include "session/ringtone_format.h"
 
 bool ClipSamples(std::span<const uint8_t> wavFile, std::vector<int16_t>& samples) {
   samples.clear();
@@ -16,4 +18,9 @@ bool ClipSamples(std::span<const uint8_t> wavFile, std::vector<int16_t>& samples
   for (size_t i = 0; i < samples.size(); ++i)
     samples[i] = static_cast<int16_t>(Le16(data.data() + 2 * i));
   return true;
+}
+
+bool ReadClipSamples(const char* path, std::vector<int16_t>& samples) {
+  std::vector<uint8_t> clip;
+  return ReadFileBytes(path, ImportByteLimit + 64, clip) && ClipSamples(clip, samples);
 }

@@ -1,11 +1,11 @@
 #include "encode/convert_selection.h"
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "encode/clip_samples.h"
 #include "encode/convert_to_qcp.h"
+#include "encode/finish_clip.h"
 #include "encode/m4r_encoder.h"
 #include "encode/mmf_converter.h"
 #include "encode/ringtone_size_rule.h"
@@ -15,11 +15,13 @@
 #include "encoders/vorbis/ogg_vorbis_encoder.h"
 #include "import/clip_to_test_wav.h"
 #include "resources/resource_ids.h"
+#include "session/edit_options.h"
 #include "session/file_size.h"
 #include "session/ringtone_format.h"
 #include "session/session_state.h"
 #include "session/working_audio.h"
 #include "view/preview.h"
+#include "view/waveform_view.h"
 
 static_assert(SelectionStripLeft == WaveArea::Left, "the strip's left edge");
 static_assert(SelectionStripWidth == WaveArea::Right - WaveArea::Left, "the strip's width");
@@ -29,20 +31,12 @@ namespace {
 // The encoders of today's phones over the samples of test.wav (16-bit stereo 44,100 Hz). A
 // failure leaves no ringtone file, which the caller reports.
 void EncodeSamples(int32_t format, const char* ringtone) {
-  std::vector<uint8_t> clip;
   std::vector<int16_t> samples;
-  if (!ReadFileBytes("test.wav", ImportByteLimit + 64, clip) || !ClipSamples(clip, samples))
-    return;
-  if (format == RingtoneM4r) {
+  if (!ReadClipSamples("test.wav", samples)) return;
+  if (format == RingtoneM4r)
     EncodeM4r(samples, ringtone);
-    return;
-  }
-  std::vector<uint8_t> file;
-  if (!EncodeOggVorbis(samples, 2, 44100, VorbisRingtoneQuality, file)) return;
-  if (FILE* out = std::fopen(ringtone, "wb")) {
-    const bool whole = std::fwrite(file.data(), 1, file.size(), out) == file.size();
-    if (std::fclose(out) != 0 || !whole) DeleteFileA(ringtone);
-  }
+  else
+    WriteOggVorbisFile(samples, 2, 44100, VorbisRingtoneQuality, ringtone);
 }
 
 // Runs the encoder of `format` on test.wav. False when the encoder failed and has already told
@@ -102,13 +96,22 @@ void EndFailed() {
 
 }  // namespace
 
+ClipByteRange ClipRangeOfSelection(const UserSelectionEnds& selection) {
+  // A selection held in frames is cut at exactly those frames.
+  FrameRange frames;
+  if (SelectionFrames(&frames)) {
+    const uint32_t block = workingAudio.BlockAlign();
+    return {frames.start * block, frames.end * block};
+  }
+  return SelectionByteRange(selection.anchorX, selection.endX, workingAudio.dataSize);
+}
+
 void ConvertSelection(HWND window) {
   // The user's selection, also when a preview has parked it.
   const UserSelectionEnds selection = UserSelection();
   SetClassCursor(IDC_WAIT);
 
-  const ClipByteRange range =
-      SelectionByteRange(selection.anchorX, selection.endX, workingAudio.dataSize);
+  const ClipByteRange range = ClipRangeOfSelection(selection);
   const int32_t format = sessionState.outputFormat;
   const char* ringtone = RingtoneFileName(format);
   if (ringtone == nullptr) {
@@ -129,6 +132,11 @@ void ConvertSelection(HWND window) {
   if (RingtoneTooLong(format, clipMs)) {
     EndFailed();
     ShowMessage(TooLongMessage(format).c_str(), "Warning");
+    return;
+  }
+  // Fades and "louder" change the clip itself, so every format gets them.
+  if (!FinishClipFile("test.wav", editOptions)) {
+    EndFailed();
     return;
   }
   const bool encoderQuiet = RunEncoder(format);

@@ -3,7 +3,7 @@
 file(COPY ${SOURCE}/LICENSE DESTINATION ${NOTICES})
 file(RENAME ${NOTICES}/LICENSE ${NOTICES}/Quavella-LICENSE.txt)
 set(libraries "lame:LAME" "libopencore-amrnb0:opencore-amr" "libid3-3.8.3v5:id3lib"
-              "ffmpeg:FFmpeg")
+              "ffmpeg:FFmpeg" "libebur128-1:libebur128")
 foreach(entry ${libraries})
   string(REPLACE ":" ";" parts ${entry})
   list(GET parts 0 package)
@@ -40,4 +40,6 @@ Libraries built into Quavella or shipped beside it:
   FFmpeg-copyright.txt; the configure line they were built with is in FFmpeg-configure.txt.
   Replace the DLLs with your own build of the same major versions to use a modified FFmpeg.
   Its AAC encoder and MP4 muxer make the iPhone ringtones.
+- libebur128 (in Quavella.exe): MIT (Expat) licence, its queue.h the BSD 3-clause licence;
+  libebur128-copyright.txt
 ")

@@ -11,25 +11,11 @@
 #include <vector>
 
 #include "profile/profile_dialog.h"
+#include "session/registry_key.h"
 #include "session/session_state.h"
 #include "session/user_profile.h"
 
 namespace {
-
-class RegistryKey {
- public:
-  RegistryKey() = default;
-  RegistryKey(const RegistryKey&) = delete;
-  RegistryKey& operator=(const RegistryKey&) = delete;
-  ~RegistryKey() {
-    if (key) RegCloseKey(key);
-  }
-  HKEY* Out() { return &key; }
-  HKEY Get() const { return key; }
-
- private:
-  HKEY key = nullptr;
-};
 
 // A text value (REG_SZ or REG_EXPAND_SZ, never expanded) whose text fits the field with its
 // NUL; anything else leaves the field as it was.
@@ -50,13 +36,8 @@ void ReadText(HKEY key, const char* name, char* field, size_t capacity) {
 // A REG_DWORD of exactly four bytes; with `low`..`high` given, only a value in that range.
 void ReadDword(HKEY key, const char* name, int32_t* field, int32_t low = INT32_MIN,
                int32_t high = INT32_MAX) {
-  DWORD type = 0;
   DWORD data = 0;
-  DWORD size = sizeof data;
-  if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size) !=
-      ERROR_SUCCESS)
-    return;
-  if (type != REG_DWORD || size != sizeof data) return;
+  if (!ReadRegistryDword(key, name, &data)) return;
   const int32_t value = static_cast<int32_t>(data);
   if (value < low || value > high) return;
   *field = value;

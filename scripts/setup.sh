@@ -18,7 +18,7 @@ packages=(
   # and its benchmark (nginx with WebDAV, wrk).
   libboost-dev libsqlite3-dev libpq-dev postgresql libqrencode-dev chromium zbar-tools nginx wrk
   # Licence notices of the libraries we link, shipped with the program.
-  libopencore-amrnb0 libid3-3.8.3v5
+  libopencore-amrnb0 libid3-3.8.3v5 libebur128-1
 )
 
 need_i386=0

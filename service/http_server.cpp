@@ -4,7 +4,9 @@
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
 
+#include <array>
 #include <atomic>
+#include <filesystem>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -29,13 +31,9 @@ int64_t WallMilliseconds() {
       .count();
 }
 
-// The last address of an X-Forwarded-For list: the one the nearest proxy saw.
-std::string LastForwarded(std::string_view list) {
-  const size_t comma = list.rfind(',');
-  std::string_view last = comma == std::string_view::npos ? list : list.substr(comma + 1);
-  while (!last.empty() && last.front() == ' ') last.remove_prefix(1);
-  while (!last.empty() && last.back() == ' ') last.remove_suffix(1);
-  return std::string(last);
+int64_t SteadyNanoseconds() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
+      .count();
 }
 
 }  // namespace
@@ -74,6 +72,17 @@ struct HttpServer::Impl : std::enable_shared_from_this<HttpServer::Impl> {
   std::unordered_map<std::string, size_t> perAddress;
   std::unordered_map<Session*, std::weak_ptr<Session>> sessions;
   std::atomic<bool> stopping{false};  // written under the mutex, read without it
+  std::atomic<uint64_t> bodyMemory{0};  // bytes promised to the bodies being read
+
+  // Promises `bytes` of the body memory, or nothing when that would pass the budget.
+  bool TakeBodyMemory(uint64_t bytes) {
+    uint64_t held = bodyMemory.load(std::memory_order_relaxed);
+    do {
+      if (held + bytes > limits.bodyMemory) return false;
+    } while (!bodyMemory.compare_exchange_weak(held, held + bytes, std::memory_order_relaxed));
+    return true;
+  }
+  void GiveBodyMemory(uint64_t bytes) { bodyMemory.fetch_sub(bytes, std::memory_order_relaxed); }
 
   void Accept();
   bool Admit(const std::string& address);
@@ -90,8 +99,24 @@ namespace {
 class Session : public std::enable_shared_from_this<Session> {
  public:
   Session(tcp::socket socket, std::shared_ptr<HttpServer::Impl> server, std::string address)
-      : stream_(std::move(socket)), server_(std::move(server)), address_(std::move(address)) {}
-  ~Session() { server_->Left(this, address_); }
+      : stream_(std::move(socket)), deadline_(stream_.get_executor()), server_(std::move(server)),
+        address_(std::move(address)) {
+    waitingSince_.store(SteadyNanoseconds(), std::memory_order_relaxed);  // for its request
+  }
+  ~Session() {
+    GiveBodyMemory();
+    server_->Left(this, address_);
+  }
+
+  // Since when (steady nanoseconds) the connection has waited for a request's line and
+  // headers; 0 while it is doing anything else.
+  int64_t WaitingSince() const { return waitingSince_.load(std::memory_order_relaxed); }
+  // Closes the connection if it still waits for a request (its slot is wanted).
+  void Evict() {
+    net::dispatch(stream_.get_executor(), [self = shared_from_this()] {
+      if (self->state_ == State::Header) self->Close();
+    });
+  }
 
   void Start() {
     net::dispatch(stream_.get_executor(), [self = shared_from_this()] { self->ReadHeader(); });
@@ -112,6 +137,27 @@ class Session : public std::enable_shared_from_this<Session> {
   enum class State { Header, Body, Handling, Writing, Closed };
   const HttpLimits& Limits() const { return server_->limits; }
 
+  // The deadline of a read: when it passes, the read is cancelled and the request answered
+  // 408 (the stream's own timeout would close the socket before the answer).
+  void ReadWithin(std::chrono::seconds limit) {
+    stream_.expires_never();
+    timedOut_ = false;
+    const uint64_t read = ++reads_;
+    deadline_.expires_after(limit);
+    deadline_.async_wait([self = shared_from_this(), read](beast::error_code ec) {
+      if (ec || read != self->reads_ || self->state_ == State::Closed) return;
+      self->timedOut_ = true;
+      beast::error_code ignored;
+      self->stream_.socket().cancel(ignored);
+    });
+  }
+
+  void GiveBodyMemory() {
+    if (bodyMemory_ == 0) return;
+    server_->GiveBodyMemory(bodyMemory_);
+    bodyMemory_ = 0;
+  }
+
   void ReadHeader() {
     state_ = State::Header;
     if (buffer_.capacity() > 16384) buffer_.shrink_to_fit();  // kept connections stay small
@@ -120,7 +166,8 @@ class Session : public std::enable_shared_from_this<Session> {
     parser_->body_limit(Limits().bodyBytes);
     method_ = "-";
     target_ = "-";
-    stream_.expires_after(first_ ? Limits().headerTimeout : Limits().idleTimeout);
+    waitingSince_.store(SteadyNanoseconds(), std::memory_order_relaxed);
+    ReadWithin(first_ ? Limits().headerTimeout : Limits().idleTimeout);
     http::async_read_header(stream_, buffer_, *parser_,
                             beast::bind_front_handler(&Session::OnHeader, shared_from_this()));
   }
@@ -133,16 +180,32 @@ class Session : public std::enable_shared_from_this<Session> {
   }
 
   void OnHeader(beast::error_code ec, size_t) {
+    ++reads_;  // a deadline that fires from now on is not this read's
+    deadline_.cancel();
+    waitingSince_.store(0, std::memory_order_relaxed);
+    if (state_ == State::Closed) return;
     TakeRequestLine();
     if (ec) {
       if (ec == http::error::header_limit) return Refuse(431);
       if (ec == http::error::body_limit) return Refuse(413);  // its Content-Length says so
       if (!parser_->got_some()) return Close();  // no request came: a closed or idle connection
-      if (ec == beast::error::timeout) return Refuse(408);
+      if (timedOut_) return Refuse(408);
       return Refuse(400);
     }
-    if (parser_->is_done()) return Dispatch();
     const auto& request = parser_->get();
+    // A coding other than "chunked" alone hides where the body ends: reading on would take
+    // the rest as the next request.
+    HeaderList codings;
+    for (const auto& field : request)
+      if (field.name() == http::field::transfer_encoding)
+        codings.emplace_back("Transfer-Encoding", std::string(field.value()));
+    if (!TransferEncodingReadable(codings)) return Refuse(400);
+    if (parser_->is_done()) return Dispatch();
+    // The body's memory, promised before any of it is read (or asked for with a 100).
+    const auto length = parser_->content_length();
+    const uint64_t promised = length ? *length : Limits().bodyBytes;
+    if (!server_->TakeBodyMemory(promised)) return Refuse(503);
+    bodyMemory_ = promised;
     if (beast::iequals(request[http::field::expect], "100-continue")) {
       auto go = std::make_shared<http::response<http::empty_body>>(http::status::continue_, 11);
       stream_.expires_after(Limits().writeTimeout);
@@ -161,14 +224,17 @@ class Session : public std::enable_shared_from_this<Session> {
     // body, up to 64 KiB, saves dozens of reads per upload.
     const auto length = parser_->content_length_remaining();
     buffer_.reserve(buffer_.size() + static_cast<size_t>(std::min<uint64_t>(length ? *length : 16384, 65536)));
-    stream_.expires_after(Limits().bodyTimeout);
+    ReadWithin(Limits().bodyTimeout);
     http::async_read(stream_, buffer_, *parser_,
                      beast::bind_front_handler(&Session::OnBody, shared_from_this()));
   }
 
   void OnBody(beast::error_code ec, size_t) {
+    ++reads_;
+    deadline_.cancel();
+    if (state_ == State::Closed) return;
     if (ec == http::error::body_limit) return Refuse(413);
-    if (ec == beast::error::timeout) return Refuse(408);
+    if (timedOut_) return Refuse(408);
     if (ec) return Refuse(400);  // a cut body (the client closed its side) or broken chunks
     Dispatch();
   }
@@ -185,9 +251,10 @@ class Session : public std::enable_shared_from_this<Session> {
       web.headers.emplace_back(std::string(field.name_string()), std::string(field.value()));
     web.body = std::move(request.body());
     web.clientAddress = address_;
-    if (Limits().trustForwardedFor)
-      if (const std::string* forwarded = web.Header("X-Forwarded-For"))
-        web.clientAddress = LastForwarded(*forwarded);
+    if (Limits().trustForwardedFor) {
+      std::string forwarded = ForwardedClient(web.headers);
+      if (!forwarded.empty()) web.clientAddress = std::move(forwarded);
+    }
     // On this connection's loop: at once when the handler answers there, else queued to it.
     // The loop counts the request as work until the reply is written (after a stop, a loop
     // without work returns, and the store may still be committing).
@@ -210,6 +277,7 @@ class Session : public std::enable_shared_from_this<Session> {
 
   // Answers a request that was not read whole, and reads nothing more of it.
   void Refuse(int status) {
+    waitingSince_.store(0, std::memory_order_relaxed);
     whole_ = Clock::now();
     close_ = true;
     WebReply reply;
@@ -222,16 +290,75 @@ class Session : public std::enable_shared_from_this<Session> {
     Write(std::move(reply));
   }
 
-  template <class Body>
-  void Send(std::shared_ptr<http::response<Body>> response, const WebReply& reply, bool keep,
-            uint64_t length) {
+  // The status line and headers of a reply, with its Content-Length (none for a status that
+  // has no body) and "Connection: close" when the connection ends after it.
+  static std::string HeaderText(const WebReply& reply, bool keep, uint64_t length) {
+    const unsigned status = static_cast<unsigned>(reply.status);
+    const beast::string_view reason = http::obsolete_reason(static_cast<http::status>(status));
+    std::string text;
+    text.reserve(256);
+    text += "HTTP/1.1 ";
+    text += std::to_string(status);
+    text += ' ';
+    text.append(reason.data(), reason.size());
+    text += "\r\n";
+    for (const auto& [name, value] : reply.headers) {
+      text += name;
+      text += ": ";
+      text += value;
+      text += "\r\n";
+    }
+    if (!keep) text += "Connection: close\r\n";
+    if (!(status / 100 == 1 || status == 204 || status == 304)) {
+      text += "Content-Length: ";
+      text += std::to_string(length);
+      text += "\r\n";
+    }
+    text += "\r\n";
+    return text;
+  }
+
+  // Writes the header and the body (none, the reply's text, or lent bytes) in one gathered
+  // write, without copying the body.
+  void SendBuffers(WebReply& reply, bool keep) {
+    const bool noBody = reply.status / 100 == 1 || reply.status == 204 || reply.status == 304;
+    std::string_view body;
+    if (!reply.headOnly && !noBody) {
+      if (reply.lender) {
+        lender_ = std::move(reply.lender);
+        body = reply.lentBody;
+      } else {
+        bodyText_ = std::move(reply.body);
+        body = bodyText_;
+      }
+    }
+    const uint64_t length = reply.headOnly
+                                ? (reply.headLength >= 0 ? static_cast<uint64_t>(reply.headLength)
+                                   : reply.lender    ? reply.lentBody.size()
+                                                     : reply.body.size())
+                                : body.size();
+    head_ = HeaderText(reply, keep, length);
+    bytes_ = noBody || reply.headOnly ? 0 : length;
+    status_ = reply.status;
+    note_ = std::move(reply.logNote);
+    const std::array<net::const_buffer, 2> buffers{net::buffer(head_),
+                                                   net::buffer(body.data(), body.size())};
+    stream_.expires_after(Limits().writeTimeout);
+    net::async_write(stream_, buffers,
+                     [self = shared_from_this(), keep](beast::error_code ec, size_t) {
+                       self->OnWrite(ec, keep);
+                     });
+  }
+
+  // The installer: a file, read and sent by Beast.
+  void SendFile(std::shared_ptr<http::response<http::file_body>> response, const WebReply& reply,
+                bool keep, uint64_t length) {
     response->result(static_cast<unsigned>(reply.status));
     response->version(11);
     for (const auto& [name, value] : reply.headers) response->insert(name, value);
     response->keep_alive(keep);
-    const bool noBody = reply.status / 100 == 1 || reply.status == 204 || reply.status == 304;
-    if (!noBody) response->content_length(length);
-    bytes_ = noBody || reply.headOnly ? 0 : length;
+    response->content_length(length);
+    bytes_ = length;
     status_ = reply.status;
     note_ = reply.logNote;
     response_ = response;
@@ -245,32 +372,25 @@ class Session : public std::enable_shared_from_this<Session> {
   void Write(WebReply reply) {
     state_ = State::Writing;
     const bool keep = keepAlive_ && !close_ && !server_->Stopping();
-    if (reply.headOnly) {
-      const uint64_t length = reply.headLength >= 0 ? static_cast<uint64_t>(reply.headLength)
-                                                    : reply.body.size();
-      Send(std::make_shared<http::response<http::empty_body>>(), reply, keep, length);
-    } else if (!reply.filePath.empty()) {
-      auto response = std::make_shared<http::response<http::file_body>>();
-      beast::error_code ec;
-      response->body().open(reply.filePath.c_str(), beast::file_mode::scan, ec);
-      if (ec) {
-        WebReply missing;
-        missing.status = 404;
-        missing.body = "not found\n";
-        missing.Set("Content-Type", "text/plain; charset=utf-8");
-        auto text = std::make_shared<http::response<http::string_body>>();
-        text->body() = missing.body;
-        Send(text, missing, keep, missing.body.size());
-        return;
-      }
-      const uint64_t length = response->body().size();
-      Send(response, reply, keep, length);
-    } else {
-      auto response = std::make_shared<http::response<http::string_body>>();
-      const uint64_t length = reply.body.size();
-      response->body() = std::move(reply.body);
-      Send(response, reply, keep, length);
+    if (method_ == "HEAD") reply.headOnly = true;  // whatever the status: no body
+    if (reply.headOnly && !reply.filePath.empty() && reply.headLength < 0) {
+      std::error_code missing;
+      const uintmax_t size = std::filesystem::file_size(reply.filePath, missing);
+      reply.headLength = missing ? 0 : static_cast<int64_t>(size);
     }
+    if (reply.headOnly || reply.filePath.empty()) return SendBuffers(reply, keep);
+    auto response = std::make_shared<http::response<http::file_body>>();
+    beast::error_code ec;
+    response->body().open(reply.filePath.c_str(), beast::file_mode::scan, ec);
+    if (ec) {
+      WebReply missing;
+      missing.status = 404;
+      missing.body = "not found\n";
+      missing.Set("Content-Type", "text/plain; charset=utf-8");
+      return SendBuffers(missing, keep);
+    }
+    const uint64_t length = response->body().size();
+    SendFile(response, reply, keep, length);
   }
 
   void OnWrite(beast::error_code ec, bool keep) {
@@ -279,6 +399,9 @@ class Session : public std::enable_shared_from_this<Session> {
                                      seconds * 1000.0, note_),
                       seconds);
     response_.reset();
+    lender_.reset();
+    bodyText_ = std::string();
+    GiveBodyMemory();
     if (ec || !keep) return Close();
     first_ = false;
     ReadHeader();
@@ -286,12 +409,20 @@ class Session : public std::enable_shared_from_this<Session> {
 
   void Close() {
     state_ = State::Closed;
+    waitingSince_.store(0, std::memory_order_relaxed);
+    deadline_.cancel();
+    GiveBodyMemory();
     beast::error_code ignored;
     stream_.socket().shutdown(tcp::socket::shutdown_both, ignored);
     stream_.close();
   }
 
   beast::tcp_stream stream_;
+  net::steady_timer deadline_;
+  bool timedOut_ = false;
+  uint64_t reads_ = 0;  // reads begun and ended: tells a deadline whether its read still runs
+  std::atomic<int64_t> waitingSince_{0};
+  uint64_t bodyMemory_ = 0;  // promised to this connection's body
   beast::flat_buffer buffer_;
   std::optional<http::request_parser<http::string_body>> parser_;
   std::shared_ptr<HttpServer::Impl> server_;
@@ -303,7 +434,10 @@ class Session : public std::enable_shared_from_this<Session> {
   std::string method_ = "-";
   std::string target_ = "-";
   Clock::time_point whole_;
-  std::shared_ptr<void> response_;  // the reply being written
+  std::shared_ptr<void> response_;  // the reply being written (a file)
+  std::string head_;                // the reply being written: its header,
+  std::string bodyText_;            // and its body, held here
+  std::shared_ptr<const void> lender_;  // or lent by its owner
   int status_ = 0;
   uint64_t bytes_ = 0;
   std::string note_;
@@ -341,15 +475,33 @@ void HttpServer::Impl::Accept() {
 }
 
 bool HttpServer::Impl::Admit(const std::string& address) {
-  std::lock_guard<std::mutex> lock(mutex);
-  if (stopping || connections >= limits.maxConnections) return false;
-  size_t& mine = perAddress[address];
-  if (!limits.trustForwardedFor && mine >= limits.connectionsPerAddress) {
-    if (mine == 0) perAddress.erase(address);
-    return false;
+  std::shared_ptr<Session> evicted;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (stopping) return false;
+    const auto mine = perAddress.find(address);
+    if (!limits.trustForwardedFor && mine != perAddress.end() &&
+        mine->second >= limits.connectionsPerAddress)
+      return false;
+    if (connections >= limits.maxConnections) {
+      // Every slot is taken: the connection that has waited longest for its request's line
+      // and headers gives its slot up (a slow client, or a kept one that sends nothing).
+      int64_t oldest = 0;
+      for (const auto& [session, weak] : sessions) {
+        const int64_t since = session->WaitingSince();
+        if (since == 0 || (oldest != 0 && since >= oldest)) continue;
+        if (auto held = weak.lock()) {
+          evicted = std::move(held);
+          oldest = since;
+        }
+      }
+      // One connection over the bound at most, until the evicted one has closed.
+      if (!evicted || connections > limits.maxConnections) return false;
+    }
+    ++perAddress[address];
+    ++connections;
   }
-  ++mine;
-  ++connections;
+  if (evicted) evicted->Evict();
   return true;
 }
 

@@ -12,10 +12,13 @@
 
 struct HttpLimits {
   int threads = 2;                    // event loops, one thread each; connections spread over them
-  size_t maxConnections = 1024;
+  size_t maxConnections = 1024;       // when full, the longest waiting for its request is closed
   size_t connectionsPerAddress = 64;  // not applied when the addresses come from a proxy
   uint32_t headerBytes = 8192;        // request line and headers together
   uint64_t bodyBytes = 1024 * 1024;   // past it: 413, and nothing more is read
+  // The bodies being read share this much memory (a body is promised its Content-Length, or
+  // bodyBytes when chunked): a body that would pass it is answered 503 at once.
+  uint64_t bodyMemory = 64 * 1024 * 1024;
   std::chrono::seconds headerTimeout{10};  // for a request's line and headers
   std::chrono::seconds idleTimeout{15};    // for the next request on a kept connection
   std::chrono::seconds bodyTimeout{60};    // for a whole body
@@ -29,7 +32,8 @@ class HttpServer {
   using Reply = std::function<void(WebReply)>;
   // Answers a whole request by calling the reply function once, from any thread.
   using Handler = std::function<void(WebRequest, Reply)>;
-  // The reply to a request that was not read whole (413, 431, 408, 400) to `target`.
+  // The reply to a request that was not read whole (413, 431, 408, 400, or 503 when the
+  // bodies' memory is spoken for) to `target`.
   using Refuser = std::function<WebReply(int status, const std::string& target)>;
   // Told of every reply written: its log line and the seconds from the whole request to the
   // whole reply.

@@ -3,6 +3,8 @@
 #include <sys/random.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -19,6 +21,10 @@ constexpr std::chrono::seconds CountInterval{1};
 constexpr std::chrono::milliseconds ReadWait{1000};
 constexpr std::chrono::milliseconds WriteWait{5000};
 constexpr int64_t HourMs = 3600 * 1000;
+// The store's health is tried this often on a thread of its own; it is ready while a try
+// succeeded within HealthFresh.
+constexpr std::chrono::milliseconds HealthPeriod{1000};
+constexpr std::chrono::milliseconds HealthFresh{3000};
 
 #define QV_RECORD_COLUMNS                                                             \
   "r.created_at, r.expires_at, r.phone_number, r.carrier_id, r.phone_id, r.format," \
@@ -62,6 +68,12 @@ std::string ArrayText(const std::unordered_map<std::string, int64_t>& counts, Ea
   return text + "}";
 }
 
+int64_t SteadyNow() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
 class PgRingtoneStore final : public QueuedRingtoneStore {
  public:
   PgRingtoneStore(std::shared_ptr<PgPool> pool, std::function<void(const std::string&)> say)
@@ -72,6 +84,8 @@ class PgRingtoneStore final : public QueuedRingtoneStore {
     // the pool serves the reads of the serving threads.
     const int writers = std::clamp(pool_->Settings().size / 2, 1, 4);
     for (int i = 0; i < writers; ++i) writers_.emplace_back([this] { WriterLoop(); });
+    healthyAt_ = SteadyNow();  // it was just opened
+    health_ = std::thread([this] { HealthLoop(); });
   }
   ~PgRingtoneStore() override { Close(); }
 
@@ -88,13 +102,46 @@ class PgRingtoneStore final : public QueuedRingtoneStore {
   void DeleteOne(PgConnection& db, StoreWrite& write);
   bool WriteCounts(PgConnection& db, const std::unordered_map<std::string, int64_t>& counts);
   void RunSweep(StoreWrite& sweep);
-  void Failed(const char* what, const std::string& error) { say_(what + (": " + error)); }
+  void Failed(const char* what, const std::string& error) {
+    writeFailed_ = true;
+    say_(what + (": " + error));
+  }
+  void HealthLoop();
 
   std::shared_ptr<PgPool> pool_;
   std::function<void(const std::string&)> say_;
   std::vector<std::thread> writers_;
   std::atomic<bool> closed_{false};
+  std::atomic<bool> writeFailed_{false};  // since the last write that succeeded
+  std::atomic<int64_t> healthyAt_{0};    // steady nanoseconds of the last good try; 0 none
+  std::thread health_;
+  std::mutex healthMutex_;
+  std::condition_variable healthWake_;
 };
+
+void PgRingtoneStore::HealthLoop() {
+  std::unique_lock<std::mutex> lock(healthMutex_);
+  while (!closed_) {
+    lock.unlock();
+    // The database answers, takes writes (not a standby), and, after a write failed (a full
+    // disk), writes again.
+    PgPool::Lease db = pool_->Take(ReadWait);
+    PgResult row;
+    std::string error;
+    bool ok = db && db->Run("SELECT (NOT pg_is_in_recovery())::integer", PgParams(),
+                            pool_->Deadline(), row, error) &&
+              row.Rows() == 1 && row.Int(0, 0) == 1;
+    if (ok && writeFailed_) {
+      ok = db->Run("UPDATE service_settings SET value = value WHERE name = 'rate_key_salt'",
+                   PgParams(), pool_->Deadline(), row, error);
+      if (ok) writeFailed_ = false;
+    }
+    db.Release();
+    healthyAt_ = ok ? SteadyNow() : 0;  // a try that fails says so at once
+    lock.lock();
+    healthWake_.wait_for(lock, HealthPeriod, [this] { return closed_.load(); });
+  }
+}
 
 void PgRingtoneStore::WriterLoop() {
   StoreWriteBatch batch;
@@ -144,6 +191,7 @@ void PgRingtoneStore::AddAll(PgConnection& db, std::vector<StoreWrite*>& adds) {
     Failed("uploads not stored", error);
     return;
   }
+  writeFailed_ = false;
   for (int row = 0; row < kept.Rows(); ++row) {
     const std::string token = kept.Bytes(row, 0);
     for (StoreWrite* add : adds)
@@ -270,14 +318,20 @@ StoreStatus PgRingtoneStore::Totals(StoreTotals& totals) {
 }
 
 StoreStatus PgRingtoneStore::Ping() {
-  PgPool::Lease db = pool_->Take(ReadWait);
-  std::string error;
-  return db && db->Run("SELECT 1", pool_->Deadline(), error) ? StoreStatus::Ok
-                                                             : StoreStatus::Unavailable;
+  // Never waits: the health thread has tried the database.
+  const int64_t at = healthyAt_;
+  const bool fresh = at != 0 && SteadyNow() - at <
+                     std::chrono::duration_cast<std::chrono::nanoseconds>(HealthFresh).count();
+  return fresh && !writeFailed_ ? StoreStatus::Ok : StoreStatus::Unavailable;
 }
 
 void PgRingtoneStore::Close() {
-  if (closed_.exchange(true)) return;
+  {
+    std::lock_guard<std::mutex> lock(healthMutex_);
+    if (closed_.exchange(true)) return;
+  }
+  healthWake_.notify_all();
+  if (health_.joinable()) health_.join();
   writes_.Close();  // the writers finish what was asked, then return
   for (std::thread& writer : writers_) writer.join();
   pool_->Stop();

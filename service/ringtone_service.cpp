@@ -112,7 +112,10 @@ RingtoneService::RingtoneService(ServiceSettings settings, const PhoneCatalog& c
       store_(store),
       limiter_(limiter),
       metrics_(metrics),
-      clock_(std::move(clock)) {}
+      clock_(std::move(clock)) {
+  if (settings_.storeThreads > 0)
+    storeCalls_ = std::make_unique<StoreCalls>(settings_.storeThreads, 4096, settings_.storeWait);
+}
 
 void RingtoneService::Handle(WebRequest request, Reply reply) {
   RequestTarget target;
@@ -120,6 +123,31 @@ void RingtoneService::Handle(WebRequest request, Reply reply) {
     reply(Refusal(400, request.target));
     return;
   }
+  // What reads or writes the store runs where waiting for it holds up no one else.
+  const bool storeCall = (target.path == UploadPath && request.method == "POST") ||
+                         (target.path.rfind("/r/", 0) == 0 && request.method != "POST") ||
+                         (target.path == "/metrics" && settings_.metricsPublic);
+  if (!storeCall || !storeCalls_) {
+    HandleNow(request, std::move(reply));
+    return;
+  }
+  auto shared = std::make_shared<std::pair<WebRequest, Reply>>(std::move(request), std::move(reply));
+  storeCalls_->Run([this, shared] { HandleNow(shared->first, std::move(shared->second)); },
+                   [this, shared, path = target.path] {
+                     WebReply late = StoreLate(path);
+                     late.headOnly = shared->first.method == "HEAD";
+                     shared->second(std::move(late));
+                   });
+}
+
+WebReply RingtoneService::StoreLate(const std::string& path) {
+  if (path == UploadPath) return RefuseUpload(UploadRefusal::Store, "the store did not answer in time");
+  return UnavailableReply("The store did not answer in time.", path, false);
+}
+
+void RingtoneService::HandleNow(const WebRequest& request, Reply reply) {
+  RequestTarget target;
+  SplitRequestTarget(request.target, target);
   const std::string& method = request.method;
   const bool head = method == "HEAD";
   const bool read = method == "GET" || head;
@@ -168,7 +196,7 @@ void RingtoneService::Handle(WebRequest request, Reply reply) {
     reply(Installer(head));
   } else if (path == "/healthz") {
     reply(Health(head));
-  } else if (path == "/metrics") {
+  } else if (path == "/metrics" && settings_.metricsPublic) {
     reply(Metrics(head));
   } else {
     reply(PageReply(404, NotFoundPage(), head));
@@ -176,19 +204,30 @@ void RingtoneService::Handle(WebRequest request, Reply reply) {
 }
 
 WebReply RingtoneService::Refusal(int status, const std::string& target) {
+  if (status == 408) metrics_.TimedOut();
   RequestTarget split;
   if (SplitRequestTarget(target, split) && split.path == UploadPath) {
-    const UploadRefusal refusal = status == 413 ? UploadRefusal::TooLarge : UploadRefusal::Form;
-    WebReply refused = RefuseUpload(refusal, status == 413 ? "the body passes 1 MiB"
-                                              : "the request could not be read whole");
+    const UploadRefusal refusal = status == 413   ? UploadRefusal::TooLarge
+                                  : status == 408 ? UploadRefusal::Timeout
+                                  : status == 503 ? UploadRefusal::Busy
+                                                  : UploadRefusal::Form;
+    WebReply refused = RefuseUpload(refusal, status == 413   ? "the body passes 1 MiB"
+                                             : status == 408 ? "the request did not arrive in time"
+                                             : status == 503 ? "the memory for bodies is spoken for"
+                                                             : "the request could not be read whole");
     refused.status = status;
     return refused;
   }
   const char* title = status == 413   ? "Request too large"
                       : status == 431 ? "Request headers too large"
                       : status == 408 ? "Request too slow"
+                      : status == 503 ? "Server busy"
                                       : "Bad request";
-  return PageReply(status, MessagePage(title, "The server could not take this request."), false);
+  WebReply page =
+      PageReply(status, MessagePage(title, "The server could not take this request."), false);
+  if (status == 408) page.logNote = "timeout";
+  if (status == 503) page.Set("Retry-After", "10");
+  return page;
 }
 
 WebReply RingtoneService::RefuseUpload(UploadRefusal refusal, const std::string& problem) {
@@ -218,7 +257,10 @@ void RingtoneService::Upload(const WebRequest& request, Reply reply) {
   }
   const int64_t nowMs = clock_();
   const std::string number(submission.fields[UploadSms]);
-  switch (limiter_.TakeUpload({"number:" + number, "address:" + request.clientAddress}, nowMs)) {
+  // Counted per client address only: the service sends nothing to the number, so uploads for
+  // it from elsewhere cost its owner nothing, and a count per number would let anyone who
+  // knows it lock it out.
+  switch (limiter_.TakeUpload({"address:" + request.clientAddress}, nowMs)) {
     case LimitAnswer::Taken: break;
     case LimitAnswer::Over:
       reply(RefuseUpload(UploadRefusal::RateLimit, "over the uploads per hour"));
@@ -357,10 +399,25 @@ void RingtoneService::Download(const WebRequest& request, const std::string& tok
     file.status = 206;
     file.Set("Content-Range", "bytes " + std::to_string(range.first) + "-" +
                                   std::to_string(range.last) + "/" + std::to_string(size));
-    if (!head) record.bytes = record.bytes.substr(range.first, range.last - range.first + 1);
     counted = counted && range.first == 0;  // a resumed download is not a new one
   }
-  file.body = std::move(record.bytes);
+  // The bytes go out from where the store holds them, as they are.
+  std::shared_ptr<const void> lender;
+  std::string_view bytes;
+  if (record.lent) {
+    bytes = record.lent->bytes;
+    lender = std::move(record.lent);
+  } else {
+    auto owned = std::make_shared<const std::string>(std::move(record.bytes));
+    bytes = *owned;
+    lender = std::move(owned);
+  }
+  if (answer == RangeAnswer::Partial && !head)
+    bytes = bytes.substr(range.first, range.last - range.first + 1);
+  if (!head) {
+    file.lender = std::move(lender);
+    file.lentBody = bytes;
+  }
   if (head)
     file.headLength = static_cast<int64_t>(answer == RangeAnswer::Partial ? range.last - range.first + 1 : size);
   if (counted) {

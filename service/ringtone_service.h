@@ -3,8 +3,10 @@
 // write through a RingtoneStore and never block on a commit: the reply of a write is sent
 // from the store's thread once the commit is on disk.
 #pragma once
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "profile/phone_catalog.h"
@@ -12,6 +14,7 @@
 #include "service/rate_limiter.h"
 #include "service/ringtone_store.h"
 #include "service/service_metrics.h"
+#include "service/store_calls.h"
 #include "service/web_exchange.h"
 
 struct ServiceSettings {
@@ -19,6 +22,11 @@ struct ServiceSettings {
   int retentionDays = 30;
   uint32_t uploadsPerHour = 20;
   std::string installerPath;  // the installer served at /download/QuavellaPackage.exe; "" none
+  bool metricsPublic = true;  // /metrics on the public address (else on --metrics-listen's)
+  // Threads for the calls that may wait on the store (0: none, for a store that never waits:
+  // its calls run on the serving thread), and how long such a call may wait for one.
+  int storeThreads = 0;
+  std::chrono::milliseconds storeWait{5000};
 };
 
 class RingtoneService {
@@ -38,6 +46,9 @@ class RingtoneService {
   // for the upload address, a page elsewhere.
   WebReply Refusal(int status, const std::string& target);
 
+  // The Prometheus text of /metrics (served where --metrics-listen says).
+  WebReply Metrics(bool head);
+
   // Removes the ringtones whose time is up and forgets old notes of gone ones.
   void Sweep(RingtoneStore::Done done);
 
@@ -51,8 +62,9 @@ class RingtoneService {
                 Reply reply);
   void Delete(const WebRequest& request, const std::string& token, Reply reply);
   WebReply Installer(bool head) const;
+  void HandleNow(const WebRequest& request, Reply reply);
+  WebReply StoreLate(const std::string& path);
   WebReply Health(bool head);
-  WebReply Metrics(bool head);
   WebReply RefuseUpload(UploadRefusal refusal, const std::string& problem);
   bool SameSite(const WebRequest& request) const;
   int64_t NowSeconds() const { return clock_() / 1000; }
@@ -65,4 +77,5 @@ class RingtoneService {
   UploadLimiter& limiter_;
   ServiceMetrics& metrics_;
   const Clock clock_;
+  std::unique_ptr<StoreCalls> storeCalls_;  // null when the store never waits
 };

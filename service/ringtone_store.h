@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,11 @@ struct RingtoneRecord {
   int64_t size = 0;       // bytes of the ringtone
   int64_t downloads = 0;
   std::string bytes;      // the ringtone, when it was asked for
+  // When the store lends the bytes from its memory instead of copying them into `bytes`:
+  // the record that holds them, unchanged while it is held.
+  std::shared_ptr<const RingtoneRecord> lent;
+
+  std::string_view Bytes() const { return lent ? std::string_view(lent->bytes) : bytes; }
 };
 
 enum class StoreStatus {
@@ -43,7 +49,8 @@ class RingtoneStore {
   // the store's, with Ok only after the commit is durable on disk, else Unavailable.
   virtual void Add(RingtoneRecord ringtone, Done done) = 0;
 
-  // The ringtone of `token` as it is at `now`; with its bytes when `withBytes`. A ringtone
+  // The ringtone of `token` as it is at `now`; with its bytes (record.Bytes()) when
+  // `withBytes`. A ringtone
   // whose time has passed is Gone (Expired) even before the sweep has removed it; `reason`
   // is set for Gone.
   virtual StoreStatus Find(std::string_view token, int64_t now, bool withBytes,

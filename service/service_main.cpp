@@ -110,6 +110,13 @@ int main(int argc, char** argv) {
   settings.retentionDays = options.retentionDays;
   settings.uploadsPerHour = options.uploadsPerHour;
   settings.installerPath = options.installer;
+  settings.metricsPublic = options.metricsHost.empty();
+  if (!options.databaseUrl.empty()) {
+    // Each call that waits on the database holds a connection: threads enough for all of
+    // them and as many again that find none free and answer 503 after their wait.
+    settings.storeThreads = 2 * options.databaseConnections;
+    settings.storeWait = std::chrono::seconds(options.statementTimeout);
+  }
 
   // The service needs the public address, which may name the port the server gets; the
   // server needs the service's handlers. The handlers are reached through this pointer.
@@ -118,6 +125,7 @@ int main(int argc, char** argv) {
   limits.maxConnections = static_cast<size_t>(options.maxConnections);
   limits.connectionsPerAddress = static_cast<size_t>(options.connectionsPerAddress);
   limits.trustForwardedFor = options.trustForwardedFor;
+  limits.bodyMemory = static_cast<uint64_t>(options.bodyMemoryMiB) * 1024 * 1024;
   const unsigned processors = std::thread::hardware_concurrency();
   limits.threads = options.threads > 0 ? options.threads : static_cast<int>(processors > 2 ? processors : 2);
   HttpServer server(
@@ -134,6 +142,39 @@ int main(int argc, char** argv) {
     Say(error);
     store->Close();
     return 1;
+  }
+  // /metrics on an address of its own, one thread, never counted with the public requests.
+  std::unique_ptr<HttpServer> metricsServer;
+  if (!options.metricsHost.empty()) {
+    HttpLimits metricsLimits;
+    metricsLimits.threads = 1;
+    metricsLimits.maxConnections = 16;
+    metricsServer = std::make_unique<HttpServer>(
+        metricsLimits,
+        [&service](WebRequest request, HttpServer::Reply reply) {
+          const bool read = request.method == "GET" || request.method == "HEAD";
+          const std::string path = request.target.substr(0, request.target.find('?'));
+          WebReply answer;
+          if (read && path == "/metrics") {
+            answer = service->Metrics(request.method == "HEAD");
+          } else {
+            answer.status = 404;
+            answer.body = "not found\n";
+            answer.Set("Content-Type", "text/plain; charset=utf-8");
+          }
+          reply(std::move(answer));
+        },
+        [](int status, const std::string&) {
+          WebReply refused;
+          refused.status = status;
+          return refused;
+        },
+        [](const std::string&, double) {});
+    if (!metricsServer->Listen(options.metricsHost, options.metricsPort, error)) {
+      Say("--metrics-listen " + error);
+      store->Close();
+      return 1;
+    }
   }
   settings.publicUrl = options.publicUrl.empty() ? LocalUrl(options.listenHost, server.Port())
                                                  : options.publicUrl;
@@ -153,7 +194,17 @@ int main(int argc, char** argv) {
   }
   Say("serving " + settings.publicUrl + " on " + LocalUrl(options.listenHost, server.Port()) +
       ", " + storeName);
+  std::thread metricsThread;
+  if (metricsServer) {
+    Say("metrics on " + LocalUrl(options.metricsHost, metricsServer->Port()) + "/metrics");
+    metricsThread = std::thread([&metricsServer] { metricsServer->Run(); });
+  }
   server.Run();
+  if (metricsServer) {
+    metricsServer->Stop();
+    metricsThread.join();
+  }
+  service.reset();  // its store calls finish before the store closes
   store->Close();
   Say("stopped");
   return 0;

@@ -36,6 +36,10 @@ std::string ServiceMetrics::Text(const StoreTotals& totals, bool storeAnswered) 
          "# TYPE quavella_downloads_total counter\n";
   add("quavella_downloads_total %llu\n",
       static_cast<unsigned long long>(downloads_.load(std::memory_order_relaxed)));
+  out += "# HELP quavella_requests_timed_out_total Requests not read whole within their deadline (408).\n"
+         "# TYPE quavella_requests_timed_out_total counter\n";
+  add("quavella_requests_timed_out_total %llu\n",
+      static_cast<unsigned long long>(timedOut_.load(std::memory_order_relaxed)));
   out += "# HELP quavella_request_duration_seconds Time from a whole request to its reply.\n"
          "# TYPE quavella_request_duration_seconds histogram\n";
   uint64_t cumulative = 0;

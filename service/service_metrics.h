@@ -22,6 +22,8 @@ class ServiceMetrics {
   void UploadAccepted() { accepted_.fetch_add(1, std::memory_order_relaxed); }
   void UploadRefused(UploadRefusal refusal);
   void Downloaded() { downloads_.fetch_add(1, std::memory_order_relaxed); }
+  // A request answered 408: it did not arrive whole within its deadline.
+  void TimedOut() { timedOut_.fetch_add(1, std::memory_order_relaxed); }
   void RequestServed(double seconds);
 
   // The text format (version 0.0.4); the store's figures only when `storeAnswered`.
@@ -31,6 +33,7 @@ class ServiceMetrics {
   std::atomic<uint64_t> accepted_{0};
   std::array<std::atomic<uint64_t>, UploadRefusalCount> refused_{};
   std::atomic<uint64_t> downloads_{0};
+  std::atomic<uint64_t> timedOut_{0};
   std::array<std::atomic<uint64_t>, LatencyBounds.size() + 1> buckets_{};  // last: +Inf
   std::atomic<uint64_t> latencyMicros_{0};
 };

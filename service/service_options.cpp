@@ -97,6 +97,15 @@ bool ParseServiceOptions(int argc, const char* const* argv, ServiceOptions& opti
         return false;
       }
       haveListen = true;
+    } else if (arg == "--metrics-listen") {
+      if (!next(text)) return false;
+      if (!ReadListen(text, options.metricsHost, options.metricsPort)) {
+        error = "--metrics-listen takes ADDRESS:PORT, e.g. 127.0.0.1:9100";
+        return false;
+      }
+    } else if (arg == "--body-memory") {
+      if (!count(2, 65536, number)) return false;
+      options.bodyMemoryMiB = static_cast<int>(number);
     } else if (arg == "--data") {
       if (!next(text)) return false;
       if (text.empty()) {
@@ -193,10 +202,14 @@ std::string ServiceUsage() {
       "                             when listening on one address, which it then names\n"
       "  --installer FILE           served at /download/QuavellaPackage.exe\n"
       "  --retention-days N         days a ringtone and its phone number are kept (30)\n"
-      "  --uploads-per-hour N       uploads per phone number and per client address (20;\n"
-      "                             with --database, for all the nodes together)\n"
-      "  --max-connections N        open connections at most (1024)\n"
+      "  --uploads-per-hour N       uploads per client address (20; with --database, for all\n"
+      "                             the nodes together)\n"
+      "  --max-connections N        open connections at most (1024); when all are taken, the\n"
+      "                             one waiting longest for its request is closed\n"
       "  --connections-per-address N  open connections per client address (64)\n"
+      "  --body-memory MIB          memory for the request bodies being read, together (64);\n"
+      "                             a body past it is answered 503\n"
+      "  --metrics-listen ADDRESS:PORT  serve /metrics there (and no longer on --listen)\n"
       "  --trust-forwarded-for      behind a reverse proxy: the client's address is the last\n"
       "                             one of X-Forwarded-For (and connections are not counted\n"
       "                             per address)\n"
@@ -205,7 +218,7 @@ std::string ServiceUsage() {
       "  --help                     this text\n"
       "\n"
       "Requests are bounded: 8 KiB of headers, 1 MiB of body (then 413), 10 s for a request's\n"
-      "headers, 15 s for the next request on a kept connection, 60 s for a body, 30 s for a\n"
-      "reply. SIGTERM stops accepting, finishes the requests in flight (10 s at most) and\n"
+      "headers and 60 s for a body (then 408), 15 s for the next request on a kept\n"
+      "connection, 30 s for a reply. SIGTERM stops accepting, finishes the requests in flight (10 s at most) and\n"
       "closes the store. One line per request goes to standard output.\n";
 }

@@ -6,6 +6,8 @@
 struct ServiceOptions {
   std::string listenHost;       // --listen HOST:PORT ("[::1]:80" for IPv6)
   uint16_t listenPort = 0;
+  std::string metricsHost;      // --metrics-listen HOST:PORT: /metrics there, not on --listen
+  uint16_t metricsPort = 0;
   std::string dataFolder;       // --data: the embedded store (SQLite)
   std::string databaseUrl;      // --database: PostgreSQL, shared by several nodes
   int databaseConnections = 8;  // --database-connections
@@ -16,6 +18,7 @@ struct ServiceOptions {
   uint32_t uploadsPerHour = 20; // --uploads-per-hour
   int maxConnections = 1024;    // --max-connections
   int connectionsPerAddress = 64;  // --connections-per-address
+  int bodyMemoryMiB = 64;       // --body-memory, MiB for the bodies being read together
   int threads = 0;              // --threads; 0: one per processor, at least 2
   bool trustForwardedFor = false;  // --trust-forwarded-for
   std::string readyFile;        // --ready-file

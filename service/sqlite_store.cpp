@@ -3,11 +3,14 @@
 #include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/file.h>
+#include <sys/statvfs.h>
+#include <string.h>
 #include <unistd.h>
 
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <list>
 #include <filesystem>
 #include <mutex>
@@ -23,6 +26,24 @@ constexpr int SchemaVersion = 1;
 constexpr size_t BatchJobs = 256;   // writes that share one commit at most
 constexpr int SweepBatch = 256;     // ringtones removed per sweep transaction
 constexpr auto CountFlushInterval = std::chrono::seconds(1);
+// The write-ahead log, in pages of 16 KiB. The committing thread never folds the log back into
+// the database: a thread of the store's own does, once this much has gathered (and at least
+// once a second while any has), beside the commits. When the commits outrun it, the
+// committing thread folds the rest back itself once the log reaches LogPagesBound (waiting
+// for a fold of the keeper's only past twice that) and starts the log over from its
+// beginning; the file is cut back to LogPagesBound whenever the log starts over.
+constexpr int LogPagesFold = 512;      // 8 MiB
+constexpr int LogPagesBound = 4096;    // 64 MiB
+constexpr auto LogFoldInterval = std::chrono::seconds(1);
+// Below this much free space in the data folder the store says it cannot write: room for
+// one upload of the largest size, its log pages and a margin.
+constexpr uint64_t MinFreeBytes = 4 * 1024 * 1024;
+
+// Zeroes the strings of a record that memory lets go of.
+void Wipe(RingtoneRecord& record) {
+  for (std::string* text : {&record.phoneNumber, &record.songName, &record.fileName, &record.bytes})
+    explicit_bzero(text->data(), text->size());
+}
 
 const char SchemaSql[] =
     "CREATE TABLE IF NOT EXISTS ringtones("
@@ -56,7 +77,8 @@ class Connection {
     }
     sqlite3_extended_result_codes(db_, 1);
     sqlite3_busy_timeout(db_, 5000);
-    return Exec("PRAGMA synchronous=FULL", error);
+    // No connection folds the log back when it commits: the store's log keeper does.
+    return Exec("PRAGMA synchronous=FULL", error) && Exec("PRAGMA wal_autocheckpoint=0", error);
   }
   bool Exec(const char* sql, std::string& error) {
     if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK) return true;
@@ -256,17 +278,39 @@ class RecentRingtones {
       order_.pop_back();
     }
   }
+  // Drops the ringtones whose time is up at `now` (the sweep removes them from the store).
+  void EraseExpired(int64_t now) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++generation_;
+    for (auto it = order_.begin(); it != order_.end();) {
+      if ((*it)->expiresAt > now) {
+        ++it;
+        continue;
+      }
+      bytes_ -= Cost(**it);
+      index_.erase((*it)->token);
+      Forget(*it);
+      it = order_.erase(it);
+    }
+  }
   void Erase(std::string_view token) {
     std::lock_guard<std::mutex> lock(mutex_);
     ++generation_;
     const auto found = index_.find(token);
     if (found == index_.end()) return;
     bytes_ -= Cost(**found->second);
-    order_.erase(found->second);
+    const auto entry = found->second;
     index_.erase(found);
+    Forget(*entry);
+    order_.erase(entry);
   }
 
  private:
+  // A deleted or expired ringtone's memory is zeroed before it is let go (unless a reader is
+  // copying it this moment: its copy goes with the reader).
+  static void Forget(Entry& entry) {
+    if (entry.use_count() == 1) Wipe(const_cast<RingtoneRecord&>(*entry));
+  }
   static size_t Cost(const RingtoneRecord& r) {
     return r.bytes.size() + r.songName.size() + r.fileName.size() + 256;
   }
@@ -287,17 +331,55 @@ class SqliteStore final : public QueuedRingtoneStore {
   StoreStatus Find(std::string_view token, int64_t now, bool withBytes, RingtoneRecord& record,
                    GoneReason& reason) override;
   StoreStatus Totals(StoreTotals& totals) override;
+  StoreStatus Ping() override;
   void Close() override;
 
  private:
+  void Wrote(bool ok);
+  // Folds the log back into the database and empties it, so that what a delete zeroed is
+  // gone from every file (the log still held the ringtone's pages as they were written).
+  void EmptyLog();
+  // After a commit: wakes the log keeper once the log is long enough, and folds the log back
+  // here when it has reached its bound.
+  void KeepLogBounded();
+  void LogKeeperLoop();
   void WriterLoop();
   void Commit(std::vector<StoreWrite>& jobs, const std::unordered_map<std::string, int64_t>& counts);
   void RunSweep(StoreWrite& job);
 
+  std::string folder_;
   std::string path_;
   int lockFd_ = -1;
+  // 0 while writes succeed; after a failed commit, the free bytes there were then (at least
+  // 1): the store is not ready until a commit succeeds or more space is free.
+  std::atomic<uint64_t> failedAtFree_{0};
   std::unique_ptr<WriteConnection> writer_ = std::make_unique<WriteConnection>();
   std::thread writerThread_;
+
+  // The syncer: the writer commits without waiting for the disk and goes on to the next
+  // batch; this thread flushes the log (one flush for every batch committed since the last)
+  // and only then tells the batches' writes. Nothing is answered before its flush.
+  void SyncerLoop();
+  void Synced(StoreWriteBatch batch);
+  // Tells the batch's writes, once the log is flushed (or failed to be: Unavailable).
+  void Tell(StoreWriteBatch& batch, bool flushed);
+  int logFd_ = -1;  // the write-ahead log, for the flushes
+  std::thread syncerThread_;
+  std::mutex syncMutex_;
+  std::condition_variable syncWake_;
+  std::vector<StoreWriteBatch> unsynced_;
+  bool syncStop_ = false;
+
+  // The log keeper: a connection and thread of its own that folds the log back while the
+  // writer commits. One fold at a time, whoever runs it (SQLite refuses a second at once).
+  std::unique_ptr<Connection> keeper_ = std::make_unique<Connection>();
+  std::thread keeperThread_;
+  std::mutex foldMutex_;
+  std::mutex keeperMutex_;
+  std::condition_variable keeperWake_;
+  bool keeperDue_ = false;
+  bool keeperStop_ = false;
+  std::atomic<int> logPages_{0};  // pages in the log after the last commit
 
   std::atomic<bool> closed_{false};
 
@@ -326,6 +408,7 @@ bool SqliteStore::Open(const std::string& folder, std::string& error) {
     error = folder + ": another quavella-service uses this data folder";
     return false;
   }
+  folder_ = folder;
   path_ = folder + "/ringtones.db";
   if (!writer_->connection.Open(path_, error)) return false;
   // Pages of 16 KiB hold a ringtone in a few pages rather than in dozens (a new database
@@ -365,11 +448,39 @@ bool SqliteStore::Open(const std::string& folder, std::string& error) {
     error = path_ + ": " + sqlite3_errmsg(writer_->connection.Db());
     return false;
   }
+  // The writer's commits leave the flush to the syncer. SQLite still flushes the log before
+  // it folds it back into the database, and a new log's header before its first commit.
+  if (!writer_->connection.Exec("PRAGMA synchronous=NORMAL", error)) return false;
+  logFd_ = ::open((path_ + "-wal").c_str(), O_RDONLY | O_CLOEXEC);
+  if (logFd_ < 0) {
+    error = path_ + "-wal: cannot be opened";
+    return false;
+  }
+  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {  // the log's name reaches the disk
+    ::fsync(dir);
+    ::close(dir);
+  }
+  const std::string sizeLimit =
+      "PRAGMA journal_size_limit=" + std::to_string(int64_t{LogPagesBound} * 16384);
+  if (!writer_->connection.Exec(sizeLimit.c_str(), error) || !keeper_->Open(path_, error)) {
+    error = path_ + ": " + error;
+    return false;
+  }
+  sqlite3_wal_hook(
+      writer_->connection.Db(),
+      [](void* store, sqlite3*, const char*, int pages) {
+        static_cast<SqliteStore*>(store)->logPages_.store(pages, std::memory_order_relaxed);
+        return SQLITE_OK;
+      },
+      this);
   readers_.SetPath(path_);
   if (!readers_.Take()) {
     error = path_ + ": cannot be read";
     return false;
   }
+  keeperThread_ = std::thread([this] { LogKeeperLoop(); });
+  syncerThread_ = std::thread([this] { SyncerLoop(); });
   writerThread_ = std::thread([this] { WriterLoop(); });
   return true;
 }
@@ -379,14 +490,132 @@ void SqliteStore::WriterLoop() {
   while (writes_.Next(batch)) {
     if (batch.IsSweep()) RunSweep(batch.writes.front());
     else Commit(batch.writes, batch.downloads);
-    batch.Finish();
+    bool removed = batch.IsSweep();
+    for (const StoreWrite& write : batch.writes)
+      removed = removed || (write.kind == StoreWrite::Delete && write.status == StoreStatus::Ok);
+    if (removed) EmptyLog();
+    if (writes_.Waiting()) {
+      Synced(std::move(batch));  // flushed beside the next commit
+    } else {
+      Tell(batch, ::fdatasync(logFd_) == 0);  // nothing to do meanwhile: no hand-over
+    }
+    KeepLogBounded();
   }
+}
+
+void SqliteStore::Synced(StoreWriteBatch batch) {
+  std::lock_guard<std::mutex> lock(syncMutex_);
+  unsynced_.push_back(std::move(batch));
+  syncWake_.notify_one();
+}
+
+void SqliteStore::Tell(StoreWriteBatch& batch, bool flushed) {
+  if (!flushed) {
+    for (StoreWrite& write : batch.writes) write.status = StoreStatus::Unavailable;
+    Wrote(false);
+  }
+  batch.Finish();
+}
+
+void SqliteStore::SyncerLoop() {
+  std::vector<StoreWriteBatch> batches;
+  std::unique_lock<std::mutex> lock(syncMutex_);
+  for (;;) {
+    syncWake_.wait(lock, [this] { return syncStop_ || !unsynced_.empty(); });
+    if (unsynced_.empty()) return;  // stopping, and every batch told
+    batches.swap(unsynced_);
+    lock.unlock();
+    // Every commit of these batches was written before this flush began.
+    const bool flushed = ::fdatasync(logFd_) == 0;
+    for (StoreWriteBatch& batch : batches) Tell(batch, flushed);
+    batches.clear();
+    lock.lock();
+  }
+}
+
+void SqliteStore::EmptyLog() {
+  // Waits for a fold of the keeper's, then for the readers (each holds the log for one
+  // statement) up to the busy timeout.
+  std::lock_guard<std::mutex> fold(foldMutex_);
+  sqlite3_wal_checkpoint_v2(writer_->connection.Db(), nullptr, SQLITE_CHECKPOINT_TRUNCATE,
+                            nullptr, nullptr);
+  logPages_.store(0, std::memory_order_relaxed);
+}
+
+void SqliteStore::KeepLogBounded() {
+  const int pages = logPages_.load(std::memory_order_relaxed);
+  if (pages >= LogPagesBound) {
+    // What the keeper has not folded yet, then the log starts over at the next commit
+    // (the writer is this thread: no commit comes in between). While the keeper folds, the
+    // writer goes on and tries again after its next commit (little is left to fold then),
+    // unless the log has grown to twice its bound.
+    std::unique_lock<std::mutex> fold(foldMutex_, std::try_to_lock);
+    if (!fold.owns_lock()) {
+      if (pages < 2 * LogPagesBound) return;
+      fold.lock();
+    }
+    sqlite3_wal_checkpoint_v2(writer_->connection.Db(), nullptr, SQLITE_CHECKPOINT_RESTART,
+                              nullptr, nullptr);
+    logPages_.store(0, std::memory_order_relaxed);
+    return;
+  }
+  if (pages >= LogPagesFold) {
+    std::lock_guard<std::mutex> lock(keeperMutex_);
+    if (!keeperDue_) {
+      keeperDue_ = true;
+      keeperWake_.notify_one();
+    }
+  }
+}
+
+void SqliteStore::LogKeeperLoop() {
+  std::unique_lock<std::mutex> lock(keeperMutex_);
+  while (!keeperStop_) {
+    keeperWake_.wait_for(lock, LogFoldInterval, [this] { return keeperDue_ || keeperStop_; });
+    if (keeperStop_) break;
+    keeperDue_ = false;
+    if (logPages_.load(std::memory_order_relaxed) == 0) continue;
+    lock.unlock();
+    {
+      // Folds what is committed without waiting for the writer or the readers; when it
+      // folded everything, the writer's next commit starts the log over.
+      std::lock_guard<std::mutex> fold(foldMutex_);
+      int logged = 0;
+      int folded = 0;
+      if (sqlite3_wal_checkpoint_v2(keeper_->Db(), nullptr, SQLITE_CHECKPOINT_PASSIVE, &logged,
+                                    &folded) == SQLITE_OK &&
+          logged == folded)
+        logPages_.store(0, std::memory_order_relaxed);
+    }
+    lock.lock();
+  }
+}
+
+uint64_t FreeBytes(const std::string& folder) {
+  struct statvfs fs {};
+  if (statvfs(folder.c_str(), &fs) != 0) return 0;
+  return static_cast<uint64_t>(fs.f_bavail) * fs.f_frsize;
+}
+
+void SqliteStore::Wrote(bool ok) {
+  if (ok) failedAtFree_.store(0, std::memory_order_relaxed);
+  else failedAtFree_.store(std::max<uint64_t>(FreeBytes(folder_), 1), std::memory_order_relaxed);
+}
+
+StoreStatus SqliteStore::Ping() {
+  const uint64_t free = FreeBytes(folder_);
+  const uint64_t failedAt = failedAtFree_.load(std::memory_order_relaxed);
+  return free >= MinFreeBytes && (failedAt == 0 || free > failedAt) ? StoreStatus::Ok
+                                                                    : StoreStatus::Unavailable;
 }
 
 void SqliteStore::Commit(std::vector<StoreWrite>& jobs,
                          const std::unordered_map<std::string, int64_t>& counts) {
   Connection& db = writer_->connection;
-  if (!db.Exec("BEGIN IMMEDIATE")) return;  // every job stays Unavailable
+  if (!db.Exec("BEGIN IMMEDIATE")) {  // every job stays Unavailable
+    Wrote(false);
+    return;
+  }
   bool failed = false;
   for (StoreWrite& job : jobs) {
     const RingtoneRecord& r = job.record;
@@ -423,8 +652,10 @@ void SqliteStore::Commit(std::vector<StoreWrite>& jobs,
   if (failed || !db.Exec("COMMIT")) {
     db.Exec("ROLLBACK");
     for (StoreWrite& job : jobs) job.status = StoreStatus::Unavailable;
+    Wrote(false);
     return;
   }
+  Wrote(true);
   for (StoreWrite& job : jobs) {
     if (job.status != StoreStatus::Ok) continue;
     if (job.kind == StoreWrite::Delete) {
@@ -453,15 +684,29 @@ void SqliteStore::RunSweep(StoreWrite& job) {
   }
   const bool forgot = writer_->forget.Run(job.forgetBefore) == SQLITE_DONE;
   writer_->forget.Finish();
+  recent_.EraseExpired(job.now);
   if (forgot) job.status = StoreStatus::Ok;
 }
 
 StoreStatus SqliteStore::Find(std::string_view token, int64_t now, bool withBytes,
                               RingtoneRecord& record, GoneReason& reason) {
   if (withBytes) {
-    if (const RecentRingtones::Entry recent = recent_.Get(token)) {
+    if (RecentRingtones::Entry recent = recent_.Get(token)) {
       if (recent->expiresAt > now) {
-        record = *recent;
+        // Everything but the bytes, which are lent.
+        record.token = recent->token;
+        record.createdAt = recent->createdAt;
+        record.expiresAt = recent->expiresAt;
+        record.phoneNumber = recent->phoneNumber;
+        record.carrierId = recent->carrierId;
+        record.phoneId = recent->phoneId;
+        record.format = recent->format;
+        record.songName = recent->songName;
+        record.fileName = recent->fileName;
+        record.size = recent->size;
+        record.downloads = recent->downloads;
+        record.bytes.clear();
+        record.lent = std::move(recent);
         return StoreStatus::Ok;
       }
       recent_.Erase(token);  // its time is up: the store tells how it went
@@ -528,6 +773,23 @@ void SqliteStore::Close() {
   if (closed_.exchange(true)) return;
   writes_.Close();
   if (writerThread_.joinable()) writerThread_.join();
+  {
+    std::lock_guard<std::mutex> lock(keeperMutex_);
+    keeperStop_ = true;
+    keeperWake_.notify_one();
+  }
+  if (keeperThread_.joinable()) keeperThread_.join();
+  keeper_.reset();
+  {
+    std::lock_guard<std::mutex> lock(syncMutex_);
+    syncStop_ = true;
+    syncWake_.notify_one();
+  }
+  if (syncerThread_.joinable()) syncerThread_.join();
+  if (logFd_ >= 0) {
+    ::close(logFd_);
+    logFd_ = -1;
+  }
   readers_.Clear();
   writer_.reset();  // the last connection to close folds the log back into the database
   if (lockFd_ >= 0) {

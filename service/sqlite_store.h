@@ -1,7 +1,10 @@
 // The embedded store: one SQLite database in WAL mode in the data folder. Records and bytes
-// share a row, so one commit covers both; commits wait for the disk (synchronous=FULL), and
-// the uploads that arrive while one commit is on its way share the next one. One writer
-// thread does every write; reads run on the caller's thread over connections of their own.
+// share a row, so one commit covers both. One writer thread commits every write, taking all
+// that waits into one commit, without waiting for the disk; a syncer thread flushes the log
+// (one flush for every commit since the last) and only then are the writes answered, while
+// the writer goes on with the next commit. A third thread folds the log back into the
+// database beside the commits and keeps it bounded. Reads run on the caller's thread over
+// connections of their own.
 #pragma once
 #include <memory>
 #include <string>

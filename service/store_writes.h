@@ -48,6 +48,11 @@ class StoreWriteQueue {
   // Puts back counts that could not be written (dropped once closing).
   void KeepCounts(const std::unordered_map<std::string, int64_t>& downloads);
 
+  // Whether writes wait for the next batch.
+  bool Waiting() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return !writes_.empty();
+  }
   // Waits for the next batch. False once the queue is closed and empty.
   bool Next(StoreWriteBatch& batch);
   // New writes are refused from now on (Unavailable); Next hands out what is left.

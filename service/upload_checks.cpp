@@ -35,6 +35,8 @@ const char* UploadRefusalName(UploadRefusal refusal) {
     case UploadRefusal::Bytes: return "bytes";
     case UploadRefusal::RateLimit: return "rate_limit";
     case UploadRefusal::Store: return "store";
+    case UploadRefusal::Timeout: return "timeout";
+    case UploadRefusal::Busy: return "busy";
   }
   return "none";
 }
@@ -44,6 +46,8 @@ int UploadRefusalStatus(UploadRefusal refusal) {
     case UploadRefusal::TooLarge: return 413;
     case UploadRefusal::RateLimit: return 429;
     case UploadRefusal::Store: return 503;
+    case UploadRefusal::Busy: return 503;
+    case UploadRefusal::Timeout: return 408;
     default: return 400;
   }
 }

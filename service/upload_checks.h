@@ -23,13 +23,16 @@ enum class UploadRefusal {
   Bytes,         // the bytes are not a file of that format
   RateLimit,     // too many uploads for this number or address in the last hour
   Store,         // the store could not keep it
+  Timeout,       // the request did not arrive whole within its deadline
+  Busy,          // the memory for bodies in flight is spoken for
 };
-inline constexpr int UploadRefusalCount = 12;
+inline constexpr int UploadRefusalCount = 14;
 
 // "too_large", "form", "number", "carrier", "phone", "type_word", "file_size",
-// "ringtone_size", "bytes", "rate_limit", "store"; "none" for None.
+// "ringtone_size", "bytes", "rate_limit", "store", "timeout", "busy"; "none" for None.
 const char* UploadRefusalName(UploadRefusal refusal);
-// 413 for TooLarge, 429 for RateLimit, 503 for Store, 400 for the rest.
+// 413 for TooLarge, 429 for RateLimit, 503 for Store and Busy, 408 for Timeout, 400 for the
+// rest.
 int UploadRefusalStatus(UploadRefusal refusal);
 
 // The whole body of the upload endpoint is at most this many bytes.

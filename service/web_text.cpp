@@ -1,5 +1,6 @@
 #include "service/web_text.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 
@@ -52,6 +53,33 @@ bool IsValidUtf8(std::string_view text) {
   return true;
 }
 
+// The invisible format characters that reorder or hide text: the direction marks, embeddings,
+// overrides and isolates (U+200E, U+200F, U+202A to U+202E, U+2066 to U+2069), the Arabic
+// letter mark, zero-width space and word joiners, the deprecated format controls and the byte
+// order mark. The zero-width joiner and non-joiner stay: scripts and emoji need them.
+bool IsInvisibleFormat(uint32_t code) {
+  return code == 0x061C || code == 0x200B || code == 0x200E || code == 0x200F ||
+         (code >= 0x202A && code <= 0x202E) || (code >= 0x2060 && code <= 0x2064) ||
+         (code >= 0x2066 && code <= 0x206F) || code == 0xFEFF;
+}
+
+// Valid UTF-8 without the invisible format characters.
+std::string WithoutInvisible(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (size_t i = 0; i < utf8.size();) {
+    const uint8_t c = static_cast<uint8_t>(utf8[i]);
+    const size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+    uint32_t code = 0;
+    if (length == 3 && i + 2 < utf8.size())
+      code = (c & 0x0Fu) << 12 | (static_cast<uint8_t>(utf8[i + 1]) & 0x3Fu) << 6 |
+             (static_cast<uint8_t>(utf8[i + 2]) & 0x3Fu);
+    if (length != 3 || !IsInvisibleFormat(code)) out.append(utf8.substr(i, length));
+    i += length;
+  }
+  return out;
+}
+
 bool IsNameByte(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
          c == '-' || c == '_' || c == '.';
@@ -86,7 +114,7 @@ std::string DisplayText(std::string_view bytes) {
     else if (c < 0xA0) AppendUtf8(out, Cp1252High[c - 0x80] ? Cp1252High[c - 0x80] : 0xFFFD);
     else AppendUtf8(out, c);
   }
-  return out;
+  return WithoutInvisible(out);
 }
 
 std::string TokenText(const uint8_t (&bits)[TokenBytes]) {
@@ -117,7 +145,9 @@ bool IsTokenText(std::string_view text) {
   return true;
 }
 
-std::string DownloadFileName(std::string_view songName, std::string_view formatWord) {
+std::string DownloadFileName(std::string_view bytes, std::string_view formatWord) {
+  const std::string visible = IsValidUtf8(bytes) ? WithoutInvisible(bytes) : std::string(bytes);
+  std::string_view songName = visible;
   const size_t dot = songName.rfind('.');
   if (dot != std::string_view::npos && dot > 0 && songName.size() - dot <= 5) songName = songName.substr(0, dot);
   std::string name;
@@ -169,6 +199,11 @@ std::string RequestLogLine(int64_t nowMs, std::string_view method, std::string_v
   std::string path = SplitRequestTarget(target, split)
                          ? (split.query.empty() ? split.path : split.path + "?" + split.query)
                          : std::string(target);
+  // A token is all it takes to fetch or delete a ringtone: the log keeps its first characters.
+  if (path.rfind("/r/", 0) == 0) {
+    const size_t end = std::min(path.find_first_of("/?", 3), path.size());
+    if (end - 3 > LoggedTokenLength) path.replace(3 + LoggedTokenLength, end - 3 - LoggedTokenLength, "...");
+  }
   std::string line = when;
   line += ' ';
   AppendPrintable(line, method, 16);

@@ -9,7 +9,9 @@
 std::string HtmlEscape(std::string_view text);
 
 // Text fit for a UTF-8 page: valid UTF-8 stays as it is; otherwise every byte is read as
-// Windows-1252 (the code page Quavella's titles come in). Control characters become spaces.
+// Windows-1252 (the code page Quavella's titles come in). Control characters become spaces;
+// the invisible format characters that reorder text (direction marks, embeddings, overrides,
+// isolates, zero-width spaces, the byte order mark) are dropped.
 std::string DisplayText(std::string_view bytes);
 
 // A ringtone's token: 128 random bits as 22 characters of the URL-safe base64 alphabet.
@@ -20,7 +22,8 @@ std::string TokenText(const uint8_t (&bits)[TokenBytes]);
 bool IsTokenText(std::string_view text);
 
 // The name a ringtone downloads under: the song name without its extension, reduced to
-// letters, digits, "-", "_" and "." (other bytes become "_", at most 60 of them), then "."
+// letters, digits, "-", "_" and "." (the invisible format characters of DisplayText are
+// dropped, other bytes become "_", at most 60 of them), then "."
 // and the format word; "ringtone" when nothing is left of the song name.
 std::string DownloadFileName(std::string_view songName, std::string_view formatWord);
 
@@ -30,7 +33,10 @@ std::string UtcDateText(int64_t seconds);
 // One line of the request log: "2024-05-01T14:00:00Z GET /r/abc 200 1234 3.1ms note". The
 // target loses the scheme and host of the absolute form; in the method and the target, bytes
 // outside printable ASCII (and "%") are written as %XX, and the target is cut at 300
-// characters; control characters in the note become spaces. Ends with a line feed.
+// characters; of a ringtone's token in "/r/TOKEN..." only the first LoggedTokenLength
+// characters are kept ("/r/AbCdEf.../x.wav"); control characters in the note become spaces.
+// Ends with a line feed.
+constexpr size_t LoggedTokenLength = 6;
 std::string RequestLogLine(int64_t nowMs, std::string_view method, std::string_view target,
                            int status, uint64_t bytes, double milliseconds,
                            std::string_view note);

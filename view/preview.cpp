@@ -9,10 +9,12 @@
 #include <mutex>
 #include <string>
 
+#include "session/edit_options.h"
 #include "session/session_state.h"
 #include "session/working_audio.h"
 #include "view/dsound_error_text.h"
 #include "view/preview_cursor.h"
+#include "view/selection_frames.h"
 #include "view/waveform_view.h"
 
 static_assert(sizeof(DSBUFFERDESC) == 36, "buffer description record of 36 bytes");
@@ -39,6 +41,12 @@ const char CreateBufferFailed[] = "Couldnt' Create Sound Buffer = %s";
 
 // Whether the device in sessionState.soundDevice was initialised (it may be asked twice).
 bool deviceInitialized = false;
+
+// The buffer of a preview that plays exactly a range of the song: a selection held in frames,
+// or any selection while "Play in a loop" is on. It holds only the range's bytes, so it starts
+// and ends (or loops) exactly on them. Window thread only.
+IDirectSoundBuffer* clipBuffer = nullptr;
+uint32_t clipBufferStart = 0;  // its first byte's offset in the song's samples
 
 template <typename T>
 void ReleaseCom(T*& object) {
@@ -92,6 +100,37 @@ bool BufferPlaying(IDirectSoundBuffer* buffer) {
   return (status & DSBSTATUS_PLAYING) != 0;
 }
 
+// A buffer in the working audio's format holding `bytes` from `samples`; nullptr (with the
+// code in `failure`) when the device refuses it.
+IDirectSoundBuffer* MakeFilledBuffer(const uint8_t* samples, uint32_t bytes, HRESULT* failure) {
+  WAVEFORMATEX format{};
+  std::memcpy(&format, workingAudio.formatBlock, 16);  // the PCM record; no extra bytes
+  format.cbSize = 0;
+  DSBUFFERDESC description{};
+  description.dwSize = sizeof description;
+  description.dwFlags = PreviewBufferFlags;
+  description.dwBufferBytes = bytes;
+  description.dwReserved = 0;
+  description.lpwfxFormat = &format;
+  description.guid3DAlgorithm = GUID_NULL;
+
+  IDirectSoundBuffer* buffer = nullptr;
+  HRESULT result = sessionState.soundDevice->CreateSoundBuffer(&description, &buffer, nullptr);
+  if (result != DS_OK || !buffer) {
+    ReleaseCom(buffer);
+    *failure = result;
+    return nullptr;
+  }
+  void* first = nullptr;
+  void* second = nullptr;
+  DWORD firstBytes = 0, secondBytes = 0;
+  if (SUCCEEDED(buffer->Lock(0, bytes, &first, &firstBytes, &second, &secondBytes, 0))) {
+    if (first) std::memcpy(first, samples, std::min<DWORD>(firstBytes, bytes));
+    buffer->Unlock(first, firstBytes, second, secondBytes);
+  }
+  return buffer;
+}
+
 // The import thread (when its import ends) and the window thread (Play, Alt+/ in that moment)
 // may both find the buffer absent: it is made once, under this lock.
 std::mutex bufferMutex;
@@ -104,38 +143,27 @@ bool CreatePreviewBuffer(HRESULT* failure) {
   *failure = S_OK;
   if (!s.fileLoaded || !audio.formatBlock || !audio.samples) return false;
 
-  WAVEFORMATEX format{};
-  std::memcpy(&format, audio.formatBlock, 16);  // the PCM record; no extra bytes
-  format.cbSize = 0;
-  DSBUFFERDESC description{};
-  description.dwSize = sizeof description;
-  description.dwFlags = PreviewBufferFlags;
-  description.dwBufferBytes = audio.dataSize;
-  description.dwReserved = 0;
-  description.lpwfxFormat = &format;
-  description.guid3DAlgorithm = GUID_NULL;
-
-  IDirectSoundBuffer* buffer = nullptr;
-  HRESULT result = s.soundDevice->CreateSoundBuffer(&description, &buffer, nullptr);
-  if (result != DS_OK || !buffer) {
-    ReleaseCom(buffer);
-    *failure = result;
-    return false;
-  }
-  void* first = nullptr;
-  void* second = nullptr;
-  DWORD firstBytes = 0, secondBytes = 0;
-  if (SUCCEEDED(buffer->Lock(0, audio.dataSize, &first, &firstBytes, &second, &secondBytes, 0))) {
-    if (first) std::memcpy(first, audio.samples, std::min<DWORD>(firstBytes, audio.dataSize));
-    buffer->Unlock(first, firstBytes, second, secondBytes);
-  }
+  IDirectSoundBuffer* buffer = MakeFilledBuffer(audio.samples, audio.dataSize, failure);
+  if (!buffer) return false;
   s.previewBuffer = buffer;
   return true;
+}
+
+struct ByteRange {
+  uint32_t start = 0, end = 0;
+  bool Empty() const { return end <= start; }
+  uint32_t Length() const { return end - start; }
+};
+
+void ReleaseClipBuffer() {
+  if (clipBuffer) clipBuffer->Stop();
+  ReleaseCom(clipBuffer);
 }
 
 // Puts the parked selection back and ends the preview's timer.
 void RestoreSelection(HWND window) {
   SessionState& s = sessionState;
+  ReleaseClipBuffer();
   SetCaretX(s.parkedCaretX);
   s.selectionAnchorX = s.parkedAnchorX;
   s.selectionEnabled = true;
@@ -144,11 +172,27 @@ void RestoreSelection(HWND window) {
   s.playTimerId = 0;
 }
 
+// The bytes a preview plays exactly: the held frames, or with "Play in a loop" the dragged
+// selection's columns as whole frames; an empty range for the preview of a dragged selection
+// as it always was (from its left column until the cursor reaches its right one).
+ByteRange ExactPreviewRange() {
+  const WorkingAudio& audio = workingAudio;
+  const uint32_t block = audio.BlockAlign();
+  FrameRange frames;
+  if (SelectionFrames(&frames)) return {frames.start * block, frames.end * block};
+  const SessionState& s = sessionState;
+  const int anchor = s.selectionAnchorX, caret = CaretX();
+  if (!editOptions.loop || anchor == -1 || anchor == caret) return {};
+  return {AlignToFrame(StripByteOffset(std::min(anchor, caret), audio.dataSize), block),
+          AlignToFrame(StripByteOffset(std::max(anchor, caret), audio.dataSize), block)};
+}
+
 void StartPreview(HWND window) {
   SessionState& s = sessionState;
   // A preview that was stopped but whose restore has not run yet: finish it first, or the
   // parked selection would be parked again and lost.
   if (s.playTimerId) RestoreSelection(window);
+  const ByteRange exact = ExactPreviewRange();
 
   int end = CaretX();
   s.parkedCaretX = end;
@@ -171,11 +215,20 @@ void StartPreview(HWND window) {
   s.selectionEnabled = false;
 
   const WorkingAudio& audio = workingAudio;
-  uint32_t position = AlignToFrame(StripByteOffset(startX, audio.dataSize), audio.BlockAlign());
-  s.previewBuffer->SetCurrentPosition(position);
-  s.previewBuffer->Play(0, 0, 0);
+  if (!exact.Empty()) {
+    // Exactly the range: a buffer of its bytes, played once or looped.
+    HRESULT failure = S_OK;
+    clipBuffer = MakeFilledBuffer(audio.samples + exact.start, exact.Length(), &failure);
+    clipBufferStart = exact.start;
+    if (clipBuffer) clipBuffer->Play(0, 0, editOptions.loop ? DSBPLAY_LOOPING : 0);
+  } else {
+    uint32_t position = AlignToFrame(StripByteOffset(startX, audio.dataSize), audio.BlockAlign());
+    s.previewBuffer->SetCurrentPosition(position);
+    s.previewBuffer->Play(0, 0, 0);
+  }
   s.playTimerId = SetTimer(window, PlayTimerId, 1, PreviewTimerTick);
 }
+
 
 }  // namespace
 
@@ -231,6 +284,19 @@ void PreparePreview(bool play, HWND window) {
 void CALLBACK PreviewTimerTick(HWND window, UINT, UINT_PTR, DWORD) {
   SessionState& s = sessionState;
   if (!s.playTimerId) return;  // a late tick after the preview ended
+  if (clipBuffer) {
+    // The range's own buffer ends (or loops) by itself: the cursor only follows it.
+    if (!BufferPlaying(clipBuffer)) {
+      RestoreSelection(window);
+      InvalidateRect(window, nullptr, FALSE);
+      return;
+    }
+    DWORD playCursor = 0, writeCursor = 0;
+    clipBuffer->GetCurrentPosition(&playCursor, &writeCursor);
+    const uint32_t block = workingAudio.BlockAlign();
+    SetCaretX(StripXOfFrame(block ? (clipBufferStart + playCursor) / block : 0));
+    return;
+  }
   bool playing = BufferPlaying(s.previewBuffer);
   int cursorX = WaveArea::Left;
   if (playing) {
@@ -261,14 +327,18 @@ void ClearParkedSelection() {
   s.parkedCaretX = WaveArea::Left;
 }
 
-bool IsPreviewPlaying() { return BufferPlaying(sessionState.previewBuffer); }
+bool IsPreviewPlaying() {
+  return BufferPlaying(sessionState.previewBuffer) || BufferPlaying(clipBuffer);
+}
 
 void StopPreview() {
   if (sessionState.previewBuffer) sessionState.previewBuffer->Stop();
+  if (clipBuffer) clipBuffer->Stop();
 }
 
 void ReleasePreview() {
   SessionState& s = sessionState;
+  ReleaseClipBuffer();
   if (s.playTimerId) {
     HWND window = s.mainWindow;
     if (s.previewBuffer) s.previewBuffer->Stop();

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <mutex>
 #include <span>
 
@@ -10,6 +11,7 @@
 #include "session/working_audio.h"
 #include "view/preview_cursor.h"
 #include "view/selection_band.h"
+#include "view/strip_zoom.h"
 #include "view/time_ruler.h"
 #include "view/waveform_trace.h"
 
@@ -37,6 +39,16 @@ WaveCanvas canvas;
 // this thread destroyed.
 int caretX = WaveArea::Left;
 HWND caretWindow = nullptr;
+
+// The selection held in frames, when it is (window thread).
+bool heldInFrames = false;
+FrameRange heldFrames;
+// What the strip shows while zoomed (window thread); frames 0: the whole song, drawn on
+// `canvas`. A zoomed strip is drawn on a canvas of its own.
+StripWindow zoomWindow;
+WaveCanvas zoomCanvas;
+// The frame where a drag on the zoomed strip began.
+uint64_t dragAnchorFrame = 0;
 
 void Release(WaveCanvas& c) {
   if (c.dc && c.previousBitmap) SelectObject(c.dc, c.previousBitmap);
@@ -101,6 +113,45 @@ void InvertOnWindow(HWND window, const ColumnSpan& span) {
   ShowCaret(window);
 }
 
+// The ticks' labels give way to the held selection's times.
+void DrawSelectionTimes(HDC dc) {
+  const std::string text = SelectionTimesText(heldFrames, SongSampleRate());
+  TextOutA(dc, RulerLeft + 3, RulerTop, text.data(), static_cast<int>(text.size()));
+}
+
+// A canvas with the trace of `samples` (the whole song, or the frames a zoomed strip shows).
+WaveCanvas TraceCanvas(HDC windowDc, const TraceSource& source, std::span<const uint8_t> samples) {
+  WaveCanvas fresh = MakeCanvas(windowDc);
+  if (!fresh.dc) return fresh;
+  HPEN pen = CreatePen(PS_SOLID, 1, TraceColour);
+  HGDIOBJ previousPen = pen ? SelectObject(fresh.dc, pen) : nullptr;
+  MoveToEx(fresh.dc, 0, TraceMidY, nullptr);
+  for (const TracePoint& point : TracePoints(source, samples)) LineTo(fresh.dc, point.x, point.y);
+  MoveToEx(fresh.dc, 0, TraceMidY + TraceAmplitude + 25, nullptr);
+  if (previousPen) SelectObject(fresh.dc, previousPen);
+  if (pen) DeleteObject(pen);
+  GdiFlush();
+  return fresh;
+}
+
+bool IsZoomed() { return zoomWindow.frames != 0; }
+
+// What a zoomed strip shows, in place of the ticks' labels when no selection is held.
+void DrawShownTimes(HDC dc) {
+  const uint32_t rate = SongSampleRate();
+  const std::string text = "Showing " + ClipTimeText(zoomWindow.first, rate) + " to " +
+                           ClipTimeText(zoomWindow.first + zoomWindow.frames, rate);
+  TextOutA(dc, RulerLeft + 3, RulerTop, text.data(), static_cast<int>(text.size()));
+}
+
+// The held selection's frames from the columns of a drag on the zoomed strip.
+void HoldDraggedFrames(int caret) {
+  const uint64_t end = FrameForStripX(caret, zoomWindow.first, zoomWindow.frames);
+  heldFrames = {static_cast<uint32_t>(std::min(dragAnchorFrame, end)),
+                static_cast<uint32_t>(std::max(dragAnchorFrame, end))};
+  heldInFrames = true;
+}
+
 void DrawRuler(HDC dc) {
   const WorkingAudio& audio = workingAudio;
   HFONT font = CreateFontA(RulerFontHeight, RulerFontWidth, 0, 0, FW_NORMAL, TRUE, FALSE, FALSE,
@@ -119,11 +170,15 @@ void DrawRuler(HDC dc) {
     int x = RulerTickX(k);
     // A one-pixel tick, 18 pixels high, with the context's pen and brush.
     Rectangle(dc, x, RulerTickTop, x + 1, RulerBottom);
-    if (k < RulerTicks) {
+    if (k < RulerTicks && !heldInFrames && !IsZoomed()) {
       std::string label = RulerLabel(static_cast<uint32_t>(k) * step);
       TextOutA(dc, x, RulerTop, label.data(), static_cast<int>(label.size()));
     }
   }
+  if (heldInFrames)
+    DrawSelectionTimes(dc);
+  else if (IsZoomed())
+    DrawShownTimes(dc);
   SetBkColor(dc, previousBack);
   if (previousFont) SelectObject(dc, previousFont);
   if (font) DeleteObject(font);
@@ -138,24 +193,14 @@ void RenderWaveform(HWND, HDC windowDc) {
                      audio.BitsPerSample()};
   TracePlan plan = PlanTrace(source);
 
-  WaveCanvas fresh = MakeCanvas(windowDc);
-  if (!fresh.dc) return;
-  HPEN pen = CreatePen(PS_SOLID, 1, TraceColour);
-  HGDIOBJ previousPen = pen ? SelectObject(fresh.dc, pen) : nullptr;
-  MoveToEx(fresh.dc, 0, TraceMidY, nullptr);
-
   if (HWND bar = sessionState.progressBar) {
     SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(1, plan.progressHigh));
     SendMessageA(bar, PBM_SETSTEP, static_cast<WPARAM>(plan.step * 10), 0);
   }
   std::span<const uint8_t> samples;
   if (audio.samples) samples = {audio.samples, audio.dataSize};
-  for (const TracePoint& point : TracePoints(source, samples)) LineTo(fresh.dc, point.x, point.y);
-
-  MoveToEx(fresh.dc, 0, TraceMidY + TraceAmplitude + 25, nullptr);
-  if (previousPen) SelectObject(fresh.dc, previousPen);
-  if (pen) DeleteObject(pen);
-  GdiFlush();
+  WaveCanvas fresh = TraceCanvas(windowDc, source, samples);
+  if (!fresh.dc) return;
   FillProgressBar();
 
   std::lock_guard<std::mutex> lock(canvasMutex);
@@ -167,9 +212,10 @@ void PaintWaveStrip(HWND, HDC dc) {
   if (sessionState.loadCount <= 0 || !dc) return;
   if (sessionState.fileLoaded) DrawRuler(dc);
   std::lock_guard<std::mutex> lock(canvasMutex);
-  if (canvas.dc)
+  const WaveCanvas& shown = IsZoomed() && zoomCanvas.dc ? zoomCanvas : canvas;
+  if (shown.dc)
     BitBlt(dc, WaveArea::Left, WaveArea::TraceTop, ShownCanvasWidth, ShownCanvasHeight,
-           canvas.dc, 0, 0, SRCCOPY);
+           shown.dc, 0, 0, SRCCOPY);
 }
 
 void BeginSelection(int x) {
@@ -179,7 +225,9 @@ void BeginSelection(int x) {
   // A click in the strip takes the focus back from an edit box, whose caret replaced ours.
   if (window && GetFocus() != window) SetFocus(window);
   EnsureSelectionCaret(window);
-  if (s.selectionAnchorX != -1) {
+  const bool timesShown = heldInFrames;
+  heldInFrames = false;
+  if (s.selectionAnchorX != -1 || timesShown) {
     s.selectionAnchorX = -1;
     if (window) {
       HideCaret(window);
@@ -192,6 +240,16 @@ void BeginSelection(int x) {
   }
   s.selectionAnchorX = x;
   SetCaretX(x);
+  if (IsZoomed()) {
+    // A selection made on the zoomed strip is held in frames from its first click.
+    dragAnchorFrame = FrameForStripX(x, zoomWindow.first, zoomWindow.frames);
+    HoldDraggedFrames(x);
+    if (window)
+      if (HDC dc = GetDC(window)) {
+        DrawRuler(dc);
+        ReleaseDC(window, dc);
+      }
+  }
 }
 
 void ExtendSelection(HWND window, WPARAM keyState, int x) {
@@ -202,6 +260,13 @@ void ExtendSelection(HWND window, WPARAM keyState, int x) {
   s.bandLeftward = BandLeftwardAfter(s.bandLeftward, end, x);
   InvertOnWindow(window, BandStep(end, x));
   SetCaretX(x);
+  if (IsZoomed()) {
+    HoldDraggedFrames(x);
+    if (HDC dc = GetDC(window)) {
+      DrawRuler(dc);
+      ReleaseDC(window, dc);
+    }
+  }
 }
 
 void RedrawBand(HWND window, HDC dc) {
@@ -215,6 +280,7 @@ void RedrawBand(HWND window, HDC dc) {
 }
 
 void CreateSelectionCaret(HWND window) {
+  heldInFrames = false;
   caretWindow = window;
   caretX = WaveArea::Left;
   CreateCaret(window, nullptr, 0, CaretHeight);
@@ -232,6 +298,8 @@ void RestoreSelectionCaret(HWND window) { EnsureSelectionCaret(window); }
 void ReleaseWaveCanvas() {
   std::lock_guard<std::mutex> lock(canvasMutex);
   Release(canvas);
+  Release(zoomCanvas);
+  zoomWindow = {};
 }
 
 int CaretX() { return caretX; }
@@ -242,3 +310,68 @@ void SetCaretX(int x) {
 }
 
 uint32_t ByteOffsetForX(int x) { return StripByteOffset(x, workingAudio.dataSize); }
+
+bool SelectionFrames(FrameRange* range) {
+  if (!heldInFrames || sessionState.selectionAnchorX == -1) return false;
+  *range = heldFrames;
+  return true;
+}
+
+void HoldSelectionFrames(HWND window, FrameRange range) {
+  SessionState& s = sessionState;
+  const uint32_t frames = SongFrames();
+  range.end = std::min(range.end, frames);
+  range.start = std::min(range.start, range.end);
+  heldFrames = range;
+  heldInFrames = true;
+  EnsureSelectionCaret(window);
+  s.selectionAnchorX = StripXOfFrame(range.start);
+  s.bandLeftward = false;
+  SetCaretX(StripXOfFrame(range.end));
+  InvalidateRect(window, nullptr, FALSE);
+}
+
+StripWindow ShownStrip() {
+  return IsZoomed() ? zoomWindow : WholeSong(SongFrames());
+}
+
+int StripXOfFrame(uint64_t frame) {
+  const StripWindow shown = ShownStrip();
+  return StripXForFrame(frame, shown.first, shown.frames);
+}
+
+void ShowStrip(HWND window, StripWindow shown) {
+  const WorkingAudio& audio = workingAudio;
+  const uint32_t block = audio.BlockAlign();
+  if (!sessionState.fileLoaded || block == 0 || !audio.samples) return;
+  WaveCanvas fresh;
+  if (Zoomed(shown, SongFrames())) {
+    const uint32_t bytes = static_cast<uint32_t>(shown.frames * block);
+    TraceSource source{bytes, audio.BytesPerSecond(), audio.SampleRate(), audio.BitsPerSample()};
+    if (HDC windowDc = GetDC(window)) {
+      fresh = TraceCanvas(windowDc, source, {audio.samples + shown.first * block, bytes});
+      ReleaseDC(window, windowDc);
+    }
+    if (!fresh.dc) return;
+  } else {
+    shown = {};
+  }
+  {
+    std::lock_guard<std::mutex> lock(canvasMutex);
+    Release(zoomCanvas);
+    zoomCanvas = fresh;
+    zoomWindow = shown;
+  }
+  if (heldInFrames && sessionState.selectionAnchorX != -1) {
+    HoldSelectionFrames(window, heldFrames);  // its columns in the new strip
+  } else {
+    InvalidateRect(window, nullptr, FALSE);
+  }
+}
+
+uint32_t SongFrames() {
+  const WorkingAudio& audio = workingAudio;
+  return audio.BlockAlign() ? audio.dataSize / audio.BlockAlign() : 0;
+}
+
+uint32_t SongSampleRate() { return workingAudio.SampleRate(); }

@@ -5,6 +5,9 @@
 
 #include <cstdint>
 
+#include "view/selection_frames.h"
+#include "view/strip_zoom.h"
+
 // Builds the strip's canvas from the current working audio (import thread). Does nothing
 // while no file is loaded. The canvas is published only when it is complete.
 void RenderWaveform(HWND window, HDC windowDc);
@@ -36,3 +39,22 @@ int CaretX();
 void SetCaretX(int x);
 // Byte offset into the samples that strip x stands for (not aligned to a sample frame).
 uint32_t ByteOffsetForX(int x);
+
+// The selection held in sample frames (typed, nudged or made while zoomed). False when there is
+// none or the selection is the dragged pixels of the whole-song strip.
+bool SelectionFrames(FrameRange* range);
+// Holds `range` as the selection: the anchor and the caret go to its ends' columns, the window
+// is repainted with its band, and the ruler band shows its start, end and length. A mouse
+// click in the strip, or a new caret (Browse), lets it go.
+void HoldSelectionFrames(HWND window, FrameRange range);
+// Frames of the working audio (whole sample frames of its data) and its sample rate.
+uint32_t SongFrames();
+uint32_t SongSampleRate();
+
+// What the strip shows: the whole song, or the frames of the zoom.
+StripWindow ShownStrip();
+// Shows `shown` (the whole song when it covers it): a zoomed strip gets a trace of its own, a
+// held selection moves to its columns there, the ruler band shows the times shown.
+void ShowStrip(HWND window, StripWindow shown);
+// The strip column of `frame` as the strip is shown, held to 63..500.
+int StripXOfFrame(uint64_t frame);

@@ -2,6 +2,7 @@
 
 #include <vorbis/vorbisenc.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -88,4 +89,16 @@ bool EncodeOggVorbis(std::span<const int16_t> samples, int channels, int sampleR
   Drain(s, file);
   while (ogg_stream_flush(&s.ogg, &page)) AppendPage(page, file);
   return true;
+}
+
+bool WriteOggVorbisFile(std::span<const int16_t> samples, int channels, int sampleRate,
+                        float quality, const char* path) {
+  std::vector<uint8_t> file;
+  if (!EncodeOggVorbis(samples, channels, sampleRate, quality, file)) return false;
+  FILE* out = std::fopen(path, "wb");
+  if (!out) return false;
+  const bool whole = std::fwrite(file.data(), 1, file.size(), out) == file.size();
+  if (std::fclose(out) == 0 && whole) return true;
+  std::remove(path);
+  return false;
 }

@@ -11,3 +11,7 @@ inline constexpr float VorbisRingtoneQuality = 0.5f;
 // whole Ogg Vorbis file `file`. False when libvorbis refuses the settings.
 bool EncodeOggVorbis(std::span<const int16_t> samples, int channels, int sampleRate,
                      float quality, std::vector<uint8_t>& file);
+
+// The same, written to the file `path` (anew); false, and no file, when either step fails.
+bool WriteOggVorbisFile(std::span<const int16_t> samples, int channels, int sampleRate,
+                        float quality, const char* path);

@@ -13,7 +13,6 @@
 #include "encode/clip_samples.h"
 #include "encode/m4r_encoder.h"
 #include "encoders/vorbis/ogg_vorbis_encoder.h"
-#include "session/file_size.h"
 
 namespace {
 
@@ -24,26 +23,15 @@ double Seconds() {
   return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-bool ReadClip(const char* path, std::vector<int16_t>& samples) {
-  std::vector<uint8_t> clip;
-  return ReadFileBytes(path, 64u << 20, clip) && ClipSamples(clip, samples);
-}
-
 bool EncodeM4rFile(const char* clip, const std::string& out) {
   std::vector<int16_t> samples;
-  return ReadClip(clip, samples) && EncodeM4r(samples, out.c_str());
+  return ReadClipSamples(clip, samples) && EncodeM4r(samples, out.c_str());
 }
 
 bool EncodeOggFile(const char* clip, const std::string& out) {
   std::vector<int16_t> samples;
-  std::vector<uint8_t> file;
-  if (!ReadClip(clip, samples) ||
-      !EncodeOggVorbis(samples, 2, 44100, VorbisRingtoneQuality, file))
-    return false;
-  FILE* f = std::fopen(out.c_str(), "wb");
-  if (!f) return false;
-  const bool whole = std::fwrite(file.data(), 1, file.size(), f) == file.size();
-  return std::fclose(f) == 0 && whole;
+  return ReadClipSamples(clip, samples) &&
+         WriteOggVorbisFile(samples, 2, 44100, VorbisRingtoneQuality, out.c_str());
 }
 
 }  // namespace

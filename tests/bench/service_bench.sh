@@ -2,10 +2,15 @@
 # quavella-service beside nginx on this machine, with wrk as the load for both: uploads of a
 # 30 KB ringtone per second with p50 and p99 latency at 1, 16 and 64 connections (ours: the
 # request Quavella.exe sends, each one committed to disk before the reply; nginx: the same
-# bytes by WebDAV PUT, written without waiting for the disk), downloads of that ringtone per
-# second (ours from the store, nginx a static file), and our peak resident memory. Figures
-# only: nothing passes or fails. Run by scripts/bench.sh, or alone.
+# bytes by WebDAV PUT, written without waiting for the disk), the floor of one connection (a
+# timed write and flush of the same bytes plus nginx's time for one request), downloads of
+# that ringtone per second (ours from the store, nginx a static file), each with its ratio;
+# downloads by 64 connections while 64 slow ones hold part of a request line each (and with
+# 64 slots at most, the Help page), the memory 192 unfinished 1 MB uploads take, and our peak
+# resident memory; the load average before and after. Figures only: nothing passes or fails.
+# Run by scripts/bench.sh, or alone (QV_SERVICE_BENCH_BIN: another build of the service).
 set -uo pipefail
+echo "load before the runs: $(cut -d' ' -f1-3 /proc/loadavg)"
 top=$(cd "$(dirname "$0")/../.." && pwd)
 work=${QV_BENCH_WORK:-$(mktemp -d /tmp/qv-service-bench.XXXXXX)}/service
 seconds=${QV_SERVICE_BENCH_SECONDS:-5}
@@ -17,7 +22,8 @@ done
 
 # An optimised build without sanitizers, as it would be deployed (scripts/build.sh --service).
 release=$top/build/service
-[ -x "$release/service/quavella-service" ] || { echo "service bench: not built (scripts/build.sh --service)"; exit 1; }
+bin=${QV_SERVICE_BENCH_BIN:-$release/service/quavella-service}
+[ -x "$bin" ] || { echo "service bench: not built (scripts/build.sh --service)"; exit 1; }
 
 # The upload: the recorded request with a 30 KB ringtone in it.
 source "$top/tests/bench/lib/service_load.sh"
@@ -54,7 +60,7 @@ CONF
 nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" -g 'daemon off;' 2>>"$work/nginx/logs/error.log" &
 nginx_pid=$!
 
-export QV_SERVICE_BIN=$release/service/quavella-service QV_SERVICE_LOG=$work/service.log
+export QV_SERVICE_BIN=$bin QV_SERVICE_LOG=$work/service.log
 source "$top/scripts/lib/service.sh"
 trap 'qv_service_stop; kill -QUIT $nginx_pid 2>/dev/null; wait $nginx_pid 2>/dev/null' EXIT
 qv_service_start "$work/data" --uploads-per-hour 100000000 --connections-per-address 1024 ||
@@ -72,18 +78,66 @@ download() {  # url, connections
 
 ours=$QV_SERVICE_URL
 theirs=http://127.0.0.1:$nginx_port
+# The floor of one connection: one request's time at nginx plus one write and flush of the
+# same bytes to the end of a file on the data's disk (what a durable upload adds).
+flush_ms() {
+  python3 - "$work/body" "$work/flush.bin" <<'PY'
+import os, sys, time
+data = open(sys.argv[1], "rb").read()
+fd = os.open(sys.argv[2], os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o600)
+times = []
+start = time.perf_counter()
+while len(times) < 1000 and time.perf_counter() - start < 2:
+    began = time.perf_counter()
+    os.write(fd, data)
+    os.fdatasync(fd)
+    times.append(time.perf_counter() - began)
+os.close(fd)
+os.unlink(sys.argv[2])
+times.sort()
+print("%.3f" % (times[len(times) // 2] * 1000))
+PY
+}
+
 echo "uploads of a 30 KB ringtone ($seconds s each; ours durable on disk before each reply)"
 for c in 1 16 64; do
-  printf '  %2d connections  quavella-service %s\n' "$c" "$(qv_measure "$ours" "$c" POST /ringtones/upload2.php)"
-  printf '                  nginx WebDAV PUT %s\n' "$(qv_measure "$theirs" "$c" PUT /dav/)"
+  ours_line=$(qv_measure "$ours" "$c" POST /ringtones/upload2.php)
+  theirs_line=$(qv_measure "$theirs" "$c" PUT /dav/)
+  printf '  %2d connections  quavella-service %s\n' "$c" "$ours_line"
+  printf '                  nginx WebDAV PUT %s\n' "$theirs_line"
+  ours_rate=$(awk '{ sub("/s", "", $1); print $1 }' <<<"$ours_line")
+  theirs_rate=$(awk '{ sub("/s", "", $1); print $1 }' <<<"$theirs_line")
+  if [ "$c" = 1 ]; then
+    flush=$(flush_ms)
+    awk -v f="$flush" -v n="$theirs_rate" -v q="$ours_rate" 'BEGIN {
+      per = n > 0 ? 1000 / n : 0; floor = 1000 / (f + per)
+      printf "                  floor: a write+flush of the body %.3f ms + nginx %.3f ms a request = %.0f/s; ours %.2f of it\n", f, per, floor, q / floor }'
+  else
+    awk -v n="$theirs_rate" -v q="$ours_rate" 'BEGIN { if (n > 0) printf "                  ours / nginx %.2f\n", q / n }'
+  fi
 done
 
 page=$(python3 "$top/tests/service/send_raw.py" "$ours" <(printf 'POST /ringtones/upload2.php HTTP/1.1\r\nHost: x\r\nContent-Type: %s\r\nContent-Length: %s\r\n\r\n' "$body_type" "$(stat -c %s "$work/body")"; cat "$work/body"))
 file=${page#"$ours"}/My_Song___You.wav
 echo "downloads of that ringtone"
 for c in 16 64; do
-  printf '  %2d connections  quavella-service %s\n' "$c" "$(download "$ours$file" "$c")"
-  printf '                  nginx static     %s\n' "$(download "$theirs/static/ringtone.wav" "$c")"
+  ours_line=$(download "$ours$file" "$c")
+  theirs_line=$(download "$theirs/static/ringtone.wav" "$c")
+  printf '  %2d connections  quavella-service %s\n' "$c" "$ours_line"
+  printf '                  nginx static     %s\n' "$theirs_line"
+  awk -v q="${ours_line%%/s*}" -v n="${theirs_line%%/s*}" 'BEGIN { if (n > 0) printf "                  ours / nginx %.2f\n", q / n }'
+done
+
+held=$top/tests/bench/lib/held_connections.py
+echo "downloads by 64 connections while 64 slow ones send a request line a byte a second"
+for target in "$ours$file" "$theirs/static/ringtone.wav"; do
+  port=${target#http://127.0.0.1:}
+  python3 "$held" slow "${port%%/*}" 64 "$((seconds + 2))" &
+  slow_pid=$!
+  sleep 1
+  rate=$(download "$target" 64)
+  wait "$slow_pid"
+  [ "$target" = "$ours$file" ] && printf '  quavella-service %s\n' "$rate" || printf '  nginx static     %s\n' "$rate"
 done
 
 peak=$(awk '/VmHWM/ { print $2 }' "/proc/$QV_SERVICE_PID/status")
@@ -94,4 +148,19 @@ for pid in $(pgrep -P "$nginx_pid") "$nginx_pid"; do
 done
 echo "peak resident memory over the runs (64 connections included): quavella-service" \
      "$((peak / 1024)) MB; nginx, master and workers together, $((nginx_peak / 1024)) MB"
+port=${ours##*:}
+read -r refused grown < <(python3 "$held" bodies "$port" 192 1000000 "$QV_SERVICE_PID")
+echo "192 uploads holding 1 MB unfinished bodies: quavella-service grew ${grown} MB" \
+     "($refused answered 503 at its body memory budget)"
 echo "stored: $(python3 -c "import sqlite3,sys; print(sqlite3.connect('file:$work/data/ringtones.db?mode=ro', uri=True).execute('select count(*) from ringtones').fetchone()[0])") ringtones"
+
+# Every slot taken by the slow ones (64 at most), which reconnect whenever closed.
+qv_service_stop
+qv_service_start "$work/full" --max-connections 64 --connections-per-address 1024 || exit 1
+python3 "$held" slow "${QV_SERVICE_URL##*:}" 64 "$((seconds + 2))" &
+slow_pid=$!
+sleep 1
+printf 'the same with --max-connections 64: the slow ones alone fill every slot\n'
+printf '  quavella-service %s\n' "$(download "$QV_SERVICE_URL/index.php?page=support" 64)"
+wait "$slow_pid"
+echo "load after the runs: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -37,7 +37,8 @@ qv_postgres_start "$pg" || exit 1
 psql -X -q "$QV_POSTGRES_URL/postgres" -c "CREATE DATABASE bench" || exit 1
 db=$QV_POSTGRES_URL/bench
 
-node() {  # folder, store arguments...: starts a node and prints its address
+node() {  # folder, store arguments...: starts a node and sets `address` (not in a subshell,
+          # so that its pid stays in `pids` for the cleanup)
   local folder=$work/$1 tries=300
   shift
   mkdir -p "$folder"
@@ -46,7 +47,7 @@ node() {  # folder, store arguments...: starts a node and prints its address
   pids+=($!)
   while [ ! -s "$folder/address" ] && [ "$tries" -gt 0 ]; do sleep 0.05; tries=$((tries - 1)); done
   [ -s "$folder/address" ] || { echo "nodes bench: a node did not start: $(tail -n 2 "$folder/log")" >&2; exit 1; }
-  cat "$folder/address"
+  address=$(cat "$folder/address")
 }
 
 mark() {  # the write-ahead log position, commits and ringtones of the bench database
@@ -73,10 +74,13 @@ combined() {  # wrk outputs: the rates added, the worse p99
 
 path=/ringtones/upload2.php
 echo "uploads of a 30 KB ringtone, 64 connections, $seconds s each (each durable before its reply)"
-sqlite=$(node sqlite --data "$work/sqlite/data")
+node sqlite --data "$work/sqlite/data"
+sqlite=$address
 printf '  SQLite, one node              %s\n' "$(qv_measure "$sqlite" 64 POST $path)"
-a=$(node a --database "$db")
-b=$(node b --database "$db")
+node a --database "$db"
+a=$address
+node b --database "$db"
+b=$address
 before=$(mark)
 printf '  PostgreSQL, one node          %s\n' "$(qv_measure "$a" 64 POST $path)"
 after=$(mark)

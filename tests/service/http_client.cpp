@@ -86,6 +86,17 @@ HttpAnswer HttpClient::Read(bool head, int seconds) {
   return answer;
 }
 
+bool HttpClient::HasReply() {
+  pollfd p{fd_, POLLIN, 0};
+  if (pending_.empty() && ::poll(&p, 1, 0) > 0) {
+    char buffer[65536];
+    const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+    if (n <= 0) return true;  // the end
+    pending_.append(buffer, static_cast<size_t>(n));
+  }
+  return !pending_.empty();
+}
+
 bool HttpClient::ClosedByServer(int seconds) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
   while (std::chrono::steady_clock::now() < deadline) {

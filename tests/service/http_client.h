@@ -27,6 +27,9 @@ class HttpClient {
   // Reads one reply; `head` for a reply to HEAD (no body follows its headers). Gives up after
   // `seconds`.
   HttpAnswer Read(bool head = false, int seconds = 20);
+  // True when a reply (or the end) has arrived and waits to be read; never waits itself.
+  // Read(head, 0) then reads what has arrived.
+  bool HasReply();
   // True when the server has closed the connection (reads an end of input within `seconds`).
   bool ClosedByServer(int seconds = 20);
 

@@ -4,7 +4,9 @@
 // at a time, the statement timeout, reconnecting, the pool's bound, the shared upload limits).
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/mount.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -87,7 +89,7 @@ TEST_P(EitherStore, KeepsFindsDeletesAndSweeps) {
   RingtoneRecord r;
   GoneReason why;
   ASSERT_EQ(store->Find("tokenA", 200, true, r, why), StoreStatus::Ok);
-  EXPECT_EQ(r.bytes, Sample("tokenA", 0, 0).bytes);
+  EXPECT_EQ(r.Bytes(), Sample("tokenA", 0, 0).bytes);
   EXPECT_EQ(r.songName, "Song \xE9");
   EXPECT_EQ(r.phoneNumber, "5551234567");
   EXPECT_EQ(r.size, 12);
@@ -133,8 +135,107 @@ TEST_P(EitherStore, CountsSurviveAReopen) {
   GoneReason why;
   ASSERT_EQ(store_->Find("tokenC", 2, true, r, why), StoreStatus::Ok);
   EXPECT_EQ(r.downloads, 2);
-  EXPECT_EQ(r.bytes, Sample("tokenC", 0, 0).bytes);
+  EXPECT_EQ(r.Bytes(), Sample("tokenC", 0, 0).bytes);
   EXPECT_EQ(r.songName, "Song \xE9") << "the Windows code page, as sent";
+}
+
+// Every byte of every file in `folder`.
+std::string FolderBytes(const std::string& folder) {
+  std::string all;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+    if (!entry.is_regular_file()) continue;
+    std::ifstream in(entry.path(), std::ios::binary);
+    all.append(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  return all;
+}
+
+TEST(SqliteStore, DeletedAndExpiredRingtonesLeaveNoTrace) {
+  TempFolder folder;
+  std::string error;
+  auto store = OpenSqliteStore(folder.path, error);
+  ASSERT_TRUE(store) << error;
+  const int64_t now = 1700000000;
+  const struct { const char* token; const char* number; const char* song; int64_t expires; } kept[] = {
+      {"DeletedAAAAAAAAAAAAAAA", "5550001111", "FirstSecretSong", now + 1000},
+      {"ExpiredAAAAAAAAAAAAAAA", "5550002222", "SecondSecretSong", now + 10},
+  };
+  for (const auto& k : kept) {
+    RingtoneRecord r = Sample(k.token, now, k.expires);
+    r.phoneNumber = k.number;
+    r.songName = k.song;
+    r.bytes = std::string("RIFF") + "BytesOf" + k.song;
+    ASSERT_EQ(Add(*store, r), StoreStatus::Ok);
+    RingtoneRecord found;
+    GoneReason why;
+    ASSERT_EQ(store->Find(k.token, now, true, found, why), StoreStatus::Ok);  // and in memory
+  }
+  ASSERT_EQ(Wait([&](RingtoneStore::Done done) { store->Delete(kept[0].token, now, done); }),
+            StoreStatus::Ok);
+  ASSERT_EQ(Wait([&](RingtoneStore::Done done) { store->Sweep(now + 10, 0, done); }),
+            StoreStatus::Ok);
+  // The log was emptied with the commit: no file holds them once the store has answered.
+  const std::string files = FolderBytes(folder.path);
+  for (const auto& k : kept)
+    for (const char* trace : {k.number, k.song})
+      EXPECT_EQ(files.find(trace), std::string::npos) << trace;
+  // Nor does the memory of recent ringtones: asked at a time before its expiry, the swept one
+  // is not served from there.
+  RingtoneRecord found;
+  GoneReason why;
+  EXPECT_EQ(store->Find(kept[1].token, now + 5, true, found, why), StoreStatus::Gone);
+  store->Close();
+}
+
+TEST(SqliteStore, AFullDiskIsNotReadyUntilThereIsRoomAgain) {
+  TempFolder folder;
+  if (::mount("tmpfs", folder.path.c_str(), "tmpfs", 0, "size=16m") != 0)
+    GTEST_SKIP() << "a small disk of its own needs root";
+  struct Unmount {
+    std::string path;
+    ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
+  } unmount{folder.path};
+  std::string error;
+  auto store = OpenSqliteStore(folder.path + "/data", error);
+  ASSERT_TRUE(store) << error;
+  EXPECT_EQ(store->Ping(), StoreStatus::Ok);
+  const std::string filler = folder.path + "/filler";
+  {
+    const int fd = ::open(filler.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(fd, 0);
+    const std::string block(1 << 16, 'x');
+    while (::write(fd, block.data(), block.size()) > 0) {
+    }
+    ::close(fd);
+  }
+  RingtoneRecord large = Sample("FullAAAAAAAAAAAAAAAAAA", 1, 1000);
+  large.bytes.append(300000, 'b');
+  EXPECT_EQ(Add(*store, large), StoreStatus::Unavailable);
+  EXPECT_EQ(store->Ping(), StoreStatus::Unavailable) << "a full disk is not ready";
+  std::filesystem::remove(filler);
+  EXPECT_EQ(store->Ping(), StoreStatus::Ok) << "ready again by itself";
+  EXPECT_EQ(Add(*store, large), StoreStatus::Ok);
+  store->Close();
+}
+
+TEST(SqliteStore, TheLogIsFoldedBackBesideTheCommits) {
+  TempFolder folder;
+  std::string error;
+  auto store = OpenSqliteStore(folder.path, error);
+  ASSERT_TRUE(store) << error;
+  // 10 MB of uploads and no delete: the store's own thread folds the log back into the
+  // database while the commits go on, so the database file grows (it would not before the
+  // log's 16 MB if the commits folded it).
+  for (int i = 0; i < 100; ++i) {
+    RingtoneRecord r = Sample("Fold" + std::to_string(i), 1, 1000);
+    r.bytes.append(100000, static_cast<char>(i));
+    ASSERT_EQ(Add(*store, r), StoreStatus::Ok);
+  }
+  const std::string database = folder.path + "/ringtones.db";
+  for (int tries = 0; tries < 200 && std::filesystem::file_size(database) < 10000000; ++tries)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_GE(std::filesystem::file_size(database), 10000000u);
+  store->Close();
 }
 
 TEST(SqliteStore, OneFolderHasOneService) {
@@ -243,7 +344,7 @@ TEST_F(PostgresStoreTest, MigrationsBringAnOlderSchemaUpAndANewerOneIsLeftAlone)
   RingtoneRecord r;
   GoneReason why;
   ASSERT_EQ(store_->Find("kept", 2, true, r, why), StoreStatus::Ok) << "kept across the migration";
-  EXPECT_EQ(r.bytes, "RIFF");
+  EXPECT_EQ(r.Bytes(), "RIFF");
   EXPECT_EQ(limiter_->TakeUpload({"number:1"}, 0), LimitAnswer::Taken) << "the new table works";
   store_->Close();
   auto again = OtherNode();
@@ -298,7 +399,14 @@ TEST_F(PostgresStoreTest, ConnectionsTheServerEndedAreReplaced) {
   const Rows ended = Sql("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname ="
                          " current_database() AND application_name = 'quavella-service'");
   EXPECT_FALSE(ended.empty());
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the ends reach the pool
+  // pg_terminate_backend only signals: wait until the server has ended them, so that their
+  // sockets are closed before the pool is used again.
+  for (int i = 0; i < 500; ++i) {
+    const Rows left = Sql("SELECT count(*) FROM pg_stat_activity WHERE datname = current_database()"
+                          " AND application_name = 'quavella-service'");
+    if (!left.empty() && !left[0].empty() && left[0][0] == "0") break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
   EXPECT_EQ(store_->Find("before", 2, true, r, why), StoreStatus::Ok);
   EXPECT_EQ(Add(*store_, Sample("after", 1, 5000)), StoreStatus::Ok);
   EXPECT_EQ(limiter_->TakeUpload({"number:1", "address:a"}, 0), LimitAnswer::Taken);

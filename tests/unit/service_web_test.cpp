@@ -9,6 +9,7 @@
 #include "service/request_target.h"
 #include "service/service_metrics.h"
 #include "service/service_options.h"
+#include "service/web_exchange.h"
 #include "service/web_text.h"
 
 namespace {
@@ -83,6 +84,52 @@ TEST(WebText, EscapingAndTheCodePageOfWindowsTitles) {
   EXPECT_EQ(DisplayText("\xED\xA0\x80"), "\xC3\xAD\xC2\xA0\xE2\x82\xAC") << "a surrogate is no UTF-8";
 }
 
+TEST(WebText, InvisibleFormatCharactersLeaveNamesAndDownloads) {
+  // U+202E (right-to-left override) would show "gnp.exe" as "exe.png".
+  const struct { const char* song; const char* shown; const char* file; } cases[] = {
+      {"a\xE2\x80\xAEgnp.exe", "agnp.exe", "agnp.wav"},
+      {"\xE2\x80\x8E\xE2\x80\x8Fx", "x", "x.wav"},                       // U+200E, U+200F
+      {"\xE2\x80\xAA\xE2\x80\xABy\xE2\x80\xAC\xE2\x80\xAD", "y", "y.wav"},  // U+202A..U+202D
+      {"\xE2\x81\xA6z\xE2\x81\xA7\xE2\x81\xA8\xE2\x81\xA9", "z", "z.wav"},  // U+2066..U+2069
+      {"\xEF\xBB\xBF" "b\xE2\x80\x8B" "c", "bc", "bc.wav"},               // U+FEFF, U+200B
+      {"\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9", "\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9",
+       "___________.wav"},  // a joiner stays
+      {"\xE2\x80\xAE", "", "ringtone.wav"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(DisplayText(c.song), c.shown) << c.song;
+    EXPECT_EQ(DownloadFileName(c.song, "wav"), c.file) << c.song;
+  }
+}
+
+TEST(WebExchange, ProxiedClientAndTransferCodings) {
+  // The client is the last address of every X-Forwarded-For line together.
+  const struct { HeaderList headers; const char* client; } forwarded[] = {
+      {{}, ""},
+      {{{"X-Forwarded-For", "203.0.113.7"}}, "203.0.113.7"},
+      {{{"X-Forwarded-For", "1.1.1.1, 203.0.113.7 "}}, "203.0.113.7"},
+      {{{"x-forwarded-for", "6.6.6.6"}, {"Host", "h"}, {"X-Forwarded-For", "203.0.113.7"}},
+       "203.0.113.7"},
+      {{{"X-Forwarded-For", "6.6.6.6"}, {"X-Forwarded-For", "7.7.7.7,2001:db8::1"}}, "2001:db8::1"},
+  };
+  for (const auto& c : forwarded) EXPECT_EQ(ForwardedClient(c.headers), c.client) << c.client;
+  const struct { std::vector<const char*> lines; bool readable; } codings[] = {
+      {{}, true},           {{"chunked"}, true},         {{"Chunked "}, true},
+      {{"chunked, gzip"}, false}, {{"gzip, chunked"}, false}, {{"xchunked"}, false},
+      {{"identity"}, false}, {{"gzip"}, false},           {{"gzip", "chunked"}, false},
+      {{"chunked", "chunked"}, false}, {{""}, false},
+  };
+  for (const auto& c : codings) {
+    HeaderList headers = {{"Host", "h"}};
+    std::string all;
+    for (const char* line : c.lines) {
+      headers.emplace_back("Transfer-Encoding", line);
+      all += std::string(line) + "|";
+    }
+    EXPECT_EQ(TransferEncodingReadable(headers), c.readable) << all;
+  }
+}
+
 TEST(WebText, TokensAre128BitsInTheUrlSafeAlphabet) {
   uint8_t zero[TokenBytes] = {};
   EXPECT_EQ(TokenText(zero), std::string(22, 'A'));
@@ -120,16 +167,31 @@ TEST(WebText, LogLinesHoldWhatWasAskedAndNothingElse) {
             "1970-01-01T00:00:00Z G%0AET /a%25b%01 404 0 0.0ms x y\n");
   EXPECT_EQ(RequestLogLine(0, "GET", "/" + std::string(1000, 'a'), 200, 0, 0, "").size(),
             std::string("1970-01-01T00:00:00Z GET  200 0 0.0ms\n").size() + 300);
+  // A token is all it takes to fetch or delete a ringtone: six characters of it at most.
+  const struct { const char* target; const char* logged; } tokens[] = {
+      {"/r/AbCdEfGhIjKlMnOpQrStUv", "/r/AbCdEf..."},
+      {"/r/AbCdEfGhIjKlMnOpQrStUv/My_Song.wav", "/r/AbCdEf.../My_Song.wav"},
+      {"http://h/r/AbCdEfGhIjKlMnOpQrStUv/delete", "/r/AbCdEf.../delete"},
+      {"/r/AbCdEfGhIjKlMnOpQrStUv?x=1", "/r/AbCdEf...?x=1"},
+      {"/r/AbC", "/r/AbC"},
+  };
+  for (const auto& t : tokens)
+    EXPECT_EQ(RequestLogLine(0, "GET", t.target, 200, 0, 0, ""),
+              std::string("1970-01-01T00:00:00Z GET ") + t.logged + " 200 0 0.0ms\n");
 }
 
 TEST(ServiceOptions, CommandLine) {
   const char* full[] = {"quavella-service", "--listen", "0.0.0.0:80", "--data=/var/lib/q",
                         "--public-url", "http://ringtones.example.com/", "--installer", "i.exe",
                         "--retention-days", "7", "--uploads-per-hour=5", "--trust-forwarded-for",
-                        "--threads", "4", "--ready-file", "r"};
+                        "--threads", "4", "--ready-file", "r", "--metrics-listen",
+                        "127.0.0.1:9100", "--body-memory=32"};
   ServiceOptions o;
   std::string error;
-  ASSERT_TRUE(ParseServiceOptions(16, full, o, error)) << error;
+  ASSERT_TRUE(ParseServiceOptions(19, full, o, error)) << error;
+  EXPECT_EQ(o.metricsHost, "127.0.0.1");
+  EXPECT_EQ(o.metricsPort, 9100);
+  EXPECT_EQ(o.bodyMemoryMiB, 32);
   EXPECT_EQ(o.listenHost, "0.0.0.0");
   EXPECT_EQ(o.listenPort, 80);
   EXPECT_EQ(o.dataFolder, "/var/lib/q");
@@ -175,6 +237,8 @@ TEST(ServiceOptions, CommandLine) {
       {"q", "--listen", "127.0.0.1:80", "--data", "d", "--uploads-per-hour", "-1"},
       {"q", "--listen", "127.0.0.1:80", "--data", "d", "--retention-days"},
       {"q", "--listen", "127.0.0.1:80", "--data", "d", "--colour"},
+      {"q", "--listen", "127.0.0.1:80", "--data", "d", "--metrics-listen", "9100"},
+      {"q", "--listen", "127.0.0.1:80", "--data", "d", "--body-memory", "1"},
   };
   for (const auto& args : refused) {
     ServiceOptions bad;
@@ -189,7 +253,8 @@ TEST(ServiceOptions, CommandLine) {
   for (const char* name : {"--listen", "--data", "--database", "--database-connections",
                            "--statement-timeout", "--public-url", "--installer", "--retention-days",
                            "--uploads-per-hour", "--max-connections", "--connections-per-address",
-                           "--trust-forwarded-for", "--threads", "--ready-file", "--help"})
+                           "--trust-forwarded-for", "--threads", "--ready-file", "--help",
+                           "--metrics-listen", "--body-memory"})
     EXPECT_NE(ServiceUsage().find(name), std::string::npos) << name;
 }
 

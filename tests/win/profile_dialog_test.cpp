@@ -149,7 +149,7 @@ TEST_F(ProfileDialog, RefusedNumberIsNotKeptByALaterCancel) {
 
 TEST_F(ProfileDialog, StoredPositionsBeyondTheListsSelectNothing) {
   RegCloseKey(CreateProfileKey());
-  userProfile.carrierItemNumber = 8;
+  userProfile.carrierItemNumber = 9;  // one past "Other carrier"
   userProfile.phoneItemNumber = 500;
   userProfile.carrierId = 42;
   userProfile.phoneId = 77;
@@ -161,7 +161,7 @@ TEST_F(ProfileDialog, StoredPositionsBeyondTheListsSelectNothing) {
   });
   EXPECT_STREQ(userProfile.phoneNumber, "9998887777");
   EXPECT_EQ(userProfile.carrierId, 42);
-  EXPECT_EQ(userProfile.carrierItemNumber, 8);
+  EXPECT_EQ(userProfile.carrierItemNumber, 9);
   EXPECT_EQ(userProfile.phoneId, 77);
   EXPECT_EQ(sessionState.outputFormat, RingtoneWav);
 }

@@ -1,0 +1,13 @@
+// The keys that move a selection's edges: Left and Right its end by 10 ms, with Shift its
+// start, with Ctrl by 1 s. Once moved, the selection is held in sample frames.
+#pragma once
+#include <windows.h>
+
+#include "view/selection_frames.h"
+
+// For WM_KEYDOWN: true when `key` was one of these and was handled (a selection exists, the
+// song is loaded and no preview runs; otherwise the key does nothing).
+bool OnSelectionKey(HWND window, WPARAM key);
+// The selection as frames: the held frames, or the frames the conversion would cut for the
+// dragged columns. False when there is no selection.
+bool CurrentSelectionFrames(FrameRange* range);

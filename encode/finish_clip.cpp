@@ -1,0 +1,70 @@
+#include "encode/finish_clip.h"
+
+#include <cstdio>
+#include <cstring>
+#include <span>
+#include <vector>
+
+#include "encode/clip_loudness.h"
+#include "encode/fade_ramp.h"
+#include "formats/wav_file.h"
+#include "session/session_state.h"
+
+namespace {
+
+const char CannotEdit[] = "Sorry, Quavella could not apply the fades or make the clip louder.";
+
+bool ReadWhole(const char* path, std::vector<uint8_t>* bytes) {
+  FILE* file = std::fopen(path, "rb");
+  if (!file) return false;
+  bytes->clear();
+  uint8_t block[65536];
+  size_t got;
+  while ((got = std::fread(block, 1, sizeof block, file)) > 0) bytes->insert(bytes->end(), block, block + got);
+  const bool ok = !std::ferror(file);
+  std::fclose(file);
+  return ok;
+}
+
+bool WriteWhole(const char* path, const std::vector<uint8_t>& bytes) {
+  FILE* file = std::fopen(path, "wb");
+  if (!file) return false;
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  return std::fclose(file) == 0 && written;
+}
+
+bool Fail() {
+  ShowMessage(CannotEdit, "Error");
+  return false;
+}
+
+}  // namespace
+
+bool FinishClipFile(const char* path, const EditOptions& options) {
+  if (!ClipEditsOn(options)) return true;
+  std::vector<uint8_t> bytes;
+  if (!ReadWhole(path, &bytes)) return Fail();
+  const WavWalk walk = WalkWavChunks(bytes);
+  WavFormat format;
+  if (walk.result != WavWalkResult::Loaded ||
+      !ReadWavFormat(std::span(bytes).subspan(walk.formatOffset, walk.formatSize), &format) ||
+      format.bitsPerSample != 16 || format.channels == 0)
+    return Fail();
+  const uint16_t channels = format.channels;
+  const uint32_t rate = format.sampleRate;
+
+  std::vector<int16_t> samples(walk.dataSize / 2);
+  std::memcpy(samples.data(), bytes.data() + walk.dataOffset, samples.size() * 2);
+  const uint32_t frames = static_cast<uint32_t>(samples.size() / channels);
+  ApplyFades(samples, channels, FadeFrames(options.fadeInMs, rate, frames),
+             FadeFrames(options.fadeOutMs, rate, frames));
+  if (options.louder) {
+    LoudnessReading reading;
+    double gainDb = 0;
+    if (!MeasureLoudness(samples, channels, rate, &reading)) return Fail();
+    if (LouderGainDb(reading, &gainDb)) ApplyGain(samples, gainDb);
+  }
+  std::memcpy(bytes.data() + walk.dataOffset, samples.data(), samples.size() * 2);
+  if (!WriteWhole(path, bytes)) return Fail();
+  return true;
+}
