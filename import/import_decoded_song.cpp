@@ -110,14 +110,15 @@ class PcmSink {
     if (resampler_.p) Put(nullptr);  // what the old setting still holds
     Ff().swr_free(&resampler_.p);
     AVChannelLayout in{}, out{};
-    if (f->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || Ff().av_channel_layout_check(&f->ch_layout) == 0)
+    if (f->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC ||
+        Ff().av_channel_layout_check(&f->ch_layout) == 0)
       Ff().av_channel_layout_default(&in, f->ch_layout.nb_channels);
     else
       Ff().av_channel_layout_copy(&in, &f->ch_layout);
     Ff().av_channel_layout_default(&out, layout_.channels);
-    int result = Ff().swr_alloc_set_opts2(&resampler_.p, &out, AV_SAMPLE_FMT_S16, layout_.sampleRate,
-                                     &in, static_cast<AVSampleFormat>(f->format), f->sample_rate,
-                                     0, nullptr);
+    int result = Ff().swr_alloc_set_opts2(
+        &resampler_.p, &out, AV_SAMPLE_FMT_S16, layout_.sampleRate, &in,
+        static_cast<AVSampleFormat>(f->format), f->sample_rate, 0, nullptr);
     Ff().av_channel_layout_uninit(&in);
     Ff().av_channel_layout_uninit(&out);
     if (result < 0 || !resampler_.p) return false;

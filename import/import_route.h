@@ -1,6 +1,6 @@
 // Which import branch takes a chosen file, from its name and its container's signature.
 #pragma once
-#include "import/song_container.h"
+#include "formats/song_signature.h"
 
 // A refusal of the MP3 or the WAV branch is followed by the decoding branch: only when that
 // cannot read the file either is the refusal shown (a mislabelled song still opens).

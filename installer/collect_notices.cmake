@@ -3,7 +3,7 @@
 file(COPY ${SOURCE}/LICENSE DESTINATION ${NOTICES})
 file(RENAME ${NOTICES}/LICENSE ${NOTICES}/Quavella-LICENSE.txt)
 set(libraries "lame:LAME" "libopencore-amrnb0:opencore-amr" "libid3-3.8.3v5:id3lib"
-              "ffmpeg:FFmpeg" "libebur128-1:libebur128")
+              "libebur128-1:libebur128" "ffmpeg:FFmpeg")
 foreach(entry ${libraries})
   string(REPLACE ":" ";" parts ${entry})
   list(GET parts 0 package)
@@ -33,6 +33,8 @@ Libraries built into Quavella or shipped beside it:
 - opencore-amr (in wav2amr.exe): Apache License 2.0 (Apache-2.0.txt); opencore-amr-copyright.txt
 - id3lib (in Quavella.exe): GNU Library General Public License 2 or later (LGPL-2.txt);
   id3lib-copyright.txt
+- libebur128 (in Quavella.exe): MIT (Expat) licence, its queue.h the BSD 3-clause licence;
+  libebur128-copyright.txt
 - libogg and libvorbis (in Quavella.exe, the Ogg Vorbis ringtones): BSD-style licences
   (libogg-COPYING.txt, libvorbis-COPYING.txt)
 - FFmpeg (avformat, avcodec, avutil and swresample DLLs, built from source without any GPL
@@ -40,6 +42,4 @@ Libraries built into Quavella or shipped beside it:
   FFmpeg-copyright.txt; the configure line they were built with is in FFmpeg-configure.txt.
   Replace the DLLs with your own build of the same major versions to use a modified FFmpeg.
   Its AAC encoder and MP4 muxer make the iPhone ringtones.
-- libebur128 (in Quavella.exe): MIT (Expat) licence, its queue.h the BSD 3-clause licence;
-  libebur128-copyright.txt
 ")

@@ -72,18 +72,6 @@ recipe_id3lib3_8_3() {
   test -f "$PREFIX/lib/libid3.a" && test -f "$PREFIX/include/id3/tag.h"
 }
 
-recipe_libebur128() {
-  # The EBU R128 loudness meter: one C file. mingw has no sys/queue.h: its own copy is used.
-  # SSE2 arithmetic (every Windows 7 machine has it) makes its true-peak filter several times
-  # quicker than the x87 default.
-  cmake -S . -B build -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_C_COMPILER="$CC" \
-    -DCMAKE_C_FLAGS="-msse2 -mfpmath=sse" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$PREFIX" -DCMAKE_INSTALL_LIBDIR=lib \
-    -DBUILD_SHARED_LIBS=OFF -DBUILD_STATIC_LIBS=ON -DENABLE_INTERNAL_QUEUE_H=ON
-  cmake --build build -j"$Jobs"
-  cmake --install build
-  test -f "$PREFIX/lib/libebur128.a" && test -f "$PREFIX/include/ebur128.h"
-}
-
 # FFmpeg as the four DLLs the import of M4A, FLAC, Ogg, Opus, WMA and video sound loads:
 # LGPL only (no --enable-gpl, no --enable-nonfree, no outside library), nothing but the
 # containers, decoders and parsers the import reads, the file protocol, the resampler, and
@@ -108,17 +96,38 @@ recipe_ffmpeg() {
   ./configure "${args[@]}"
   make -j"$Jobs"
   make install
-  local doc=$PREFIX/share/licenses/ffmpeg
+  local doc=$PREFIX/share/licenses/ffmpeg arg dll bad=0
   mkdir -p "$doc"
   cp COPYING.LGPLv2.1 "$doc/"
   { echo "FFmpeg $(cat VERSION 2>/dev/null || cat RELEASE), configured with:"
-    printf './configure'; printf " %q" "${args[@]}"; echo; } |
-    sed "s|$PREFIX|PREFIX|g" >"$doc/CONFIGURE.txt"
+    printf './configure'
+    for arg in "${args[@]}"; do
+      if [[ $arg == *[[:space:]*]* ]]; then printf " '%s'" "$arg"; else printf ' %s' "$arg"; fi
+    done
+    echo; } | sed "s|$PREFIX|PREFIX|g" >"$doc/CONFIGURE.txt"
+  # Each DLL is there and imports nothing but Windows' DLLs and the other three.
   for dll in avformat avcodec avutil swresample; do
-    ls "$PREFIX"/bin/$dll-*.dll >/dev/null
-    ! $Host-objdump -p "$PREFIX"/bin/$dll-*.dll | grep -iE 'DLL Name: (libgcc|libwinpthread|libstdc)'
+    ls "$PREFIX"/bin/$dll-*.dll >/dev/null || bad=1
+    $Host-objdump -p "$PREFIX"/bin/$dll-*.dll |
+      grep -qiE 'DLL Name: (libgcc|libwinpthread|libstdc)' && bad=1
   done
+  # Neither GPL nor non-free parts are in the build.
+  grep -qx '!CONFIG_GPL=yes' ffbuild/config.mak || bad=1
+  grep -qx '!CONFIG_NONFREE=yes' ffbuild/config.mak || bad=1
+  ((bad == 0)) &&
   test -f "$PREFIX/lib/libavformat.dll.a" && test -f "$PREFIX/include/libavcodec/avcodec.h"
+}
+
+recipe_libebur128() {
+  # The EBU R128 loudness meter: one C file. mingw has no sys/queue.h: its own copy is used.
+  # SSE2 arithmetic (every Windows 7 machine has it) makes its true-peak filter several times
+  # quicker than the x87 default.
+  cmake -S . -B build -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_C_COMPILER="$CC" \
+    -DCMAKE_C_FLAGS="-msse2 -mfpmath=sse" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$PREFIX" -DCMAKE_INSTALL_LIBDIR=lib \
+    -DBUILD_SHARED_LIBS=OFF -DBUILD_STATIC_LIBS=ON -DENABLE_INTERNAL_QUEUE_H=ON
+  cmake --build build -j"$Jobs"
+  cmake --install build
+  test -f "$PREFIX/lib/libebur128.a" && test -f "$PREFIX/include/ebur128.h"
 }
 
 # The Ogg container and the Vorbis encoder of the Android ringtone, static, as the program

@@ -39,6 +39,6 @@ size=$(stat -c %s song.m4a)
 head -c $((size / 2)) song.m4a > cut.m4a
 ff -f lavfi -i "testsrc=size=160x120:rate=10:duration=2" -c:v mpeg4 silent.mp4
 ff "${stereo[@]}" -c:a aac -b:a 128k -encryption_scheme cenc-aes-ctr \
-   -encryption_key 00112233445566778899aabbccddeeff -encryption_kid 0123456789abcdef0123456789abcdef \
-   protected.m4a
+   -encryption_key 00112233445566778899aabbccddeeff \
+   -encryption_kid 0123456789abcdef0123456789abcdef protected.m4a
 touch stamp

@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "encode/selection_range.h"
+#include "formats/byte_order.h"
 #include "import/clip_format.h"
 #include "import/pcm_resampler.h"
 #include "tests/e2e/driver.h"
@@ -23,10 +24,6 @@ const char Truncated[] =
     "than the maximum duration supported. \nIf you wish to edit and send the truncated portion "
     "of your song,\nplease use one of many commercially available MP3, CD or WAV editing tools "
     "that you can find on your search engine.";
-
-uint32_t U32(const std::vector<uint8_t>& b, size_t at) {
-  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
-}
 
 std::string PlaceSong(const App& app, const char* made) {
   std::string folder = app.StartFolder() + "\\songs";
@@ -75,8 +72,8 @@ TEST(DecodedSongs, EveryFamilyOpensAndTheFlacBecomesAnAmrRingtone) {
     EXPECT_TRUE(NoDialogFor(app.ProcessId(), 100));
     std::vector<uint8_t> wav = ReadFileBytes(app.WorkingFile("d.wav"));
     ASSERT_GT(wav.size(), 56u);
-    EXPECT_GT(U32(wav, 52), 50000000u);
-    EXPECT_LE(U32(wav, 52), 50000000u + 120 * 48 * 4);  // at most one Opus frame (120 ms) more
+    EXPECT_GT(Le32At(wav, 52), 50000000u);
+    EXPECT_LE(Le32At(wav, 52), 50000000u + 120 * 48 * 4);  // one Opus frame (120 ms) more
   }
 
   struct Case {
@@ -100,11 +97,11 @@ TEST(DecodedSongs, EveryFamilyOpensAndTheFlacBecomesAnAmrRingtone) {
     ASSERT_GT(wav.size(), 56u) << c.file;
     EXPECT_EQ(wav[20] | wav[21] << 8, 1) << c.file;  // PCM
     EXPECT_EQ(wav[22], c.channels) << c.file;
-    EXPECT_EQ(U32(wav, 24), c.rate) << c.file;
+    EXPECT_EQ(Le32At(wav, 24), c.rate) << c.file;
     EXPECT_EQ(wav[34], 16) << c.file;
-    EXPECT_EQ(U32(wav, 52), wav.size() - 56) << c.file;
+    EXPECT_EQ(Le32At(wav, 52), wav.size() - 56) << c.file;
     // Four seconds of tone, give or take the codecs' padding; heard, and nowhere at full scale.
-    const uint32_t frames = U32(wav, 52) / (2 * c.channels);
+    const uint32_t frames = Le32At(wav, 52) / (2 * c.channels);
     EXPECT_NEAR(frames, 4.0 * c.rate, 0.03 * c.rate * 4) << c.file;
     int peak = 0;
     for (size_t at = 56; at + 1 < wav.size(); at += 2)
@@ -116,7 +113,7 @@ TEST(DecodedSongs, EveryFamilyOpensAndTheFlacBecomesAnAmrRingtone) {
   Screenshot("decoded-flac-imported");
 
   // The FLAC's selection converted to AMR: one 20 ms frame per 160 samples of the 8 kHz clip.
-  const uint32_t dataBytes = U32(wav, 52);
+  const uint32_t dataBytes = Le32At(wav, 52);
   ASSERT_TRUE(app.ConvertSelection(100, 250)) << "no size after Convert";
   ClipByteRange range = SelectionByteRange(100, 250, dataBytes);
   ClipPlan plan = PlanClip(range.start, range.end, dataBytes, 4);

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <string>
 
+#include "formats/byte_order.h"
 #include "import/import_decoded_song.h"
 #include "session/session_state.h"
 
@@ -87,7 +88,7 @@ TEST(ImportDecodedSong, TheProgramsEndStopsTheDecodingAtOnce) {
   const DWORD size = GetFileSize(file, nullptr);
   CloseHandle(file);
   ASSERT_EQ(got, sizeof header);
-  const uint32_t data = header[52] | header[53] << 8 | header[54] << 16 | header[55] << 24;
+  const uint32_t data = Le32(header + 52);
   EXPECT_EQ(data, size - 56);
   EXPECT_GT(data, 0u);
   EXPECT_LT(data, 48000u * 4 / 2) << "the decoding went on after the program's end";  // < 0.5 s

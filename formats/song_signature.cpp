@@ -1,7 +1,9 @@
-#include "import/song_container.h"
+#include "formats/song_signature.h"
 
 #include <cstring>
 #include <initializer_list>
+
+#include "formats/mp3_frame.h"
 
 namespace {
 
@@ -14,14 +16,7 @@ bool StartsWith(const uint8_t* p, size_t size, const char* text) {
 const uint8_t AsfHeaderGuid[16] = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
                                    0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
 
-// An MPEG audio frame header (layers I to III) or an ADTS header (layer bits 00).
-SongContainer FrameSyncKind(const uint8_t* p, size_t size) {
-  if (size < 2 || p[0] != 0xFF || (p[1] & 0xE0) != 0xE0) return SongContainer::Unknown;
-  if ((p[1] & 0x06) != 0) return SongContainer::Mp3;
-  return (p[1] & 0xF0) == 0xF0 ? SongContainer::Adts : SongContainer::Unknown;
-}
-
-SongContainer SniffAfterTags(const uint8_t* p, size_t size) {
+SongContainer SniffAfterTag(const uint8_t* p, size_t size) {
   if (size >= 12 && (StartsWith(p, size, "RIFF") || StartsWith(p, size, "RF64")) &&
       std::memcmp(p + 8, "WAVE", 4) == 0)
     return SongContainer::Wav;
@@ -36,23 +31,22 @@ SongContainer SniffAfterTags(const uint8_t* p, size_t size) {
   if (StartsWith(p, size, "caff")) return SongContainer::Caf;
   if (size >= sizeof AsfHeaderGuid && std::memcmp(p, AsfHeaderGuid, sizeof AsfHeaderGuid) == 0)
     return SongContainer::Asf;
-  return FrameSyncKind(p, size);
+  // ADTS: 12 sync bits, then layer bits 00 (the code no MPEG audio layer has).
+  if (size >= 2 && p[0] == 0xFF && (p[1] & 0xF6) == 0xF0) return SongContainer::Adts;
+  Mp3FrameHeader frame;
+  if (size >= 4 && ReadMp3FrameHeader(p, &frame)) return SongContainer::Mp3;
+  return SongContainer::Unknown;
 }
 
 }  // namespace
 
 SongContainer SniffSongContainer(const uint8_t* head, size_t size) {
   if (head == nullptr) return SongContainer::Unknown;
-  // ID3v2: "ID3", version, flags, then a 28-bit size in four 7-bit bytes (+10 for a footer).
-  if (size >= 10 && StartsWith(head, size, "ID3")) {
-    for (int i = 6; i < 10; ++i)
-      if (head[i] & 0x80) return SongContainer::Mp3;
-    size_t tag = 10 + ((size_t{head[6]} << 21) | (size_t{head[7]} << 14) |
-                       (size_t{head[8]} << 7) | head[9]);
-    if (head[5] & 0x10) tag += 10;
-    if (tag >= size) return SongContainer::Mp3;
-    SongContainer after = SniffAfterTags(head + tag, size - tag);
+  if (StartsWith(head, size, "ID3")) {
+    const size_t tag = Id3v2TagBytes(head, size);
+    if (tag == 0 || tag >= size) return SongContainer::Mp3;
+    SongContainer after = SniffAfterTag(head + tag, size - tag);
     return after == SongContainer::Unknown ? SongContainer::Mp3 : after;
   }
-  return SniffAfterTags(head, size);
+  return SniffAfterTag(head, size);
 }

@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "import/song_container.h"
+#include "formats/song_signature.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> copy(data, data + size);  // exact size: reads past the end are caught
