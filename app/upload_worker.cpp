@@ -80,7 +80,17 @@ DWORD WINAPI UploadWorker(LPVOID) {
   if (IsOfflineMode()) InternetGoOnline(const_cast<char*>(ServiceHomeAddress), s.mainWindow, 0);
 
   int32_t format = s.outputFormat;
-  int32_t kilobytes = format == RingtoneMmf ? 0 : RingtoneKilobytes(format);
+  // The phones of today: the length rule over the file's own duration.
+  const RingtoneFormatFacts* facts = RingtoneFormatFactsOf(format);
+  if (facts && facts->maxSeconds > 0 &&
+      RingtoneTooLong(format, RingtoneFileDurationMs(format, RingtonePath(format).c_str()))) {
+    SetConverted(false);
+    userNotices.showMessage(TooLongMessage(format).c_str(), "Warning");
+    EndUpload();
+    return 0;
+  }
+  int32_t kilobytes =
+      format == RingtoneMmf || (facts && facts->maxSeconds > 0) ? 0 : RingtoneKilobytes(format);
   if (kilobytes > RingtoneKilobyteLimit) {
     SetConverted(false);
     char text[sizeof RingtoneTooLarge + 16];

@@ -1,14 +1,18 @@
 #include "encode/convert_selection.h"
 
 #include <string>
+#include <vector>
 
+#include "encode/clip_samples.h"
 #include "encode/convert_to_qcp.h"
 #include "encode/finish_clip.h"
+#include "encode/m4r_encoder.h"
 #include "encode/mmf_converter.h"
 #include "encode/ringtone_size_rule.h"
 #include "encode/run_tool.h"
 #include "encode/selection_range.h"
 #include "encode/tool_command_line.h"
+#include "encoders/vorbis/ogg_vorbis_encoder.h"
 #include "import/clip_to_test_wav.h"
 #include "resources/resource_ids.h"
 #include "session/edit_options.h"
@@ -23,6 +27,17 @@ static_assert(SelectionStripLeft == WaveArea::Left, "the strip's left edge");
 static_assert(SelectionStripWidth == WaveArea::Right - WaveArea::Left, "the strip's width");
 
 namespace {
+
+// The encoders of today's phones over the samples of test.wav (16-bit stereo 44,100 Hz). A
+// failure leaves no ringtone file, which the caller reports.
+void EncodeSamples(int32_t format, const char* ringtone) {
+  std::vector<int16_t> samples;
+  if (!ReadClipSamples("test.wav", samples)) return;
+  if (format == RingtoneM4r)
+    EncodeM4r(samples, ringtone);
+  else
+    WriteOggVorbisFile(samples, 2, 44100, VorbisRingtoneQuality, ringtone);
+}
 
 // Runs the encoder of `format` on test.wav. False when the encoder failed and has already told
 // the user so; true otherwise (the ringtone file then tells whether it worked).
@@ -53,6 +68,10 @@ bool RunEncoder(int32_t format) {
       }
       return true;
     }
+    case RingtoneM4r:
+    case RingtoneOgg:
+      EncodeSamples(format, RingtoneFileName(format));
+      return true;
     default:
       return true;
   }
@@ -108,6 +127,13 @@ void ConvertSelection(HWND window) {
     EndFailed();
     return;
   }
+  // The phones of today take a ringtone by its length: the clip's own, before it is encoded.
+  const int64_t clipMs = StereoClipMs(FileSizeBytes("test.wav") - 44);
+  if (RingtoneTooLong(format, clipMs)) {
+    EndFailed();
+    ShowMessage(TooLongMessage(format).c_str(), "Warning");
+    return;
+  }
   // Fades and "louder" change the clip itself, so every format gets them.
   if (!FinishClipFile("test.wav", editOptions)) {
     EndFailed();
@@ -124,7 +150,7 @@ void ConvertSelection(HWND window) {
   const int32_t kilobytes = RingtoneKilobytes(bytes);
   EnableWindow(sessionState.browseButton, TRUE);
 
-  if (RingtoneTooLarge(kilobytes)) {
+  if (RingtoneFormatFactsOf(format)->maxSeconds == 0 && RingtoneTooLarge(kilobytes)) {
     SetConverted(false);
     RestoreArrowCursor();
     ShowMessage(OversizeMessage(kilobytes).c_str(), "Warning");

@@ -33,6 +33,8 @@ std::string EncoderFailureMessage(int32_t ringtoneFormat) {
     case RingtoneWav: encoder = "the clip extraction"; kind = "wav"; break;
     case RingtoneMp3: encoder = "lame.exe"; kind = "mp3"; break;
     case RingtoneMmf: encoder = "ringm.dll"; kind = "mmf"; break;
+    case RingtoneM4r: encoder = "the AAC encoder (avcodec DLL)"; kind = "m4r"; break;
+    case RingtoneOgg: encoder = "the Vorbis encoder"; kind = "ogg"; break;
     default: return {};
   }
   return std::string("Couldn't convert to ") + kind + ": " + encoder + " did not write " +

@@ -6,7 +6,9 @@
 
 ClipTargetFormat ClipFormatFor(int32_t ringtoneFormat) {
   ClipTargetFormat format;
-  if (ringtoneFormat == RingtoneMp3) {
+  // MP3 and the ringtones of today's phones: CD sound.
+  if (ringtoneFormat == RingtoneMp3 || ringtoneFormat == RingtoneM4r ||
+      ringtoneFormat == RingtoneOgg) {
     format.channels = 2;
     format.samplesPerSecond = 44100;
     format.bytesPerSecond = 176400;

@@ -24,7 +24,14 @@ extern "C" {
   X(Codec, av_packet_unref) X(Codec, av_packet_get_side_data)                           \
   X(Format, avformat_alloc_context) X(Format, avformat_open_input)                       \
   X(Format, avformat_find_stream_info) X(Format, av_find_best_stream)                   \
-  X(Format, avformat_close_input) X(Format, av_read_frame) X(Format, avio_seek)
+  X(Format, avformat_close_input) X(Format, av_read_frame) X(Format, avio_seek)        \
+  X(Util, av_frame_get_buffer) X(Util, av_frame_make_writable)                          \
+  X(Codec, avcodec_find_encoder_by_name) X(Codec, avcodec_send_frame)                   \
+  X(Codec, avcodec_receive_packet) X(Codec, avcodec_parameters_from_context)            \
+  X(Codec, av_packet_rescale_ts) X(Format, avformat_alloc_output_context2)              \
+  X(Format, avformat_new_stream) X(Format, avformat_write_header)                       \
+  X(Format, av_interleaved_write_frame) X(Format, av_write_trailer)                     \
+  X(Format, avformat_free_context) X(Format, avio_open) X(Format, avio_closep)
 
 // The functions the program calls, by the names FFmpeg gives them.
 struct FfmpegApi {

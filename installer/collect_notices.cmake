@@ -19,6 +19,9 @@ configure_file(/usr/share/common-licenses/LGPL-2.1 ${NOTICES}/LGPL-2.1.txt COPYO
 # FFmpeg's DLLs: the licence text of the source that was built and its exact configure line.
 configure_file(${FFMPEG_LICENSES}/COPYING.LGPLv2.1 ${NOTICES}/FFmpeg-COPYING.LGPLv2.1.txt COPYONLY)
 configure_file(${FFMPEG_LICENSES}/CONFIGURE.txt ${NOTICES}/FFmpeg-configure.txt COPYONLY)
+# libogg and libvorbis (in Quavella.exe): the licence texts of the sources that were built.
+configure_file(${DEPS_SHARE}/libogg/COPYING ${NOTICES}/libogg-COPYING.txt COPYONLY)
+configure_file(${DEPS_SHARE}/libvorbis/COPYING ${NOTICES}/libvorbis-COPYING.txt COPYONLY)
 configure_file(/usr/share/common-licenses/Apache-2.0 ${NOTICES}/Apache-2.0.txt COPYONLY)
 file(WRITE ${NOTICES}/README.txt
 "Quavella is free software under the MIT licence (Quavella-LICENSE.txt). Its complete source,
@@ -32,8 +35,11 @@ Libraries built into Quavella or shipped beside it:
   id3lib-copyright.txt
 - libebur128 (in Quavella.exe): MIT (Expat) licence, its queue.h the BSD 3-clause licence;
   libebur128-copyright.txt
+- libogg and libvorbis (in Quavella.exe, the Ogg Vorbis ringtones): BSD-style licences
+  (libogg-COPYING.txt, libvorbis-COPYING.txt)
 - FFmpeg (avformat, avcodec, avutil and swresample DLLs, built from source without any GPL
   part): GNU Lesser General Public License 2.1 or later (FFmpeg-COPYING.LGPLv2.1.txt);
   FFmpeg-copyright.txt; the configure line they were built with is in FFmpeg-configure.txt.
   Replace the DLLs with your own build of the same major versions to use a modified FFmpeg.
+  Its AAC encoder and MP4 muxer make the iPhone ringtones.
 ")

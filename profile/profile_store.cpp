@@ -78,7 +78,8 @@ void LoadProfile() {
       ReadText(key.Get(), "Number", p.phoneNumber, sizeof p.phoneNumber);
       ReadText(key.Get(), "Version", p.versionText, sizeof p.versionText);
       // A format outside the known ones would leave the conversion without an encoder.
-      ReadDword(key.Get(), "Type", &sessionState.outputFormat, RingtoneQcp, RingtoneMmf);
+      ReadDword(key.Get(), "Type", &sessionState.outputFormat, RingtoneQcp,
+                RingtoneFormatCount - 1);
       ReadDword(key.Get(), "Carrier", &p.carrierId);
       ReadDword(key.Get(), "Phone", &p.phoneId);
       ReadDword(key.Get(), "wallpaperType", &p.wallpaperType, WallpaperBmp, WallpaperGif);

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the third-party libraries that the Windows build links (LAME, opencore-amr, id3lib,
-# libebur128, and FFmpeg's decoding libraries as DLLs) from Debian source packages with
-# the i686 mingw-w64 posix compilers.
+# libebur128, libogg and libvorbis, and FFmpeg's decoding libraries as DLLs) from Debian
+# source packages with the i686 mingw-w64 posix compilers.
 #
 # Usage: scripts/deps.sh
 #   Builds whatever is not cached yet and prints exactly one line on standard output:
@@ -25,7 +25,9 @@ CC=${Host}-gcc-posix
 CXX=${Host}-g++-posix
 Jobs=${QV_DEPS_JOBS:-2}
 CacheRoot=${QV_DEPS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/quavella-deps}
-Libraries=(lame opencore-amr id3lib3.8.3 libebur128 ffmpeg)
+Libraries=(lame opencore-amr id3lib3.8.3 libebur128 ffmpeg libogg libvorbis)
+# A library built against another one's install folder: its key includes that one's key.
+declare -A Needs=([libvorbis]=libogg)
 
 say() { echo "deps: $*" >&2; }
 die() { echo "deps: error: $*" >&2; exit 1; }
@@ -128,6 +130,30 @@ recipe_libebur128() {
   test -f "$PREFIX/lib/libebur128.a" && test -f "$PREFIX/include/ebur128.h"
 }
 
+# The Ogg container and the Vorbis encoder of the Android ringtone, static, as the program
+# links them. libvorbis finds libogg in its install folder (NEEDS_libogg). Their licence texts
+# go to share/<name>/ (share/licenses belongs to FFmpeg in the combined view).
+recipe_libogg() {
+  ./configure --host=$Host CC="$CC" --prefix="$PREFIX" --disable-shared --enable-static
+  make -j"$Jobs"
+  make install
+  mkdir -p "$PREFIX/share/libogg" && cp COPYING "$PREFIX/share/libogg/"
+  test -f "$PREFIX/lib/libogg.a" && test -f "$PREFIX/include/ogg/ogg.h"
+}
+
+recipe_libvorbis() {
+  # SSE2 arithmetic, as for libebur128: the x87 code of a plain i686 build is where the
+  # encoder's time goes.
+  ./configure --host=$Host CC="$CC" --prefix="$PREFIX" --disable-shared --enable-static \
+    --disable-docs --disable-examples --disable-oggtest --with-ogg="$NEEDS_libogg" \
+    CFLAGS="-O2 -msse2 -mfpmath=sse"
+  make -j"$Jobs" -C lib
+  make -C lib install
+  make -C include install
+  mkdir -p "$PREFIX/share/libvorbis" && cp COPYING "$PREFIX/share/libvorbis/"
+  test -f "$PREFIX/lib/libvorbisenc.a" && test -f "$PREFIX/include/vorbis/vorbisenc.h"
+}
+
 # ---------------------------------------------------------------------------------------
 
 recipe_of() { echo "recipe_${1//[-.]/_}"; }
@@ -189,8 +215,9 @@ CompilerId() {
 
 # Cache key of one library: source version, compilers, and the recipe's text.
 KeyOf() {
-  local name=$1 version=$2
-  { echo "$name $version"; CompilerId; declare -f "$(recipe_of "$name")"; } |
+  local name=$1 version=$2 needs=${3:-}
+  { echo "$name $version"; CompilerId; declare -f "$(recipe_of "$name")"
+    [[ -z $needs ]] || echo "needs $needs"; } |
     sha256sum | cut -c1-16
 }
 
@@ -273,11 +300,15 @@ main() {
 
   EnsureTools
   EnsureDebSrc
-  local name version key keys="" dirs=()
+  local name version key keys="" dirs=() need
+  declare -A built=()
   for name in "${Libraries[@]}"; do
     version=$(SourceVersion "$name")
-    key=$(KeyOf "$name" "$version")
+    need=${Needs[$name]:-}
+    key=$(KeyOf "$name" "$version" "${need:+${built[$need]}}")
+    [[ -z $need ]] || export "NEEDS_${need//[-.]/_}=$CacheRoot/${built[$need]}"
     BuildLibrary "$name" "$key" "$version"
+    built[$name]=$name-$key
     keys+="$name-$key "
     dirs+=("$CacheRoot/$name-$key")
   done

@@ -52,18 +52,25 @@ else
   QV_WALK_FOLDER=$app QV_WALK_SONG=$song QV_ARTEFACTS=$walk \
     timeout -k 5 300 wine build/win/tests/e2e/qv_walkthrough.exe --gtest_brief=1 </dev/null
   for bmp in "$walk"/*.bmp; do convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"; done
-  # The last road: the phone opens the page the service answered with and fetches its ringtone.
+  # The last road: the iPhone opens the page the service answered with and fetches its
+  # ringtone, which must be AAC in an M4A file.
   page=$(tail -n 1 "$QV_BROWSER_LOG")
   if [ -n "${QV_SERVICE_URL:-}" ] && [ "${page#"$QV_SERVICE_URL"/r/}" != "$page" ]; then
     source scripts/lib/phone.sh
-    ringtone=$(qv_fetch_as_phone "$page" "$walk/phone")
-    cp "$walk/phone/page.png" "$walk/8-page-on-the-phone.png" 2>/dev/null || true
-    if cmp -s "$ringtone" "$walk/a.amr"; then
-      echo "run: the phone fetched $page and its ringtone, the same bytes as the converted a.amr"
+    ringtone=$(QV_PHONE_AGENT=$QV_IPHONE_AGENT QV_PHONE_SIZE=390,844 qv_fetch_as_phone "$page" "$walk/phone")
+    cp "$walk/phone/page.png" "$walk/8-page-on-the-iphone.png" 2>/dev/null || true
+    if cmp -s "$ringtone" "$walk/a.m4r"; then
+      echo "run: the iPhone fetched $page and its ringtone, the same bytes as the converted a.m4r"
     else
-      echo "run: the ringtone the phone fetched from $page differs from the converted a.amr" >&2
+      echo "run: the ringtone the iPhone fetched from $page differs from the converted a.m4r" >&2
       exit 1
     fi
+    probe=$(ffprobe -v error -show_entries format_tags=major_brand:stream=codec_name,profile,sample_rate,channels \
+      -of default=noprint_wrappers=1 "$ringtone")
+    echo "run: ffprobe of ${ringtone##*/}: $(tr '\n' ' ' <<<"$probe")"
+    grep -qx "codec_name=aac" <<<"$probe" && grep -qx "profile=LC" <<<"$probe" &&
+      grep -q "^TAG:major_brand=M4A" <<<"$probe" ||
+      { echo "run: the ringtone is not AAC-LC in an M4A file" >&2; exit 1; }
   fi
   echo "run: screenshots of each step are in $walk"
 fi

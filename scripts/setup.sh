@@ -12,7 +12,7 @@ packages=(
   # Running: Wine, a virtual display, a sound server, screenshots and keys.
   wine wine32:i386 wine64 xvfb xauth pulseaudio imagemagick xdotool fonts-dejavu-core
   # Tests: making and checking audio, the service stand-in, packaging.
-  ffmpeg sox libsox-fmt-all lame mpg123 espeak-ng python3 nsis zip unzip curl
+  ffmpeg sox libsox-fmt-all lame mpg123 espeak-ng python3 nsis zip unzip curl vorbis-tools
   # The service: HTTP server library (Boost.Beast), its stores (SQLite; PostgreSQL's client
   # library, and the server for the tests), QR codes; its tests (headless browser, QR reader)
   # and its benchmark (nginx with WebDAV, wrk).

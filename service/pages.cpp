@@ -84,6 +84,10 @@ std::string HomePage(const SiteFacts& facts) {
               "fetches it from its own page.</p>"
               "<p><a class=\"button\" href=\"/download/QuavellaPackage.exe\">Download Quavella "
               "for Windows</a></p></div>"
+              "<div class=\"card\"><p><b>Today's phones:</b> an <b>iPhone</b> takes an M4R "
+              "ringtone (AAC) of up to 30 seconds, an <b>Android phone</b> an Ogg Vorbis "
+              "ringtone of up to 40 seconds; choose &ldquo;Apple iPhone&rdquo; or &ldquo;Android "
+              "phone&rdquo; in Quavella's profile.</p></div>"
               "<div class=\"card\"><p>Every ringtone gets a page of its own with a download "
               "link and a QR code to scan with the phone. Pages are kept for " +
                   Plural(facts.retentionDays, "day", "days") +
@@ -104,10 +108,18 @@ std::string HelpPage(const SiteFacts& facts) {
       "<b>Play</b> to hear it.</li>"
       "<li>Press <b>Convert</b>. Quavella makes the ringtone in your phone's format and shows "
       "its size; a ringtone may have at most 100 KB, so choose a shorter clip if it is "
-      "refused.</li>"
+      "refused. For an iPhone the rule is length instead: at most 30 seconds; for an Android "
+      "phone at most 40 seconds.</li>"
       "<li>Press <b>Upload</b>. When the ringtone has arrived, your browser opens its page.</li>"
       "<li>On the phone, open that page (scan its QR code with the phone's camera, or type its "
       "address) and tap <b>Download the ringtone</b>.</li></ol></div>"
+      "<h2>Phones of today</h2><div class=\"card\"><p>Two models stand for the phones people "
+      "carry today: <b>Apple iPhone</b> (an M4R ringtone: AAC in an MPEG-4 file) and "
+      "<b>Android phone</b> (an Ogg Vorbis ringtone); choose the carrier &ldquo;Other "
+      "carrier&rdquo; if yours is not listed. The ringtone's page plays it and tells how to make "
+      "it the phone's ringtone: on iOS 26 and later with <b>Use as Ringtone</b> in the share "
+      "sheet of Files, on earlier iOS through Finder, the Apple Devices app or GarageBand; on "
+      "Android in <b>Settings, Sound, Phone ringtone</b>.</p></div>"
       "<h2>What the window tells you</h2><div class=\"card\"><dl class=\"facts\">"
       "<dt class=\"state\">Choose a song</dt><dd>Nothing is open yet: press Browse.</dd>"
       "<dt class=\"state\">Loading the song</dt><dd>Quavella is reading the song; the progress "
@@ -159,6 +171,49 @@ std::string PhonesPage(const PhoneCatalog& catalog) {
   return Page("Supported phones", body);
 }
 
+VisitorPhone PhoneOfUserAgent(std::string_view userAgent) {
+  if (userAgent.find("iPhone") != std::string_view::npos ||
+      userAgent.find("iPad") != std::string_view::npos)
+    return VisitorPhone::Iphone;
+  if (userAgent.find("Android") != std::string_view::npos) return VisitorPhone::Android;
+  return VisitorPhone::Other;
+}
+
+namespace {
+
+std::string Player(const RingtoneView& view) {
+  if (!view.playable) return {};
+  return "<p><audio controls preload=\"none\" src=\"" + HtmlEscape(view.downloadPath) +
+         "\"><a href=\"" + HtmlEscape(view.downloadPath) + "\">Listen</a></audio></p>";
+}
+
+const char IphoneSteps[] =
+    "<div class=\"card steps\" id=\"iphone\"><h2>On an iPhone</h2><ol>"
+    "<li><b>iOS 26 and later:</b> tap <b>Download the ringtone</b>, open the file in "
+    "<b>Files</b> (Downloads), tap the share button and choose <b>Use as Ringtone</b>. "
+    "It takes ringtones of up to 30 seconds.</li>"
+    "<li><b>Earlier iOS:</b> download the file on your computer, connect the iPhone and drag "
+    "the file onto it in <b>Finder</b> (a Mac) or the <b>Apple Devices</b> app (Windows); or "
+    "open it in <b>GarageBand</b> on the iPhone and share it as a ringtone.</li>"
+    "<li>Then choose it in <b>Settings, Sounds &amp; Haptics, Ringtone</b>.</li></ol></div>";
+const char AndroidSteps[] =
+    "<div class=\"card steps\" id=\"android\"><h2>On an Android phone</h2><ol>"
+    "<li>Tap <b>Download the ringtone</b>; the file lands in Downloads (or save it in the "
+    "<b>Ringtones</b> folder).</li>"
+    "<li>Open <b>Settings, Sound, Phone ringtone</b>, choose <b>My sounds</b> or the "
+    "<b>+</b> button, and pick the file.</li></ol></div>";
+
+// The steps of today's phones, the visitor's own phone first (else the ringtone's phone's).
+std::string PhoneSteps(const RingtoneView& view) {
+  if (view.formatWord != "m4r" && view.formatWord != "ogg") return {};
+  const bool androidFirst = view.visitor == VisitorPhone::Android ||
+                            (view.visitor == VisitorPhone::Other && view.formatWord == "ogg");
+  return androidFirst ? std::string(AndroidSteps) + IphoneSteps
+                      : std::string(IphoneSteps) + AndroidSteps;
+}
+
+}  // namespace
+
 std::string RingtonePage(const RingtoneView& view) {
   const std::string title = view.songName.empty() ? "Your ringtone" : view.songName;
   std::string body =
@@ -172,7 +227,7 @@ std::string RingtonePage(const RingtoneView& view) {
       "<dt>Expires</dt><dd>" + UtcDateText(view.expiresAt) + "</dd>"
       "<dt>Downloads</dt><dd>" + std::to_string(view.downloads) + "</dd></dl>"
       "<p><a class=\"button\" href=\"" + HtmlEscape(view.downloadPath) +
-      "\">Download the ringtone</a></p></div>"
+      "\">Download the ringtone</a></p>" + Player(view) + "</div>" + PhoneSteps(view) +
       "<div class=\"card\"><div class=\"qrbox\">" + view.qrSvg +
       "<div><p><b>On your phone:</b> scan this code with the phone's camera to open this page "
       "there, then tap <b>Download the ringtone</b>.</p><p class=\"address\">" +

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "profile/phone_catalog.h"
 
@@ -12,6 +13,10 @@ struct SiteFacts {
 };
 
 // What the page of one ringtone shows.
+// The kind of phone a page is looked at on, from its User-Agent.
+enum class VisitorPhone { Iphone, Android, Other };
+VisitorPhone PhoneOfUserAgent(std::string_view userAgent);
+
 struct RingtoneView {
   std::string songName;  // display text (DisplayText), not yet escaped
   std::string phoneName;
@@ -25,6 +30,8 @@ struct RingtoneView {
   std::string downloadPath;  // "/r/TOKEN/NAME.EXT"
   std::string deletePath;    // "/r/TOKEN/delete"
   std::string qrSvg;         // an <svg> element, or empty
+  bool playable = false;     // a format browsers play (mp3, m4r, ogg, wav): the page has a player
+  VisitorPhone visitor = VisitorPhone::Other;  // whose steps come first
 };
 
 std::string HomePage(const SiteFacts& facts);

@@ -176,7 +176,7 @@ void RingtoneService::HandleNow(const WebRequest& request, Reply reply) {
     } else if (!read) {
       reply(MethodNotAllowed("GET, HEAD"));
     } else if (name.empty()) {
-      ShowRingtone(token, head, std::move(reply));
+      ShowRingtone(request, token, head, std::move(reply));
     } else {
       Download(request, token, name, std::move(reply));
     }
@@ -298,7 +298,8 @@ void RingtoneService::Upload(const WebRequest& request, Reply reply) {
   });
 }
 
-void RingtoneService::ShowRingtone(const std::string& token, bool head, Reply reply) {
+void RingtoneService::ShowRingtone(const WebRequest& request, const std::string& token,
+                                   bool head, Reply reply) {
   RingtoneRecord record;
   GoneReason reason = GoneReason::Expired;
   const StoreStatus status = store_.Find(token, NowSeconds(), false, record, reason);
@@ -330,12 +331,17 @@ void RingtoneService::ShowRingtone(const std::string& token, bool head, Reply re
   view.pageUrl = settings_.publicUrl + "/r/" + token;
   view.downloadPath = "/r/" + token + "/" + DownloadFileName(record.songName, FormatExtension(record.format));
   view.deletePath = "/r/" + token + "/delete";
+  view.playable = view.formatWord == "mp3" || view.formatWord == "m4r" ||
+                  view.formatWord == "ogg" || view.formatWord == "wav";
+  const std::string* agent = request.Header("User-Agent");
+  view.visitor = agent ? PhoneOfUserAgent(*agent) : VisitorPhone::Other;
   int size = 0;
   const std::vector<bool> modules = QrModules(view.pageUrl, size);
   view.qrSvg = QrSvg(modules, size, 200);
   WebReply page = PageReply(200, RingtonePage(view), head);
   page.Set("Cache-Control", "no-store");
   page.Set("X-Robots-Tag", "noindex");
+  page.Set("Vary", "User-Agent");
   reply(std::move(page));
 }
 

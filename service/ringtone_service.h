@@ -56,7 +56,8 @@ class RingtoneService {
 
  private:
   void Upload(const WebRequest& request, Reply reply);
-  void ShowRingtone(const std::string& token, bool head, Reply reply);
+  void ShowRingtone(const WebRequest& request, const std::string& token, bool head,
+                    Reply reply);
   void Download(const WebRequest& request, const std::string& token, const std::string& name,
                 Reply reply);
   void Delete(const WebRequest& request, const std::string& token, Reply reply);

@@ -106,14 +106,26 @@ UploadRefusal CheckUpload(const UploadSubmission& submission, const PhoneCatalog
     problem = "file_size differs from the bytes received";
     return UploadRefusal::FileSize;
   }
+  // The phones of today take a ringtone by its length (the file's own), the others by size.
+  const RingtoneFormatFacts* facts = RingtoneFormatFactsOf(accepted.format);
+  const bool lengthRule = facts && facts->maxSeconds > 0;
   if (submission.ringtone.size() > 0x7FFFFFFF ||
-      KilobytesOf(static_cast<int32_t>(submission.ringtone.size())) > RingtoneKilobyteLimit) {
+      (!lengthRule &&
+       KilobytesOf(static_cast<int32_t>(submission.ringtone.size())) > RingtoneKilobyteLimit)) {
     problem = "the ringtone has more than 100 kilobytes";
     return UploadRefusal::RingtoneSize;
   }
   if (!RingtoneBytesAre(accepted.format, submission.ringtone)) {
     problem = "the bytes are not a " + std::string(accepted.phone->formatWord) + " file";
     return UploadRefusal::Bytes;
+  }
+  if (lengthRule) {
+    const std::span<const uint8_t> file(
+        reinterpret_cast<const uint8_t*>(submission.ringtone.data()), submission.ringtone.size());
+    if (RingtoneTooLong(accepted.format, facts->duration(file))) {
+      problem = TooLongMessage(accepted.format);
+      return UploadRefusal::RingtoneSize;
+    }
   }
   return UploadRefusal::None;
 }

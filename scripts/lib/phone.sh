@@ -4,9 +4,14 @@
 #   qv_fetch_as_phone PAGE_URL OUT_DIR
 #       saves OUT_DIR/page.html (the page), OUT_DIR/page.png (a screenshot at a phone's size)
 #       and the ringtone under the name its download link gives; prints the ringtone's path.
-#       Returns non-zero, saying why, when any step fails.
+#       Returns non-zero, saying why, when any step fails. The phone is an Android phone at
+#       390 x 1100 unless QV_PHONE_AGENT and QV_PHONE_SIZE say otherwise (QV_IPHONE_AGENT and
+#       390,844 for an iPhone).
 
-QV_PHONE_AGENT="Mozilla/5.0 (Linux; Android 13; Pixel 7) AppleWebKit/537.36 (KHTML, like Gecko) Chrome/120.0 Mobile Safari/537.36"
+QV_ANDROID_AGENT="Mozilla/5.0 (Linux; Android 13; Pixel 7) AppleWebKit/537.36 (KHTML, like Gecko) Chrome/120.0 Mobile Safari/537.36"
+QV_IPHONE_AGENT="Mozilla/5.0 (iPhone; CPU iPhone OS 18_0 like Mac OS X) AppleWebKit/605.1.15 (KHTML, like Gecko) Version/18.0 Mobile/15E148 Safari/604.1"
+QV_PHONE_AGENT=${QV_PHONE_AGENT:-$QV_ANDROID_AGENT}
+QV_PHONE_SIZE=${QV_PHONE_SIZE:-390,1100}
 
 qv_fetch_as_phone() {
   local page=$1 out=$2
@@ -25,7 +30,7 @@ qv_fetch_as_phone() {
   if command -v chromium >/dev/null; then
     timeout 60 chromium --headless --no-sandbox --disable-gpu --hide-scrollbars --no-first-run \
       --disable-background-networking --disable-component-update --disable-sync \
-      --user-data-dir="$out/chromium-profile" --window-size=390,1100 \
+      --user-data-dir="$out/chromium-profile" --window-size="$QV_PHONE_SIZE" \
       --user-agent="$QV_PHONE_AGENT" --screenshot="$out/page.png" "$page" \
       >"$out/chromium.log" 2>&1 || { echo "phone: chromium could not render the page" >&2; return 1; }
     rm -rf "$out/chromium-profile"

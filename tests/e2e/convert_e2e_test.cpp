@@ -42,16 +42,9 @@ class ConvertE2e : public ::testing::Test {
     CreateDirectoryA(folder.c_str(), nullptr);
     ASSERT_TRUE(WriteFileBytes(folder + "\\song.wav", song));
     ASSERT_TRUE(app_.BrowseTo(folder + "\\song.wav"));
-    ASSERT_TRUE(WaitUntil([&] { return UploadRefusal() == "Please make a selection and click convert"; },
-                          20000));
-  }
-  std::string UploadRefusal() {
-    app_.Command(IdUpload);
-    HWND box = WaitForAnyDialog(app_.ProcessId(), 3000);
-    if (!box) return {};
-    std::string text = MessageBoxText(box);
-    PressButton(box);
-    return text;
+    ASSERT_TRUE(WaitUntil(
+        [&] { return app_.UploadRefusal() == "Please make a selection and click convert"; },
+        20000));
   }
   // The data size test.wav must have for a selection from anchorX to caretX.
   uint32_t ExpectedClipBytes(int anchorX, int caretX) {
@@ -111,7 +104,7 @@ TEST_F(ConvertE2e, ARingtoneOverHundredKilobytesIsRefused) {
   EXPECT_EQ(app_.ChildText(IdSizeEdit), "");
   ExpectTelephoneClip(data);  // the over-size file stays on disk
   // Not converted: Upload still asks for a conversion.
-  EXPECT_EQ(UploadRefusal(), "Please make a selection and click convert");
+  EXPECT_EQ(app_.UploadRefusal(), "Please make a selection and click convert");
   EXPECT_TRUE(app_.IsEnabled(5003));
 }
 

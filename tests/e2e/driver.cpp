@@ -204,6 +204,17 @@ Profile AmrPhoneProfile() {
   return profile;
 }
 
+Profile TodaysPhoneProfile(bool iphone) {
+  Profile profile;
+  profile.type = iphone ? 5 : 6;  // m4r, ogg
+  profile.carrier = 9;
+  profile.carrierItem = 8;
+  profile.phone = iphone ? 184 : 185;
+  profile.phoneItem = iphone ? 116 : 117;
+  profile.wallpaperSupport = 1;
+  return profile;
+}
+
 void DeleteProfile() { RegDeleteKeyA(HKEY_LOCAL_MACHINE, ProfileKey); }
 
 App::~App() {
@@ -367,15 +378,19 @@ bool App::CaretRect(RECT* rect) const {
   return true;
 }
 
+std::string App::UploadRefusal(DWORD timeoutMs) {
+  Command(5011);
+  HWND box = WaitForAnyDialog(ProcessId(), timeoutMs);
+  if (!box) return {};
+  std::string text = MessageBoxText(box);
+  PressButton(box);
+  return text;
+}
+
 bool App::WaitLoaded(DWORD timeoutMs) {
-  bool loaded = WaitUntil([&] {
-    Command(5011);
-    HWND box = WaitForAnyDialog(ProcessId(), 5000);
-    if (!box) return false;
-    std::string text = MessageBoxText(box);
-    PressButton(box);
-    return text == "Please make a selection and click convert";
-  }, timeoutMs);
+  bool loaded = WaitUntil(
+      [&] { return UploadRefusal(5000) == "Please make a selection and click convert"; },
+      timeoutMs);
   // The song is mapped before its strip is drawn; the import ends with a full bar.
   return loaded && WaitUntil([&] { return ProgressPosition() == ProgressRange().second; },
                              timeoutMs);

@@ -42,10 +42,14 @@ void WriteProfile(const Profile& profile);
 void DeleteProfile();
 // Every working file the program writes into its start folder (Exit deletes them all).
 inline constexpr const char* WorkingFileNames[] = {"a.amr", "new.qcp", "test.wav", "dump.pcm",
-                                                   "d.wav", "a.mp3", "test.mmf"};
+                                                   "d.wav", "a.mp3", "test.mmf", "a.m4r",
+                                                   "a.ogg"};
 // A profile of a phone that takes AMR ringtones, as the list shows it: ATT (carrier 3, first in
 // the carrier list), LG 325 (phone 164, tenth in the phone list).
 Profile AmrPhoneProfile();
+// A phone of today as the list shows it after the seed's rows: "Other carrier" (id 9, ninth),
+// the Apple iPhone (id 184, m4r) or the Android phone (id 185, ogg).
+Profile TodaysPhoneProfile(bool iphone);
 
 struct LaunchOptions {
   std::string startFolder;      // empty: a fresh folder holding a copy of the distribution
@@ -95,6 +99,9 @@ class App {
   // The caret of the window's thread, in client coordinates (false when there is none).
   bool CaretRect(RECT* rect) const;
 
+  // Presses Upload and returns the text of the box that refuses it (closed); empty when no box
+  // comes within `timeoutMs`.
+  std::string UploadRefusal(DWORD timeoutMs = 3000);
   // Waits until an import has ended with a song loaded: Upload then asks for a conversion
   // instead of a song (the boxes it shows meanwhile are closed), and the bar is full.
   bool WaitLoaded(DWORD timeoutMs = 60000);

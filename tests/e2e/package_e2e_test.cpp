@@ -82,10 +82,10 @@ TEST(Package, SilentInstallShortcutsRunAndSilentUninstall) {
   EXPECT_TRUE(FileExists(folder + "\\uninstall.exe"));
   EXPECT_TRUE(FileExists(folder + "\\licenses\\README.txt"));
   EXPECT_TRUE(FileExists(folder + "\\licenses\\LAME-copyright.txt"));
-  // FFmpeg's DLLs beside the program, with their licence and configure line.
+  // FFmpeg's DLLs beside the program, with their licence and configure line; libvorbis's licence.
   for (const char* name : {"avformat-59.dll", "avcodec-59.dll", "avutil-57.dll",
                            "swresample-4.dll", "licenses\\FFmpeg-COPYING.LGPLv2.1.txt",
-                           "licenses\\FFmpeg-configure.txt"})
+                           "licenses\\FFmpeg-configure.txt", "licenses\\libvorbis-COPYING.txt"})
     EXPECT_TRUE(FileExists(folder + "\\" + name)) << name;
 
   for (int place : {CSIDL_PROGRAMS, CSIDL_DESKTOPDIRECTORY}) {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -48,7 +50,7 @@ void Select(HWND dialog, int id, int position) {
 }
 
 int PhonePosition(const char* name) {
-  for (int i = 0; i < 116; ++i)
+  for (int i = 0; i < int(std::size(ShippedPhones)); ++i)
     if (std::strcmp(ShippedPhones[i].name, name) == 0) return i;
   ADD_FAILURE() << name << " is not in the catalogue";
   return 0;
@@ -168,8 +170,8 @@ TEST(ProfileFirstRun, RefusesBadNumbersThenStoresTheProfileAndAsksNoMore) {
   EXPECT_TRUE(!main || !IsWindowVisible(main) || !IsWindowEnabled(main));
   SaveCapture(CaptureScreen(WindowRect(dialog)), "profile-first-run-dialog");
 
-  EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_PROFILE_CARRIERS, CB_GETCOUNT, 0, 0), 8);
-  EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_PROFILE_PHONES, CB_GETCOUNT, 0, 0), 116);
+  EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_PROFILE_CARRIERS, CB_GETCOUNT, 0, 0), int(std::size(ShippedCarriers)));
+  EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_PROFILE_PHONES, CB_GETCOUNT, 0, 0), int(std::size(ShippedPhones)));
   EXPECT_EQ(Selection(dialog, IDC_PROFILE_CARRIERS), 0);
   EXPECT_EQ(Selection(dialog, IDC_PROFILE_PHONES), 0);
 

@@ -31,7 +31,7 @@ TEST(WalkThrough, OneRingtone) {
   char folder[MAX_PATH] = {};
   GetEnvironmentVariableA("QV_WALK_FOLDER", folder, sizeof folder);
   options.startFolder = WindowsPath(folder);
-  options.profile = AmrPhoneProfile();  // ATT, LG 325
+  options.profile = TodaysPhoneProfile(true);  // Other carrier, Apple iPhone
   App app;
   ASSERT_TRUE(app.Launch(options));
   Step(app, "1-started");
@@ -57,13 +57,13 @@ TEST(WalkThrough, OneRingtone) {
   ASSERT_TRUE(WaitUntil([&] { return app.ChildText(6020).find("KB") != std::string::npos; },
                         60000))
       << "no ringtone size after Convert";
-  EXPECT_TRUE(FileExists(app.WorkingFile("a.amr")));
-  std::printf("walk-through: the clip test.wav has %zu bytes, the ringtone a.amr %zu bytes (%s)\n",
+  EXPECT_TRUE(FileExists(app.WorkingFile("a.m4r")));
+  std::printf("walk-through: the clip test.wav has %zu bytes, the ringtone a.m4r %zu bytes (%s)\n",
               ReadFileBytes(app.WorkingFile("test.wav")).size(),
-              ReadFileBytes(app.WorkingFile("a.amr")).size(), app.ChildText(6020).c_str());
+              ReadFileBytes(app.WorkingFile("a.m4r")).size(), app.ChildText(6020).c_str());
   Step(app, "5-converted");
   // Exit deletes the working files: keep the ringtone for the phone's side of the walk.
-  WriteFileBytes(ArtefactDir() + "\\a.amr", ReadFileBytes(app.WorkingFile("a.amr")));
+  WriteFileBytes(ArtefactDir() + "\\a.m4r", ReadFileBytes(app.WorkingFile("a.m4r")));
 
   // Upload to the service. Its answer is either a word, which the program shows in a box, or
   // the ringtone's page address, which it opens in the browser (the browser hook logs it).

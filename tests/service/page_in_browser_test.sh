@@ -51,4 +51,33 @@ for name in support supported_phones; do
     --screenshot="$artefacts/service-$name.png" "$QV_SERVICE_URL/index.php?page=$name" \
     >/dev/null 2>&1 || fail "chromium could not render the $name page"
 done
-echo "page test: the page names the phone, and its QR code reads $page"
+# Today's phones: the ringtone's page as an iPhone and an Android phone show it (390 x 844),
+# with its player and both phones' steps, the visitor's own first; and the phone list down to
+# its last rows.
+IphoneAgent="Mozilla/5.0 (iPhone; CPU iPhone OS 18_0 like Mac OS X) AppleWebKit/605.1.15 (KHTML, like Gecko) Version/18.0 Mobile/15E148 Safari/604.1"
+AndroidAgent="Mozilla/5.0 (Linux; Android 14; Pixel 8) AppleWebKit/537.36 (KHTML, like Gecko) Chrome/124.0 Mobile Safari/537.36"
+for row in "m4r 184 iphone" "ogg 185 android"; do
+  read -r word phone shot <<<"$row"
+  python3 "$here/upload_request.py" "$here/fixtures/short.$word" 9 "$phone" "$word" "a.$word" \
+    "Phone_Song.wav" "$work/upload-$word.raw"
+  page=$(python3 "$here/send_raw.py" "$QV_SERVICE_URL" "$work/upload-$word.raw") ||
+    fail "the $word upload was refused: $page"
+  agent=$IphoneAgent; first="On an iPhone"; second="On an Android phone"
+  if [ "$shot" = android ]; then
+    agent=$AndroidAgent; first="On an Android phone"; second="On an iPhone"
+  fi
+  browse "ringtone-$shot" 390,844 --user-agent="$agent"
+  dom=$(timeout 60 chromium --headless --no-sandbox --disable-gpu --user-data-dir="$work/profile-dom-$word" \
+    --user-agent="$agent" --dump-dom "$page" 2>/dev/null)
+  grep -q "<audio controls" <<<"$dom" || fail "the $word page has no player"
+  grep -q "/Phone_Song.$word\"" <<<"$dom" || fail "the $word download is not named Phone_Song.$word"
+  steps=$(grep -o "<h2>On an [A-Za-z ]*</h2>" <<<"$dom" | tr '\n' '|')
+  [ "$steps" = "<h2>$first</h2>|<h2>$second</h2>|" ] ||
+    fail "the $word page's steps are '$steps', not $first then $second"
+done
+timeout 60 chromium --headless --no-sandbox --disable-gpu --hide-scrollbars \
+  --user-data-dir="$work/profile-phones-phone" --window-size=390,7400 \
+  --screenshot="$artefacts/service-supported-phones-phone.png" \
+  "$QV_SERVICE_URL/index.php?page=supported_phones" >/dev/null 2>&1 ||
+  fail "chromium could not render the phone list"
+echo "page test: the page names the phone, and its QR code reads its address; the iPhone and Android pages play and show their steps"

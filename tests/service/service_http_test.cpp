@@ -392,6 +392,47 @@ TEST_P(ServiceOverHttp, DownloadsHonourRangesTagsAndHead) {
   EXPECT_EQ(record.downloads, 3);
 }
 
+// Today's phones: the iPhone's m4r and the Android phone's ogg, taken up to their length and
+// refused beyond it (files of the system's ffmpeg in the fixtures), downloaded with their type
+// and extension, and played on the ringtone's page.
+TEST_P(ServiceOverHttp, TodaysPhonesByTheirLength) {
+  StartServer();
+  const struct {
+    const char *phoneId, *word, *mediaType, *shortFile, *longFile, *steps;
+  } rows[] = {{"184", "m4r", "audio/mp4", "short.m4r", "long.m4r", "Use as Ringtone"},
+              {"185", "ogg", "audio/ogg", "short.ogg", "long.ogg", "Phone ringtone"}};
+  for (const auto& row : rows) {
+    SampleUpload sample;
+    sample.carrierIndex = "9";
+    sample.phoneId = row.phoneId;
+    sample.typeWord = row.word;
+    sample.localFile = std::string("a.") + row.word;
+    const std::string boundary = "---------------------------00AA11BB22CC";
+    auto request = [&](const char* fixture) {
+      std::ifstream in(std::string(QV_SERVICE_FIXTURES) + "/" + fixture, std::ios::binary);
+      sample.ringtone.assign(std::istreambuf_iterator<char>(in), {});
+      EXPECT_GT(sample.ringtone.size(), 1000u) << fixture;
+      const std::string body = UploadBody(sample, boundary);
+      return "POST /ringtones/upload2.php HTTP/1.1\r\nHost: x\r\nContent-Type: " +
+             UploadContentType(boundary) + "\r\nContent-Length: " + std::to_string(body.size()) +
+             "\r\n\r\n" + body;
+    };
+    const HttpAnswer tooLong = Exchange(port_, request(row.longFile));
+    EXPECT_EQ(tooLong.status, 400) << row.word;
+    EXPECT_EQ(tooLong.body, "error");
+
+    const std::string url = Accepted(request(row.shortFile));
+    const HttpAnswer file =
+        Exchange(port_, GetRequest(PathOf(url) + "/My_Song." + row.word));
+    ASSERT_EQ(file.status, 200) << row.word;
+    EXPECT_EQ(*file.Header("Content-Type"), row.mediaType);
+    EXPECT_TRUE(file.body == sample.ringtone);
+    const HttpAnswer page = Exchange(port_, GetRequest(PathOf(url)));
+    EXPECT_NE(page.body.find("<audio controls"), std::string::npos) << row.word;
+    EXPECT_NE(page.body.find(row.steps), std::string::npos) << row.word;
+  }
+}
+
 TEST_P(ServiceOverHttp, DeleteOnlyFromTheSiteAndThenGone) {
   StartServer();
   const std::string url = Accepted(Recorded());

@@ -16,7 +16,9 @@ TEST(RingtoneFormats, FactsOfEveryFormatAndNothingElse) {
               {RingtoneAmr, "amr", "a.amr", "audio/amr"},
               {RingtoneWav, "wav", "test.wav", "audio/wav"},
               {RingtoneMp3, "mp3", "a.mp3", "audio/mpeg"},
-              {RingtoneMmf, "mmf", "test.mmf", "application/vnd.smaf"}};
+              {RingtoneMmf, "mmf", "test.mmf", "application/vnd.smaf"},
+              {RingtoneM4r, "m4r", "a.m4r", "audio/mp4"},
+              {RingtoneOgg, "ogg", "a.ogg", "audio/ogg"}};
   for (const auto& row : rows) {
     const RingtoneFormatFacts* facts = RingtoneFormatFactsOf(row.format);
     ASSERT_NE(facts, nullptr) << row.word;
@@ -29,12 +31,28 @@ TEST(RingtoneFormats, FactsOfEveryFormatAndNothingElse) {
     EXPECT_TRUE(RingtoneFormatFromWord(row.word, &format));
     EXPECT_EQ(format, row.format);
   }
-  EXPECT_EQ(RingtoneFormatFactsOf(5), nullptr);
+  EXPECT_EQ(RingtoneFormatFactsOf(7), nullptr);
   EXPECT_EQ(RingtoneFormatFactsOf(-1), nullptr);
   int32_t format = 77;
   EXPECT_FALSE(RingtoneFormatFromWord("MP3", &format));
   EXPECT_FALSE(RingtoneFormatFromWord("", &format));
   EXPECT_EQ(format, 77);
+}
+
+TEST(RingtoneFormats, LengthRuleOfThePhonesOfToday) {
+  const struct {
+    RingtoneFormat format;
+    int32_t maxSeconds;
+    const char* phones;
+  } rows[] = {{RingtoneQcp, 0, nullptr}, {RingtoneMp3, 0, nullptr},
+              {RingtoneM4r, 30, "iPhone"}, {RingtoneOgg, 40, "Android"}};
+  for (const auto& row : rows) {
+    const RingtoneFormatFacts* facts = RingtoneFormatFactsOf(row.format);
+    EXPECT_EQ(facts->maxSeconds, row.maxSeconds);
+    EXPECT_EQ(facts->duration != nullptr, row.maxSeconds > 0);
+    EXPECT_EQ(facts->phones == nullptr ? std::string() : facts->phones,
+              row.phones == nullptr ? std::string() : row.phones);
+  }
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // from a rendered page by the browser test.)
 #include <gtest/gtest.h>
 
+#include <iterator>
+
 #include <string>
 
 #include "profile/catalogue_text.h"
@@ -20,7 +22,11 @@ TEST(Pages, PhoneListIsTheWholeCatalogue) {
   PhoneCatalog catalog;
   ASSERT_TRUE(catalog.Load(CatalogueText, CatalogueTextSize));
   const std::string page = PhonesPage(catalog);
-  EXPECT_EQ(Count(page, "<tr><td>"), 116u);
+  EXPECT_EQ(Count(page, "<tr><td>"), 118u);
+  EXPECT_NE(page.find("<tr><td>Apple iPhone</td><td>M4R</td><td>Yes</td><td>jpg</td>"
+                      "<td>1179 &times; 2556</td></tr>"),
+            std::string::npos);
+  EXPECT_NE(page.find("<tr><td>Android phone</td><td>OGG</td>"), std::string::npos);
   for (int i = 0; i < catalog.CarrierCount(); ++i)
     EXPECT_NE(page.find(catalog.CarrierAt(i).name), std::string::npos);
   EXPECT_NE(page.find("<tr><td>Motorola V3 RAZR</td><td>MP3</td><td>Yes</td><td>jpg</td>"

@@ -71,3 +71,24 @@ TEST(SourceTooLarge, BrowseGateHoldsForFilesOfAnySize) {
 }
 
 }  // namespace
+
+TEST(RingtoneTooLong, LengthRuleOfThePhonesOfToday) {
+  const struct {
+    int32_t format;
+    int64_t durationMs;
+    bool tooLong;
+  } rows[] = {{RingtoneM4r, 30000, false}, {RingtoneM4r, 30001, true},
+              {RingtoneOgg, 40000, false}, {RingtoneOgg, 40001, true},
+              {RingtoneMp3, 600000, false}, {99, 600000, false}};
+  for (const auto& row : rows)
+    EXPECT_EQ(RingtoneTooLong(row.format, row.durationMs), row.tooLong)
+        << row.format << " " << row.durationMs;
+  EXPECT_EQ(TooLongMessage(RingtoneM4r),
+            "Sorry, iPhone ringtones can be at most 30 seconds long. Please choose a shorter "
+            "clip and convert again.");
+  EXPECT_EQ(TooLongMessage(RingtoneOgg),
+            "Sorry, Android ringtones can be at most 40 seconds long. Please choose a shorter "
+            "clip and convert again.");
+  EXPECT_EQ(TooLongMessage(RingtoneAmr), "");
+  EXPECT_EQ(StereoClipMs(176400 * 37), 37000);
+}

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+
 #include <cstring>
 #include <functional>
 #include <string>
@@ -108,11 +110,11 @@ TEST_F(ProfileDialog, FirstRunListsTheCatalogueInOrderAndMakesTheLink) {
     EXPECT_EQ(Text(d), "Welcome to Quavella");
     EXPECT_EQ(ItemText(d, IDC_PROFILE_LINK), "If you dont' know your phone model,  CLICK HERE");
     // Both lists in catalogue order, even the sorted one, first entries selected.
-    ASSERT_EQ(SendDlgItemMessageA(d, IDC_PROFILE_CARRIERS, CB_GETCOUNT, 0, 0), 8);
-    ASSERT_EQ(SendDlgItemMessageA(d, IDC_PROFILE_PHONES, CB_GETCOUNT, 0, 0), 116);
-    for (int i = 0; i < 8; ++i)
+    ASSERT_EQ(SendDlgItemMessageA(d, IDC_PROFILE_CARRIERS, CB_GETCOUNT, 0, 0), int(std::size(ShippedCarriers)));
+    ASSERT_EQ(SendDlgItemMessageA(d, IDC_PROFILE_PHONES, CB_GETCOUNT, 0, 0), int(std::size(ShippedPhones)));
+    for (int i = 0; i < int(std::size(ShippedCarriers)); ++i)
       EXPECT_EQ(ListItem(d, IDC_PROFILE_CARRIERS, i), ShippedCarriers[i].name);
-    for (int i = 0; i < 116; ++i)
+    for (int i = 0; i < int(std::size(ShippedPhones)); ++i)
       EXPECT_EQ(ListItem(d, IDC_PROFILE_PHONES, i), ShippedPhones[i].name);
     EXPECT_EQ(Selection(d, IDC_PROFILE_CARRIERS), 0);
     EXPECT_EQ(Selection(d, IDC_PROFILE_PHONES), 0);
@@ -147,7 +149,7 @@ TEST_F(ProfileDialog, RefusedNumberIsNotKeptByALaterCancel) {
 
 TEST_F(ProfileDialog, StoredPositionsBeyondTheListsSelectNothing) {
   RegCloseKey(CreateProfileKey());
-  userProfile.carrierItemNumber = 8;
+  userProfile.carrierItemNumber = 9;  // one past "Other carrier"
   userProfile.phoneItemNumber = 500;
   userProfile.carrierId = 42;
   userProfile.phoneId = 77;
@@ -159,7 +161,7 @@ TEST_F(ProfileDialog, StoredPositionsBeyondTheListsSelectNothing) {
   });
   EXPECT_STREQ(userProfile.phoneNumber, "9998887777");
   EXPECT_EQ(userProfile.carrierId, 42);
-  EXPECT_EQ(userProfile.carrierItemNumber, 8);
+  EXPECT_EQ(userProfile.carrierItemNumber, 9);
   EXPECT_EQ(userProfile.phoneId, 77);
   EXPECT_EQ(sessionState.outputFormat, RingtoneWav);
 }
