@@ -76,7 +76,9 @@ recipe_id3lib3_8_3() {
 # LGPL only (no --enable-gpl, no --enable-nonfree, no outside library), nothing but the
 # containers, decoders and parsers the import reads, the file protocol, the resampler, and
 # the AAC encoder with the MP4 muxer. libgcc and winpthread are linked into the DLLs, so
-# they need nothing beside them but Windows. The configure line ships with the DLLs.
+# they need nothing beside them but Windows. The configure line ships with the DLLs. C code
+# does its floating point in SSE2 (as the other libraries): the AAC encoder is about three
+# times slower on the x87 unit.
 recipe_ffmpeg() {
   local args=(
     --enable-cross-compile --target-os=mingw32 --arch=x86 --cpu=i686
@@ -91,7 +93,7 @@ recipe_ffmpeg() {
     --enable-decoder='pcm_s8*,pcm_u8,pcm_s16*,pcm_s24*,pcm_s32*,pcm_f32*,pcm_f64*,pcm_alaw,pcm_mulaw'
     --enable-parser=aac,flac,vorbis,opus,mpegaudio,ac3,amr
     --enable-encoder=aac --enable-muxer=mp4,ipod
-    --extra-ldflags="-static-libgcc -static"
+    --extra-cflags="-msse2 -mfpmath=sse" --extra-ldflags="-static-libgcc -static"
   )
   ./configure "${args[@]}"
   make -j"$Jobs"
@@ -120,8 +122,8 @@ recipe_ffmpeg() {
 
 recipe_libebur128() {
   # The EBU R128 loudness meter: one C file. mingw has no sys/queue.h: its own copy is used.
-  # SSE2 arithmetic (every Windows 7 machine has it) makes its true-peak filter several times
-  # quicker than the x87 default.
+  # SSE2 arithmetic (every Windows 7 machine has it) rather than the x87 default: quicker
+  # loudness filters.
   cmake -S . -B build -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_C_COMPILER="$CC" \
     -DCMAKE_C_FLAGS="-msse2 -mfpmath=sse" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$PREFIX" -DCMAKE_INSTALL_LIBDIR=lib \
     -DBUILD_SHARED_LIBS=OFF -DBUILD_STATIC_LIBS=ON -DENABLE_INTERNAL_QUEUE_H=ON
