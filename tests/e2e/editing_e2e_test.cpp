@@ -188,6 +188,9 @@ TEST_F(EditingE2e, MenuByRightButtonAndShiftF10KeepsOptionsAcrossARestart) {
   OpenByRightButton(200);
   HWND menu = WaitForMenu();
   ASSERT_NE(menu, nullptr) << "no menu after the right button";
+  // The popup is shown before it is painted: paint it, then take the picture.
+  RedrawWindow(menu, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  Sleep(200);
   Screenshot("strip_menu");
   ChooseByKey(menu, 'i');  // Fade in
   HWND fades = nullptr;
