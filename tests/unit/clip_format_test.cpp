@@ -7,14 +7,16 @@
 
 namespace {
 
-TEST(ClipFormat, StereoCdRateOnlyForMp3AndMonoTelephoneRateForEveryOtherValue) {
+TEST(ClipFormat, StereoCdRateForMp3M4rAndOggAndMonoTelephoneRateForEveryOtherValue) {
   uint8_t bytes[16];
-  ClipFormatBytes(ClipFormatFor(RingtoneMp3), bytes);
   const uint8_t stereo[16] = {1, 0, 2, 0, 0x44, 0xAC, 0, 0, 0x10, 0xB1, 2, 0, 4, 0, 16, 0};
-  EXPECT_EQ(std::memcmp(bytes, stereo, 16), 0);
+  for (int32_t format : {RingtoneMp3, RingtoneM4r, RingtoneOgg}) {
+    ClipFormatBytes(ClipFormatFor(format), bytes);
+    EXPECT_EQ(std::memcmp(bytes, stereo, 16), 0) << format;
+  }
 
   const uint8_t mono[16] = {1, 0, 1, 0, 0x40, 0x1F, 0, 0, 0x80, 0x3E, 0, 0, 2, 0, 16, 0};
-  for (int32_t format : {0, 1, 2, 4, 5, -1}) {
+  for (int32_t format : {0, 1, 2, 4, 7, -1}) {
     ClipFormatBytes(ClipFormatFor(format), bytes);
     EXPECT_EQ(std::memcmp(bytes, mono, 16), 0) << format;
   }
