@@ -73,7 +73,7 @@ recipe_id3lib3_8_3() {
 }
 
 # FFmpeg as the four DLLs the import of M4A, FLAC, Ogg, Opus, WMA and video sound loads:
-# LGPL only (no --enable-gpl, no --enable-nonfree, no outside library), nothing but the
+# LGPL only (neither the GPL nor the non-free options, no outside library), nothing but the
 # containers, decoders and parsers the import reads, the file protocol, the resampler, and
 # the AAC encoder with the MP4 muxer. libgcc and winpthread are linked into the DLLs, so
 # they need nothing beside them but Windows. The configure line ships with the DLLs. C code
