@@ -25,14 +25,7 @@ void Chunk(Bytes& b, const char* id, const Bytes& body, bool pad = true) {
   if (pad && (body.size() & 1)) b.push_back(0);
 }
 Bytes Fmt(uint16_t tag = 1, uint16_t channels = 2, uint32_t rate = 44100, uint16_t bits = 16) {
-  Bytes f;
-  Put16(f, tag);
-  Put16(f, channels);
-  Put32(f, rate);
-  Put32(f, rate * channels * bits / 8);
-  Put16(f, static_cast<uint16_t>(channels * bits / 8));
-  Put16(f, bits);
-  return f;
+  return wav_records::FmtBody({.tag = tag, .channels = channels, .rate = rate, .bits = bits});
 }
 Bytes Riff(const Bytes& chunks, const char* form = "WAVE", const char* magic = "RIFF") {
   Bytes b(magic, magic + 4);
