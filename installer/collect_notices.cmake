@@ -19,6 +19,8 @@ configure_file(/usr/share/common-licenses/LGPL-2.1 ${NOTICES}/LGPL-2.1.txt COPYO
 # FFmpeg's DLLs: the licence text of the source that was built and its exact configure line.
 configure_file(${FFMPEG_LICENSES}/COPYING.LGPLv2.1 ${NOTICES}/FFmpeg-COPYING.LGPLv2.1.txt COPYONLY)
 configure_file(${FFMPEG_LICENSES}/CONFIGURE.txt ${NOTICES}/FFmpeg-configure.txt COPYONLY)
+# musl's math functions (in FFmpeg's DLLs): the copyright file of the source that was built.
+configure_file(${DEPS_SHARE}/musl/COPYRIGHT ${NOTICES}/musl-COPYRIGHT.txt COPYONLY)
 # libogg and libvorbis (in Quavella.exe): the licence texts of the sources that were built.
 configure_file(${DEPS_SHARE}/libogg/COPYING ${NOTICES}/libogg-COPYING.txt COPYONLY)
 configure_file(${DEPS_SHARE}/libvorbis/COPYING ${NOTICES}/libvorbis-COPYING.txt COPYONLY)
@@ -42,4 +44,6 @@ Libraries built into Quavella or shipped beside it:
   FFmpeg-copyright.txt; the configure line they were built with is in FFmpeg-configure.txt.
   Replace the DLLs with your own build of the same major versions to use a modified FFmpeg.
   Its AAC encoder and MP4 muxer make the iPhone ringtones.
+- musl's math functions (exp, log, pow, cbrt and a few more, inside FFmpeg's DLLs in place of
+  the compiler's own): MIT licence; musl-COPYRIGHT.txt
 ")

@@ -82,10 +82,12 @@ TEST(Package, SilentInstallShortcutsRunAndSilentUninstall) {
   EXPECT_TRUE(FileExists(folder + "\\uninstall.exe"));
   EXPECT_TRUE(FileExists(folder + "\\licenses\\README.txt"));
   EXPECT_TRUE(FileExists(folder + "\\licenses\\LAME-copyright.txt"));
-  // FFmpeg's DLLs beside the program, with their licence and configure line; libvorbis's licence.
+  // FFmpeg's DLLs beside the program, with their licence and configure line and the licence of
+  // the musl code inside them; libvorbis's licence.
   for (const char* name : {"avformat-59.dll", "avcodec-59.dll", "avutil-57.dll",
                            "swresample-4.dll", "licenses\\FFmpeg-COPYING.LGPLv2.1.txt",
-                           "licenses\\FFmpeg-configure.txt", "licenses\\libvorbis-COPYING.txt"})
+                           "licenses\\FFmpeg-configure.txt", "licenses\\musl-COPYRIGHT.txt",
+                           "licenses\\libvorbis-COPYING.txt"})
     EXPECT_TRUE(FileExists(folder + "\\" + name)) << name;
 
   for (int place : {CSIDL_PROGRAMS, CSIDL_DESKTOPDIRECTORY}) {
