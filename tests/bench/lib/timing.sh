@@ -15,15 +15,16 @@ best_seconds() {
   echo "$best"
 }
 
-# best_cpu_seconds N COMMAND...: runs COMMAND N times (its output dropped) and prints the
-# smallest processor time (user and system) it used, in seconds. On a shared machine this moves
-# less than the wall time when other programs take the processor.
-best_cpu_seconds() {
-  local rounds=$1 best= t TIMEFORMAT='%U %S'
+# best_wall_and_cpu_seconds N COMMAND...: runs COMMAND N times (its output dropped) and prints
+# the shortest wall time and the smallest processor time (user and system), in seconds. On a
+# shared machine the processor time moves less than the wall time when others take the processor.
+best_wall_and_cpu_seconds() {
+  local rounds=$1 wall=1e9 cpu=1e9 t TIMEFORMAT='%R %U %S'
   shift
   for ((round = 0; round < rounds; ++round)); do
-    t=$({ time "$@" >/dev/null 2>&1; } 2>&1 | awk '{ printf "%.3f", $1 + $2 }')
-    best=$(awk -v a="${best:-1e9}" -v b="$t" 'BEGIN { print (b < a) ? b : a }')
+    t=$({ time "$@" >/dev/null 2>&1; } 2>&1)
+    read -r wall cpu < <(echo "$wall $cpu $t" |
+      awk '{ w = $3; c = $4 + $5; printf "%.3f %.3f\n", (w < $1) ? w : $1, (c < $2) ? c : $2 }')
   done
-  echo "$best"
+  echo "$wall $cpu"
 }
