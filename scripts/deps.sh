@@ -85,8 +85,8 @@ recipe_musl() {
     >"$shim/endian.h"
   printf '#define hidden\n#define weak\n' >"$shim/features.h"
   cp arch/generic/fp_arch.h "$shim/"
-  for f in exp exp_data exp2 exp2f exp2f_data log log_data log2f log2f_data logf logf_data \
-           pow pow_data cbrtf atanf cos __cos __sin __rem_pio2 __rem_pio2_large \
+  for f in exp exp_data exp2 exp2f exp2f_data expf log log_data log2f log2f_data logf logf_data \
+           pow pow_data powf powf_data cbrtf atanf cos __cos __sin __rem_pio2 __rem_pio2_large \
            __math_oflow __math_uflow __math_xflow __math_invalid __math_divzero \
            __math_oflowf __math_uflowf __math_xflowf __math_invalidf __math_divzerof; do
     "$CC" -std=c99 -O2 -msse2 -mfpmath=sse -fno-math-errno -include "$shim/features.h" \
@@ -126,6 +126,9 @@ recipe_ffmpeg() {
   local encoder=(aaccoder aacenc aacenc_is aacenc_ltp aacenc_pred aacenc_tns aacpsy psymodel lpc)
   local tuning
   tuning="$(printf 'libavcodec/%s.o ' "${encoder[@]}"): CFLAGS += -ftree-vectorize -funroll-loops"
+  # mingw's math.h turns expf and powf into calls of exp and pow in double; the quantizer
+  # search calls expf per coefficient, so its file calls musl's float versions instead.
+  tuning+=$'\nlibavcodec/aaccoder.o: CPPFLAGS += -D__CRT__NO_INLINE'
   ./configure "${args[@]}"
   echo "$tuning" >>ffbuild/config.mak
   make -j"$Jobs"
@@ -139,7 +142,7 @@ recipe_ffmpeg() {
       if [[ $arg == *[[:space:]*]* ]]; then printf " '%s'" "$arg"; else printf ' %s' "$arg"; fi
     done
     echo
-    echo "and this line appended to ffbuild/config.mak before make:"
+    echo "and these lines appended to ffbuild/config.mak before make:"
     echo "$tuning"
     echo "MUSL is the install folder of musl's math functions (libmuslmath.a), built from"
     echo "musl's source as the project's scripts/deps.sh does."
