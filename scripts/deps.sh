@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the third-party libraries that the Windows build links (LAME, opencore-amr, id3lib,
-# libebur128, libogg and libvorbis, and FFmpeg's decoding libraries as DLLs) from Debian
-# source packages with the i686 mingw-w64 posix compilers.
+# libebur128, libogg and libvorbis, and FFmpeg's libraries as DLLs with a few of musl's math
+# functions) from Debian source packages with the i686 mingw-w64 posix compilers.
 #
 # Usage: scripts/deps.sh
 #   Builds whatever is not cached yet and prints exactly one line on standard output:
