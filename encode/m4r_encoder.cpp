@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <vector>
+
+#include "encode/m4r_segments.h"
 #include "import/ffmpeg_library.h"
 
 namespace {
@@ -9,84 +12,160 @@ namespace {
 constexpr int Channels = 2;
 constexpr int SampleRate = 44100;
 
-// What one encoding holds, freed whichever way it ends.
-struct Encoding {
-  const FfmpegApi* av;
-  AVFormatContext* output = nullptr;
+// One AAC encoder over one segment of the clip, and the packets it keeps (time stamps in
+// samples of the clip's timeline); everything freed whichever way it ends.
+struct SegmentEncoding {
+  const FfmpegApi* av = nullptr;
+  std::span<const int16_t> samples;  // the whole clip, interleaved
+  M4rSegment segment;
+  bool globalHeader = false;
   AVCodecContext* coder = nullptr;
   AVFrame* frame = nullptr;
-  AVPacket* packet = nullptr;
-  explicit Encoding(const FfmpegApi* api) : av(api) {}
-  ~Encoding() {
-    av->av_packet_free(&packet);
+  std::vector<AVPacket*> packets;
+  bool ok = false;
+  ~SegmentEncoding() {
+    if (!av) return;
+    for (AVPacket*& packet : packets) av->av_packet_free(&packet);
     av->av_frame_free(&frame);
     av->avcodec_free_context(&coder);
-    if (output) {
-      if (output->pb) av->avio_closep(&output->pb);
-      av->avformat_free_context(output);
-    }
   }
 };
 
-// Writes every packet the coder has ready; `frame` null flushes it.
-bool Send(Encoding& e, AVStream* stream, const AVFrame* frame) {
-  if (e.av->avcodec_send_frame(e.coder, frame) < 0) return false;
+// Sends `frame` (null flushes) and keeps the packets that fall in the segment's share.
+bool Send(SegmentEncoding& s, const AVFrame* frame) {
+  const FfmpegApi* av = s.av;
+  if (av->avcodec_send_frame(s.coder, frame) < 0) return false;
   for (;;) {
-    const int got = e.av->avcodec_receive_packet(e.coder, e.packet);
-    if (got == AVERROR(EAGAIN) || got == AVERROR_EOF) return true;
-    if (got < 0) return false;
-    e.av->av_packet_rescale_ts(e.packet, e.coder->time_base, stream->time_base);
-    e.packet->stream_index = stream->index;
-    if (e.av->av_interleaved_write_frame(e.output, e.packet) < 0) return false;
+    AVPacket* packet = av->av_packet_alloc();
+    if (!packet) return false;
+    const int got = av->avcodec_receive_packet(s.coder, packet);
+    if (got < 0 || packet->pts < s.segment.keepFrom || packet->pts >= s.segment.keepUntil) {
+      av->av_packet_free(&packet);
+      if (got == AVERROR(EAGAIN) || got == AVERROR_EOF) return true;
+      if (got < 0) return false;
+      continue;
+    }
+    s.packets.push_back(packet);
   }
 }
 
-bool Encode(const FfmpegApi* av, std::span<const int16_t> samples, const char* path) {
-  Encoding e(av);
+bool EncodeSegment(SegmentEncoding& s) {
+  const FfmpegApi* av = s.av;
   const AVCodec* codec = av->avcodec_find_encoder_by_name("aac");
-  if (!codec || av->avformat_alloc_output_context2(&e.output, nullptr, "ipod", path) < 0)
-    return false;
-  AVStream* stream = av->avformat_new_stream(e.output, nullptr);
-  e.coder = av->avcodec_alloc_context3(codec);
-  e.frame = av->av_frame_alloc();
-  e.packet = av->av_packet_alloc();
-  if (!stream || !e.coder || !e.frame || !e.packet) return false;
+  if (!codec) return false;
+  s.coder = av->avcodec_alloc_context3(codec);
+  s.frame = av->av_frame_alloc();
+  if (!s.coder || !s.frame) return false;
+  s.coder->sample_fmt = AV_SAMPLE_FMT_FLTP;
+  s.coder->sample_rate = SampleRate;
+  av->av_channel_layout_default(&s.coder->ch_layout, Channels);
+  s.coder->bit_rate = M4rBitRate;
+  s.coder->profile = FF_PROFILE_AAC_LOW;
+  s.coder->time_base = AVRational{1, SampleRate};
+  if (s.globalHeader) s.coder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+  if (av->avcodec_open2(s.coder, codec, nullptr) < 0) return false;
 
-  e.coder->sample_fmt = AV_SAMPLE_FMT_FLTP;
-  e.coder->sample_rate = SampleRate;
-  av->av_channel_layout_default(&e.coder->ch_layout, Channels);
-  e.coder->bit_rate = M4rBitRate;
-  e.coder->profile = FF_PROFILE_AAC_LOW;
-  e.coder->time_base = AVRational{1, SampleRate};
-  if (e.output->oformat->flags & AVFMT_GLOBALHEADER) e.coder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-  if (av->avcodec_open2(e.coder, codec, nullptr) < 0 ||
-      av->avcodec_parameters_from_context(stream->codecpar, e.coder) < 0)
+  const int64_t frameSize = s.coder->frame_size > 0 ? s.coder->frame_size : M4rFrameSamples;
+  s.frame->format = AV_SAMPLE_FMT_FLTP;
+  s.frame->sample_rate = SampleRate;
+  s.frame->nb_samples = static_cast<int>(frameSize);
+  if (av->av_channel_layout_copy(&s.frame->ch_layout, &s.coder->ch_layout) < 0 ||
+      av->av_frame_get_buffer(s.frame, 0) < 0)
     return false;
-  stream->time_base = e.coder->time_base;
-  if (av->avio_open(&e.output->pb, path, AVIO_FLAG_WRITE) < 0 ||
-      av->avformat_write_header(e.output, nullptr) < 0)
-    return false;
-
-  const int frameSize = e.coder->frame_size > 0 ? e.coder->frame_size : 1024;
-  e.frame->format = AV_SAMPLE_FMT_FLTP;
-  e.frame->sample_rate = SampleRate;
-  e.frame->nb_samples = frameSize;
-  if (av->av_channel_layout_copy(&e.frame->ch_layout, &e.coder->ch_layout) < 0 ||
-      av->av_frame_get_buffer(e.frame, 0) < 0)
-    return false;
-  const size_t frames = samples.size() / Channels;
-  for (size_t at = 0; at < frames; at += frameSize) {
-    if (av->av_frame_make_writable(e.frame) < 0) return false;
-    const size_t n = frames - at < size_t(frameSize) ? frames - at : size_t(frameSize);
-    e.frame->nb_samples = static_cast<int>(n);  // the last one may be short
+  const int64_t first = s.segment.first;
+  for (int64_t at = first - s.segment.leadIn; at < s.segment.end; at += frameSize) {
+    if (av->av_frame_make_writable(s.frame) < 0) return false;
+    const int64_t n = s.segment.end - at < frameSize ? s.segment.end - at : frameSize;
+    s.frame->nb_samples = static_cast<int>(n);  // the last one may be short
     for (int c = 0; c < Channels; ++c) {
-      float* out = reinterpret_cast<float*>(e.frame->data[c]);
-      for (size_t i = 0; i < n; ++i) out[i] = samples[(at + i) * Channels + c] / 32768.0f;
+      float* out = reinterpret_cast<float*>(s.frame->data[c]);
+      for (int64_t i = 0; i < n; ++i)
+        out[i] = at + i < first ? 0.0f : s.samples[(at + i) * Channels + c] / 32768.0f;
     }
-    e.frame->pts = static_cast<int64_t>(at);
-    if (!Send(e, stream, e.frame)) return false;
+    s.frame->pts = at;  // the clip's timeline, whichever segment
+    if (!Send(s, s.frame)) return false;
   }
-  return Send(e, stream, nullptr) && av->av_write_trailer(e.output) >= 0;
+  return Send(s, nullptr);
+}
+
+DWORD WINAPI EncodeSegmentThread(void* segment) {
+  SegmentEncoding& s = *static_cast<SegmentEncoding*>(segment);
+  s.ok = EncodeSegment(s);
+  return 0;
+}
+
+// A thread that runs one segment's encoding, joined whichever way the caller leaves.
+struct SegmentThread {
+  HANDLE handle = nullptr;
+  ~SegmentThread() {
+    if (!handle) return;
+    WaitForSingleObject(handle, INFINITE);
+    CloseHandle(handle);
+  }
+};
+
+// The output file and its muxer, freed whichever way it ends.
+struct Output {
+  const FfmpegApi* av;
+  AVFormatContext* context = nullptr;
+  explicit Output(const FfmpegApi* api) : av(api) {}
+  ~Output() {
+    if (!context) return;
+    if (context->pb) av->avio_closep(&context->pb);
+    av->avformat_free_context(context);
+  }
+};
+
+int ProcessorCount() {
+  SYSTEM_INFO info;
+  GetSystemInfo(&info);
+  return static_cast<int>(info.dwNumberOfProcessors);
+}
+
+// Encodes the clip's segments, the first on a thread of its own and the last on this one,
+// then writes their packets in order into the one file. Both encoders have the same
+// settings, hence the same header (AudioSpecificConfig) and the same encoder delay; the
+// first one's packets carry the delay the muxer's edit list takes away.
+bool Encode(const FfmpegApi* av, std::span<const int16_t> samples, const char* path) {
+  Output output(av);
+  if (av->avformat_alloc_output_context2(&output.context, nullptr, "ipod", path) < 0)
+    return false;
+  M4rSegment plan[2];
+  const int count = PlanM4rSegments(static_cast<int64_t>(samples.size() / Channels),
+                                    ProcessorCount(), plan);
+  SegmentEncoding segments[2];
+  for (int i = 0; i < count; ++i) {
+    segments[i].av = av;
+    segments[i].samples = samples;
+    segments[i].segment = plan[i];
+    segments[i].globalHeader = (output.context->oformat->flags & AVFMT_GLOBALHEADER) != 0;
+  }
+  {
+    SegmentThread thread;
+    if (count > 1)
+      thread.handle = CreateThread(nullptr, 0, EncodeSegmentThread, &segments[0], 0, nullptr);
+    if (!thread.handle) EncodeSegmentThread(&segments[0]);
+    if (count > 1) EncodeSegmentThread(&segments[1]);
+  }
+  for (int i = 0; i < count; ++i)
+    if (!segments[i].ok) return false;
+
+  const SegmentEncoding& first = segments[0];
+  AVStream* stream = av->avformat_new_stream(output.context, nullptr);
+  if (!stream || av->avcodec_parameters_from_context(stream->codecpar, first.coder) < 0)
+    return false;
+  stream->time_base = first.coder->time_base;
+  if (av->avio_open(&output.context->pb, path, AVIO_FLAG_WRITE) < 0 ||
+      av->avformat_write_header(output.context, nullptr) < 0)
+    return false;
+  for (int i = 0; i < count; ++i) {
+    for (AVPacket* packet : segments[i].packets) {
+      av->av_packet_rescale_ts(packet, first.coder->time_base, stream->time_base);
+      packet->stream_index = stream->index;
+      if (av->av_interleaved_write_frame(output.context, packet) < 0) return false;
+    }
+  }
+  return av->av_write_trailer(output.context) >= 0;
 }
 
 }  // namespace
