@@ -1,8 +1,10 @@
 """The shipped encoders under Wine against the reference tools: wav2amr.exe bit-exact with
 sox's AMR-NB encoder, lame.exe with the program's command line, ringm.dll's MMF files (layout,
-CRC checked here independently, quality against ffmpeg's MMF encoder), every output decoded
-by ffmpeg with its length and level checked."""
+CRC checked here independently, quality against ffmpeg's MMF encoder), the iPhone ringtone
+through FFmpeg's DLLs, every output decoded by ffmpeg with its length and level checked."""
 import argparse
+import glob
+import math
 import os
 import shutil
 import sys
@@ -203,6 +205,43 @@ class ShippedEncoders(unittest.TestCase):
                     too_small, capacity = too_small + 1, capacity * 4
                 self.assertEqual(log.count("= -2"), too_small, log)
                 self.assertEqual(read(mmf), first)
+
+    def test_m4r_in_one_or_two_segments_has_the_clips_length_and_no_seam(self):
+        # From 4 s on the clip is encoded in two segments, on two threads, that join at the
+        # frame boundary nearest the middle; the error there is no worse than elsewhere.
+        dlls = glob.glob(os.path.join(ARGS.bin, "av*-*.dll"))
+        dlls += glob.glob(os.path.join(ARGS.bin, "swresample-*.dll"))
+        if len(dlls) != 4:
+            self.skipTest("FFmpeg's DLLs are not built (no QV_DEPS_PREFIX)")
+        folder = self.folder("m4r")
+        for dll in dlls + [ARGS.tool]:
+            shutil.copy(dll, folder)  # the encoder loads the DLLs from the tool's folder
+        tool = os.path.join(folder, os.path.basename(ARGS.tool))
+        for seconds in (3.0, 12.0):
+            with self.subTest(seconds=seconds):
+                wav = os.path.join(folder, "clip%d.wav" % seconds)
+                audio.run(["sox", "-n", "-r", "44100", "-c", "2", "-b", "16", wav, "synth",
+                           str(seconds), "pinknoise", "sine", "330", "sine", "554",
+                           "tremolo", "3", "40", "vol", "0.4"])
+                m4r = wav[:-4] + ".m4r"
+                result = self.wine.exe(tool, ["m4r", audio.windows_path(wav),
+                                              audio.windows_path(m4r)], cwd=folder)
+                self.assertEqual(result.returncode, 0, result.stdout)
+                self.assert_decodes_like(m4r, wav, 1024 / 44100)
+                _, _, clip = audio.read_wav(wav)
+                clip, decoded = clip[::2], audio.decode(m4r, 44100, channels=2)[::2]
+                frames = len(clip)
+                cut = (frames // 2 + 512) // 1024 * 1024
+
+                def snr(start):  # over the 2048 samples from `start`
+                    signal = sum(x * x for x in clip[start:start + 2048])
+                    noise = sum((x - y) ** 2 for x, y in zip(clip[start:start + 2048],
+                                                             decoded[start:start + 2048]))
+                    return 10 * math.log10(signal / max(noise, 1))
+                elsewhere = sorted(snr(start) for start in range(22050, frames - 22050, 2048))
+                self.assertGreaterEqual(snr(cut - 1024), elsewhere[len(elsewhere) // 10],
+                                        "at the cut, against the tenth-worst of %d places"
+                                        % len(elsewhere))
 
     def test_mmf_refuses_stereo(self):
         folder = self.folder("mmf-stereo")

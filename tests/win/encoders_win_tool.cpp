@@ -10,6 +10,9 @@
 //     starts the program with the command line "<program path>", two spaces and the
 //     parameter text, hidden, in the start folder; waits and exits with its exit code
 //     (255 when it cannot start).
+//   encoders_win_tool m4r <input.wav> <output.m4r>
+//     encodes the clip (16-bit stereo 44,100 Hz) as the program's iPhone ringtone, through
+//     FFmpeg's DLLs beside this tool. Exit 0 on success, 2 when the clip or the encoding fails.
 #include <windows.h>
 
 #include <climits>
@@ -18,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "encode/clip_samples.h"
+#include "encode/m4r_encoder.h"
 #include "encoders/ringm/wsc_cnv.h"
 
 namespace {
@@ -99,13 +104,20 @@ int RunProgram(const char* program, const char* parameters, const char* folder) 
   return static_cast<int>(code);
 }
 
+int EncodeM4rFile(const char* clip, const char* ringtone) {
+  std::vector<int16_t> samples;
+  if (!ReadClipSamples(clip, samples)) return std::printf("cannot read %s\n", clip), 2;
+  return EncodeM4r(samples, ringtone) ? 0 : (std::printf("encoding failed\n"), 2);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::string mode = argc > 1 ? argv[1] : "";
   if (mode == "mmf" && (argc == 3 || argc == 4)) return ConvertMmf(argv[2], argc == 4 ? argv[3] : nullptr);
   if (mode == "run" && argc == 5) return RunProgram(argv[2], argv[3], argv[4]);
+  if (mode == "m4r" && argc == 4) return EncodeM4rFile(argv[2], argv[3]);
   std::fprintf(stderr, "usage: encoders_win_tool mmf <in.wav> [capacity] | "
-                       "run <program> <parameters> <folder>\n");
+                       "run <program> <parameters> <folder> | m4r <in.wav> <out.m4r>\n");
   return 64;
 }
