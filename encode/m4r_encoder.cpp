@@ -139,6 +139,10 @@ bool Encode(const FfmpegApi* av, std::span<const int16_t> samples, const char* p
     segments[i].samples = samples;
     segments[i].segment = plan[i];
     segments[i].globalHeader = (output.context->oformat->flags & AVFMT_GLOBALHEADER) != 0;
+    // At most one packet per frame sent and two for the encoder's delay: the threads never
+    // grow the lists.
+    const int64_t sent = plan[i].end - plan[i].first + plan[i].leadIn;
+    segments[i].packets.reserve(static_cast<size_t>(sent / M4rFrameSamples + 3));
   }
   {
     SegmentThread thread;
