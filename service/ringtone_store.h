@@ -46,7 +46,8 @@ class RingtoneStore {
   virtual ~RingtoneStore() = default;
 
   // Keeps a new ringtone, record and bytes in one commit. `done` runs once, on a thread of
-  // the store's, with Ok only after the commit is durable on disk, else Unavailable.
+  // the store's or, when the store has nothing else to write, on the caller's before Add
+  // returns; with Ok only after the commit is durable on disk, else Unavailable.
   virtual void Add(RingtoneRecord ringtone, Done done) = 0;
 
   // The ringtone of `token` as it is at `now`; with its bytes (record.Bytes()) when

@@ -327,6 +327,7 @@ class SqliteStore final : public QueuedRingtoneStore {
   ~SqliteStore() override { Close(); }
 
   bool Open(const std::string& folder, std::string& error);
+  void Add(RingtoneRecord ringtone, Done done) override;
 
   StoreStatus Find(std::string_view token, int64_t now, bool withBytes, RingtoneRecord& record,
                    GoneReason& reason) override;
@@ -345,6 +346,11 @@ class SqliteStore final : public QueuedRingtoneStore {
   void LogKeeperLoop();
   void WriterLoop();
   void Commit(std::vector<StoreWrite>& jobs, const std::unordered_map<std::string, int64_t>& counts);
+  // The writer's connection makes one commit at a time: the writer thread's, or an upload's
+  // made by the thread that asked for it.
+  std::mutex commitMutex_;
+  // Batches taken for a commit and not yet told.
+  std::atomic<int> unanswered_{0};
   void RunSweep(StoreWrite& job);
 
   std::string folder_;
@@ -485,9 +491,34 @@ bool SqliteStore::Open(const std::string& folder, std::string& error) {
   return true;
 }
 
+void SqliteStore::Add(RingtoneRecord ringtone, Done done) {
+  // With nothing else on its way, the thread that asks commits and flushes the upload itself:
+  // handing it to the writer and the answer back would cost two thread switches, a good part
+  // of an upload's time when uploads come one at a time.
+  std::unique_lock<std::mutex> commit(commitMutex_, std::try_to_lock);
+  if (!commit.owns_lock() || unanswered_.load() != 0 || !writes_.Idle()) {
+    if (commit.owns_lock()) commit.unlock();
+    QueuedRingtoneStore::Add(std::move(ringtone), std::move(done));
+    return;
+  }
+  unanswered_.fetch_add(1);
+  StoreWriteBatch batch;
+  StoreWrite& write = batch.writes.emplace_back();
+  write.record = std::move(ringtone);
+  write.done = std::move(done);
+  Commit(batch.writes, batch.downloads);
+  const bool flushed = ::fdatasync(logFd_) == 0;
+  commit.unlock();
+  Tell(batch, flushed);
+  // Else the writer does it after its next commit.
+  if (commit.try_lock() && !closed_.load()) KeepLogBounded();
+}
+
 void SqliteStore::WriterLoop() {
   StoreWriteBatch batch;
   while (writes_.Next(batch)) {
+    unanswered_.fetch_add(1);
+    std::unique_lock<std::mutex> commit(commitMutex_);
     if (batch.IsSweep()) RunSweep(batch.writes.front());
     else Commit(batch.writes, batch.downloads);
     bool removed = batch.IsSweep();
@@ -497,7 +528,10 @@ void SqliteStore::WriterLoop() {
     if (writes_.Waiting()) {
       Synced(std::move(batch));  // flushed beside the next commit
     } else {
-      Tell(batch, ::fdatasync(logFd_) == 0);  // nothing to do meanwhile: no hand-over
+      const bool flushed = ::fdatasync(logFd_) == 0;  // nothing to do meanwhile: no hand-over
+      commit.unlock();
+      Tell(batch, flushed);
+      commit.lock();
     }
     KeepLogBounded();
   }
@@ -515,6 +549,7 @@ void SqliteStore::Tell(StoreWriteBatch& batch, bool flushed) {
     Wrote(false);
   }
   batch.Finish();
+  unanswered_.fetch_sub(1);
 }
 
 void SqliteStore::SyncerLoop() {
@@ -773,6 +808,7 @@ void SqliteStore::Close() {
   if (closed_.exchange(true)) return;
   writes_.Close();
   if (writerThread_.joinable()) writerThread_.join();
+  { std::lock_guard<std::mutex> wait(commitMutex_); }  // an upload's own commit ends first
   {
     std::lock_guard<std::mutex> lock(keeperMutex_);
     keeperStop_ = true;

@@ -53,6 +53,11 @@ class StoreWriteQueue {
     std::lock_guard<std::mutex> lock(mutex_);
     return !writes_.empty();
   }
+  // Whether the queue takes writes and none waits.
+  bool Idle() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return !closing_ && writes_.empty();
+  }
   // Waits for the next batch. False once the queue is closed and empty.
   bool Next(StoreWriteBatch& batch);
   // New writes are refused from now on (Unavailable); Next hands out what is left.

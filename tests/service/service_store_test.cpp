@@ -238,6 +238,26 @@ TEST(SqliteStore, TheLogIsFoldedBackBesideTheCommits) {
   store->Close();
 }
 
+TEST(SqliteStore, AnUploadAloneIsCommittedByTheThreadThatAsks) {
+  TempFolder folder;
+  std::string error;
+  auto store = OpenSqliteStore(folder.path, error);
+  ASSERT_TRUE(store) << error;
+  // Nothing else on its way: committed, flushed and answered before Add returns.
+  StoreStatus status = StoreStatus::Unavailable;
+  std::thread::id answeredOn;
+  store->Add(Sample("Alone", 1, 100), [&](StoreStatus s) {
+    status = s;
+    answeredOn = std::this_thread::get_id();
+  });
+  EXPECT_EQ(status, StoreStatus::Ok);
+  EXPECT_EQ(answeredOn, std::this_thread::get_id());
+  RingtoneRecord r;
+  GoneReason why;
+  EXPECT_EQ(store->Find("Alone", 2, true, r, why), StoreStatus::Ok);
+  store->Close();
+}
+
 TEST(SqliteStore, OneFolderHasOneService) {
   TempFolder folder;
   std::string error;
