@@ -370,6 +370,13 @@ void DrawSkinButton(const DRAWITEMSTRUCT& item, bool previewPlaying) {
   int id = static_cast<int>(item.CtlID);
   const Picture* p = ButtonPictureFor(id);
   if (id == ID_PLAY && previewPlaying) p = ButtonPictureByPicture(IDB_STOP);
+  if (id == ID_PLAY && item.hwndItem) {
+    // The name a screen reader says is the one the picture shows.
+    const char* name = previewPlaying ? "Stop" : "Play";
+    char shown[8] = {};
+    GetWindowTextA(item.hwndItem, shown, sizeof shown);
+    if (lstrcmpA(shown, name) != 0) SetWindowTextA(item.hwndItem, name);
+  }
   if (p && p->Ready()) {
     int oldMode = SetStretchBltMode(dc, COLORONCOLOR);
     p->Draw(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, 0, 0, p->Width(), p->Height());

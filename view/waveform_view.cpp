@@ -135,12 +135,15 @@ WaveCanvas TraceCanvas(HDC windowDc, const TraceSource& source, std::span<const 
   const int dpi = sessionState.skinDpi;
   WaveCanvas fresh = MakeCanvas(windowDc, dpi);
   if (!fresh.dc) return fresh;
-  UnitsOnDc units(fresh.dc, dpi);  // the trace is drawn at the scale, not stretched after
-  HPEN pen = CreatePen(PS_SOLID, 1, TraceColour);
+  // The trace is drawn at the scale, not stretched after: its points in the canvas's pixels,
+  // with a pen as many pixels wide as the scale rounded up (1 at 100 %), so that a dense trace
+  // leaves no gaps between columns at 125 %.
+  HPEN pen = CreatePen(PS_SOLID, (dpi + BaseDpi - 1) / BaseDpi, TraceColour);
   HGDIOBJ previousPen = pen ? SelectObject(fresh.dc, pen) : nullptr;
-  MoveToEx(fresh.dc, 0, TraceMidY, nullptr);
-  for (const TracePoint& point : TracePoints(source, samples)) LineTo(fresh.dc, point.x, point.y);
-  MoveToEx(fresh.dc, 0, TraceMidY + TraceAmplitude + 25, nullptr);
+  MoveToEx(fresh.dc, 0, ToPixels(TraceMidY, dpi), nullptr);
+  for (const TracePoint& point : TracePoints(source, samples))
+    LineTo(fresh.dc, ToPixels(point.x, dpi), ToPixels(point.y, dpi));
+  MoveToEx(fresh.dc, 0, ToPixels(TraceMidY + TraceAmplitude + 25, dpi), nullptr);
   if (previousPen) SelectObject(fresh.dc, previousPen);
   if (pen) DeleteObject(pen);
   GdiFlush();

@@ -1,4 +1,4 @@
-// The program on screens of 100, 150 and 200 %: the window, the profile dialog, the strip's menu
+// The program on screens of 100, 125, 150 and 200 %: the window, the profile dialog, the strip's menu
 // and a message box at each scale (kept as screenshots), a drag that selects the same bytes at
 // every scale, a move to a screen of another scale, and the keyboard's round with its names.
 #include <gtest/gtest.h>
@@ -65,16 +65,15 @@ std::vector<uint8_t> Song() {
   });
 }
 
-// Starts the program at `dpi`, moves its window to the screen's corner (a 200 % window does not
+// Starts the program, moves its window to the screen's corner (a 200 % window does not
 // fit beside the 300-pixel start place of the test screen) and loads the song.
-void LaunchWithSong(App& app, int dpi) {
+void LaunchWithSong(App& app) {
   ASSERT_TRUE(app.Launch());
   SetWindowPos(app.Window(), nullptr, 10, 10, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
   std::string path = app.StartFolder() + "\\song.wav";
   ASSERT_TRUE(WriteFileBytes(path, Song()));
   ASSERT_TRUE(app.BrowseTo(path));
   ASSERT_TRUE(app.WaitLoaded());
-  (void)dpi;
 }
 
 // A drag on the strip at `dpi` (pixels of that scale), then Convert; the ringtone's bytes.
@@ -98,7 +97,7 @@ TEST_P(Scaled, WindowDialogsMenuAndBoxAreDrawnAtTheScreensScale) {
   const std::string at = "-" + std::to_string(dpi) + "dpi";
   ScreenScale scale(dpi);
   App app;
-  ASSERT_NO_FATAL_FAILURE(LaunchWithSong(app, dpi));
+  ASSERT_NO_FATAL_FAILURE(LaunchWithSong(app));
   RECT r = WindowRect(app.Window());
   EXPECT_EQ(r.right - r.left, Px(550, dpi));
   EXPECT_EQ(r.bottom - r.top, Px(355, dpi));
@@ -155,20 +154,20 @@ TEST_P(Scaled, WindowDialogsMenuAndBoxAreDrawnAtTheScreensScale) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Dpi, Scaled, ::testing::Values(96, 144, 192));
+INSTANTIATE_TEST_SUITE_P(Dpi, Scaled, ::testing::Values(96, 120, 144, 192));
 
 TEST(ScaledStrip, ADragSelectsTheSameBytesAtEveryScale) {
   SeeRealPixels();
   std::vector<uint8_t> at96, at192;
   {
     App app;
-    ASSERT_NO_FATAL_FAILURE(LaunchWithSong(app, 96));
+    ASSERT_NO_FATAL_FAILURE(LaunchWithSong(app));
     at96 = ClipOfDrag(app, 96, 120, 300);
   }
   {
     ScreenScale scale(192);
     App app;
-    ASSERT_NO_FATAL_FAILURE(LaunchWithSong(app, 192));
+    ASSERT_NO_FATAL_FAILURE(LaunchWithSong(app));
     at192 = ClipOfDrag(app, 192, 240, 600);
   }
   ASSERT_GT(at96.size(), 44u);
@@ -181,13 +180,13 @@ TEST(ScaledStrip, AWindowMovedToA200PercentScreenIsDrawnAsOneStartedThere) {
   {
     ScreenScale scale(192);
     App app;
-    ASSERT_NO_FATAL_FAILURE(LaunchWithSong(app, 192));
+    ASSERT_NO_FATAL_FAILURE(LaunchWithSong(app));
     ASSERT_TRUE(app.Sync());
     Sleep(300);
     started = CaptureClient(app.Window());
   }
   App app;
-  ASSERT_NO_FATAL_FAILURE(LaunchWithSong(app, 96));
+  ASSERT_NO_FATAL_FAILURE(LaunchWithSong(app));
   // Sent from another process, the message carries no rectangle: the window keeps its place.
   SendMessageA(app.Window(), WM_DPICHANGED, MAKEWPARAM(192, 192), 0);
   RECT r = WindowRect(app.Window());
@@ -235,7 +234,7 @@ TEST(Keyboard, TabGoesRoundTheButtonsAndTheStripAndEnterOrSpacePresses) {
   SeeRealPixels();
   CoInitialize(nullptr);
   App app;
-  ASSERT_NO_FATAL_FAILURE(LaunchWithSong(app, 96));
+  ASSERT_NO_FATAL_FAILURE(LaunchWithSong(app));
   const std::pair<int, const char*> round[] = {{ID_BROWSE, "Browse"}, {ID_PLAY, "Play"},
                                                {ID_CONVERT, "Convert"}, {ID_UPLOAD, "Upload"},
                                                {ID_PROFILE, "Profile"}, {ID_HELP, "Help"}};
