@@ -27,7 +27,7 @@ struct ButtonSpec {
 // In creation order; places in 96-dpi units. The text is each button's name for screen
 // readers (the skin draws pictures).
 constexpr ButtonSpec Buttons[] = {
-    {ID_PLAY, "Play", 70, 180},          {ID_CONVERT, "Convert", 240, 180},
+    {ID_PLAY, "Play", 70, 180},      {ID_CONVERT, "Convert", 240, 180},
     {ID_BROWSE, "Browse", 70, 270},  {ID_UPLOAD, "Upload", 405, 180},
     {ID_EXIT, "Exit", 520, 48},      {ID_HELP, "Help", 425, 40},
     {ID_WALLPAPER, "Upload Wallpaper", 62, 40},
@@ -38,8 +38,9 @@ HWND CreateEditBox(HWND parent, int id, int x, int y, int width, int height) {
   return CreateWindowExA(0, "EDIT", "",
                          WS_CHILD | WS_VISIBLE | WS_BORDER | ES_READONLY | ES_AUTOHSCROLL,
                          WindowPixels(x), WindowPixels(y), WindowPixels(width),
-                         WindowPixels(height), parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                         sessionState.instance, nullptr);
+                         WindowPixels(height), parent,
+                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), sessionState.instance,
+                         nullptr);
 }
 
 void CreateContents(HWND window) {

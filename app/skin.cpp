@@ -314,9 +314,10 @@ void SizeWindowToSkin(HWND window) {
   const int dpi = sessionState.skinDpi;
   if (scaledTextFont) {
     // Made again at the new scale by the next StyleEditBox.
+    const auto stock = reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT));
     for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
       if (reinterpret_cast<HFONT>(SendMessageA(child, WM_GETFONT, 0, 0)) == scaledTextFont)
-        SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+        SendMessageA(child, WM_SETFONT, stock, FALSE);
     DeleteObject(scaledTextFont);
     scaledTextFont = nullptr;
   }

@@ -1,5 +1,5 @@
-// The program on screens of 100, 125, 150 and 200 %: the window, the profile dialog, the strip's menu
-// and a message box at each scale (kept as screenshots), a drag that selects the same bytes at
+// The program on screens of 100, 125, 150 and 200 %: the window, the profile dialog, the strip's
+// menu and a message box at each scale (kept as screenshots), a drag that selects the same bytes at
 // every scale, a move to a screen of another scale, and the keyboard's round with its names.
 #include <gtest/gtest.h>
 
@@ -116,7 +116,9 @@ TEST_P(Scaled, WindowDialogsMenuAndBoxAreDrawnAtTheScreensScale) {
   PostMessageA(app.Window(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(app.Window()),
                MAKELPARAM(strip.x, strip.y));
   HWND menu = nullptr;
-  ASSERT_TRUE(WaitUntil([&] { return (menu = FindWindowA("#32768", nullptr)) && IsWindowVisible(menu); }));
+  ASSERT_TRUE(WaitUntil([&] {
+    return (menu = FindWindowA("#32768", nullptr)) != nullptr && IsWindowVisible(menu);
+  }));
   Sleep(300);
   Screenshot("dpi-strip-menu" + at);
   RECT menuRect = WindowRect(menu);
