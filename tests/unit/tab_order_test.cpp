@@ -10,18 +10,14 @@ namespace {
 TEST(TabOrder, GoesRoundPassingOverUnusableStops) {
   struct Case { int current; bool backward; std::set<int> disabled; int next; };
   const Case cases[] = {
-      {ID_BROWSE, false, {}, ID_PLAY},
-      {ID_HELP, false, {}, StripTabStop},
-      {StripTabStop, false, {}, ID_BROWSE},      // round again
-      {StripTabStop, true, {}, ID_HELP},
-      {ID_BROWSE, true, {}, StripTabStop},
-      {ID_PLAY, false, {ID_CONVERT, ID_UPLOAD}, ID_PROFILE},
+      {ID_BROWSE, false, {}, ID_PLAY}, {ID_HELP, false, {}, StripTabStop},
+      {StripTabStop, false, {}, ID_BROWSE}, {StripTabStop, true, {}, ID_HELP},
+      {ID_BROWSE, true, {}, StripTabStop}, {ID_PLAY, false, {ID_CONVERT, ID_UPLOAD}, ID_PROFILE},
       {ID_PROFILE, true, {ID_CONVERT, ID_UPLOAD, ID_PLAY}, ID_BROWSE},
-      {ID_PATH_EDIT, false, {}, ID_BROWSE},      // from outside the round
-      {ID_PATH_EDIT, true, {}, StripTabStop},
+      // From outside the round (an edit box), and with nothing else usable.
+      {ID_PATH_EDIT, false, {}, ID_BROWSE}, {ID_PATH_EDIT, true, {}, StripTabStop},
       {ID_PATH_EDIT, false, {ID_BROWSE}, ID_PLAY},
-      {ID_UPLOAD, false, {ID_BROWSE, ID_PLAY, ID_CONVERT, ID_PROFILE, ID_HELP, StripTabStop},
-       ID_UPLOAD},                               // nothing else usable
+      {ID_UPLOAD, false, {ID_BROWSE, ID_PLAY, ID_CONVERT, ID_PROFILE, ID_HELP, 0}, ID_UPLOAD},
   };
   for (const Case& c : cases) {
     auto usable = [&c](int stop) { return !c.disabled.count(stop); };
