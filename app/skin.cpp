@@ -26,7 +26,6 @@ constexpr COLORREF ProgressBackColour = RGB(204, 255, 255);
 // image (empty when there is no such resource).
 std::span<const uint8_t> PictureResource(HINSTANCE instance, int id) {
   HRSRC found = FindResourceA(instance, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(2));
-  if (!found) return {};
   HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
   const auto* bytes = loaded ? static_cast<const uint8_t*>(LockResource(loaded)) : nullptr;
   if (!bytes) return {};
