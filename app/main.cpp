@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "app/keyboard_focus.h"
 #include "app/main_window.h"
 #include "app/shutdown.h"
 #include "app/skin.h"
@@ -41,6 +42,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showState) {
   MSG message;
   while (GetMessageA(&message, nullptr, 0, 0) > 0) {
     if (TranslateAcceleratorA(message.hwnd, accelerators, &message)) continue;
+    if (OnKeyboardFocusKey(window, message)) continue;
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }

@@ -9,6 +9,7 @@
 #include "app/skin.h"
 #include "app/strip_menu.h"
 #include "app/strip_zoom_control.h"
+#include "app/window_scale.h"
 #include "profile/profile_store.h"
 #include "resources/resource_ids.h"
 #include "session/edit_options.h"
@@ -23,9 +24,10 @@ struct ButtonSpec {
   int x, y;
 };
 
-// In creation order.
+// In creation order; places in 96-dpi units. The text is each button's name for screen
+// readers (the skin draws pictures).
 constexpr ButtonSpec Buttons[] = {
-    {ID_PLAY, "", 70, 180},          {ID_CONVERT, "Convert", 240, 180},
+    {ID_PLAY, "Play", 70, 180},      {ID_CONVERT, "Convert", 240, 180},
     {ID_BROWSE, "Browse", 70, 270},  {ID_UPLOAD, "Upload", 405, 180},
     {ID_EXIT, "Exit", 520, 48},      {ID_HELP, "Help", 425, 40},
     {ID_WALLPAPER, "Upload Wallpaper", 62, 40},
@@ -34,9 +36,11 @@ constexpr ButtonSpec Buttons[] = {
 
 HWND CreateEditBox(HWND parent, int id, int x, int y, int width, int height) {
   return CreateWindowExA(0, "EDIT", "",
-                         WS_CHILD | WS_VISIBLE | WS_BORDER | ES_READONLY | ES_AUTOHSCROLL, x, y,
-                         width, height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                         sessionState.instance, nullptr);
+                         WS_CHILD | WS_VISIBLE | WS_BORDER | ES_READONLY | ES_AUTOHSCROLL,
+                         WindowPixels(x), WindowPixels(y), WindowPixels(width),
+                         WindowPixels(height), parent,
+                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), sessionState.instance,
+                         nullptr);
 }
 
 void CreateContents(HWND window) {
@@ -46,6 +50,8 @@ void CreateContents(HWND window) {
   s.soundDevice = nullptr;
   s.previewBuffer = nullptr;
 
+  s.skinDpi = SkinDpiFor(ScreenDpiOf(window));
+  SizeWindowToSkin(window);
   ShapeWindow(window);
   CreateSelectionCaret(window);
   InvalidateRect(window, nullptr, TRUE);
@@ -56,8 +62,8 @@ void CreateContents(HWND window) {
   LoadButtonPictures();
   for (const ButtonSpec& b : Buttons) {
     SIZE size = ButtonPictureSize(b.id);
-    HWND button = CreateWindowExA(0, "BUTTON", b.text, WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, b.x,
-                                  b.y, size.cx, size.cy, window,
+    HWND button = CreateWindowExA(0, "BUTTON", b.text, WS_CHILD | WS_VISIBLE | BS_OWNERDRAW,
+                                  WindowPixels(b.x), WindowPixels(b.y), size.cx, size.cy, window,
                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(b.id)),
                                   s.instance, nullptr);
     if (b.id == ID_BROWSE) s.browseButton = button;
@@ -65,8 +71,9 @@ void CreateContents(HWND window) {
   }
 
   s.sizeEdit = CreateEditBox(window, ID_SIZE_EDIT, 455, 270, 50, 23);
-  s.progressBar = CreateWindowExA(0, PROGRESS_CLASSA, "test", WS_CHILD | WS_VISIBLE, 70, 240, 74,
-                                  20, window, nullptr, s.instance, nullptr);
+  s.progressBar = CreateWindowExA(0, PROGRESS_CLASSA, "test", WS_CHILD | WS_VISIBLE,
+                                  WindowPixels(70), WindowPixels(240), WindowPixels(74),
+                                  WindowPixels(20), window, nullptr, s.instance, nullptr);
   StyleProgressBar(s.progressBar);
   StyleEditBox(s.pathEdit);
   StyleEditBox(s.sizeEdit);
@@ -104,8 +111,9 @@ bool IsCommand(int id) {
 }  // namespace
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  int x = LOWORD(lParam);
-  int y = HIWORD(lParam);
+  // The pointer's pixels in the layout's 96-dpi units.
+  int x = ToUnits(static_cast<short>(LOWORD(lParam)), sessionState.skinDpi);
+  int y = ToUnits(static_cast<short>(HIWORD(lParam)), sessionState.skinDpi);
   switch (message) {
     case WM_CREATE:
       CreateContents(window);
@@ -117,6 +125,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       PostQuitMessage(0);
       return 0;
     case WM_SIZE:
+      return 0;
+    case WM_DPICHANGED:
+      OnDpiChanged(window, HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
       return 0;
     case WM_ERASEBKGND:
       if (BackgroundCoversWindow()) return 1;

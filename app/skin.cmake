@@ -14,6 +14,7 @@ list(APPEND app_win_sources window_shape.cpp status_picture.cpp packed_dib.cpp)
 # What the resource scripts that include skin.rc depend on, so that a redrawn picture is
 # compiled in again (for the OBJECT_DEPENDS of such a script).
 file(GLOB skin_resource_files ${PROJECT_SOURCE_DIR}/resources/art/*.bmp
+                              ${PROJECT_SOURCE_DIR}/resources/art/*/*.bmp
                               ${PROJECT_SOURCE_DIR}/resources/art/*.ico)
 list(APPEND skin_resource_files ${PROJECT_SOURCE_DIR}/resources/skin.rc
                                 ${PROJECT_SOURCE_DIR}/resources/resource_ids.h)

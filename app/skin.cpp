@@ -32,6 +32,21 @@ std::span<const uint8_t> PictureResource(HINSTANCE instance, int id) {
   return {bytes, SizeofResource(instance, found)};
 }
 
+// Picture `id` as drawn for the window's scale; the 100 % picture when there is none for it.
+std::span<const uint8_t> ScaledPictureResource(HINSTANCE instance, int id) {
+  std::span<const uint8_t> scaled =
+      PictureResource(instance, ScaledPictureId(id, sessionState.skinDpi));
+  return scaled.empty() ? PictureResource(instance, id) : scaled;
+}
+
+// The text font of the edit boxes at the window's scale (none at 100 %: the stock font).
+HFONT scaledTextFont = nullptr;
+
+// Set once the keyboard has moved the focus: from then on it is shown.
+bool focusCuesShown = false;
+// The ring around the strip in client units: just outside the strip's frame.
+constexpr RECT StripRingUnits{59, 63, 504, 174};
+
 // A picture resource, drawn without a drawing surface of its own. A 24-bit picture is widened
 // once to the 32-bit pixels that screens hold, so drawing it copies rows; other depths are drawn
 // straight from the resource. No bitmap object is made, which keeps the window's start quick.
@@ -40,9 +55,10 @@ class Picture {
   Picture() = default;
   Picture(const Picture&) = delete;  // the pixels pointer may point into the object
   Picture& operator=(const Picture&) = delete;
+  // Loads picture `id` as drawn for the window's scale.
   void Load(int id) {
     Release();
-    std::span<const uint8_t> resource = PictureResource(sessionState.instance, id);
+    std::span<const uint8_t> resource = ScaledPictureResource(sessionState.instance, id);
     if (!ReadPackedDib(resource, dib_)) return;
     if (WidenTo32Bits(resource, dib_, wide_)) {
       std::memcpy(&wideHeader_, resource.data(), sizeof wideHeader_);
@@ -204,7 +220,7 @@ HRGN CreateRegionFromRects(const std::vector<ShapeRect>& rects) {
 
 HRGN CreatePictureShape(HINSTANCE instance, int pictureId) {
   // The resource holds the exact colours: its rows are read where they are.
-  std::span<const uint8_t> resource = PictureResource(instance, pictureId);
+  std::span<const uint8_t> resource = ScaledPictureResource(instance, pictureId);
   PackedDib dib;
   std::vector<ShapeRect> rects;
   if (ReadPackedDib(resource, dib) && dib.bitCount == 24) {
@@ -216,7 +232,7 @@ HRGN CreatePictureShape(HINSTANCE instance, int pictureId) {
   // Another depth: let the system convert it. A section keeps the picture's exact colours
   // whatever the screen's depth.
   GdiObject bitmap(LoadImageA(instance, MAKEINTRESOURCEA(pictureId), IMAGE_BITMAP, 0, 0,
-                              LR_CREATEDIBSECTION));
+                              LR_CREATEDIBSECTION));  // (100 % only: every scaled one is 24-bit)
   std::vector<uint8_t> pixels;
   int width = 0, height = 0;
   size_t stride = 0;
@@ -230,7 +246,7 @@ POINT ShapeOffset(HWND window) {
   RECT frame{};
   POINT client{0, 0};
   if (!GetWindowRect(window, &frame) || !ClientToScreen(window, &client)) return {0, 0};
-  return {client.x - frame.left, client.y - frame.top - BackgroundRise};
+  return {client.x - frame.left, client.y - frame.top - WindowPixels(BackgroundRise)};
 }
 
 void ShapeWindow(HWND window) {
@@ -274,7 +290,42 @@ void StyleProgressBar(HWND bar) {
 }
 
 void StyleEditBox(HWND edit) {
-  if (edit) SendMessageA(edit, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), TRUE);
+  if (!edit) return;
+  HGDIOBJ font = GetStockObject(DEFAULT_GUI_FONT);
+  const int dpi = sessionState.skinDpi;
+  if (dpi != BaseDpi) {
+    if (!scaledTextFont) {
+      // The stock font's face at the window's scale: 8 points.
+      LOGFONTA description{};
+      GetObjectA(font, sizeof description, &description);
+      description.lfHeight = -MulDiv(8, dpi, 72);
+      description.lfWidth = 0;
+      // An outline font: a bitmap face of that name would be stretched, not drawn at the size.
+      description.lfOutPrecision = OUT_TT_ONLY_PRECIS;
+      scaledTextFont = CreateFontIndirectA(&description);
+    }
+    if (scaledTextFont) font = scaledTextFont;
+  }
+  SendMessageA(edit, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+}
+
+void SizeWindowToSkin(HWND window) {
+  const int dpi = sessionState.skinDpi;
+  if (scaledTextFont) {
+    // Made again at the new scale by the next StyleEditBox.
+    const auto stock = reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT));
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+      if (reinterpret_cast<HFONT>(SendMessageA(child, WM_GETFONT, 0, 0)) == scaledTextFont)
+        SendMessageA(child, WM_SETFONT, stock, FALSE);
+    DeleteObject(scaledTextFont);
+    scaledTextFont = nullptr;
+  }
+  const SIZE size = BackgroundSize(sessionState.instance);
+  const int width = ToPixels(size.cx, dpi), height = ToPixels(size.cy, dpi);
+  RECT frame{};
+  GetWindowRect(window, &frame);
+  if (frame.right - frame.left == width && frame.bottom - frame.top == height) return;
+  SetWindowPos(window, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void PaintMainWindow(HWND window, HDC dc) {
@@ -290,15 +341,21 @@ void PaintMainWindow(HWND window, HDC dc) {
   }
   RECT client{};
   GetClientRect(window, &client);
-  background.Draw(dc, 0, 0, 0, BackgroundRise, client.right, client.bottom);
+  background.Draw(dc, 0, 0, 0, WindowPixels(BackgroundRise), client.right, client.bottom);
   const SessionState& s = sessionState;
   if (s.loadCount > 0) PaintWaveStrip(window, dc);
 
   StatusPicture choice = ChooseStatusPicture({s.uploaded, s.converted, s.loading, s.justLoaded});
   const Picture* status = StatusPictureById(choice.pictureId);
-  if (status) status->Draw(dc, choice.x, choice.y, 0, 0, status->Width(), status->Height());
+  if (status)
+    status->Draw(dc, WindowPixels(choice.x), WindowPixels(choice.y), 0, 0, status->Width(),
+                 status->Height());
 
   if (s.selectionAnchorX != -1) RedrawBand(window, dc);
+  if (focusCuesShown && GetFocus() == window) {
+    RECT ring = StripFocusRect();
+    DrawFocusRect(dc, &ring);
+  }
 }
 
 void DrawSkinButton(const DRAWITEMSTRUCT& item) {
@@ -313,16 +370,37 @@ void DrawSkinButton(const DRAWITEMSTRUCT& item, bool previewPlaying) {
   int id = static_cast<int>(item.CtlID);
   const Picture* p = ButtonPictureFor(id);
   if (id == ID_PLAY && previewPlaying) p = ButtonPictureByPicture(IDB_STOP);
+  if (id == ID_PLAY && item.hwndItem) {
+    // The name a screen reader says is the one the picture shows.
+    const char* name = previewPlaying ? "Stop" : "Play";
+    char shown[8] = {};
+    GetWindowTextA(item.hwndItem, shown, sizeof shown);
+    if (lstrcmpA(shown, name) != 0) SetWindowTextA(item.hwndItem, name);
+  }
   if (p && p->Ready()) {
     int oldMode = SetStretchBltMode(dc, COLORONCOLOR);
     p->Draw(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, 0, 0, p->Width(), p->Height());
     SetStretchBltMode(dc, oldMode);
   }
   if (item.itemState & ODS_SELECTED) InvertRect(dc, &r);
+  if ((item.itemState & ODS_FOCUS) && focusCuesShown) {
+    const int inset = WindowPixels(3);
+    RECT ring{r.left + inset, r.top + inset, r.right - inset, r.bottom - inset};
+    DrawFocusRect(dc, &ring);
+  }
+}
+
+void ShowFocusCues() { focusCuesShown = true; }
+
+RECT StripFocusRect() {
+  return {WindowPixels(StripRingUnits.left), WindowPixels(StripRingUnits.top),
+          WindowPixels(StripRingUnits.right), WindowPixels(StripRingUnits.bottom)};
 }
 
 void ReleaseSkin() {
   for (auto& b : buttonPictures) b.picture.Release();
   for (auto& s : statusPictures) s.picture.Release();
   background.Release();
+  if (scaledTextFont) DeleteObject(scaledTextFont);
+  scaledTextFont = nullptr;
 }

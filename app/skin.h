@@ -12,6 +12,9 @@
 // placed so that it matches the background as painted (client offset, one pixel higher), so no
 // red shows along its edge. The window keeps its rectangle when the picture cannot be read.
 void ShapeWindow(HWND window);
+// Every picture is loaded as drawn for the window's scale (sessionState.skinDpi), and the
+// 100 % one where there is none for it; positions are 96-dpi units turned into the window's
+// pixels where they are drawn.
 // Loads the nine button pictures (kept for the life of the window).
 void LoadButtonPictures();
 // Size of the picture of button `id` (0 by 0 for an unknown id or a missing picture).
@@ -29,12 +32,20 @@ void StyleProgressBar(HWND bar);
 // Gives a read-only edit box the skin's text font (the dialog font of the system, not the
 // large bold system font).
 void StyleEditBox(HWND edit);
+// Gives the window the size of picture 164 at the window's scale (sessionState.skinDpi), and
+// lets the edit boxes' scaled font go (StyleEditBox makes it again).
+void SizeWindowToSkin(HWND window);
 // Paint: background one pixel higher, then the strip (when shown once), status picture, band.
 void PaintMainWindow(HWND window, HDC dc);
 // Draws one owner-drawn button; Play shows Stop while the preview plays.
 void DrawSkinButton(const DRAWITEMSTRUCT& item);
 // The same with the preview's state given.
 void DrawSkinButton(const DRAWITEMSTRUCT& item, bool previewPlaying);
+// From now on the focus is shown (the keyboard has moved it): a dotted ring inside the focused
+// button, or around the strip while the window itself has the focus.
+void ShowFocusCues();
+// The ring around the strip, in the window's client pixels.
+RECT StripFocusRect();
 // Releases every surface the skin holds (Exit).
 void ReleaseSkin();
 // Width and height of picture 164 (the window's size).

@@ -75,7 +75,7 @@ HMENU BuildStripMenu(const EditOptions& options) {
 
 // Where the keyboard opens the menu: under the caret on the trace line, in screen pixels.
 POINT KeyboardMenuPoint(HWND window) {
-  POINT point{CaretX(), WaveArea::TraceTop};
+  POINT point{WindowPixels(CaretX()), WindowPixels(WaveArea::TraceTop)};
   ClientToScreen(window, &point);
   return point;
 }
@@ -83,6 +83,7 @@ POINT KeyboardMenuPoint(HWND window) {
 bool OnStrip(HWND window, POINT screen) {
   POINT client = screen;
   ScreenToClient(window, &client);
+  client = {ToUnits(client.x, sessionState.skinDpi), ToUnits(client.y, sessionState.skinDpi)};
   return client.x >= WaveArea::Left && client.x < WaveArea::Right && client.y >= WaveArea::Top &&
          client.y < WaveArea::Bottom;
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "session/ringtone_format.h"
+#include "session/screen_scale.h"
 
 struct IDirectSound;
 struct IDirectSoundBuffer;
@@ -52,11 +53,18 @@ struct SessionState {
   // Set once when the program ends: a worker stops at its next chance, shows nothing more and
   // leaves its files complete.
   std::atomic<bool> stopRequested{false};
+
+  // The scale the main window is drawn at, in dots per inch (one of SkinDpis): set by the
+  // window thread, read by the import thread when it draws the strip.
+  std::atomic<int> skinDpi{BaseDpi};
 };
 
 extern SessionState sessionState;
 
-// The fixed waveform rectangle in client pixels.
+// `units` 96-dpi units in pixels of the main window's scale.
+inline int WindowPixels(int units) { return ToPixels(units, sessionState.skinDpi); }
+
+// The fixed waveform rectangle in client units (96-dpi pixels).
 struct WaveAreaRect {
   static constexpr int Left = 63;
   static constexpr int Top = 70;

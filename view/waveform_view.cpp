@@ -7,6 +7,7 @@
 #include <span>
 
 #include "resources/resource_ids.h"
+#include "session/scaled_dc.h"
 #include "session/session_state.h"
 #include "session/working_audio.h"
 #include "view/preview_cursor.h"
@@ -61,16 +62,18 @@ HINSTANCE Instance() {
   return sessionState.instance ? sessionState.instance : GetModuleHandleA(nullptr);
 }
 
-// A fresh canvas: picture 165 on a memory surface compatible with the screen. When the
-// picture cannot be loaded the trace goes onto a plain white bitmap of the canvas size.
-WaveCanvas MakeCanvas(HDC windowDc) {
+// A fresh canvas: picture 165 as drawn for `dpi` on a memory surface compatible with the
+// screen. When the picture cannot be loaded the trace goes onto a plain white bitmap of the
+// canvas size.
+WaveCanvas MakeCanvas(HDC windowDc, int dpi) {
   WaveCanvas c;
   c.dc = CreateCompatibleDC(windowDc);
   if (!c.dc) return c;
-  HBITMAP blank = CreateCompatibleBitmap(windowDc, CanvasWidth, CanvasHeight);
+  const int width = ToPixels(CanvasWidth, dpi), height = ToPixels(CanvasHeight, dpi);
+  HBITMAP blank = CreateCompatibleBitmap(windowDc, width, height);
   if (blank) c.previousBitmap = SelectObject(c.dc, blank);
-  HBITMAP picture = static_cast<HBITMAP>(
-      LoadImageA(Instance(), MAKEINTRESOURCEA(IDB_WAVE_CANVAS), IMAGE_BITMAP, 0, 0, 0));
+  HBITMAP picture = static_cast<HBITMAP>(LoadImageA(
+      Instance(), MAKEINTRESOURCEA(ScaledPictureId(IDB_WAVE_CANVAS, dpi)), IMAGE_BITMAP, 0, 0, 0));
   if (picture) {
     HGDIOBJ replaced = SelectObject(c.dc, picture);
     if (!c.previousBitmap) c.previousBitmap = replaced;
@@ -78,9 +81,17 @@ WaveCanvas MakeCanvas(HDC windowDc) {
     c.bitmap = picture;
   } else {
     c.bitmap = blank;
-    PatBlt(c.dc, 0, 0, CanvasWidth, CanvasHeight, WHITENESS);
+    PatBlt(c.dc, 0, 0, width, height, WHITENESS);
   }
   return c;
+}
+
+// The caret at the window's scale: one pixel wide (the system's border width) at 100 %.
+void CreateScaledCaret(HWND window) {
+  const int dpi = sessionState.skinDpi;
+  CreateCaret(window, nullptr, dpi == BaseDpi ? 0 : ToPixels(1, dpi), ToPixels(CaretHeight, dpi));
+  SetCaretPos(ToPixels(caretX, dpi), ToPixels(WaveArea::TraceTop, dpi));
+  ShowCaret(window);
 }
 
 bool OwnsThreadCaret(HWND window) {
@@ -92,14 +103,14 @@ bool OwnsThreadCaret(HWND window) {
 // Makes sure the thread's caret is the selection caret before it is moved.
 void EnsureSelectionCaret(HWND window) {
   if (!window || window != caretWindow || OwnsThreadCaret(window)) return;
-  CreateCaret(window, nullptr, 0, CaretHeight);
-  SetCaretPos(caretX, WaveArea::TraceTop);
-  ShowCaret(window);
+  CreateScaledCaret(window);
 }
 
 void InvertColumns(HDC dc, const ColumnSpan& span) {
   if (span.Empty()) return;
-  PatBlt(dc, span.left, BandTop, span.Width(), BandBottom - BandTop, DSTINVERT);
+  const int left = WindowPixels(span.left), top = WindowPixels(BandTop);
+  PatBlt(dc, left, top, WindowPixels(span.right) - left, WindowPixels(BandBottom) - top,
+         DSTINVERT);
 }
 
 // Inverts `span` directly on the window, with the caret out of the way.
@@ -121,13 +132,18 @@ void DrawSelectionTimes(HDC dc) {
 
 // A canvas with the trace of `samples` (the whole song, or the frames a zoomed strip shows).
 WaveCanvas TraceCanvas(HDC windowDc, const TraceSource& source, std::span<const uint8_t> samples) {
-  WaveCanvas fresh = MakeCanvas(windowDc);
+  const int dpi = sessionState.skinDpi;
+  WaveCanvas fresh = MakeCanvas(windowDc, dpi);
   if (!fresh.dc) return fresh;
-  HPEN pen = CreatePen(PS_SOLID, 1, TraceColour);
+  // The trace is drawn at the scale, not stretched after: its points in the canvas's pixels,
+  // with a pen as many pixels wide as the scale rounded up (1 at 100 %), so that a dense trace
+  // leaves no gaps between columns at 125 %.
+  HPEN pen = CreatePen(PS_SOLID, (dpi + BaseDpi - 1) / BaseDpi, TraceColour);
   HGDIOBJ previousPen = pen ? SelectObject(fresh.dc, pen) : nullptr;
-  MoveToEx(fresh.dc, 0, TraceMidY, nullptr);
-  for (const TracePoint& point : TracePoints(source, samples)) LineTo(fresh.dc, point.x, point.y);
-  MoveToEx(fresh.dc, 0, TraceMidY + TraceAmplitude + 25, nullptr);
+  MoveToEx(fresh.dc, 0, ToPixels(TraceMidY, dpi), nullptr);
+  for (const TracePoint& point : TracePoints(source, samples))
+    LineTo(fresh.dc, ToPixels(point.x, dpi), ToPixels(point.y, dpi));
+  MoveToEx(fresh.dc, 0, ToPixels(TraceMidY + TraceAmplitude + 25, dpi), nullptr);
   if (previousPen) SelectObject(fresh.dc, previousPen);
   if (pen) DeleteObject(pen);
   GdiFlush();
@@ -153,6 +169,7 @@ void HoldDraggedFrames(int caret) {
 }
 
 void DrawRuler(HDC dc) {
+  UnitsOnDc units(dc, sessionState.skinDpi);
   const WorkingAudio& audio = workingAudio;
   HFONT font = CreateFontA(RulerFontHeight, RulerFontWidth, 0, 0, FW_NORMAL, TRUE, FALSE, FALSE,
                            ANSI_CHARSET, OUT_STRING_PRECIS, CLIP_DEFAULT_PRECIS, PROOF_QUALITY,
@@ -214,8 +231,9 @@ void PaintWaveStrip(HWND, HDC dc) {
   std::lock_guard<std::mutex> lock(canvasMutex);
   const WaveCanvas& shown = IsZoomed() && zoomCanvas.dc ? zoomCanvas : canvas;
   if (shown.dc)
-    BitBlt(dc, WaveArea::Left, WaveArea::TraceTop, ShownCanvasWidth, ShownCanvasHeight,
-           shown.dc, 0, 0, SRCCOPY);
+    BitBlt(dc, WindowPixels(WaveArea::Left), WindowPixels(WaveArea::TraceTop),
+           WindowPixels(ShownCanvasWidth), WindowPixels(ShownCanvasHeight), shown.dc, 0, 0,
+           SRCCOPY);
 }
 
 void BeginSelection(int x) {
@@ -283,9 +301,7 @@ void CreateSelectionCaret(HWND window) {
   heldInFrames = false;
   caretWindow = window;
   caretX = WaveArea::Left;
-  CreateCaret(window, nullptr, 0, CaretHeight);
-  SetCaretPos(caretX, WaveArea::TraceTop);
-  ShowCaret(window);
+  CreateScaledCaret(window);
 }
 
 void DestroySelectionCaret() {
@@ -306,7 +322,8 @@ int CaretX() { return caretX; }
 
 void SetCaretX(int x) {
   caretX = x;
-  if (OwnsThreadCaret(caretWindow)) SetCaretPos(x, WaveArea::TraceTop);
+  if (OwnsThreadCaret(caretWindow))
+    SetCaretPos(WindowPixels(x), WindowPixels(WaveArea::TraceTop));
 }
 
 uint32_t ByteOffsetForX(int x) { return StripByteOffset(x, workingAudio.dataSize); }
@@ -367,6 +384,30 @@ void ShowStrip(HWND window, StripWindow shown) {
   } else {
     InvalidateRect(window, nullptr, FALSE);
   }
+}
+
+void RescaleWaveStrip(HWND window) {
+  if (OwnsThreadCaret(window)) {
+    DestroyCaret();
+    CreateScaledCaret(window);
+  }
+  const WorkingAudio& audio = workingAudio;
+  if (sessionState.fileLoaded && !sessionState.importRunning && audio.samples) {
+    TraceSource source{audio.dataSize, audio.BytesPerSecond(), audio.SampleRate(),
+                       audio.BitsPerSample()};
+    WaveCanvas fresh;
+    if (HDC windowDc = GetDC(window)) {
+      fresh = TraceCanvas(windowDc, source, {audio.samples, audio.dataSize});
+      ReleaseDC(window, windowDc);
+    }
+    if (fresh.dc) {
+      std::lock_guard<std::mutex> lock(canvasMutex);
+      Release(canvas);
+      canvas = fresh;
+    }
+    if (IsZoomed()) ShowStrip(window, zoomWindow);
+  }
+  InvalidateRect(window, nullptr, FALSE);
 }
 
 uint32_t SongFrames() {

@@ -23,7 +23,7 @@ void ExtendSelection(HWND window, WPARAM keyState, int x);
 // it draws there, clipped to what is being painted; without it, directly on the window.
 void RedrawBand(HWND window, HDC dc = nullptr);
 
-// The selection caret: 85 pixels high at (63, 87), shown.
+// The selection caret: 85 units high at (63, 87), shown.
 void CreateSelectionCaret(HWND window);
 // Destroys it (only when the thread's caret is still ours).
 void DestroySelectionCaret();
@@ -31,9 +31,13 @@ void DestroySelectionCaret();
 // has destroyed ours; this puts it back where the selection's end was.
 void RestoreSelectionCaret(HWND window);
 
+// Draws the strip and its caret again at the window's new scale (sessionState.skinDpi).
+void RescaleWaveStrip(HWND window);
+
 // Releases the canvas (Browse, Exit).
 void ReleaseWaveCanvas();
-// The caret's x in client pixels (the selection's moving end).
+// The caret's x in client units (the selection's moving end). Every x of the strip is in
+// 96-dpi units; the strip turns them into the window's pixels where it draws.
 int CaretX();
 // Puts the caret at x on the trace line.
 void SetCaretX(int x);

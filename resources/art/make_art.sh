@@ -3,6 +3,12 @@
 #
 #   resources/art/make_art.sh [output-folder]      (default: the folder of this script)
 #
+# Every picture of the skin is drawn at four screen scales: 100 % into the output folder, and
+# 125, 150 and 200 % into its folders 125/, 150/ and 200/ (the program shows the set of the
+# window's screen scale). A scaled picture is drawn at its scale, not stretched: sizes, text
+# and coordinates are the 100 % ones times the scale, and at 100 % every command is the same
+# as it has always been, so the 100 % pictures do not change.
+#
 # Needs ImageMagick 6 (convert) and the DejaVu fonts (Debian: imagemagick, fonts-dejavu-core).
 # This script is the editable source of the artwork: colours, texts and the layout are the
 # variables and drawing commands below. The output is 24-bit BMP (and a 32 by 32 icon), at the
@@ -49,50 +55,92 @@ CardEdge='#D3DAE6'
 StripBack='#FAFBFD'
 StripEdge='#B9C3D4'
 
-W=550 H=355
-# Panel rectangle in background pixels (inclusive corners) and its corner radius.
-PX0=22 PY0=6 PX1=541 PY1=340 PR=14
-HeaderBottom=63
-
 # Writes a PNG as an uncompressed 24-bit bottom-up BMP.
 bmp24() {
   convert "$1" -background "$Panel" -alpha remove -alpha off -type TrueColor -strip "BMP3:$2"
 }
 
+# ---------------------------------------------------------------- scale helpers
+# The scale of the set being drawn, in percent (set by draw_set).
+P=100
+# A length times the scale, rounded to a whole pixel ("n 81" is 81 at 100 %, 162 at 200 %).
+n() { awk -v v="$1" -v p="$P" 'BEGIN { printf "%d", int(v * p / 100 + 0.5) }'; }
+# A length times the scale, unrounded (font sizes, radii).
+f() { awk -v v="$1" -v p="$P" 'BEGIN { printf "%g", v * p / 100 }'; }
+# The last pixel of a run that ends at pixel v at 100 %.
+e() { awk -v v="$1" -v p="$P" 'BEGIN { printf "%d", int((v + 1) * p / 100 + 0.5) - 1 }'; }
+# A filled rectangle of whole pixels, inclusive corners at 100 %.
+R() { echo "rectangle $(n "$1"),$(n "$2") $(e "$3"),$(e "$4")"; }
+# The drawing transform that puts a shape drawn in 100 % coordinates at the scale: pixel
+# centres map to pixel centres. Empty at 100 %, so those commands stay as they were.
+T() {
+  [ "$P" = 100 ] && return 0
+  awk -v p="$P" 'BEGIN { s = p / 100; printf "translate %g,%g scale %g,%g ", (s - 1) / 2, (s - 1) / 2, s, s }'
+}
+# Points "x,y x,y ..." at 100 % as points at the scale (pixel centres to pixel centres), for
+# stroked paths, which the drawing transform does not scale cleanly.
+pts() {
+  awk -v p="$P" -v list="$*" 'BEGIN {
+    s = p / 100; k = split(list, xy, /[ ,]+/)
+    for (i = 1; i < k; i += 2) printf "%s%g,%g", (i > 1 ? " " : ""), (xy[i] + 0.5) * s - 0.5, (xy[i + 1] + 0.5) * s - 0.5
+  }'
+}
+# A one-pixel horizontal line from x0 to x1 at y: a line at 100 %, a band of whole pixels
+# at other scales.
+hline() {
+  if [ "$P" = 100 ]; then echo "line $1,$3 $2,$3"; else R "$1" "$3" "$2" "$3"; fi
+}
+
+draw_set() {  # draw_set PERCENT OUTPUT-FOLDER
+P=$1
+local out=$2
+mkdir -p "$out"
+local W H
+W=$(n 550) H=$(n 355)
+# Panel rectangle in background pixels (inclusive corners) and its corner radius.
+local PX0=22 PY0=6 PX1=541 PY1=340 PR=14
+local HeaderBottom=63
+
 # ---------------------------------------------------------------- 164: background panel
 content=$work/content.png
+local strip
+if [ "$P" = 100 ]; then
+  strip=(-fill "$StripBack" -stroke "$StripEdge" -draw "rectangle 62,67 500,171" -stroke none)
+else
+  strip=(-fill "$StripEdge" -draw "$(R 62 67 500 171)" -fill "$StripBack" -draw "$(R 63 68 499 170)")
+fi
 # Texts are placed by the top-left corner of their box (-gravity NorthWest).
 convert -size ${W}x${H} "xc:$Panel" -gravity NorthWest \
-  -fill "$Header" -draw "rectangle 0,0 $((W - 1)),$HeaderBottom" \
-  -fill "$HeaderLine" -draw "line 0,$HeaderBottom $((W - 1)),$HeaderBottom" \
+  -fill "$Header" -draw "$(R 0 0 549 $HeaderBottom)" \
+  -fill "$HeaderLine" -draw "$(hline 0 549 $HeaderBottom)" \
   \
-  -font "$Bold" -pointsize 19 -fill white -annotate +62+11 'Quavella' \
-  -font "$Sans" -pointsize 12 -fill '#9FB3D1' -annotate +161+18 'ringtone maker' \
-  -fill "$Amber" -draw "roundrectangle 36,14 51,29 4,4" \
-  -fill "$Header" -draw "rectangle 39,20 40,26 rectangle 42,17 43,26 rectangle 45,19 46,26 rectangle 48,22 49,26" \
+  -font "$Bold" -pointsize "$(f 19)" -fill white -annotate +$(n 62)+$(n 11) 'Quavella' \
+  -font "$Sans" -pointsize "$(f 12)" -fill '#9FB3D1' -annotate +$(n 161)+$(n 18) 'ringtone maker' \
+  -fill "$Amber" -draw "$(T)roundrectangle 36,14 51,29 4,4" \
+  -fill "$Header" -draw "$(R 39 20 40 26) $(R 42 17 43 26) $(R 45 19 46 26) $(R 48 22 49 26)" \
   \
-  -fill "$StripBack" -stroke "$StripEdge" -draw "rectangle 62,67 500,171" -stroke none \
-  -fill '#E6EAF1' -draw "line 64,129 498,129" \
-  -font "$Sans" -pointsize 12 -fill "$Faint" -gravity North \
-  -annotate +6+104 'The waveform of your song appears here' -gravity NorthWest \
+  "${strip[@]}" \
+  -fill '#E6EAF1' -draw "$(hline 64 498 129)" \
+  -font "$Sans" -pointsize "$(f 12)" -fill "$Faint" -gravity North \
+  -annotate +$(n 6)+$(n 104) 'The waveform of your song appears here' -gravity NorthWest \
   \
-  -stroke "$Amber" -strokewidth 2 -fill none \
-  -draw "polyline 186,189 193,194 186,199" -draw "polyline 351,189 358,194 351,199" \
+  -stroke "$Amber" -strokewidth "$(f 2)" -fill none \
+  -draw "polyline $(pts 186,189 193,194 186,199)" -draw "polyline $(pts 351,189 358,194 351,199)" \
   -stroke none \
   \
-  -font "$Sans" -pointsize 11 -fill "$Muted" -annotate +70+226 'Progress' \
-  -annotate +177+298 'Song file' \
-  -gravity NorthEast -annotate +44+298 'Ringtone size' -gravity NorthWest \
-  -fill '#DDE2EA' -draw "line 44,316 519,316" \
+  -font "$Sans" -pointsize "$(f 11)" -fill "$Muted" -annotate +$(n 70)+$(n 226) 'Progress' \
+  -annotate +$(n 177)+$(n 298) 'Song file' \
+  -gravity NorthEast -annotate +$(n 44)+$(n 298) 'Ringtone size' -gravity NorthWest \
+  -fill '#DDE2EA' -draw "$(hline 44 519 316)" \
   -fill "$Faint" \
-  -annotate +44+321 'Tip: drag the dark band to move the window.   Alt + / converts and plays.' \
+  -annotate +$(n 44)+$(n 321) 'Tip: drag the dark band to move the window.   Alt + / converts and plays.' \
   "$content"
 
 # Numbered steps beside the four main buttons: 1 Browse, 2 select and Play, 3 Convert, 4 Upload.
 step() {  # step N centre-x centre-y
-  convert "$content" -fill "$Amber" -draw "circle $2,$3 $(($2 + 8)),$3" \
-    -font "$Bold" -pointsize 11 -fill "$Ink" -gravity northwest \
-    -annotate +$(($2 - 3))+$(($3 - 7)) "$1" "$content"
+  convert "$content" -fill "$Amber" -draw "$(T)circle $2,$3 $(($2 + 8)),$3" \
+    -font "$Bold" -pointsize "$(f 11)" -fill "$Ink" -gravity northwest \
+    -annotate +$(n $(($2 - 3)))+$(n $(($3 - 7))) "$1" "$content"
 }
 step 1 54 284
 step 2 54 194
@@ -102,31 +150,31 @@ step 4 389 194
 # The shape: a rounded rectangle drawn without smoothing (a window region has no half pixels).
 mask=$work/mask.png
 convert -size ${W}x${H} xc:black +antialias -fill white \
-  -draw "roundrectangle $PX0,$PY0 $PX1,$PY1 $PR,$PR" "$mask"
-convert "$mask" -morphology EdgeIn Square:1 "$work/edge.png"
+  -draw "roundrectangle $(n $PX0),$(n $PY0) $(e $PX1),$(e $PY1) $(f $PR),$(f $PR)" "$mask"
+convert "$mask" -morphology EdgeIn Square:$(n 1) "$work/edge.png"
 convert -size ${W}x${H} "xc:$Red" "$content" "$mask" -composite \
   -size ${W}x${H} "xc:$Frame" "$work/edge.png" -composite \
   "$work/background.png"
 bmp24 "$work/background.png" "$out/background.bmp"
 
 # ---------------------------------------------------------------- 165: strip canvas
-convert -size 468x108 xc:white -fill black -draw "rectangle 0,0 467,1" "$work/canvas.png"
+convert -size $(n 468)x$(n 108) xc:white -fill black -draw "$(R 0 0 467 1)" "$work/canvas.png"
 bmp24 "$work/canvas.png" "$out/wave_canvas.bmp"
 
 # ---------------------------------------------------------------- main buttons, 81 by 27
 # button NAME FILL EDGE TEXT-COLOUR LABEL ICON-MVG
 # The icon is drawn in a 12 by 13 box whose left edge is x 0; icon and label are centred as
 # one group.
-LabelFont=$Condensed LabelSize=12
+LabelFont=$Condensed LabelSize=$(f 12)
 button() {
   local name=$1 fill=$2 edge=$3 ink=$4 label=$5 icon=$6
   local tw; tw=$(convert -font "$LabelFont" -pointsize $LabelSize "label:$label" -format %w info:)
-  local x0=$(( (81 - (12 + 5 + tw)) / 2 ))
-  convert -size 81x27 "xc:$Panel" \
-    -fill "$fill" -stroke "$edge" -draw "roundrectangle 0.5,0.5 79.5,25.5 6,6" -stroke none \
-    -fill "$Amber" -draw "translate $x0,0 $icon" \
+  local x0=$(( ($(n 81) - ($(n 12) + $(n 5) + tw)) / 2 ))
+  convert -size $(n 81)x$(n 27) "xc:$Panel" \
+    -fill "$fill" -stroke "$edge" -draw "$(T)roundrectangle 0.5,0.5 79.5,25.5 6,6" -stroke none \
+    -fill "$Amber" -draw "translate $x0,0 $(T)$icon" \
     -font "$LabelFont" -pointsize $LabelSize -fill "$ink" -gravity West \
-    -annotate +$((x0 + 17))+0 "$label" \
+    -annotate +$((x0 + $(n 17)))+0 "$label" \
     "$work/$name.png"
   bmp24 "$work/$name.png" "$out/$name.bmp"
 }
@@ -142,9 +190,9 @@ button browse "$Card" "$Navy" "$Ink" 'Browse' \
 # ---------------------------------------------------------------- small buttons in the title band
 pill() {  # pill NAME WIDTH LABEL
   local name=$1 w=$2 label=$3
-  convert -size ${w}x19 "xc:$Header" \
-    -fill "$Pill" -stroke "$PillEdge" -draw "roundrectangle 0.5,0.5 $((w - 1)).5,17.5 8,8" \
-    -stroke none -font "$Sans" -pointsize 11 -fill white -gravity center -annotate +0+0 "$label" \
+  convert -size $(n $w)x$(n 19) "xc:$Header" \
+    -fill "$Pill" -stroke "$PillEdge" -draw "$(T)roundrectangle 0.5,0.5 $((w - 1)).5,17.5 8,8" \
+    -stroke none -font "$Sans" -pointsize "$(f 11)" -fill white -gravity center -annotate +0+0 "$label" \
     "$work/$name.png"
   bmp24 "$work/$name.png" "$out/$name.bmp"
 }
@@ -152,8 +200,8 @@ pill wallpaper 140 'Upload Wallpaper'
 pill profile 63 'Profile'
 pill help 50 'Help'
 
-convert -size 12x12 "xc:$Header" -fill "$Coral" -draw "circle 5.5,5.5 5.5,0" \
-  -stroke white -strokewidth 1.6 -draw "line 3.5,3.5 7.5,7.5 line 7.5,3.5 3.5,7.5" \
+convert -size $(n 12)x$(n 12) "xc:$Header" -fill "$Coral" -draw "$(T)circle 5.5,5.5 5.5,0" \
+  -stroke white -strokewidth 1.6 -draw "$(T)line 3.5,3.5 7.5,7.5 line 7.5,3.5 3.5,7.5" \
   "$work/exit.png"
 bmp24 "$work/exit.png" "$out/exit.bmp"
 
@@ -165,12 +213,12 @@ status() {
   local name=$1 w=$2 accent=$3 headline=$4 detail=$5 badge=$6
   local top=5 bottom=46 text=44 size=13
   if [ "$w" -le 150 ]; then top=2 bottom=44 text=14 size=12; fi
-  convert -size ${w}x50 "xc:$Panel" \
-    -fill "$Card" -stroke "$CardEdge" -draw "roundrectangle 0.5,$top.5 $((w - 1)).5,$bottom.5 7,7" \
-    -stroke none -fill "$accent" -draw "roundrectangle 1,$((top + 1)) 4,$((bottom - 0)) 2,2" \
-    -draw "$badge" \
-    -font "$Bold" -pointsize $size -fill "$Ink" -annotate +$text+$((top + 17)) "$headline" \
-    -font "$Sans" -pointsize 11 -fill "$Muted" -annotate +$text+$((top + 33)) "$detail" \
+  convert -size $(n $w)x$(n 50) "xc:$Panel" \
+    -fill "$Card" -stroke "$CardEdge" -draw "$(T)roundrectangle 0.5,$top.5 $((w - 1)).5,$bottom.5 7,7" \
+    -stroke none -fill "$accent" -draw "$(T)roundrectangle 1,$((top + 1)) 4,$((bottom - 0)) 2,2" \
+    -draw "$(T)$badge" \
+    -font "$Bold" -pointsize "$(f $size)" -fill "$Ink" -annotate +$(n $text)+$(n $((top + 17))) "$headline" \
+    -font "$Sans" -pointsize "$(f 11)" -fill "$Muted" -annotate +$(n $text)+$(n $((top + 33))) "$detail" \
     "$work/$name.png"
   bmp24 "$work/$name.png" "$out/$name.bmp"
 }
@@ -186,6 +234,10 @@ status status_converted 300 "$Green" 'Ringtone converted' \
 status status_uploaded 300 "$Green" 'Ringtone uploaded' \
   'Check your phone for the new ringtone' \
   "fill '$Green' circle 25,25.5 25,14.5 fill white polygon 25,18 31,25 27.5,25 27.5,32 22.5,32 22.5,25 19,25"
+}
+
+draw_set 100 "$out"
+for scale in 125 150 200; do draw_set $scale "$out/$scale"; done
 
 # ---------------------------------------------------------------- icon 209, 32 by 32
 convert -size 32x32 xc:none -fill "$Header" -draw "roundrectangle 0,0 31,31 7,7" \
