@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 
 #include "formats/utf8_text.h"
@@ -55,24 +54,6 @@ TEST(Utf8Text, JoinsAndSplitsPaths) {
   }
   EXPECT_EQ(FolderOfPath("C:\\M\xC3\xBAsica\\a.m4a"), "C:\\M\xC3\xBAsica\\");
   EXPECT_EQ(FolderOfPath("a.m4a"), "");
-}
-
-TEST(Utf8Text, OpensRenamesAndRemovesFilesByUtf8Names) {
-  const std::string path = ::testing::TempDir() + "qv_\xE5\xA4\x9C\xE3\x81\xAB.bin";
-  const std::string moved = path + ".\xD0\x9F";
-  std::FILE* f = OpenFileUtf8(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  std::fputs("ok", f);
-  std::fclose(f);
-  ASSERT_EQ(RenameFileUtf8(path.c_str(), moved.c_str()), 0);
-  f = OpenFileUtf8(moved.c_str(), "rb");
-  ASSERT_NE(f, nullptr);
-  char text[3] = {};
-  EXPECT_EQ(std::fread(text, 1, 2, f), 2u);
-  std::fclose(f);
-  EXPECT_STREQ(text, "ok");
-  EXPECT_EQ(RemoveFileUtf8(moved.c_str()), 0);
-  EXPECT_EQ(OpenFileUtf8(moved.c_str(), "rb"), nullptr);
 }
 
 }  // namespace
