@@ -3,6 +3,7 @@
 // too: its own ANSI calls speak UTF-8.
 #include <windows.h>
 #include <shlobj.h>
+#include <commctrl.h>
 #include <urlmon.h>
 
 #include <cstdlib>
@@ -33,14 +34,20 @@ std::string PlaceSong(const std::string& test) {
   return song;
 }
 
-// Loaded, with the song box scrolled to the name for the screenshot.
+// A screenshot once the bar is full, with the song box scrolled to the song's name.
+void ShowSong(HWND window, const std::string& shot) {
+  HWND bar = FindWindowExA(window, nullptr, "msctls_progress32", nullptr);
+  WaitUntil([&] { return SendMessageA(bar, PBM_GETPOS, 0, 0) == SendMessageA(bar, PBM_GETRANGE, 0, 0); });
+  SendMessageW(GetDlgItem(window, IdPathEdit), EM_SETSEL, 0x7FFF, 0x7FFF);
+  SendMessageW(GetDlgItem(window, IdPathEdit), EM_SCROLLCARET, 0, 0);
+  WaitUntil([] { return false; }, 500);  // the strip is drawn
+  Screenshot(shot);
+}
+
 void ExpectSong(App& app, const std::string& song, const std::string& shot) {
   ASSERT_TRUE(app.WaitLoaded());
   ASSERT_EQ(app.ChildText(IdPathEdit), song);
-  SendMessageW(app.Child(IdPathEdit), EM_SETSEL, 0x7FFF, 0x7FFF);
-  SendMessageW(app.Child(IdPathEdit), EM_SCROLLCARET, 0, 0);
-  WaitUntil([] { return false; }, 500);
-  Screenshot(shot);
+  ShowSong(app.Window(), shot);
 }
 
 // The session's proxy setting, pointed at `server` for the test's life and back after.
@@ -164,13 +171,14 @@ TEST(Names, TheInstalledProgramsContextMenuCommandOpensTheSong) {
     SendMessageA(GetDlgItem(window, IdPathEdit), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
     return song == text && FileExists(folder + "\\d.wav");  // beside the program
   }, 60000)) << text;
-  Screenshot("names-context-menu-loaded");
+  ShowSong(window, "names-context-menu-loaded");
   const std::string other = PlaceSong("names-second-start");
   EXPECT_EQ(RunCommand(command.substr(0, command.find("%1")) + other + "\""), 0u);
   EXPECT_TRUE(WaitUntil([&] {
     SendMessageA(GetDlgItem(window, IdPathEdit), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
     return other == text;
   }, 60000)) << text;
+  ShowSong(window, "names-second-start");
   PostMessageA(window, WM_COMMAND, IdExit, 0);
   WaitUntil([&] { return !IsWindow(window); });
 
