@@ -1,5 +1,6 @@
 #include "app/commands.h"
 
+#include <cderr.h>
 #include <commdlg.h>
 #include <shellapi.h>
 
@@ -119,44 +120,44 @@ void OnConvertAndPlay(HWND window) {
   PreparePreview(true, window);
 }
 
-void OnBrowse(HWND window) {
-  SessionState& s = sessionState;
-  // Two imports never run at once, and nothing an upload is sending is deleted under it.
-  if (s.importRunning) {
-    ShowMessage(ImportBusy, "Warning");
-    return;
-  }
-  if (s.uploadBusy) {
-    ShowMessage(UploadBusy, "Warning");
-    return;
-  }
+namespace {
 
-  char path[sizeof s.sourcePath] = {};
-  char title[sizeof s.sourceTitle] = {};
-  OPENFILENAMEA dialog{};
-  dialog.lStructSize = sizeof dialog;
-  dialog.hwndOwner = window;
-  dialog.lpstrFilter =
-      "All songs\0*.mp3;*.wav;*.m4a;*.m4b;*.aac;*.flac;*.ogg;*.oga;*.opus;*.webm;*.mka;*.wma;"
-      "*.mp4;*.m4v;*.3gp;*.caf\0"
-      "MP3 Files\0*.mp3\0CD Track (*.cda)\0*.cda\0WAV File (*.wav)\0*.wav\0";
-  dialog.lpstrFile = path;
-  dialog.nMaxFile = sizeof path;
-  dialog.lpstrFileTitle = title;
-  dialog.nMaxFileTitle = sizeof title;
-  dialog.lpstrTitle = "Please select a file...";
-  dialog.lpstrDefExt = "pwd";
-  // The dialog must not leave the process in the folder the user went to: the working files
-  // and the encoders are in startDirectory.
-  dialog.Flags = OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR;
-  const BOOL chosen = GetOpenFileNameA(&dialog);
-  SetCurrentDirectoryA(s.startDirectory);
-  if (!chosen) {
+const char PathTooLong[] =
+    "Sorry, Quavella cannot open this song: its path is too long. Please move the song to a "
+    "folder with a shorter path and try again.";
+const char FolderGiven[] =
+    "Quavella opens one song at a time, not a folder. Please drop or choose a song file.";
+const char SongNotFound[] = "Sorry, Quavella could not find this song:\n";
+
+// Two imports never run at once, and nothing an upload is sending is deleted under it.
+bool SongMayComeIn() {
+  if (sessionState.importRunning) {
+    ShowMessage(ImportBusy, "Warning");
+    return false;
+  }
+  if (sessionState.uploadBusy) {
+    ShowMessage(UploadBusy, "Warning");
+    return false;
+  }
+  return true;
+}
+
+// What Browse does once a song is chosen, for every way a song comes in: the size gate, then
+// the import of `path` (UTF-8) into the working files.
+void LoadSong(HWND window, const std::string& path) {
+  SessionState& s = sessionState;
+  if (path.size() >= sizeof s.sourcePath) {
+    ShowMessage(PathTooLong, "Warning");
     RecreateCaretAndResetSelection(window);
     return;
   }
-  lstrcpynA(s.sourcePath, path, sizeof s.sourcePath);
-  lstrcpynA(s.sourceTitle, title, sizeof s.sourceTitle);
+  path.copy(s.sourcePath, path.size());
+  s.sourcePath[path.size()] = '\0';
+  // The upload's title is the file's name, cut to its field without splitting a character.
+  const std::string title = NameOfPath(path);
+  const size_t titleBytes = Utf8CutLength(title, sizeof s.sourceTitle - 1);
+  title.copy(s.sourceTitle, titleBytes);
+  s.sourceTitle[titleBytes] = '\0';
 
   if (BrowseSizeGateApplies(s.sourcePath) && SourceTooLarge(FileSizeBytes64(s.sourcePath))) {
     MessageBoxA(nullptr, TooLarge, "File Size too Large", MB_OK);
@@ -175,10 +176,10 @@ void OnBrowse(HWND window) {
   SetClassCursor(IDC_WAIT);
 
   InitSoundDevice(window);
-  SetCurrentDirectoryA(s.startDirectory);
+  EnterStartDirectory();
   DeleteWorkingFile("d.wav");
   DeleteWorkingFile("test.wav");
-  SetWindowTextA(s.pathEdit, s.sourcePath);
+  SetWindowTextW(s.pathEdit, Widen(s.sourcePath).c_str());
 
   DestroySelectionCaret();
   CreateSelectionCaret(window);
@@ -192,6 +193,55 @@ void OnBrowse(HWND window) {
     ShowMessage(ImportNotStarted, "Warning");
   }
   ResetSelection(window);
+}
+
+}  // namespace
+
+void OnBrowse(HWND window) {
+  if (!SongMayComeIn()) return;
+
+  // Room for the longest path Windows takes; a longer one is reported, not taken for Cancel.
+  std::wstring path(32768, L'\0');
+  std::wstring title(sizeof sessionState.sourceTitle, L'\0');
+  OPENFILENAMEW dialog{};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = window;
+  dialog.lpstrFilter =
+      L"All songs\0*.mp3;*.wav;*.m4a;*.m4b;*.aac;*.flac;*.ogg;*.oga;*.opus;*.webm;*.mka;*.wma;"
+      L"*.mp4;*.m4v;*.3gp;*.caf\0"
+      L"MP3 Files\0*.mp3\0CD Track (*.cda)\0*.cda\0WAV File (*.wav)\0*.wav\0";
+  dialog.lpstrFile = path.data();
+  dialog.nMaxFile = static_cast<DWORD>(path.size());
+  dialog.lpstrFileTitle = title.data();
+  dialog.nMaxFileTitle = static_cast<DWORD>(title.size());
+  dialog.lpstrTitle = L"Please select a file...";
+  dialog.lpstrDefExt = L"pwd";
+  // The dialog must not leave the process in the folder the user went to: the working files
+  // and the encoders are in startDirectory.
+  dialog.Flags = OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR;
+  const BOOL chosen = GetOpenFileNameW(&dialog);
+  const DWORD failure = chosen ? 0 : CommDlgExtendedError();
+  EnterStartDirectory();
+  if (!chosen) {
+    if (failure == FNERR_BUFFERTOOSMALL) ShowMessage(PathTooLong, "Warning");
+    RecreateCaretAndResetSelection(window);
+    return;
+  }
+  LoadSong(window, Narrow(path.c_str()));
+}
+
+void OnSongGiven(HWND window, const std::string& path) {
+  if (!SongMayComeIn()) return;
+  const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    ShowMessage((SongNotFound + path).c_str(), "Warning");
+    return;
+  }
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+    ShowMessage(FolderGiven, "Warning");
+    return;
+  }
+  LoadSong(window, path);
 }
 
 void OnUpload(HWND) {

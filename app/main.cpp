@@ -2,14 +2,27 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <string>
+
 #include "app/keyboard_focus.h"
 #include "app/main_window.h"
 #include "app/shutdown.h"
 #include "app/skin.h"
+#include "app/song_handoff.h"
 #include "resources/resource_ids.h"
 #include "session/session_state.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showState) {
+  // A song given on the command line (Open with, the context menu) starts the program in the
+  // song's folder or wherever the shell likes: the working files then go beside the program.
+  const std::string song = SongArgument();
+  if (!song.empty()) {
+    const std::string programFolder = FolderOfPath(ProgramPath());
+    if (!programFolder.empty()) SetCurrentDirectoryW(Widen(programFolder).c_str());
+  }
+  StoreStartDirectory();
+  if (!BecomeTheInstance(song)) return 0;
+
   char title[100] = {};
   char className[100] = {};
   LoadStringA(instance, IDS_APP_TITLE, title, sizeof title);
@@ -32,11 +45,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showState) {
 
   sessionState.instance = instance;
   SIZE size = BackgroundSize(instance);
-  HWND window = CreateWindowExA(0, className, title, WS_POPUP | WS_BORDER | WS_SYSMENU | WS_VISIBLE,
+  // WS_EX_ACCEPTFILES takes dropped files (as DragAcceptFiles does, without the shell library).
+  HWND window = CreateWindowExA(WS_EX_ACCEPTFILES, className, title, WS_POPUP | WS_BORDER | WS_SYSMENU | WS_VISIBLE,
                                 300, 300, size.cx, size.cy, nullptr, nullptr, instance, nullptr);
   if (!window) return 0;
   ShowWindow(window, showState);
   UpdateWindow(window);
+  // The first-run profile (if any) is done: the song given at start may open now.
+  if (!song.empty()) QueueSong(window, song);
+  SongsMayOpen(window);
 
   HACCEL accelerators = LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDR_ACCELERATORS));
   MSG message;

@@ -1,12 +1,14 @@
 #include "app/main_window.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include "app/commands.h"
 #include "app/edit_options_store.h"
 #include "app/selection_keys.h"
 #include "app/shutdown.h"
 #include "app/skin.h"
+#include "app/song_handoff.h"
 #include "app/strip_menu.h"
 #include "app/strip_zoom_control.h"
 #include "app/window_scale.h"
@@ -35,7 +37,8 @@ constexpr ButtonSpec Buttons[] = {
 };
 
 HWND CreateEditBox(HWND parent, int id, int x, int y, int width, int height) {
-  return CreateWindowExA(0, "EDIT", "",
+  // Wide, so that a song's path shows in any script whatever the ANSI code page.
+  return CreateWindowExW(0, L"EDIT", L"",
                          WS_CHILD | WS_VISIBLE | WS_BORDER | ES_READONLY | ES_AUTOHSCROLL,
                          WindowPixels(x), WindowPixels(y), WindowPixels(width),
                          WindowPixels(height), parent,
@@ -57,7 +60,7 @@ void CreateContents(HWND window) {
   InvalidateRect(window, nullptr, TRUE);
 
   s.pathEdit = CreateEditBox(window, ID_PATH_EDIT, 176, 270, 190, 23);
-  GetCurrentDirectoryA(sizeof s.startDirectory, s.startDirectory);
+  StoreStartDirectory();
 
   LoadButtonPictures();
   for (const ButtonSpec& b : Buttons) {
@@ -116,7 +119,17 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
   int y = ToUnits(static_cast<short>(HIWORD(lParam)), sessionState.skinDpi);
   switch (message) {
     case WM_CREATE:
+      // Before the first-run profile: a second start must find the window even then.
+      MarkInstanceWindow(window);
       CreateContents(window);
+      return 0;
+    case WM_DROPFILES:
+      OnDropFiles(window, reinterpret_cast<HDROP>(wParam));
+      return 0;
+    case WM_COPYDATA:
+      return OnSongCopyData(window, reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+    case WM_OPEN_PENDING_SONG:
+      OnOpenPendingSong(window);
       return 0;
     case WM_DESTROY:
       // Closing the window ends the session as Exit does (Exit has done it already), except

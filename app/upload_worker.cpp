@@ -100,7 +100,7 @@ DWORD WINAPI UploadWorker(LPVOID) {
     return 0;
   }
 
-  if (s.startDirectory[0]) SetCurrentDirectoryA(s.startDirectory);
+  EnterStartDirectory();
 
   char sizeText[24];
   std::snprintf(sizeText, sizeof sizeText, "%dKB", RingtoneKilobytes(format));

@@ -1,3 +1,4 @@
+#include "formats/utf8_text.h"
 #include "delivery/multipart_poster.h"
 
 #include <windows.h>
@@ -59,7 +60,7 @@ class FileHandle {
 int32_t LastFailure() { return FailureCodeFromError(GetLastError()); }
 
 HANDLE OpenForReading(const std::string& path) {
-  return CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  return CreateFileW(Widen(path.c_str()).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                      FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 

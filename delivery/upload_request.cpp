@@ -8,6 +8,7 @@
 #include "delivery/reply_judging.h"
 #include "delivery/reply_verdict.h"
 #include "delivery/upload_fields.h"
+#include "formats/utf8_text.h"
 #include "session/file_size.h"
 
 namespace {
@@ -17,10 +18,12 @@ std::string TextOf(const char* text) { return text ? std::string(text) : std::st
 // The full path of a file of the current folder, so that the bytes sent come from the folder
 // that was current when the upload began.
 std::string FullPathOf(const char* name) {
-  char full[MAX_PATH] = {};
-  DWORD n = GetFullPathNameA(name, MAX_PATH, full, nullptr);
-  if (n == 0 || n >= MAX_PATH) return std::string(name);
-  return std::string(full, n);
+  const std::wstring wide = Widen(name);
+  DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  std::wstring full(size, L'\0');
+  DWORD n = size ? GetFullPathNameW(wide.c_str(), size, full.data(), nullptr) : 0;
+  if (n == 0 || n >= size) return std::string(name);
+  return Narrow(std::wstring_view(full.data(), n));
 }
 
 }  // namespace

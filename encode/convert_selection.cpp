@@ -1,3 +1,4 @@
+#include "formats/utf8_text.h"
 #include "encode/convert_selection.h"
 
 #include <string>
@@ -120,7 +121,7 @@ void ConvertSelection(HWND window) {
     return;
   }
   // An earlier ringtone of this format must never pass for the result of this conversion.
-  DeleteFileA(ringtone);
+  DeleteFileW(Widen(ringtone).c_str());
 
   // The extraction tells the user itself when it fails.
   if (!ClipToTestWav("d.wav", range.start, range.end, sessionState.progressBar, format)) {

@@ -1,3 +1,4 @@
+#include "formats/utf8_text.h"
 #include "encode/convert_to_qcp.h"
 
 #include "encode/qpl_interfaces.h"
@@ -7,7 +8,7 @@ namespace {
 
 class Library {
  public:
-  explicit Library(const char* name) : module_(LoadLibraryA(name)) {}
+  explicit Library(const char* name) : module_(LoadLibraryW(Widen(name).c_str())) {}
   ~Library() {
     if (module_) FreeLibrary(module_);
   }

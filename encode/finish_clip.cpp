@@ -1,3 +1,4 @@
+#include "formats/utf8_text.h"
 #include "encode/finish_clip.h"
 
 #include <cstdio>
@@ -15,7 +16,7 @@ namespace {
 const char CannotEdit[] = "Sorry, Quavella could not apply the fades or make the clip louder.";
 
 bool ReadWhole(const char* path, std::vector<uint8_t>* bytes) {
-  FILE* file = std::fopen(path, "rb");
+  FILE* file = OpenFileUtf8(path, "rb");
   if (!file) return false;
   bytes->clear();
   // One read of the size the file says it has, then on in blocks should it have grown.
@@ -34,7 +35,7 @@ bool ReadWhole(const char* path, std::vector<uint8_t>* bytes) {
 }
 
 bool WriteWhole(const char* path, const std::vector<uint8_t>& bytes) {
-  FILE* file = std::fopen(path, "wb");
+  FILE* file = OpenFileUtf8(path, "wb");
   if (!file) return false;
   const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   return std::fclose(file) == 0 && written;

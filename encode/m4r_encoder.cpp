@@ -1,3 +1,4 @@
+#include "formats/utf8_text.h"
 #include "encode/m4r_encoder.h"
 
 #include <windows.h>
@@ -179,6 +180,6 @@ bool EncodeM4r(std::span<const int16_t> samples, const char* path) {
   if (!av) return false;
   av->av_log_set_level(AV_LOG_QUIET);
   if (Encode(av, samples, path)) return true;
-  DeleteFileA(path);
+  DeleteFileW(Widen(path).c_str());
   return false;
 }

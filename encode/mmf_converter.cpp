@@ -1,3 +1,4 @@
+#include "formats/utf8_text.h"
 #include "encode/mmf_converter.h"
 
 #include <cstring>
@@ -55,7 +56,7 @@ bool WriteAll(HANDLE file, const uint8_t* buffer, uint32_t length) {
 }  // namespace
 
 MmfConverter::MmfConverter(const char* libraryName) {
-  library_ = LoadLibraryA(libraryName);
+  library_ = LoadLibraryW(Widen(libraryName).c_str());
   if (library_)
     entry_ = reinterpret_cast<WscCnvProc>(
         reinterpret_cast<void*>(GetProcAddress(library_, "WscCnv")));
@@ -68,7 +69,7 @@ MmfConverter::~MmfConverter() {
 bool MmfConverter::Convert(const char* inputPath) {
   if (entry_ == nullptr || inputPath == nullptr) return false;
 
-  FileHandle input(CreateFileA(inputPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+  FileHandle input(CreateFileW(Widen(inputPath).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!input.valid()) {
     ShowAppMessage("Could not open input file");
@@ -102,7 +103,7 @@ bool MmfConverter::Convert(const char* inputPath) {
   if (produced < 0) return false;
 
   const std::string outputPath = MmfOutputName(inputPath);
-  FileHandle output(CreateFileA(outputPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  FileHandle output(CreateFileW(Widen(outputPath.c_str()).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!output.valid()) {
     ShowAppMessage("Could not save file");
@@ -110,7 +111,7 @@ bool MmfConverter::Convert(const char* inputPath) {
   }
   if (!WriteAll(output.get(), out.get(), static_cast<uint32_t>(produced)) || !output.Close()) {
     output.Close();
-    DeleteFileA(outputPath.c_str());
+    DeleteFileW(Widen(outputPath.c_str()).c_str());
     ShowAppMessage("Could not save file");
     return false;
   }

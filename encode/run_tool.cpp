@@ -4,23 +4,23 @@
 #include <vector>
 
 #include "encode/tool_command_line.h"
+#include "formats/utf8_text.h"
 #include "session/session_state.h"
 
 bool RunTool(const char* programPath, const char* parameters) {
   if (programPath == nullptr || parameters == nullptr) return false;
-  const std::string commandLine = ToolCommandLine(programPath, parameters);
   // CreateProcess may write into the command line, so it gets a copy of its own.
-  std::vector<char> writable(commandLine.begin(), commandLine.end());
-  writable.push_back('\0');
+  std::wstring commandLine = Widen(ToolCommandLine(programPath, parameters));
+  const std::wstring program = Widen(programPath);
+  const std::wstring directory = Widen(sessionState.startDirectory);
 
-  STARTUPINFOA startup{};
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_HIDE;
   PROCESS_INFORMATION process{};
-  const char* directory = sessionState.startDirectory[0] ? sessionState.startDirectory : nullptr;
-  if (!CreateProcessA(programPath, writable.data(), nullptr, nullptr, FALSE, 0, nullptr, directory,
-                      &startup, &process))
+  if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      directory.empty() ? nullptr : directory.c_str(), &startup, &process))
     return false;
   WaitForSingleObject(process.hProcess, INFINITE);
   CloseHandle(process.hThread);

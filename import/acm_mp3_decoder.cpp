@@ -1,3 +1,4 @@
+#include "formats/utf8_text.h"
 #include "import/acm_mp3_decoder.h"
 
 #include <algorithm>
@@ -95,7 +96,7 @@ bool AcmMp3Decoder::Open(const char* path, Mp3StreamInfo info, int32_t) {
     return false;
   }
 
-  file_ = std::fopen(path, "rb");
+  file_ = OpenFileUtf8(path, "rb");
   if (!file_) {
     Close();
     return false;

@@ -1,3 +1,4 @@
+#include "formats/utf8_text.h"
 #include "import/cd_track_import.h"
 
 #include <commctrl.h>
@@ -94,7 +95,7 @@ int ImportCdTrack(const char* destination, int trackIndex, HWND progressBar) {
   }
   auto* buffer = reinterpret_cast<TrackBufferHeader*>(memory.data());
   buffer->capacity = RipChunkSectors * CdSectorBytes;
-  FILE* file = std::fopen(destination, "w+b");
+  FILE* file = OpenFileUtf8(destination, "w+b");
   if (!file) return 0;
   WriteWavHeader(file, 0);
 

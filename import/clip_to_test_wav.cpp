@@ -1,3 +1,4 @@
+#include "formats/utf8_text.h"
 #include "import/clip_to_test_wav.h"
 
 #include <commctrl.h>
@@ -22,8 +23,8 @@ constexpr DWORD MaxFormatChunk = 65536;
 class MmioFile {
  public:
   MmioFile(const char* name, DWORD flags) {
-    std::string copy(name);
-    handle_ = mmioOpenA(copy.data(), nullptr, flags);
+    std::wstring wide = Widen(name);  // mmioOpen may write into the name it is given
+    handle_ = mmioOpenW(wide.data(), nullptr, flags);
   }
   ~MmioFile() { Close(); }
   MmioFile(const MmioFile&) = delete;
@@ -289,6 +290,6 @@ bool ClipToTestWav(const char* sourceName, uint32_t start, uint32_t end, HWND pr
     }
   }
   // A clip cut short is no ringtone: leave nothing that could be encoded or uploaded.
-  if (!ok) DeleteFileA(TargetName);
+  if (!ok) DeleteFileW(Widen(TargetName).c_str());
   return ok;
 }

@@ -1,3 +1,4 @@
+#include "formats/utf8_text.h"
 #include "import/copy_wav_file.h"
 
 #include <windows.h>
@@ -5,9 +6,9 @@
 #include <vector>
 
 bool CopyWavFile(const char* source, const char* destination) {
-  HANDLE in = CreateFileA(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  HANDLE in = CreateFileW(Widen(source).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                           FILE_ATTRIBUTE_NORMAL, nullptr);
-  HANDLE out = CreateFileA(destination, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  HANDLE out = CreateFileW(Widen(destination).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
   bool ok = false;
   if (in != INVALID_HANDLE_VALUE && out != INVALID_HANDLE_VALUE &&

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "session/session_state.h"
+
 namespace {
 
 #define QV_DLL_NAME(prefix, major) prefix AV_STRINGIFY(major) ".dll"
@@ -18,20 +20,13 @@ const char* const DllNames[LibraryCount] = {
 
 // The folder of the running program, with its trailing backslash: the DLLs are taken from
 // there only, never from the search path.
-std::string ProgramFolder() {
-  char path[MAX_PATH] = {};
-  DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return {};
-  std::string folder(path, n);
-  size_t slash = folder.find_last_of("\\/");
-  return slash == std::string::npos ? std::string() : folder.substr(0, slash + 1);
-}
+std::string ProgramFolder() { return FolderOfPath(ProgramPath()); }
 
 bool Load(FfmpegApi* api) {
   HMODULE modules[LibraryCount] = {};
   const std::string folder = ProgramFolder();
   for (int i = 0; i < LibraryCount; ++i) {
-    modules[i] = LoadLibraryExA((folder + DllNames[i]).c_str(), nullptr,
+    modules[i] = LoadLibraryExW(Widen(folder + DllNames[i]).c_str(), nullptr,
                                 LOAD_WITH_ALTERED_SEARCH_PATH);
     if (!modules[i]) return false;
   }

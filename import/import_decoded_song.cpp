@@ -1,3 +1,4 @@
+#include "formats/utf8_text.h"
 #include "import/import_decoded_song.h"
 
 #include <commctrl.h>
@@ -45,20 +46,6 @@ struct Owned {
   Owned& operator=(const Owned&) = delete;
   T* operator->() const { return p; }
 };
-
-// FFmpeg opens files by UTF-8 names; the program's paths are in the ANSI code page.
-std::string Utf8Path(const char* ansi) {
-  int wide = MultiByteToWideChar(CP_ACP, 0, ansi, -1, nullptr, 0);
-  if (wide <= 0) return {};
-  std::wstring w(static_cast<size_t>(wide), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, ansi, -1, w.data(), wide);
-  int bytes = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  if (bytes <= 0) return {};
-  std::string utf8(static_cast<size_t>(bytes), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, utf8.data(), bytes, nullptr, nullptr);
-  utf8.resize(static_cast<size_t>(bytes) - 1);
-  return utf8;
-}
 
 // Reading and probing give up as soon as the program is ending.
 int StopReading(void*) { return StopRequested() ? 1 : 0; }
@@ -248,7 +235,7 @@ DecodedSongVerdict ImportDecodedSong(const char* sourcePath, const char* startDi
     AVFormatContext* opened = Ff().avformat_alloc_context();
     if (!opened) return DecodedSongVerdict::Damaged;
     opened->interrupt_callback.callback = StopReading;
-    const std::string path = Utf8Path(sourcePath);
+    const std::string path = sourcePath;
     if (Ff().avformat_open_input(&opened, path.c_str(), nullptr, nullptr) < 0) {
       return JudgeDecodedSong(facts);  // avformat_open_input freed the context
     }
@@ -285,6 +272,6 @@ DecodedSongVerdict ImportDecodedSong(const char* sourcePath, const char* startDi
     wave.Close();
   }
   DecodedSongVerdict verdict = JudgeDecodedSong(facts);
-  if (verdict != DecodedSongVerdict::Imported) DeleteFileA(destination.c_str());
+  if (verdict != DecodedSongVerdict::Imported) DeleteFileW(Widen(destination.c_str()).c_str());
   return verdict;
 }

@@ -1,3 +1,4 @@
+#include "formats/utf8_text.h"
 #include "import/import_wav_file.h"
 
 #include <commctrl.h>
@@ -18,7 +19,7 @@ namespace {
 class MappedSource {
  public:
   explicit MappedSource(const char* path) {
-    file_ = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    file_ = CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                         FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file_ == INVALID_HANDLE_VALUE) return;
     LARGE_INTEGER size{};

@@ -1,3 +1,4 @@
+#include "formats/utf8_text.h"
 #include "import/import_worker.h"
 
 #include <cstdint>
@@ -44,7 +45,7 @@ void FailImport(const char* text = nullptr, const char* caption = nullptr) {
 
 // The container the file's first bytes show (Unknown when it cannot be read).
 SongContainer SniffFile(const char* path) {
-  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return SongContainer::Unknown;
   std::vector<uint8_t> head(SongSignatureBytes);

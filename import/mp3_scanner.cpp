@@ -1,3 +1,4 @@
+#include "formats/utf8_text.h"
 #include "import/mp3_scanner.h"
 
 #include <algorithm>
@@ -111,7 +112,7 @@ bool Mp3Scanner::Finish() {
 
 bool Mp3Scanner::ScanFile(const char* path) {
   Reset(0);
-  std::FILE* file = path ? std::fopen(path, "rb") : nullptr;
+  std::FILE* file = path ? OpenFileUtf8(path, "rb") : nullptr;
   if (!file) return false;
   long size = -1;
   if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);

@@ -1,3 +1,4 @@
+#include "formats/utf8_text.h"
 #include "import/wave_file.h"
 
 #include <algorithm>
@@ -40,7 +41,7 @@ HRESULT WaveFile::Open(const char* fileName, const WAVEFORMATEX* format, Mode mo
   const uint8_t* record = reinterpret_cast<const uint8_t*>(format);
   format_.assign(record, record + recordBytes);
 
-  file_ = mmioOpenA(const_cast<char*>(fileName), nullptr,
+  file_ = mmioOpenW(const_cast<wchar_t*>(Widen(fileName).c_str()), nullptr,
                     MMIO_CREATE | MMIO_READWRITE | MMIO_ALLOCBUF);
   if (!file_) return E_FAIL;
   // A larger buffer than the default 8 KB: a few minutes of song are tens of megabytes.

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "formats/utf8_text.h"
 #include "formats/wav_file.h"
 #include "import/working_audio.h"
 #include "session/session_state.h"
@@ -24,7 +25,7 @@ bool MapWorkingAudio(bool* headerMessageShown) {
   ReleaseWorkingAudio();
   WorkingAudio& audio = workingAudio;
 
-  audio.file = CreateFileA(WorkingFilePath("d.wav").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  audio.file = CreateFileW(Widen(WorkingFilePath("d.wav").c_str()).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (audio.file == INVALID_HANDLE_VALUE) return false;
   LARGE_INTEGER size{};

@@ -1,3 +1,4 @@
+#include "formats/utf8_text.h"
 #include "session/file_size.h"
 
 #include <cstdio>
@@ -6,7 +7,7 @@
 
 int32_t FileSizeBytes(const char* fileName) {
   if (fileName == nullptr) return -1;
-  FILE* file = std::fopen(fileName, "rb");
+  FILE* file = OpenFileUtf8(fileName, "rb");
   if (file == nullptr) return -1;
   long size = -1;
   if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
@@ -16,7 +17,7 @@ int32_t FileSizeBytes(const char* fileName) {
 
 int64_t FileSizeBytes64(const char* fileName) {
   if (fileName == nullptr) return -1;
-  FILE* file = std::fopen(fileName, "rb");
+  FILE* file = OpenFileUtf8(fileName, "rb");
   if (file == nullptr) return -1;
   int64_t size = -1;
 #ifdef _WIN32
@@ -32,7 +33,7 @@ bool ReadFileBytes(const char* fileName, size_t limit, std::vector<uint8_t>& byt
   bytes.clear();
   const int64_t size = FileSizeBytes64(fileName);
   if (size < 0 || static_cast<uint64_t>(size) > limit) return false;
-  FILE* file = std::fopen(fileName, "rb");
+  FILE* file = OpenFileUtf8(fileName, "rb");
   if (file == nullptr) return false;
   bytes.resize(static_cast<size_t>(size));
   const bool whole = std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();

@@ -35,27 +35,43 @@ void RestoreArrowCursor() {
   if (GetCursorPos(&where)) SetCursorPos(where.x, where.y);
 }
 
-std::string PathInFolder(const char* folder, const char* name) {
-  if (folder == nullptr || folder[0] == '\0') return name;
-  std::string path = folder;
-  if (path.back() != '\\' && path.back() != '/') path += '\\';
-  return path + name;
-}
-
 std::string WorkingFilePath(const char* name) {
   return PathInFolder(sessionState.startDirectory, name);
 }
 
-void DeleteWorkingFile(const char* name) { DeleteFileA(WorkingFilePath(name).c_str()); }
+void DeleteWorkingFile(const char* name) { DeleteFileW(Widen(WorkingFilePath(name)).c_str()); }
 
 void ShowMessage(const char* text, const char* caption) {
   if (StopRequested()) return;
-  MessageBoxA(nullptr, text, caption, MB_OK);
+  MessageBoxW(nullptr, Widen(text).c_str(), Widen(caption).c_str(), MB_OK);
 }
 
 void ShowAppMessage(const char* text) {
   if (StopRequested()) return;
-  char exePath[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, exePath, MAX_PATH);
-  MessageBoxA(GetActiveWindow(), text, exePath, MB_OK | MB_ICONEXCLAMATION);
+  MessageBoxW(GetActiveWindow(), Widen(text).c_str(), Widen(ProgramPath()).c_str(),
+              MB_OK | MB_ICONEXCLAMATION);
+}
+
+std::string ProgramPath() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (n == 0) return {};
+    if (n < path.size()) return Narrow(std::wstring_view(path.data(), n));
+    if (path.size() >= 32768) return {};
+    path.resize(path.size() * 2);
+  }
+}
+
+void StoreStartDirectory() {
+  std::wstring folder(GetCurrentDirectoryW(0, nullptr), L'\0');
+  DWORD n = folder.empty() ? 0 : GetCurrentDirectoryW(static_cast<DWORD>(folder.size()), folder.data());
+  std::string utf8 = n < folder.size() ? Narrow(std::wstring_view(folder.data(), n)) : std::string();
+  if (utf8.size() >= sizeof sessionState.startDirectory) utf8.clear();
+  utf8.copy(sessionState.startDirectory, utf8.size());
+  sessionState.startDirectory[utf8.size()] = '\0';
+}
+
+void EnterStartDirectory() {
+  if (sessionState.startDirectory[0]) SetCurrentDirectoryW(Widen(sessionState.startDirectory).c_str());
 }

@@ -7,11 +7,15 @@
 #include <cstdint>
 #include <string>
 
+#include "formats/utf8_text.h"
 #include "session/ringtone_format.h"
 #include "session/screen_scale.h"
 
 struct IDirectSound;
 struct IDirectSoundBuffer;
+
+// The longest path Windows takes (32,767 UTF-16 units) in UTF-8, with its NUL.
+constexpr size_t MaxPathBytes = 32767 * 3 + 1;
 
 struct SessionState {
   HWND mainWindow = nullptr;
@@ -21,8 +25,9 @@ struct SessionState {
   HWND uploadButton = nullptr;
   HWND pathEdit = nullptr;
   HWND sizeEdit = nullptr;
-  char startDirectory[1000] = {};
-  char sourcePath[260] = {};
+  // UTF-8, as every text inside the program; room for the longest path Windows takes.
+  char startDirectory[MaxPathBytes] = {};
+  char sourcePath[MaxPathBytes] = {};
   char sourceTitle[64] = {};
 
   volatile bool fileLoaded = false;
@@ -88,12 +93,17 @@ void FillProgressBar();
 void SetClassCursor(LPCSTR cursorId);
 void RestoreArrowCursor();
 
-// `name` in `folder`; just `name` when there is no folder.
-std::string PathInFolder(const char* folder, const char* name);
 // The full path of the working file `name`: in startDirectory, whatever the process's current
 // folder is at the moment (the open dialog and the shell move it for a while); just `name`
 // before startDirectory is known.
 std::string WorkingFilePath(const char* name);
+// Reads the process's current folder into startDirectory (UTF-8); leaves it empty when the
+// folder's name does not fit.
+void StoreStartDirectory();
+// Makes startDirectory the process's current folder again (nothing when it is empty).
+void EnterStartDirectory();
+// The full path of the running program (UTF-8); "" when it cannot be had.
+std::string ProgramPath();
 // Deletes the working file `name`; failures are ignored.
 void DeleteWorkingFile(const char* name);
 

@@ -3,6 +3,7 @@
 #include <new>
 #include <vector>
 
+#include "formats/utf8_text.h"
 #include "encoders/ringq/ringq_api.h"
 #include "formats/qcp_file.h"
 #include "encoders/ringq/wav_to_qcp.h"
@@ -60,7 +61,7 @@ class QplConverter final : public IQPLConvertFile, public IQPLQcpFile {
     CloseFile();
     if (!name || !*name) return FALSE;
     // The file stays open (readable by others) until Close.
-    file_ = std::fopen(name, "rb");
+    file_ = OpenFileUtf8(name, "rb");
     if (!file_) return FALSE;
     bool valid = false;
     try {

@@ -1,3 +1,4 @@
+#include "formats/utf8_text.h"
 #include "encoders/ringq/wav_to_qcp.h"
 
 #include <cstdio>
@@ -10,7 +11,7 @@
 namespace {
 
 bool ReadWholeFile(const char* path, long long limit, std::vector<uint8_t>& out) {
-  std::FILE* f = std::fopen(path, "rb");
+  std::FILE* f = OpenFileUtf8(path, "rb");
   if (!f) return false;
   out.clear();
   uint8_t buffer[65536];
@@ -75,18 +76,18 @@ int Convert(const char* sourcePath, const char* destinationPath,
   // Write beside the destination first, so that a failed write never leaves a cut file or
   // destroys an earlier one.
   const std::string temp = std::string(destinationPath) + ".part";
-  std::FILE* f = std::fopen(temp.c_str(), "wb");
+  std::FILE* f = OpenFileUtf8(temp.c_str(), "wb");
   if (!f) return RingqCannotWrite;
   const bool written = std::fwrite(file.data(), 1, file.size(), f) == file.size();
   const bool closed = std::fclose(f) == 0;
   if (!written || !closed) {
-    std::remove(temp.c_str());
+    RemoveFileUtf8(temp.c_str());
     return RingqCannotWrite;
   }
   // rename() does not replace an existing file on Windows: remove it first.
-  std::remove(destinationPath);
-  if (std::rename(temp.c_str(), destinationPath) != 0) {
-    std::remove(temp.c_str());
+  RemoveFileUtf8(destinationPath);
+  if (RenameFileUtf8(temp.c_str(), destinationPath) != 0) {
+    RemoveFileUtf8(temp.c_str());
     return RingqCannotWrite;
   }
   return RingqOk;

@@ -1,3 +1,4 @@
+#include "formats/utf8_text.h"
 #include "encoders/vorbis/ogg_vorbis_encoder.h"
 
 #include <vorbis/vorbisenc.h>
@@ -95,10 +96,10 @@ bool WriteOggVorbisFile(std::span<const int16_t> samples, int channels, int samp
                         float quality, const char* path) {
   std::vector<uint8_t> file;
   if (!EncodeOggVorbis(samples, channels, sampleRate, quality, file)) return false;
-  FILE* out = std::fopen(path, "wb");
+  FILE* out = OpenFileUtf8(path, "wb");
   if (!out) return false;
   const bool whole = std::fwrite(file.data(), 1, file.size(), out) == file.size();
   if (std::fclose(out) == 0 && whole) return true;
-  std::remove(path);
+  RemoveFileUtf8(path);
   return false;
 }

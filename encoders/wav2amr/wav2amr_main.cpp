@@ -7,6 +7,7 @@
 
 #include <opencore-amrnb/interf_enc.h>
 
+#include "formats/utf8_text.h"
 #include "encoders/ringm/pcm_wav_reader.h"
 #include "encoders/wav2amr/amr_stream.h"
 #include "formats/amr_file.h"
@@ -22,7 +23,7 @@ struct FileCloser {
 };
 
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
-  FILE* raw = std::fopen(path.c_str(), "rb");
+  FILE* raw = OpenFileUtf8(path.c_str(), "rb");
   if (!raw) {
     error = "cannot open";
     return false;
@@ -47,11 +48,11 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::st
 
 // Writes the whole file or, on any failure, removes what was started.
 bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  FILE* f = std::fopen(path.c_str(), "wb");
+  FILE* f = OpenFileUtf8(path.c_str(), "wb");
   if (!f) return false;
   bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   ok = (std::fclose(f) == 0) && ok;
-  if (!ok) std::remove(path.c_str());
+  if (!ok) RemoveFileUtf8(path.c_str());
   return ok;
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/utf8_text.h"
 #include "import/cd/aspi_module.h"
 #include "import/cd/cd_drive_library.h"
 #include "import/cd/cd_library.h"
@@ -259,7 +260,7 @@ class Diagnostics : public CdDiagnostics {
  public:
   // Into the working folder, whatever the current folder is at the moment.
   void WriteDump(const char* name, const uint8_t* data, size_t length) override {
-    if (FILE* f = std::fopen(WorkingFilePath(name).c_str(), "wb")) {
+    if (FILE* f = OpenFileUtf8(WorkingFilePath(name).c_str(), "wb")) {
       std::fwrite(data, 1, length, f);
       std::fclose(f);
     }

@@ -138,11 +138,16 @@ std::string FreshFolder(const std::string& name) {
 
 std::string PrepareStartFolder() {
   std::string folder = FreshFolder(CurrentTestName());
+  CopyDistribution(folder);
+  return folder;
+}
+
+void CopyDistribution(const std::string& folder) {
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA((DistDir() + "\\*").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) {
     ADD_FAILURE() << "no distribution folder at " << DistDir();
-    return folder;
+    return;
   }
   do {
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
@@ -150,7 +155,6 @@ std::string PrepareStartFolder() {
               (folder + "\\" + found.cFileName).c_str(), FALSE);
   } while (FindNextFileA(search, &found));
   FindClose(search);
-  return folder;
 }
 
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
@@ -232,7 +236,7 @@ bool App::Launch(const LaunchOptions& options) {
 
   std::string exe = startFolder_ + "\\Quavella.exe";
   if (!FileExists(exe)) exe = DistDir() + "\\Quavella.exe";
-  std::string commandLine = "\"" + exe + "\"";
+  std::string commandLine = "\"" + exe + "\"" + options.arguments;
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,

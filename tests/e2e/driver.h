@@ -21,6 +21,8 @@ std::string ArtefactDir();
 std::string FreshFolder(const std::string& name);
 // A fresh start folder for the current test holding a copy of the distribution folder.
 std::string PrepareStartFolder();
+// Copies the distribution folder's files into `folder` (which exists).
+void CopyDistribution(const std::string& folder);
 // The name of the running test, usable as a file name.
 std::string CurrentTestName();
 
@@ -56,6 +58,7 @@ struct LaunchOptions {
   bool writeProfile = true;     // write `profile` before the start (no first-run dialog)
   Profile profile;
   bool waitForMainWindow = true;
+  std::string arguments;        // after the program's quoted name, e.g. " \"C:\\song.mp3\""
 };
 
 class App {
