@@ -13,6 +13,7 @@
 #include "encode/convert_selection.h"
 #include "import/import_route.h"
 #include "import/import_worker.h"
+#include "import/song_file_sniff.h"
 #include "import/working_audio.h"
 #include "profile/profile_dialog.h"
 #include "profile/profile_store.h"
@@ -158,7 +159,8 @@ void OnBrowse(HWND window) {
   lstrcpynA(s.sourcePath, path, sizeof s.sourcePath);
   lstrcpynA(s.sourceTitle, title, sizeof s.sourceTitle);
 
-  if (BrowseSizeGateApplies(s.sourcePath) && SourceTooLarge(FileSizeBytes64(s.sourcePath))) {
+  if (BrowseSizeGateApplies(s.sourcePath, SniffSongFile(s.sourcePath)) &&
+      SourceTooLarge(FileSizeBytes64(s.sourcePath))) {
     MessageBoxA(nullptr, TooLarge, "File Size too Large", MB_OK);
     RecreateCaretAndResetSelection(window);
     return;

@@ -74,6 +74,13 @@ TEST(Browse, SizeLimitIsTwentyOneMillionBytes) {
             "There are several commercialy available tools you can search for to reduce the size "
             "of your MP3.");
   EXPECT_FALSE(FileExists(app.WorkingFile("d.wav")));
+  // The same WAV under another name is the same WAV.
+  ASSERT_TRUE(app.BrowseTo(WriteSong(app, "big.flac", big)));
+  EXPECT_EQ(TakeMessageBox(app.ProcessId(), "File Size too Large"),
+            "Quavella only accepts MP3s that are smaller than 20 MBs (approximately 20 minutes). "
+            "There are several commercialy available tools you can search for to reduce the size "
+            "of your MP3.");
+  EXPECT_FALSE(FileExists(app.WorkingFile("d.wav")));
 
   // So are files that measure negative or small in 32 bits: 2 GiB, and 4 GiB and 100 bytes.
   for (int64_t size : {int64_t{1} << 31, (int64_t{1} << 32) + 100}) {
