@@ -1,26 +1,25 @@
 #include "encode/true_peak.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <numbers>
 #include <vector>
 
 namespace {
 
-// 8 output values between two samples, from a Kaiser-windowed sinc of 32 taps per value: its
-// pass band reaches 0.45 of the rate within 0.01 dB and its images above 0.55 lie 60 dB down.
-// On the oversampled grid a crest can still fall half a step (1/16 sample) from the nearest
-// value, 0.14 dB low at 0.45 of the rate; the parabola through the three values around it
-// brings that under 0.01 dB.
-constexpr unsigned Factor = 8;
-constexpr unsigned Delay = 32;               // input samples each output value is made of
-constexpr unsigned Taps = Factor * Delay - 1;  // odd: phase 0 falls on the samples themselves
-constexpr double KaiserBeta = 5.65;
-
-using Lanes = double __attribute__((vector_size(Factor * sizeof(double))));
-using QuickLanes = float __attribute__((vector_size(Factor * sizeof(float))));
+// The oversampling by 8 is done in two steps, each with the filter it needs: by 2 with a long
+// half-band filter (every other value is a sample itself), which must pass 0.45 of the rate and
+// stop its image from 0.55 on, then by 4 with a short filter, which has only to keep the band
+// below 0.55 and stop the images of the doubled rate from 1.45 on: about a fifth of the work
+// of one filter of the same quality. On the 8-times grid a crest can still fall half a step
+// (1/16 sample) from the nearest value, 0.14 dB low at 0.45 of the rate; the parabola through
+// the three values around it reads the crest itself. Sines from 0.005 to 0.45 of the rate, at
+// six phases each, read between 0 and 0.05 dB above their crest.
+constexpr int HalfTaps = 16;   // per side of each new value of the doubling
+constexpr int QuarterTaps = 4;  // per side of each new value of the second step
+constexpr double HalfBeta = 5.0, QuarterBeta = 5.65;
 
 double BesselI0(double x) {
   double sum = 1, term = 1;
@@ -31,80 +30,120 @@ double BesselI0(double x) {
   return sum;
 }
 
-// [k][phase]: the weight of the sample k back from the newest, for each output value; every
-// phase's weights add up to 1, so that a steady level reads as itself.
-struct Polyphase {
-  std::array<Lanes, Delay> coefficient{};
-  std::array<QuickLanes, Delay> quick{};
+// A Kaiser-windowed sinc at `d` (in periods of its rate) within half-width `span`.
+double WindowedSinc(double d, double span, double beta) {
+  const double x = std::numbers::pi * d;
+  const double r = d / span;
+  return (d == 0 ? 1.0 : std::sin(x) / x) * BesselI0(beta * std::sqrt(std::max(0.0, 1 - r * r))) /
+         BesselI0(beta);
+}
 
-  Polyphase() {
-    double sums[Factor] = {};
-    for (unsigned j = 0; j < Taps; ++j) {
-      const double m = static_cast<double>(j) - (Taps - 1) / 2.0;
-      const double x = m * std::numbers::pi / Factor;
-      const double r = 2.0 * j / (Taps - 1) - 1;
-      double c = m == 0 ? 1.0 : std::sin(x) / x;
-      c *= BesselI0(KaiserBeta * std::sqrt(1 - r * r)) / BesselI0(KaiserBeta);
-      coefficient[j / Factor][j % Factor] = c;
-      sums[j % Factor] += c;
+using FloatFour = float __attribute__((vector_size(4 * sizeof(float))));
+using DoubleFour = double __attribute__((vector_size(4 * sizeof(double))));
+template <typename Value>
+struct FourOf;
+template <>
+struct FourOf<float> {
+  using Type = FloatFour;
+};
+template <>
+struct FourOf<double> {
+  using Type = DoubleFour;
+};
+template <typename Value>
+using Four = typename FourOf<Value>::Type;
+
+// Four values from `p` on, added into `sum` (an argument rather than a result: no vector
+// crosses a call in the ABI of a machine without wide registers).
+template <typename Value>
+void AddFour(const Value* p, Four<Value>& sum) {
+  Four<Value> v;
+  std::memcpy(&v, p, sizeof v);
+  sum += v;
+}
+
+template <typename Value>
+struct Filters {
+  // half[k]: weight of the samples k back and k + 1 ahead of a value halfway between two.
+  Value half[HalfTaps];
+  // quarter[j - 1][k]: weight of the doubled-rate value k - QuarterTaps + 1 from m for the
+  // value at m + j / 4 (j = 1..3).
+  Value quarter[3][2 * QuarterTaps];
+  // The same as four lanes per tap: the value at m itself, then the three between.
+  Four<Value> quarterLanes[2 * QuarterTaps];
+
+  Filters() {
+    double sum = 0, h[HalfTaps];
+    for (int k = 0; k < HalfTaps; ++k) sum += 2 * (h[k] = WindowedSinc(k + 0.5, HalfTaps + 0.5, HalfBeta));
+    for (int k = 0; k < HalfTaps; ++k) half[k] = static_cast<Value>(h[k] / sum);
+    for (int j = 1; j <= 3; ++j) {
+      double q[2 * QuarterTaps], total = 0;
+      for (int k = 0; k < 2 * QuarterTaps; ++k)
+        total += q[k] = WindowedSinc(k - QuarterTaps + 1 - j / 4.0, QuarterTaps + 0.25, QuarterBeta);
+      for (int k = 0; k < 2 * QuarterTaps; ++k) quarter[j - 1][k] = static_cast<Value>(q[k] / total);
     }
-    for (unsigned k = 0; k < Delay; ++k)
-      for (unsigned f = 0; f < Factor; ++f) {
-        coefficient[k][f] /= sums[f];
-        quick[k][f] = static_cast<float>(coefficient[k][f]);
-      }
+    for (int k = 0; k < 2 * QuarterTaps; ++k)
+      quarterLanes[k] = Four<Value>{k == QuarterTaps - 1 ? Value(1) : Value(0), quarter[0][k],
+                                    quarter[1][k], quarter[2][k]};
   }
 };
 
-// The newest input sample of the output values at step i is sample i; the values lie Lag
-// samples behind it. Steps run on past the last frame until the last crest is out.
-constexpr size_t Lag = (Taps - 1) / 2 / Factor + 1;
-
-// Fills `line` with samples first - (Delay - 1) .. first + count - 1 of one channel (silence
-// outside the clip).
+// The oversampled values of one channel at input positions b0 - 1/2 .. b1 (8 per sample), in
+// time order, into `values`; silence outside the clip. Returns the highest magnitude among them.
 template <typename Value>
-void Line(Value* line, const int16_t* x, uint16_t channels, size_t frames, size_t first,
-          size_t count) {
-  for (size_t n = 0; n < Delay - 1 + count; ++n) {
-    const ptrdiff_t i = static_cast<ptrdiff_t>(first + n) - static_cast<ptrdiff_t>(Delay - 1);
-    line[n] = i >= 0 && static_cast<size_t>(i) < frames ? x[i * channels] : 0;
+double Oversample(const Filters<Value>& f, const int16_t* x, uint16_t channels, int64_t frames,
+                int64_t b0, int64_t b1, std::vector<Value>& line, std::vector<Value>& doubled,
+                std::vector<Value>& values) {
+  // Samples b0 - HalfTaps - 2 .. b1 + HalfTaps + 2.
+  const int64_t lineStart = b0 - HalfTaps - 2;
+  line.resize(static_cast<size_t>(b1 - b0 + 2 * HalfTaps + 16));
+  for (size_t i = 0; i < line.size(); ++i) {
+    const int64_t n = lineStart + static_cast<int64_t>(i);
+    line[i] = n >= 0 && n < frames ? x[n * channels] : 0;
   }
-}
-
-// The highest oversampled magnitude of steps first .. first + count - 1, in floats.
-float QuickPeak(const Polyphase& filter, const int16_t* x, uint16_t channels, size_t frames,
-                size_t first, size_t count, float* line) {
-  Line(line, x, channels, frames, first, count);
-  QuickLanes high{}, low{};
-  for (size_t i = 0; i < count; ++i) {
-    const float* newest = line + (Delay - 1) + i;
-    QuickLanes sum{};
-    for (unsigned k = 0; k < Delay; ++k) sum += filter.quick[k] * newest[-static_cast<ptrdiff_t>(k)];
-    high = sum > high ? sum : high;
-    low = sum < low ? sum : low;
+  // Doubled-rate values at 2 * b0 - 2 - QuarterTaps .. 2 * b1 + QuarterTaps + 2 (an even
+  // start: the samples themselves at even places, the half-band's values between).
+  const int64_t doubledStart = 2 * b0 - 2 - QuarterTaps;
+  const size_t count = static_cast<size_t>(2 * (b1 - b0) + 2 * QuarterTaps + 6);
+  doubled.resize(count);
+  const Value* sample = line.data() + (b0 - 1 - QuarterTaps / 2 - lineStart);
+  for (size_t i = 0; i + 7 < count + 6; i += 8, sample += 4) {
+    // Four new values at once: between samples n and n + 1 for the next four n.
+    Four<Value> sum{};
+    for (int k = 0; k < HalfTaps; ++k) {
+      Four<Value> pair{};
+      AddFour(sample - k, pair);
+      AddFour(sample + k + 1, pair);
+      sum += f.half[k] * pair;
+    }
+    Four<Value> own{};
+    AddFour(sample, own);
+    for (int lane = 0; lane < 4 && i + 2 * lane + 1 < count; ++lane) {
+      doubled[i + 2 * lane] = own[lane];
+      doubled[i + 2 * lane + 1] = sum[lane];
+    }
   }
-  float peak = 0;
-  for (unsigned f = 0; f < Factor; ++f) peak = std::max({peak, high[f], -low[f]});
+  // Four values per doubled-rate step from 2 * b0 - 1 to 2 * b1.
+  const int64_t steps = 2 * (b1 - b0) + 2;
+  values.resize(static_cast<size_t>(4 * steps));
+  Value* out = values.data();
+  Four<Value> high{}, low{};
+  for (int64_t m = 2 * b0 - 1; m <= 2 * b1; ++m, out += 4) {
+    const Value* at = doubled.data() + (m - doubledStart) - (QuarterTaps - 1);
+    Four<Value> four{};
+    for (int k = 0; k < 2 * QuarterTaps; ++k) four += f.quarterLanes[k] * at[k];
+    std::memcpy(out, &four, sizeof four);
+    high = four > high ? four : high;
+    low = four < low ? four : low;
+  }
+  double peak = 0;
+  for (int lane = 0; lane < 4; ++lane)
+    peak = std::max({peak, static_cast<double>(high[lane]), -static_cast<double>(low[lane])});
   return peak;
 }
 
-// The highest magnitude of the crests among steps first .. first + count - 1 (and the value
-// just outside them as neighbours), in doubles, each crest read off its parabola.
-double ExactPeak(const Polyphase& filter, const int16_t* x, uint16_t channels, size_t frames,
-                 size_t first, size_t count, std::vector<double>& line,
-                 std::vector<double>& values) {
-  const size_t from = first > 0 ? first - 1 : 0;
-  const size_t steps = count + (first - from) + 1;
-  line.resize(Delay - 1 + steps);
-  values.resize(steps * Factor);
-  Line(line.data(), x, channels, frames, from, steps);
-  for (size_t i = 0; i < steps; ++i) {
-    const double* newest = line.data() + (Delay - 1) + i;
-    Lanes sum{};
-    for (unsigned k = 0; k < Delay; ++k)
-      sum += filter.coefficient[k] * newest[-static_cast<ptrdiff_t>(k)];
-    for (unsigned f = 0; f < Factor; ++f) values[i * Factor + f] = sum[f];
-  }
+// The highest magnitude among `values`, each crest read off its parabola.
+double CrestPeak(const std::vector<double>& values) {
   double peak = 0;
   for (size_t n = 0; n < values.size(); ++n) {
     const double b = std::fabs(values[n]);
@@ -121,32 +160,34 @@ double ExactPeak(const Polyphase& filter, const int16_t* x, uint16_t channels, s
   return peak;
 }
 
-// One channel: every block is filtered in floats first (twice the values a vector, half the
-// time); then only the blocks whose float peak, raised by what a parabola can add to a crest
-// on this grid (under 2 %) and the floats' error (under one unit), could still beat the exact
-// peak found are filtered again in doubles, loudest first.
-double ChannelPeak(const Polyphase& filter, const int16_t* x, uint16_t channels, size_t frames) {
-  constexpr size_t Block = 256;
-  const size_t steps = frames + Lag;
+// One channel: every block of samples is oversampled in floats first (a quick look); then
+// only the blocks whose float peak, raised by what a parabola can add to a crest on this grid
+// (under 2 %) and the floats' error (under one unit), could still beat the exact peak found are
+// oversampled again in doubles, loudest first.
+double ChannelPeak(const int16_t* x, uint16_t channels, int64_t frames) {
+  static const Filters<float> quick;
+  static const Filters<double> exact;
+  constexpr int64_t Block = 256;
   struct Quick {
-    float peak;
-    size_t first;
+    double peak;
+    int64_t first;
   };
   std::vector<Quick> blocks;
-  blocks.reserve(steps / Block + 1);
-  std::vector<float> quickLine(Delay - 1 + Block);
-  for (size_t first = 0; first < steps; first += Block)
-    blocks.push_back({QuickPeak(filter, x, channels, frames, first,
-                                std::min(Block, steps - first), quickLine.data()),
+  std::vector<float> fline, fdoubled, fvalues;
+  for (int64_t first = -1; first <= frames; first += Block) {
+    blocks.push_back({Oversample(quick, x, channels, frames, first,
+                                 std::min(first + Block, frames + 1), fline, fdoubled, fvalues),
                       first});
+  }
   std::sort(blocks.begin(), blocks.end(),
             [](const Quick& a, const Quick& b) { return a.peak > b.peak; });
-  std::vector<double> line, values;
+  std::vector<double> line, doubled, values;
   double peak = 0;
   for (const Quick& b : blocks) {
     if (b.peak * 1.02 + 1.0 <= peak) break;
-    peak = std::max(peak, ExactPeak(filter, x, channels, frames, b.first,
-                                    std::min(Block, steps - b.first), line, values));
+    Oversample(exact, x, channels, frames, b.first, std::min(b.first + Block, frames + 1), line,
+               doubled, values);
+    peak = std::max(peak, CrestPeak(values));
   }
   return peak;
 }
@@ -158,9 +199,8 @@ double TruePeak(std::span<const int16_t> samples, uint16_t channels, uint32_t) {
   const size_t frames = samples.size() / channels;
   int highest = 0;
   for (size_t i = 0; i < frames * channels; ++i) highest = std::max(highest, std::abs(samples[i]));
-  static const Polyphase filter;
   double peak = highest;
   for (uint16_t c = 0; c < channels; ++c)
-    peak = std::max(peak, ChannelPeak(filter, samples.data() + c, channels, frames));
+    peak = std::max(peak, ChannelPeak(samples.data() + c, channels, static_cast<int64_t>(frames)));
   return peak / 32768.0;
 }

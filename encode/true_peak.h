@@ -1,6 +1,7 @@
 // The true peak of a clip: the highest magnitude of its samples and of the values between them,
-// found by oversampling each channel by 8 with a long polyphase filter and reading each crest of
-// the oversampled values off the parabola through it and its two neighbours.
+// found by oversampling each channel by 8 (by 2 with a long half-band filter, then by 4 with a
+// short one) and reading each crest of the oversampled values off the parabola through it and
+// its two neighbours.
 #pragma once
 #include <cstdint>
 #include <span>

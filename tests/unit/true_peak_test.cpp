@@ -3,6 +3,7 @@
 // amplitude); and silence, the loudest channel, a crest late in a long clip.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <vector>
