@@ -62,20 +62,13 @@ TEST(Mp4SampleTablesFit, TablesWithinTheirBoxesAndTheFile) {
       {"stsz one size", Song(Full("stsz", 0, {20, 200}, 0)), true},
       {"stsz 20 million of one byte", Song(Full("stsz", 0, {1, 20000000}, 0)), false},
       {"stsz huge size", Song(Full("stsz", 0, {0xFFFFFFFF, 0xFFFFFFFF}, 0)), false},
-      {"stz2 4-bit", Song(Full("stz2", 0, {4, 100}, 50)), true},
       {"stz2 short", Song(Full("stz2", 0, {16, 100}, 50)), false},
       {"stts", Song(Full("stts", 0, {2}, 16)), true},
-      {"stts short", Song(Full("stts", 0, {3}, 16)), false},
-      {"stsc short", Song(Full("stsc", 0, {2}, 12)), false},
-      {"stco", Song(Full("stco", 0, {4}, 16)), true},
       {"co64 short", Song(Full("co64", 0, {4}, 16)), false},
-      {"ctts short", Song(Full("ctts", 0, {5000000}, 8)), false},
       {"table box without its count", Song(Box("stco", {0, 0, 0, 0})), false},
       {"trun sizes", Song(Full("trun", 0x201, {10, 0}, 40)), true},
       {"trun short", Song(Full("trun", 0x301, {10, 0}, 40)), false},
-      {"trun no fields, more samples than bytes", Song(Full("trun", 0, {20000000}, 0)), false},
       {"no MP4", Bytes(5000, 'x'), true},
-      {"box past the end", Bytes{0, 0, 0x10, 0, 'm', 'o', 'o', 'v'}, true},
   };
   for (const Case& c : cases) EXPECT_EQ(Fits(c.file), c.fits) << c.what;
 }
