@@ -27,11 +27,11 @@ string(SUBSTRING "${ffmpeg_copyright}" ${rest_start} -1 rest)
 set(ffmpeg_copyright "${head}
 Comment:
  Most files in FFmpeg are licensed under the GNU Lesser General Public License
- version 2.1 or later (LGPL v2.1+); some optional parts are licensed under the GNU
- General Public License. The FFmpeg DLLs shipped with Quavella (avformat, avcodec,
- avutil, swresample) are built from the LGPL files only, configured without
- --enable-gpl, --enable-version3 and --enable-nonfree (see FFmpeg-configure.txt),
- so they are licensed under the LGPL v2.1 or later (FFmpeg-COPYING.LGPLv2.1.txt).${rest}")
+ version 2.1 or later (LGPL v2.1+). The FFmpeg DLLs shipped with Quavella (avformat,
+ avcodec, avutil, swresample) are built from those files only, with the configure line
+ in FFmpeg-configure.txt, so they are licensed under the LGPL v2.1 or later
+ (FFmpeg-COPYING.LGPLv2.1.txt). The records below describe every file of the source
+ package, including files that are not part of these DLLs.${rest}")
 if(ffmpeg_copyright MATCHES "resulting binaries are licensed under GPL")
   message(FATAL_ERROR "FFmpeg-copyright.txt: the GPL comment was not replaced")
 endif()
