@@ -14,6 +14,7 @@
 #include "encode/convert_selection.h"
 #include "import/import_route.h"
 #include "import/import_worker.h"
+#include "import/song_file_sniff.h"
 #include "import/working_audio.h"
 #include "profile/profile_dialog.h"
 #include "profile/profile_store.h"
@@ -159,7 +160,8 @@ void LoadSong(HWND window, const std::string& path) {
   title.copy(s.sourceTitle, titleBytes);
   s.sourceTitle[titleBytes] = '\0';
 
-  if (BrowseSizeGateApplies(s.sourcePath) && SourceTooLarge(FileSizeBytes64(s.sourcePath))) {
+  if (BrowseSizeGateApplies(s.sourcePath, SniffSongFile(s.sourcePath)) &&
+      SourceTooLarge(FileSizeBytes64(s.sourcePath))) {
     MessageBoxA(nullptr, TooLarge, "File Size too Large", MB_OK);
     RecreateCaretAndResetSelection(window);
     return;

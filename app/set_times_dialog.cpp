@@ -66,9 +66,10 @@ class TemplateBuilder {
   size_t countAt_ = 0;
 };
 
+// The whole text, however long: whatever follows the time is judged with it.
 std::string ItemText(HWND dialog, int id) {
-  char text[64] = {};
-  GetDlgItemTextA(dialog, id, text, sizeof text);
+  std::string text(static_cast<size_t>(GetWindowTextLengthA(GetDlgItem(dialog, id))) + 1, '\0');
+  text.resize(GetDlgItemTextA(dialog, id, text.data(), static_cast<int>(text.size())));
   return text;
 }
 

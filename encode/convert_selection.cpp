@@ -14,6 +14,7 @@
 #include "encode/selection_range.h"
 #include "encode/tool_command_line.h"
 #include "encoders/vorbis/ogg_vorbis_encoder.h"
+#include "import/clip_format.h"
 #include "import/clip_to_test_wav.h"
 #include "resources/resource_ids.h"
 #include "session/edit_options.h"
@@ -28,6 +29,9 @@ static_assert(SelectionStripLeft == WaveArea::Left, "the strip's left edge");
 static_assert(SelectionStripWidth == WaveArea::Right - WaveArea::Left, "the strip's width");
 
 namespace {
+
+const char EmptyClipMessage[] =
+    "The selection is too short to hold any sound. Please select a longer part of the song.";
 
 // The encoders of today's phones over the samples of test.wav (16-bit stereo 44,100 Hz). A
 // failure leaves no ringtone file, which the caller reports.
@@ -123,6 +127,13 @@ void ConvertSelection(HWND window) {
   // An earlier ringtone of this format must never pass for the result of this conversion.
   DeleteFileW(Widen(ringtone).c_str());
 
+  // A selection narrower than one frame of the song would become a ringtone of no sound.
+  if (PlanClip(range.start, range.end, workingAudio.dataSize, workingAudio.BlockAlign())
+          .clipFrames == 0) {
+    EndFailed();
+    ShowMessage(EmptyClipMessage, "Warning");
+    return;
+  }
   // The extraction tells the user itself when it fails.
   if (!ClipToTestWav("d.wav", range.start, range.end, sessionState.progressBar, format)) {
     EndFailed();

@@ -1,130 +1,206 @@
 #include "encode/true_peak.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <numbers>
 #include <vector>
 
 namespace {
 
-constexpr unsigned Taps = 49;
-// Coefficients smaller than this are left out of the filter (the zeros of the sinc).
-constexpr double AlmostZero = 0.000001;
+// The oversampling by 8 is done in two steps, each with the filter it needs: by 2 with a long
+// half-band filter (every other value is a sample itself), which must pass 0.45 of the rate and
+// stop its image from 0.55 on, then by 4 with a short filter, which has only to keep the band
+// below 0.55 and stop the images of the doubled rate from 1.45 on: about a fifth of the work
+// of one filter of the same quality. On the 8-times grid a crest can still fall half a step
+// (1/16 sample) from the nearest value, 0.14 dB low at 0.45 of the rate; the parabola through
+// the three values around it reads the crest itself. Sines from 0.005 to 0.45 of the rate, at
+// six phases each, read between 0 and 0.05 dB above their crest.
+constexpr int HalfTaps = 16;   // per side of each new value of the doubling
+constexpr int QuarterTaps = 4;  // per side of each new value of the second step
+constexpr double HalfBeta = 5.0, QuarterBeta = 5.65;
 
-// One value per phase of an oversampling by up to 4 (a factor of 2 leaves two lanes at 0): in
-// doubles as the meter sums, and in floats for a quicker first look.
-using Lanes = double __attribute__((vector_size(4 * sizeof(double))));
-using QuickLanes = float __attribute__((vector_size(4 * sizeof(float))));
+double BesselI0(double x) {
+  double sum = 1, term = 1;
+  for (int k = 1; k < 40; ++k) {
+    term *= (x / (2 * k)) * (x / (2 * k));
+    sum += term;
+  }
+  return sum;
+}
 
-// The filter of an oversampling by `Factor`: `Delay` input samples back from the newest, each
-// with one coefficient per phase (output value between two samples), so that one step of the
-// filter works on all the phases at once in one vector.
-template <unsigned Factor>
-struct Polyphase {
-  static_assert(Factor <= 4);
-  static constexpr unsigned Delay = (Taps + Factor - 1) / Factor;
-  std::array<Lanes, Delay> coefficient{};  // [k][phase]: weight of the sample k back
-  std::array<QuickLanes, Delay> quick{};   // the same as floats
+// A Kaiser-windowed sinc at `d` (in periods of its rate) within half-width `span`.
+double WindowedSinc(double d, double span, double beta) {
+  const double x = std::numbers::pi * d;
+  const double r = d / span;
+  return (d == 0 ? 1.0 : std::sin(x) / x) * BesselI0(beta * std::sqrt(std::max(0.0, 1 - r * r))) /
+         BesselI0(beta);
+}
 
-  Polyphase() {
-    for (unsigned j = 0; j < Taps; ++j) {
-      const double m = static_cast<double>(j) - (Taps - 1) / 2.0;
-      double c = 1.0;
-      if (std::fabs(m) > AlmostZero)
-        c = std::sin(m * std::numbers::pi / Factor) / (m * std::numbers::pi / Factor);
-      c *= 0.5 * (1 - std::cos(2 * std::numbers::pi * j / (Taps - 1)));  // Hann window
-      if (std::fabs(c) > AlmostZero) coefficient[j / Factor][j % Factor] = c;
+using FloatFour = float __attribute__((vector_size(4 * sizeof(float))));
+using DoubleFour = double __attribute__((vector_size(4 * sizeof(double))));
+template <typename Value>
+struct FourOf;
+template <>
+struct FourOf<float> {
+  using Type = FloatFour;
+};
+template <>
+struct FourOf<double> {
+  using Type = DoubleFour;
+};
+template <typename Value>
+using Four = typename FourOf<Value>::Type;
+
+// Four values from `p` on, added into `sum` (an argument rather than a result: no vector
+// crosses a call in the ABI of a machine without wide registers).
+template <typename Value>
+void AddFour(const Value* p, Four<Value>& sum) {
+  Four<Value> v;
+  std::memcpy(&v, p, sizeof v);
+  sum += v;
+}
+
+template <typename Value>
+struct Filters {
+  // half[k]: weight of the samples k back and k + 1 ahead of a value halfway between two.
+  Value half[HalfTaps];
+  // quarter[j - 1][k]: weight of the doubled-rate value k - QuarterTaps + 1 from m for the
+  // value at m + j / 4 (j = 1..3).
+  Value quarter[3][2 * QuarterTaps];
+  // The same as four lanes per tap: the value at m itself, then the three between.
+  Four<Value> quarterLanes[2 * QuarterTaps];
+
+  Filters() {
+    double sum = 0, h[HalfTaps];
+    for (int k = 0; k < HalfTaps; ++k) sum += 2 * (h[k] = WindowedSinc(k + 0.5, HalfTaps + 0.5, HalfBeta));
+    for (int k = 0; k < HalfTaps; ++k) half[k] = static_cast<Value>(h[k] / sum);
+    for (int j = 1; j <= 3; ++j) {
+      double q[2 * QuarterTaps], total = 0;
+      for (int k = 0; k < 2 * QuarterTaps; ++k)
+        total += q[k] = WindowedSinc(k - QuarterTaps + 1 - j / 4.0, QuarterTaps + 0.25, QuarterBeta);
+      for (int k = 0; k < 2 * QuarterTaps; ++k) quarter[j - 1][k] = static_cast<Value>(q[k] / total);
     }
-    for (unsigned k = 0; k < Delay; ++k)
-      for (unsigned f = 0; f < Factor; ++f) quick[k][f] = static_cast<float>(coefficient[k][f]);
+    for (int k = 0; k < 2 * QuarterTaps; ++k)
+      quarterLanes[k] = Four<Value>{k == QuarterTaps - 1 ? Value(1) : Value(0), quarter[0][k],
+                                    quarter[1][k], quarter[2][k]};
   }
 };
 
-// The highest oversampled magnitude (in sample units) of the outputs of frames `first` to
-// `first + count` of one channel, whose earlier frames are silence: summed in `Value`s with
-// the coefficients `rows`. In doubles the sums of each phase are the meter's, in its order.
-template <typename Value, typename Vector, unsigned Delay, size_t Count>
-Value BlockPeak(const std::array<Vector, Delay>& rows, const int16_t* x, uint16_t channels,
-                size_t first, size_t count) {
-  Value line[Delay - 1 + Count] = {};  // each sample converted once
-  for (size_t i = first > Delay - 1 ? first - (Delay - 1) : 0; i < first + count; ++i)
-    line[i + (Delay - 1) - first] = x[i * channels];
-  Vector high{}, low{};
-  for (size_t i = 0; i < count; ++i) {
-    const Value* newest = line + (Delay - 1) + i;
-    Vector sum{};
-    for (unsigned k = 0; k < Delay; ++k) sum += rows[k] * newest[-static_cast<ptrdiff_t>(k)];
-    high = sum > high ? sum : high;
-    low = sum < low ? sum : low;
+// The oversampled values of one channel at input positions b0 - 1/2 .. b1 (8 per sample), in
+// time order, into `values`; silence outside the clip. Returns the highest magnitude among them.
+template <typename Value>
+double Oversample(const Filters<Value>& f, const int16_t* x, uint16_t channels, int64_t frames,
+                int64_t b0, int64_t b1, std::vector<Value>& line, std::vector<Value>& doubled,
+                std::vector<Value>& values) {
+  // Samples b0 - HalfTaps - 2 .. b1 + HalfTaps + 2.
+  const int64_t lineStart = b0 - HalfTaps - 2;
+  line.resize(static_cast<size_t>(b1 - b0 + 2 * HalfTaps + 16));
+  for (size_t i = 0; i < line.size(); ++i) {
+    const int64_t n = lineStart + static_cast<int64_t>(i);
+    line[i] = n >= 0 && n < frames ? x[n * channels] : 0;
   }
-  Value peak = 0;
-  for (unsigned f = 0; f < 4; ++f) peak = std::max({peak, high[f], -low[f]});
+  // Doubled-rate values at 2 * b0 - 2 - QuarterTaps .. 2 * b1 + QuarterTaps + 2 (an even
+  // start: the samples themselves at even places, the half-band's values between).
+  const int64_t doubledStart = 2 * b0 - 2 - QuarterTaps;
+  const size_t count = static_cast<size_t>(2 * (b1 - b0) + 2 * QuarterTaps + 6);
+  doubled.resize(count);
+  const Value* sample = line.data() + (b0 - 1 - QuarterTaps / 2 - lineStart);
+  for (size_t i = 0; i + 7 < count + 6; i += 8, sample += 4) {
+    // Four new values at once: between samples n and n + 1 for the next four n.
+    Four<Value> sum{};
+    for (int k = 0; k < HalfTaps; ++k) {
+      Four<Value> pair{};
+      AddFour(sample - k, pair);
+      AddFour(sample + k + 1, pair);
+      sum += f.half[k] * pair;
+    }
+    Four<Value> own{};
+    AddFour(sample, own);
+    for (int lane = 0; lane < 4 && i + 2 * lane + 1 < count; ++lane) {
+      doubled[i + 2 * lane] = own[lane];
+      doubled[i + 2 * lane + 1] = sum[lane];
+    }
+  }
+  // Four values per doubled-rate step from 2 * b0 - 1 to 2 * b1.
+  const int64_t steps = 2 * (b1 - b0) + 2;
+  values.resize(static_cast<size_t>(4 * steps));
+  Value* out = values.data();
+  Four<Value> high{}, low{};
+  for (int64_t m = 2 * b0 - 1; m <= 2 * b1; ++m, out += 4) {
+    const Value* at = doubled.data() + (m - doubledStart) - (QuarterTaps - 1);
+    Four<Value> four{};
+    for (int k = 0; k < 2 * QuarterTaps; ++k) four += f.quarterLanes[k] * at[k];
+    std::memcpy(out, &four, sizeof four);
+    high = four > high ? four : high;
+    low = four < low ? four : low;
+  }
+  double peak = 0;
+  for (int lane = 0; lane < 4; ++lane)
+    peak = std::max({peak, static_cast<double>(high[lane]), -static_cast<double>(low[lane])});
   return peak;
 }
 
-// The highest oversampled magnitude of one channel (in sample units), from silence before the
-// first frame; the filter's last Delay - 1 frames of output (which need later samples) are not
-// made, as the meter does not make them. Every block is first filtered in floats (twice the
-// values a vector, half the time); then only the blocks whose float peak could still beat the
-// exact peak found are filtered again in doubles, loudest first. Floats of 24 bits over at
-// most 25 terms of at most 32768 stray far less than one unit, the margin allowed. The meter keeps
-// each value as a float; rounding to a float keeps the order, so the float of the highest
-// exact magnitude is the meter's figure.
-template <unsigned Factor>
-double ChannelPeak(const Polyphase<Factor>& filter, const int16_t* x, uint16_t channels,
-                   size_t frames) {
-  constexpr unsigned Delay = Polyphase<Factor>::Delay;
-  constexpr size_t Block = 256;
-  constexpr float Margin = 1.0f;
-  struct Quick {
-    float peak;
-    size_t first;
-  };
-  std::vector<Quick> blocks;
-  blocks.reserve(frames / Block + 1);
-  for (size_t first = 0; first < frames; first += Block)
-    blocks.push_back({BlockPeak<float, QuickLanes, Delay, Block>(
-                          filter.quick, x, channels, first, std::min(Block, frames - first)),
-                      first});
-  std::sort(blocks.begin(), blocks.end(),
-            [](const Quick& a, const Quick& b) { return a.peak > b.peak; });
+// The highest magnitude among `values`, each crest read off its parabola.
+double CrestPeak(const std::vector<double>& values) {
   double peak = 0;
-  for (const Quick& b : blocks) {
-    if (b.peak + Margin <= peak) break;
-    peak = std::max(peak, BlockPeak<double, Lanes, Delay, Block>(
-                              filter.coefficient, x, channels, b.first,
-                              std::min(Block, frames - b.first)));
+  for (size_t n = 0; n < values.size(); ++n) {
+    const double b = std::fabs(values[n]);
+    if (b <= peak) continue;
+    peak = b;
+    if (n == 0 || n + 1 == values.size()) continue;
+    const double sign = values[n] < 0 ? -1 : 1;
+    const double a = sign * values[n - 1], c = sign * values[n + 1];
+    const double bend = a - 2 * b + c;
+    if (a > b || c > b || bend >= 0) continue;  // not a crest
+    const double offset = 0.5 * (a - c) / bend;
+    peak = std::max(peak, b - 0.25 * (a - c) * offset);
   }
-  return std::fabs(static_cast<float>(peak));
+  return peak;
 }
 
-template <unsigned Factor>
-double OversampledPeak(std::span<const int16_t> samples, uint16_t channels, size_t frames) {
-  static const Polyphase<Factor> filter;
+// One channel: every block of samples is oversampled in floats first (a quick look); then
+// only the blocks whose float peak, raised by what a parabola can add to a crest on this grid
+// (under 2 %) and the floats' error (under one unit), could still beat the exact peak found are
+// oversampled again in doubles, loudest first.
+double ChannelPeak(const int16_t* x, uint16_t channels, int64_t frames) {
+  static const Filters<float> quick;
+  static const Filters<double> exact;
+  constexpr int64_t Block = 256;
+  struct Quick {
+    double peak;
+    int64_t first;
+  };
+  std::vector<Quick> blocks;
+  std::vector<float> fline, fdoubled, fvalues;
+  for (int64_t first = -1; first <= frames; first += Block) {
+    blocks.push_back({Oversample(quick, x, channels, frames, first,
+                                 std::min(first + Block, frames + 1), fline, fdoubled, fvalues),
+                      first});
+  }
+  std::sort(blocks.begin(), blocks.end(),
+            [](const Quick& a, const Quick& b) { return a.peak > b.peak; });
+  std::vector<double> line, doubled, values;
   double peak = 0;
-  for (uint16_t c = 0; c < channels; ++c)
-    peak = std::max(peak, ChannelPeak(filter, samples.data() + c, channels, frames));
+  for (const Quick& b : blocks) {
+    if (b.peak * 1.02 + 1.0 <= peak) break;
+    Oversample(exact, x, channels, frames, b.first, std::min(b.first + Block, frames + 1), line,
+               doubled, values);
+    peak = std::max(peak, CrestPeak(values));
+  }
   return peak;
 }
 
 }  // namespace
 
-unsigned TruePeakFactor(uint32_t sampleRate) {
-  return sampleRate < 96000 ? 4 : sampleRate < 192000 ? 2 : 1;
-}
-
-double TruePeak(std::span<const int16_t> samples, uint16_t channels, uint32_t sampleRate) {
+double TruePeak(std::span<const int16_t> samples, uint16_t channels, uint32_t) {
   if (channels == 0) return 0;
   const size_t frames = samples.size() / channels;
   int highest = 0;
   for (size_t i = 0; i < frames * channels; ++i) highest = std::max(highest, std::abs(samples[i]));
   double peak = highest;
-  switch (TruePeakFactor(sampleRate)) {
-    case 4: peak = std::max(peak, OversampledPeak<4>(samples, channels, frames)); break;
-    case 2: peak = std::max(peak, OversampledPeak<2>(samples, channels, frames)); break;
-    default: break;
-  }
+  for (uint16_t c = 0; c < channels; ++c)
+    peak = std::max(peak, ChannelPeak(samples.data() + c, channels, static_cast<int64_t>(frames)));
   return peak / 32768.0;
 }

@@ -54,6 +54,7 @@ bool AcmMp3Decoder::Open(const char* path, Mp3StreamInfo info, int32_t) {
   Close();
   failed_ = false;
   consumed_ = 0;
+  inputLimit_ = UINT32_MAX;
   flushCalls_ = 0;
   if (info.sampleRate != 44100) std::printf("sample rate differt:%d\n", info.sampleRate);
   // A failed scan leaves the rate at 0: nothing to decode, whatever a codec would accept.
@@ -138,7 +139,8 @@ int32_t AcmMp3Decoder::Convert(uint32_t sourceBytes) {
 int32_t AcmMp3Decoder::Read(const uint8_t** pcm) {
   if (pcm) *pcm = output_.data();
   if (phase_ == Phase::Feeding) {
-    size_t got = std::fread(input_.data(), 1, PieceBytes, file_);
+    const size_t want = std::min<uint64_t>(PieceBytes, inputLimit_ - consumed_);
+    size_t got = want ? std::fread(input_.data(), 1, want, file_) : 0;
     if (got > 0) {
       consumed_ += static_cast<uint32_t>(got);
       // A short last piece is decoded too: it may end the last frame.

@@ -31,6 +31,9 @@ class AcmMp3Decoder : public Mp3Decoder {
   // True unless a conversion step failed before the end of the file.
   bool Close() override;
 
+  // Ends the input after the file's first `bytes` bytes, as if the file ended there (set after
+  // Open).
+  void SetInputLimit(uint32_t bytes) { inputLimit_ = bytes; }
   // How many MP3 bytes Read has taken from the file so far.
   uint32_t ConsumedBytes() const { return consumed_; }
   // How many MP3-capable ACM drivers the last Open found (0 or 1).
@@ -54,4 +57,5 @@ class AcmMp3Decoder : public Mp3Decoder {
   int flushCalls_ = 0;
   bool failed_ = false;
   uint32_t consumed_ = 0;
+  uint32_t inputLimit_ = UINT32_MAX;
 };

@@ -42,6 +42,7 @@ ClipPlan PlanClip(uint32_t start, uint32_t end, uint32_t available, uint16_t sou
   plan.skipBytes = static_cast<uint32_t>(from);
   plan.clipBytes = to > from ? static_cast<uint32_t>(to - from) : 0;
   plan.chunkBytes = static_cast<uint32_t>(sourceBlockAlign) * 1024u;
+  if (sourceBlockAlign != 0) plan.clipFrames = plan.clipBytes / sourceBlockAlign;
   if (plan.chunkBytes != 0)
     plan.barMax = static_cast<uint16_t>(std::min<uint32_t>(plan.clipBytes / plan.chunkBytes, 0xFFFF));
   return plan;

@@ -22,6 +22,7 @@ void ClipFormatBytes(const ClipTargetFormat& format, uint8_t out[16]);
 struct ClipPlan {
   uint32_t skipBytes = 0;   // read from here: the start, rounded up to even, within the data
   uint32_t clipBytes = 0;   // bytes from skipBytes to the end (0 for an empty range)
+  uint32_t clipFrames = 0;  // whole source frames in them: a clip of none is no ringtone
   uint32_t chunkBytes = 0;  // source block align x 1024; 0 when the block align is 0
   uint16_t barMax = 0;      // progress range 1..barMax: whole chunks, within 16 bits
 };

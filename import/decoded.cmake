@@ -35,7 +35,7 @@ add_custom_target(qv_ffmpeg_dlls DEPENDS ${ffmpeg_copies})
 add_dependencies(qv_dist qv_ffmpeg_dlls)
 set(QV_FFMPEG_LICENSES "${ffmpeg_prefix}/share/licenses/ffmpeg" CACHE INTERNAL "")
 
-qv_win_library(qv_decoded SOURCES import_decoded_song.cpp ffmpeg_library.cpp
+qv_win_library(qv_decoded SOURCES import_decoded_song.cpp ffmpeg_library.cpp song_file_sniff.cpp
                           DEPS qv_core_import qv_mp3 qv_session qv_ffmpeg comctl32)
 add_dependencies(qv_decoded qv_ffmpeg_dlls)
 list(APPEND import_win_deps qv_decoded)

@@ -1,5 +1,8 @@
 #include "import/decoded_song.h"
 
+#include <cstring>
+#include <initializer_list>
+
 namespace {
 
 constexpr uint32_t FourCc(const char (&code)[5]) {
@@ -18,6 +21,15 @@ DecodedPcmLayout DecodedLayoutOf(int32_t sampleRate, int32_t channels) {
 bool IsProtectedSampleEntry(uint32_t fourcc) {
   return fourcc == FourCc("drms") || fourcc == FourCc("drmi") || fourcc == FourCc("enca") ||
          fourcc == FourCc("p608");
+}
+
+bool StatedLengthIsExact(const char* demuxer, bool estimatedFromBitRate) {
+  if (demuxer == nullptr || estimatedFromBitRate) return false;
+  const char* end = std::strchr(demuxer, ',');
+  const size_t n = end ? static_cast<size_t>(end - demuxer) : std::strlen(demuxer);
+  for (const char* exact : {"mov", "flac", "matroska", "caf", "asf", "wav", "w64"})
+    if (std::strlen(exact) == n && std::strncmp(demuxer, exact, n) == 0) return true;
+  return false;
 }
 
 DecodedSongVerdict JudgeDecodedSong(const DecodedSongFacts& f) {

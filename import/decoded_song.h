@@ -15,6 +15,13 @@ DecodedPcmLayout DecodedLayoutOf(int32_t sampleRate, int32_t channels);
 // True for the sample-entry codes of MP4 audio that is encrypted (store purchases, CENC).
 bool IsProtectedSampleEntry(uint32_t fourcc);
 
+// Whether the length that the container (the demuxer's name, "mov,mp4,m4a,..." in FFmpeg's
+// spelling) states is exact, so that a decode short of it is a cut-off file: MP4/M4A, FLAC,
+// Matroska/WebM, CAF, ASF/WMA and WAV state their length in a header. A length estimated from
+// the bit rate (raw ADTS AAC, VBR files) or taken from a chain's last page (Ogg, whose chains may
+// change rate) is not: there the decoded length is the length.
+bool StatedLengthIsExact(const char* demuxer, bool estimatedFromBitRate);
+
 // LibraryMissing: the decoding DLLs beside the program are missing or incomplete.
 enum class DecodedSongVerdict { Imported, Damaged, Protected, NoSound, LibraryMissing };
 
@@ -29,7 +36,8 @@ struct DecodedSongFacts {
   int64_t packets = 0;          // packets of the track given to the decoder
   int64_t badPackets = 0;       // of those, the ones the decoder refused
   int64_t framesWritten = 0;    // sample frames written to d.wav
-  int64_t framesExpected = 0;   // the length the container states, in output frames (0: none)
+  int64_t framesExpected = 0;   // the exact length the container states, in output frames
+                                // (0: none, or only an estimate)
 };
 
 // Imported unless: protected audio; no sound track; a file that could not be opened or

@@ -11,7 +11,7 @@ extern "C" {
 }
 
 #define QV_FFMPEG_FUNCTIONS(X)                                                          \
-  X(Util, av_log_set_level) X(Util, av_frame_alloc) X(Util, av_frame_free)              \
+  X(Util, av_log_set_level) X(Util, av_max_alloc) X(Util, av_frame_alloc) X(Util, av_frame_free)              \
   X(Util, av_frame_unref) X(Util, av_opt_set_double) X(Util, av_channel_layout_default) \
   X(Util, av_channel_layout_copy) X(Util, av_channel_layout_check)                      \
   X(Util, av_channel_layout_uninit) X(Util, av_rescale_q) X(Util, av_rescale)           \

@@ -9,6 +9,7 @@
 #include "import/ffmpeg_library.h"
 #include "import/import_messages.h"
 #include "import/mp3_import_progress.h"
+#include "import/song_file_sniff.h"
 #include "import/wave_file.h"
 #include "session/file_size.h"
 #include "session/ringtone_format.h"
@@ -46,6 +47,10 @@ struct Owned {
   Owned& operator=(const Owned&) = delete;
   T* operator->() const { return p; }
 };
+
+// No single block FFmpeg allocates for a song may pass this: a song's tables, packets and
+// frames need far less, and a damaged file that claims more is refused, not obeyed.
+constexpr size_t FfmpegAllocationLimit = 16 << 20;
 
 // Reading and probing give up as soon as the program is ending.
 int StopReading(void*) { return StopRequested() ? 1 : 0; }
@@ -135,9 +140,12 @@ bool PacketIsEncrypted(const AVPacket* packet) {
 
 // The stream's stated length in frames at `rate`, or 0 when it is only an estimate.
 int64_t StatedFrames(const AVFormatContext* format, const AVStream* stream, int32_t rate) {
+  if (!StatedLengthIsExact(format->iformat ? format->iformat->name : nullptr,
+                           format->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE))
+    return 0;
   if (stream->duration > 0)
     return Ff().av_rescale_q(stream->duration, stream->time_base, AVRational{1, rate});
-  if (format->duration > 0 && format->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE)
+  if (format->duration > 0)
     return Ff().av_rescale(format->duration, rate, AV_TIME_BASE);
   return 0;
 }
@@ -230,8 +238,11 @@ DecodedSongVerdict ImportDecodedSong(const char* sourcePath, const char* startDi
   DecodedSongFacts facts;
   const std::string destination = PathInFolder(startDirectory, "d.wav");
   if (LoadFfmpeg() == nullptr) return DecodedSongVerdict::LibraryMissing;
+  // A few kilobytes of file must not claim hundreds of megabytes of index.
+  if (!Mp4SampleTablesFitFile(sourcePath)) return DecodedSongVerdict::Damaged;
   {
     Ff().av_log_set_level(AV_LOG_QUIET);
+    Ff().av_max_alloc(FfmpegAllocationLimit);
     AVFormatContext* opened = Ff().avformat_alloc_context();
     if (!opened) return DecodedSongVerdict::Damaged;
     opened->interrupt_callback.callback = StopReading;

@@ -15,6 +15,12 @@
 
 namespace {
 
+// The MP3 changes its sample rate or channels part way (two files joined): the frames before the
+// change are kept. Shown once the import has ended (caption "Warning").
+const char FormatChangedMessage[] =
+    "This MP3 changes its sample rate or channels part way through. Quavella has opened it up "
+    "to that point; the rest of the song was left out.";
+
 void SetBarPosition(HWND bar, int32_t position) {
   if (bar) SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
 }
@@ -31,6 +37,9 @@ int ImportMp3(const char* sourcePath, const char* startDirectory, HWND progressB
 
   AcmMp3Decoder decoder;
   if (!decoder.Open(track.path, info, 0)) return 0;
+  // The codec was opened for the first frames' format: it is given no frame of another.
+  const uint32_t formatChange = converter.Scanner().FormatChangeOffset();
+  if (formatChange != 0) decoder.SetInputLimit(formatChange);
 
   // By its full path: the window's thread may move the current folder for a while (the shell).
   const std::string destination = PathInFolder(startDirectory, "d.wav");
@@ -47,6 +56,7 @@ int ImportMp3(const char* sourcePath, const char* startDirectory, HWND progressB
   }
 
   uint64_t total = 0;
+  bool cut = false;
   // The program's end stops the decoding as the limit does: d.wav is finished normally.
   while (!StopRequested()) {
     const uint8_t* pcm = nullptr;
@@ -55,12 +65,14 @@ int ImportMp3(const char* sourcePath, const char* startDirectory, HWND progressB
     total += static_cast<uint32_t>(n);
     if (wave.Write(static_cast<uint32_t>(n), pcm) < 0) {
       ShowMessage(ImportWriteFailedMessage, "Warning");
+      cut = true;
       break;
     }
     int32_t position = progress.Advance(decoder.ConsumedBytes());
     if (position >= 0) SetBarPosition(progressBar, position);
     if (total > ImportByteLimit) {
       ShowMessage(ImportTruncatedMessage, "Warning");
+      cut = true;
       break;
     }
   }
@@ -68,5 +80,6 @@ int ImportMp3(const char* sourcePath, const char* startDirectory, HWND progressB
   SetBarPosition(progressBar, 0);
   decoder.Close();
   wave.Close();
+  if (formatChange != 0 && !cut) ShowMessage(FormatChangedMessage, "Warning");
   return 1;
 }

@@ -16,4 +16,6 @@ ImportBranch RouteImport(const char* path, SongContainer container) {
   return ImportBranch::Decoded;
 }
 
-bool BrowseSizeGateApplies(const char* path) { return ImportKindOf(path) != ImportKind::Unknown; }
+bool BrowseSizeGateApplies(const char* path, SongContainer container) {
+  return RouteImport(path, container) != ImportBranch::Decoded;
+}

@@ -11,6 +11,7 @@ enum class ImportBranch { Mp3, CdTrack, Wav, Decoded };
 // its name (".mp3", ".wav") and otherwise to the decoding branch, which may still know it.
 ImportBranch RouteImport(const char* path, SongContainer container);
 
-// Browse's size gate (21,000,000 bytes) holds for the files its name gives to the seed's
-// readers (MP3, WAV and CD tracks); other songs are limited by the decoded length only.
-bool BrowseSizeGateApplies(const char* path);
+// Browse's size gate (21,000,000 bytes) holds for the files RouteImport gives to the seed's
+// readers (MP3, WAV and CD tracks), by their content as by their name; other songs are limited
+// by the decoded length only.
+bool BrowseSizeGateApplies(const char* path, SongContainer container);

@@ -11,6 +11,7 @@
 #include "import/import_mp3.h"
 #include "import/import_route.h"
 #include "import/import_wav_file.h"
+#include "import/song_file_sniff.h"
 #include "import/working_audio.h"
 #include "session/session_state.h"
 #include "view/preview.h"
@@ -43,18 +44,6 @@ void FailImport(const char* text = nullptr, const char* caption = nullptr) {
   if (text) ShowMessage(text, caption);
 }
 
-// The container the file's first bytes show (Unknown when it cannot be read).
-SongContainer SniffFile(const char* path) {
-  HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return SongContainer::Unknown;
-  std::vector<uint8_t> head(SongSignatureBytes);
-  DWORD got = 0;
-  if (!ReadFile(file, head.data(), static_cast<DWORD>(head.size()), &got, nullptr)) got = 0;
-  CloseHandle(file);
-  return SniffSongContainer(head.data(), got);
-}
-
 // The decoding branch; `refusal` is shown when it cannot read the file either (its own
 // message when none is given). True when d.wav was written.
 bool RunDecodedBranch(const char* refusal = nullptr) {
@@ -77,7 +66,7 @@ DWORD WINAPI ImportWorker(LPVOID) {
   SessionState& s = sessionState;
   std::string destination = std::string(s.startDirectory) + "\\d.wav";
 
-  switch (RouteImport(s.sourcePath, SniffFile(s.sourcePath))) {
+  switch (RouteImport(s.sourcePath, SniffSongFile(s.sourcePath))) {
     case ImportBranch::Mp3:
       if (ImportMp3(s.sourcePath, s.startDirectory, s.progressBar) == 0 &&
           !RunDecodedBranch(Mp3NotSupported))

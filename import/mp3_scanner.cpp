@@ -11,7 +11,7 @@ void Mp3Scanner::Reset(uint32_t fileBytes) {
 }
 
 void Mp3Scanner::Feed(const uint8_t* bytes, size_t size) {
-  if (size == 0) return;
+  if (size == 0 || formatChangeOffset_ != 0) return;
   if (synced_) {
     Walk(bytes, size);
     return;
@@ -50,7 +50,13 @@ void Mp3Scanner::CountFrame(const Mp3FrameHeader& h) {
   bitrateSum_ += h.bitrate;
 }
 
+void Mp3Scanner::DropPending(uint32_t bytes) {
+  pendingBytes_ = 0;
+  for (uint32_t i = 0; i < bytes; ++i) SkipByte();
+}
+
 void Mp3Scanner::SkipByte() {
+  atFrameEnd_ = false;
   ++skippedBytes_;
   // Which thirty-second of the audio bytes the damage lies in. Files of fewer than 32 audio
   // bytes, and positions past the last whole thirty-second, land in the first or last bit.
@@ -81,9 +87,35 @@ void Mp3Scanner::Walk(const uint8_t* bytes, size_t size) {
       return;
     }
     Mp3FrameHeader h;
-    if (ReadMp3FrameHeader(data + at, &h) &&
-        (info_.frameCount == 0 || h.sampleRate == info_.sampleRate)) {
+    const bool header = ReadMp3FrameHeader(data + at, &h);
+    const bool otherFormat =
+        header && info_.frameCount > 0 &&
+        (h.sampleRate != info_.sampleRate || (h.stereo != 0) != (info_.stereo != 0));
+    if (pendingBytes_ > 0) {
+      if (otherFormat && atFrameEnd_ && h.sampleRate == pendingRate_ &&
+          (h.stereo != 0) == pendingStereo_) {
+        formatChangeOffset_ = pendingOffset_;  // the stream ends where the new one starts
+        pendingBytes_ = frameRest_ = carryCount_ = 0;
+        return;
+      }
+      DropPending(pendingBytes_);
+    }
+    if (otherFormat && atFrameEnd_) {
+      pendingOffset_ = firstFrameOffset_ + frameBytes_ + skippedBytes_;
+      pendingBytes_ = static_cast<uint32_t>(h.length);
+      pendingRate_ = h.sampleRate;
+      pendingStereo_ = h.stereo != 0;
+      const size_t end = at + static_cast<size_t>(h.length);
+      if (end > n) {
+        frameRest_ = static_cast<uint32_t>(end - n);
+        return;
+      }
+      at = end;
+      continue;
+    }
+    if (header && (info_.frameCount == 0 || h.sampleRate == info_.sampleRate)) {
       CountFrame(h);
+      atFrameEnd_ = true;
       size_t end = at + static_cast<size_t>(h.length);
       if (end > n) {
         frameRest_ = static_cast<uint32_t>(end - n);
@@ -98,6 +130,12 @@ void Mp3Scanner::Walk(const uint8_t* bytes, size_t size) {
 }
 
 bool Mp3Scanner::Finish() {
+  // A lone frame of another format at the end: skipped as the bytes after it would have been
+  // (the file's last three bytes are never looked at).
+  if (pendingBytes_ > 0) {
+    const uint32_t present = pendingBytes_ - std::min(frameRest_, pendingBytes_) + carryCount_;
+    DropPending(present > 3 ? present - 3 : 0);
+  }
   if (info_.frameCount == 0 || frameBytes_ == 0 || skippedBytes_ > frameBytes_) {
     info_ = Mp3StreamInfo();
     return false;

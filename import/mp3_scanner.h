@@ -34,11 +34,18 @@ class Mp3Scanner {
   // Bit k is set when skipped bytes were found in the k-th thirty-second of the audio bytes.
   uint32_t DamageMap() const { return damageMap_; }
   bool Synchronised() const { return synced_; }
+  // The file offset where the stream changes to another sample rate or channel count for good
+  // (two frames of the new format in a row, right where the frame before ended; one lone frame
+  // of another format is damage, counted in the skipped bytes); 0 when it never does. The
+  // stream ends there: the scan's figures are those of the frames before it.
+  uint32_t FormatChangeOffset() const { return formatChangeOffset_; }
 
  private:
   void Walk(const uint8_t* bytes, size_t size);
   void CountFrame(const Mp3FrameHeader& header);
   void SkipByte();
+  // A frame of another format turned out to stand alone: its bytes are skipped bytes.
+  void DropPending(uint32_t bytes);
 
   uint32_t fileBytes_ = 0;
   uint32_t firstFrameOffset_ = 0;
@@ -52,6 +59,13 @@ class Mp3Scanner {
   uint32_t carryCount_ = 0;
   // Bytes of a frame that began in an earlier block and still have to be passed over.
   uint32_t frameRest_ = 0;
+  // The walk stands where a frame ended (no skipped byte since).
+  bool atFrameEnd_ = false;
+  // A frame of another format after the last counted one, not yet known to start a new stream.
+  uint32_t pendingOffset_ = 0, pendingBytes_ = 0;
+  int32_t pendingRate_ = 0;
+  bool pendingStereo_ = false;
+  uint32_t formatChangeOffset_ = 0;
 
   bool synced_ = false;
   // Bytes read while no sync has been found; accumulationBase_ is the file offset of the

@@ -14,6 +14,47 @@ foreach(entry ${libraries})
   endif()
   configure_file(${copyright} ${NOTICES}/${name}-copyright.txt COPYONLY)
 endforeach()
+# Debian's copyright file of FFmpeg speaks of Debian's own builds, which include GPL parts; our
+# DLLs are built from the LGPL files alone, so its general comment is replaced by what holds for
+# them (the per-file records stay as they are).
+file(READ ${NOTICES}/FFmpeg-copyright.txt ffmpeg_copyright)
+string(FIND "${ffmpeg_copyright}" "\nComment:\n" comment_start)
+string(SUBSTRING "${ffmpeg_copyright}" ${comment_start} -1 rest)
+string(FIND "${rest}" "\n\n" comment_length)
+math(EXPR rest_start "${comment_start} + ${comment_length}")
+string(SUBSTRING "${ffmpeg_copyright}" 0 ${comment_start} head)
+string(SUBSTRING "${ffmpeg_copyright}" ${rest_start} -1 rest)
+set(ffmpeg_copyright "${head}
+Comment:
+ Most files in FFmpeg are licensed under the GNU Lesser General Public License
+ version 2.1 or later (LGPL v2.1+). The FFmpeg DLLs shipped with Quavella (avformat,
+ avcodec, avutil, swresample) are built from those files only, with the configure line
+ in FFmpeg-configure.txt, so they are licensed under the LGPL v2.1 or later
+ (FFmpeg-COPYING.LGPLv2.1.txt). The records below describe every file of the source
+ package, including files that are not part of these DLLs.${rest}")
+if(ffmpeg_copyright MATCHES "resulting binaries are licensed under GPL")
+  message(FATAL_ERROR "FFmpeg-copyright.txt: the GPL comment was not replaced")
+endif()
+file(WRITE ${NOTICES}/FFmpeg-copyright.txt "${ffmpeg_copyright}")
+# winpthreads (the threads of every program and DLL built with the posix compilers) and the
+# rest of mingw-w64's runtime: their copyright file (winpthreads: "mingw-w64-libraries/winpthreads").
+configure_file(/usr/share/doc/mingw-w64-common/copyright ${NOTICES}/mingw-w64-copyright.txt
+               COPYONLY)
+# opencore-amr's NOTICE, which the Apache License asks to reproduce.
+configure_file(${DEPS_SHARE}/opencore-amr/NOTICE ${NOTICES}/opencore-amr-NOTICE.txt COPYONLY)
+# The Debian source package and version of each library built for the program.
+file(STRINGS ${DEPS_SHARE}/sources.txt sources)
+foreach(line ${sources})
+  string(REPLACE " " ";" parts "${line}")
+  list(GET parts 0 package)
+  list(GET parts 1 version)
+  set(version_${package} ${version})
+endforeach()
+foreach(package lame id3lib3.8.3 ffmpeg)
+  if(NOT version_${package})
+    message(FATAL_ERROR "no version of ${package} in ${DEPS_SHARE}/sources.txt: run scripts/deps.sh")
+  endif()
+endforeach()
 configure_file(/usr/share/common-licenses/LGPL-2 ${NOTICES}/LGPL-2.txt COPYONLY)
 configure_file(/usr/share/common-licenses/LGPL-2.1 ${NOTICES}/LGPL-2.1.txt COPYONLY)
 # FFmpeg's DLLs: the licence text of the source that was built and its exact configure line.
@@ -28,11 +69,24 @@ configure_file(/usr/share/common-licenses/Apache-2.0 ${NOTICES}/Apache-2.0.txt C
 file(WRITE ${NOTICES}/README.txt
 "Quavella is free software under the MIT licence (Quavella-LICENSE.txt). Its complete source,
 from which this program can be rebuilt and relinked with modified versions of the libraries
-below, is published with it.
+below, is published with it; its scripts/deps.sh builds each library below from the Debian
+source package named here.
+
+Written offer for the sources of the LGPL libraries (LAME, id3lib, FFmpeg). This program was
+built from these source packages of Debian 12, exactly as published in Debian's archive
+(\"apt-get source NAME=VERSION\" fetches them):
+- LAME: source package lame, version ${version_lame}
+- id3lib: source package id3lib3.8.3, version ${version_id3lib3.8.3}
+- FFmpeg: source package ffmpeg, version ${version_ffmpeg}
+For at least three years after we last distribute this program, the Quavella developers will
+give anyone who asks a complete machine-readable copy of the corresponding source code of these
+libraries, with the scripts that built them, on a medium customarily used for software
+interchange, for a charge no more than the cost of physically performing the distribution.
 
 Libraries built into Quavella or shipped beside it:
 - LAME (lame.exe): GNU Library General Public License 2 or later (LGPL-2.txt); LAME-copyright.txt
-- opencore-amr (in wav2amr.exe): Apache License 2.0 (Apache-2.0.txt); opencore-amr-copyright.txt
+- opencore-amr (in wav2amr.exe): Apache License 2.0 (Apache-2.0.txt); opencore-amr-copyright.txt;
+  its NOTICE file: opencore-amr-NOTICE.txt
 - id3lib (in Quavella.exe): GNU Library General Public License 2 or later (LGPL-2.txt);
   id3lib-copyright.txt
 - libebur128 (in Quavella.exe): MIT (Expat) licence, its queue.h the BSD 3-clause licence;
@@ -44,6 +98,9 @@ Libraries built into Quavella or shipped beside it:
   FFmpeg-copyright.txt; the configure line they were built with is in FFmpeg-configure.txt.
   Replace the DLLs with your own build of the same major versions to use a modified FFmpeg.
   Its AAC encoder and MP4 muxer make the iPhone ringtones.
+- winpthreads (the thread library inside every program and DLL) and mingw-w64's runtime: MIT
+  (Expat) and BSD-style licences; mingw-w64-copyright.txt (winpthreads: the records of
+  "mingw-w64-libraries/winpthreads")
 - musl's math functions (exp, log, pow, cbrt and a few more, inside FFmpeg's DLLs in place of
   the compiler's own): MIT licence; musl-COPYRIGHT.txt
 ")

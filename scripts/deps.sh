@@ -52,6 +52,8 @@ recipe_opencore_amr() {
     --disable-shared --enable-static
   make -j"$Jobs"
   make install
+  # Apache 2.0 asks for the NOTICE file to travel with the binaries.
+  install -D -m 644 opencore/NOTICE "$PREFIX/share/opencore-amr/NOTICE"
   test -f "$PREFIX/lib/libopencore-amrnb.a" && test -f "$PREFIX/include/opencore-amrnb/interf_enc.h"
 }
 
@@ -302,9 +304,10 @@ BuildLibrary() {
   rm -rf "$work"
 }
 
-# The combined view: one folder whose include/, lib/ and bin/ link into each library's.
+# The combined view: one folder whose include/, lib/ and bin/ link into each library's, and
+# share/sources.txt, the Debian source package and version of each library ("name version").
 CombinedPrefix() {
-  local key=$1; shift
+  local key=$1 sources=$2; shift 2
   local dest=$CacheRoot/prefix-$key
   [[ -f $dest/.complete ]] && { echo "$dest"; return 0; }
   local work
@@ -321,6 +324,7 @@ CombinedPrefix() {
       done
     done
   done
+  printf '%s' "$sources" >"$work/share/sources.txt"
   touch "$work/.complete"
   chmod 755 "$work"
   rm -rf "$dest"
@@ -342,7 +346,7 @@ main() {
 
   EnsureTools
   EnsureDebSrc
-  local name version key keys="" dirs=() need
+  local name version key keys="" dirs=() need sources=""
   declare -A built=()
   for name in "${Libraries[@]}"; do
     version=$(SourceVersion "$name")
@@ -352,10 +356,12 @@ main() {
     BuildLibrary "$name" "$key" "$version"
     built[$name]=$name-$key
     keys+="$name-$key "
+    sources+="$name $version"$'\n'
     dirs+=("$CacheRoot/$name-$key")
   done
   local prefix
-  prefix=$(CombinedPrefix "$(echo "$keys" | sha256sum | cut -c1-16)" "${dirs[@]}")
+  prefix=$(CombinedPrefix "$(echo "$keys sources" | sha256sum | cut -c1-16)" "$sources" \
+    "${dirs[@]}")
   echo "QV_DEPS_PREFIX=$prefix"
 }
 

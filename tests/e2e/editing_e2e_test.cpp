@@ -272,6 +272,12 @@ TEST_F(EditingE2e, TypedStartAndEndCutExactlyThoseFrames) {
   ASSERT_TRUE(WaitUntil([&] { return !text(104).empty(); }, 5000));
   EXPECT_EQ(text(104), "Please type the start as minutes, seconds and hundredths, like 0:12.50.");
   EXPECT_TRUE(IsWindow(dialog));
+  // Text after the time is refused however far it stands.
+  type(101, ("0:01.25" + std::string(200, ' ') + "junk").c_str());
+  type(102, "0:03.50");
+  PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(WaitUntil([&] { return !text(104).empty(); }, 5000));
+  EXPECT_EQ(text(104), "Please type the start as minutes, seconds and hundredths, like 0:12.50.");
   type(102, "0:11.00");
   type(101, "0:01.25");
   PostMessageA(dialog, WM_COMMAND, IDOK, 0);

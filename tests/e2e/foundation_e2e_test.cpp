@@ -74,6 +74,18 @@ TEST(Browse, SizeLimitIsTwentyOneMillionBytes) {
             "There are several commercialy available tools you can search for to reduce the size "
             "of your MP3.");
   EXPECT_FALSE(FileExists(app.WorkingFile("d.wav")));
+  // The same WAV under another name is the same WAV.
+  ASSERT_TRUE(app.BrowseTo(WriteSong(app, "big.flac", big)));
+  HWND box = WaitForDialog(app.ProcessId(), "File Size too Large");
+  ASSERT_NE(box, nullptr);
+  WaitUntil([] { return false; }, 500);  // the open dialog's remains are painted over
+  Screenshot("browse-refuses-a-large-wav-named-flac");
+  EXPECT_EQ(MessageBoxText(box),
+            "Quavella only accepts MP3s that are smaller than 20 MBs (approximately 20 minutes). "
+            "There are several commercialy available tools you can search for to reduce the size "
+            "of your MP3.");
+  PressButton(box);
+  EXPECT_FALSE(FileExists(app.WorkingFile("d.wav")));
 
   // So are files that measure negative or small in 32 bits: 2 GiB, and 4 GiB and 100 bytes.
   for (int64_t size : {int64_t{1} << 31, (int64_t{1} << 32) + 100}) {
@@ -124,6 +136,19 @@ TEST(Import, WavIsCopiedByteForByteAndLoaded) {
   ASSERT_TRUE(ImportWav(app, second, "second.wav"));
   ASSERT_TRUE(app.WaitLoaded());
   EXPECT_EQ(ReadFileBytes(app.WorkingFile("d.wav")), second);
+
+  // On a song of 100 frames one column of the strip holds no whole frame: Convert refuses it.
+  ASSERT_TRUE(ImportWav(app, ToneWav(100), "short.wav"));
+  ASSERT_TRUE(app.WaitLoaded());
+  app.Drag(200, 201);
+  app.Command(IdConvert);
+  HWND box = WaitForDialog(app.ProcessId(), "Warning");
+  ASSERT_NE(box, nullptr);
+  Screenshot("convert-refuses-a-clip-of-no-frames");
+  EXPECT_EQ(MessageBoxText(box), "The selection is too short to hold any sound. Please select a "
+                                 "longer part of the song.");
+  PressButton(box);
+  EXPECT_FALSE(FileExists(app.WorkingFile("test.wav")));
 }
 
 TEST(Import, GarbageWavIsAFailedLoadWithoutACrash) {

@@ -1,6 +1,5 @@
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
 #include "delivery/reply_verdict.h"
@@ -10,7 +9,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<char> copy(data, data + size);  // exact size: reads past the end are caught
   std::string_view text = ReplyText(copy.data(), copy.size());
-  if (text.size() > size || std::memchr(text.data(), '\0', text.size())) __builtin_trap();
+  if (text.size() > size || text.find('\0') != std::string_view::npos) __builtin_trap();
   ReplyVerdict verdict = ClassifyReply(text);
   if (verdict.kind != ReplyKind::OpenUrl) {
     if (!verdict.url.empty()) __builtin_trap();

@@ -55,6 +55,19 @@ TEST(ClipFormat, PlanRoundsAnOddStartUpAndHoldsTheRangeToTheData) {
   EXPECT_EQ(PlanClip(0, 5000, 5000, 0).chunkBytes, 0u);
 }
 
+// A selection narrower than one frame of the song is no clip.
+TEST(ClipFormat, PlanCountsTheWholeFramesOfTheClip) {
+  struct Case {
+    uint32_t start, end, available;
+    uint16_t block;
+    uint32_t frames;
+  } cases[] = {{400, 400, 400, 4, 0},    {400, 403, 1000, 4, 0},       {401, 405, 1000, 4, 0},
+               {400, 404, 1000, 4, 1},   {0, 8000, 4000, 2, 2000},     {0, 8000, 8000, 0, 0},
+               {1001, 9001, 100000, 4, 1999}};
+  for (const Case& c : cases)
+    EXPECT_EQ(PlanClip(c.start, c.end, c.available, c.block).clipFrames, c.frames) << c.start;
+}
+
 TEST(ClipFormat, AcmErrorNamesOfTheFiveKnownResults) {
   EXPECT_STREQ(AcmErrorName(5), "MMSYSERR_INVALHANDLE");
   EXPECT_STREQ(AcmErrorName(7), "MMSYSERR_NOMEM");

@@ -152,6 +152,33 @@ TEST(Mp3Scanner, FramesOfAnotherRateInTheMiddleAreSkippedBytes) {
   EXPECT_NE(r.damage & (1u << 16), 0u);
 }
 
+// Two files of different formats joined: the stream ends where the second begins, in either
+// order and however the blocks fall; one lone frame of another format is only damage.
+TEST(Mp3Scanner, AStreamThatChangesItsFormatEndsWhereItChanges) {
+  const FrameShape stereo44, mono22{Mpeg::V2, 9, 0, true}, stereo48{Mpeg::V1, 9, 1};
+  struct Case {
+    FrameShape first, second;
+    int secondFrames;
+    uint32_t change;
+  } cases[] = {{stereo44, mono22, 64, 64u * 417}, {mono22, stereo44, 64, 64u * 261},
+               {stereo44, stereo48, 2, 64u * 417}, {stereo44, stereo48, 1, 0}};
+  for (const Case& c : cases) {
+    Bytes file;
+    AddFrames(file, c.first, 64);
+    AddFrames(file, c.second, c.secondFrames);
+    for (size_t block : {size_t{7}, size_t{500}, Mp3Scanner::BlockBytes}) {
+      Mp3Scanner s;
+      s.Reset(static_cast<uint32_t>(file.size()));
+      for (size_t at = 0; at < file.size(); at += block)
+        s.Feed(file.data() + at, std::min(block, file.size() - at));
+      EXPECT_TRUE(s.Finish()) << c.change << " " << block;
+      EXPECT_EQ(s.FormatChangeOffset(), c.change) << block;
+      EXPECT_EQ(s.Info().frameCount, 64) << c.change << " " << block;
+      EXPECT_EQ(s.Info().sampleRate, RateOf(c.first)) << block;
+    }
+  }
+}
+
 TEST(Mp3Scanner, BlockBoundariesDoNotChangeTheResult) {
   // Mixed bitrates and paddings so that frame ends fall at every offset of a block, a junk
   // stretch in the middle so that skipping runs across boundaries too. Blocks of 1 to 20 bytes

@@ -28,13 +28,20 @@ TEST(RouteImport, SignatureFirstThenName) {
   for (const Case& c : cases) EXPECT_EQ(RouteImport(c.path, c.container), c.branch) << c.path;
 }
 
-TEST(BrowseSizeGateApplies, OnlyToTheSeedReadersNames) {
+// The gate follows what RouteImport gives to the seed's readers: a WAV or MP3 by its content
+// whatever its name, a file of no known signature by its name.
+TEST(BrowseSizeGateApplies, ToWhatTheSeedReadersTake) {
+  using C = SongContainer;
   struct Case {
     const char* path;
+    SongContainer container;
     bool gated;
-  } cases[] = {{"a.mp3", true}, {"a.WAV", true}, {"Track01.cda", true}, {"a.flac", false},
-               {"a.m4a", false}, {"a.opus", false}, {"noname", false}};
-  for (const Case& c : cases) EXPECT_EQ(BrowseSizeGateApplies(c.path), c.gated) << c.path;
+  } cases[] = {{"a.mp3", C::Mp3, true},      {"a.WAV", C::Wav, true},   {"Track01.cda", C::Wav, true},
+               {"a.flac", C::Flac, false},   {"a.m4a", C::Mp4, false},  {"noname", C::Unknown, false},
+               {"wave.flac", C::Wav, true},  {"wave", C::Wav, true},    {"mp3.m4a", C::Mp3, true},
+               {"flac.wav", C::Flac, false}, {"x.wav", C::Unknown, true}};
+  for (const Case& c : cases)
+    EXPECT_EQ(BrowseSizeGateApplies(c.path, c.container), c.gated) << c.path;
 }
 
 TEST(DecodedLayoutOf, MonoStaysRatesAboveFortyEightThousandComeDown) {
@@ -47,6 +54,22 @@ TEST(DecodedLayoutOf, MonoStaysRatesAboveFortyEightThousandComeDown) {
     EXPECT_EQ(l.sampleRate, c.outRate) << c.rate << "/" << c.channels;
     EXPECT_EQ(l.channels, c.outChannels) << c.rate << "/" << c.channels;
   }
+}
+
+// Only a length the container states exactly marks a short decode as a cut-off file.
+TEST(StatedLengthIsExact, HeadersYesEstimatesAndChainsNo) {
+  struct Case {
+    const char* demuxer;
+    bool fromBitRate, exact;
+  } cases[] = {{"mov,mp4,m4a,3gp,3g2,mj2", false, true}, {"flac", false, true},
+               {"matroska,webm", false, true},           {"asf", false, true},
+               {"caf", false, true},                     {"aac", false, false},
+               {"aac", true, false},                     {"ogg", false, false},
+               {"mov,mp4,m4a,3gp,3g2,mj2", true, false}, {"movie", false, false},
+               {nullptr, false, false}};
+  for (const Case& c : cases)
+    EXPECT_EQ(StatedLengthIsExact(c.demuxer, c.fromBitRate), c.exact)
+        << (c.demuxer ? c.demuxer : "null") << c.fromBitRate;
 }
 
 TEST(JudgeDecodedSong, RefusalsAndTheirTexts) {

@@ -48,6 +48,10 @@ TEST(ImportDecodedSong, RefusalsLeaveNoWorkingFile) {
   } cases[] = {
       {"song.m4a", DecodedSongVerdict::Imported},
       {"cut.m4a", DecodedSongVerdict::Damaged},
+      {"bomb.m4a", DecodedSongVerdict::Damaged},
+      {"vbr.aac", DecodedSongVerdict::Imported},
+      {"chained.ogg", DecodedSongVerdict::Imported},
+      {"chained.aac", DecodedSongVerdict::Imported},
       {"silent.mp4", DecodedSongVerdict::NoSound},
       {"protected.m4a", DecodedSongVerdict::Protected},
       {"no-such-file.flac", DecodedSongVerdict::Damaged},

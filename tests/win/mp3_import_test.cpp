@@ -273,6 +273,33 @@ TEST(Mp3ImportLimit, LongSongIsCutAfterTheLimitWithOneWarning) {
   EXPECT_LE(data, ImportByteLimit + 1152 * 4) << "the limit plus one piece";
 }
 
+// Two MP3s joined, of different rates and channels: the first one's frames are imported, in
+// its format, and one message says the rest was left out.
+TEST(Mp3ImportFormatChange, TheFramesBeforeTheChangeAndAMessage) {
+  struct Case {
+    const char* name;
+    int channels, rate;
+  } cases[] = {{"joined", 2, 44100}, {"joined-reverse", 1, 22050}};
+  for (const Case& c : cases) {
+    std::string folder = FreshFolder();
+    std::vector<std::string> texts;
+    {
+      MessageBoxWatcher watcher;
+      ASSERT_EQ(ImportMp3(DataFile(std::string(c.name) + ".mp3").c_str(), folder.c_str(), nullptr),
+                1) << c.name;
+      texts = watcher.Texts();
+    }
+    ASSERT_EQ(texts.size(), 1u) << c.name;
+    EXPECT_EQ(texts[0], "This MP3 changes its sample rate or channels part way through. Quavella "
+                        "has opened it up to that point; the rest of the song was left out.");
+    Bytes wav = ReadAll(folder + "\\d.wav");
+    CheckWorkingFile(wav, c.channels, c.rate);
+    const size_t frames = Le32At(wav, 52) / (2 * c.channels);
+    const size_t expected = ReadAll(DataFile(std::string(c.name) + ".raw")).size() / (2 * c.channels);
+    EXPECT_NEAR(static_cast<double>(frames), static_cast<double>(expected), 1152 * 2) << c.name;
+  }
+}
+
 TEST(Mp3ImportRefusals, NonMp3FilesAreRefusedWithoutWritingAnything) {
   for (const char* name : {"garbage.mp3", "wave.mp3", "missing.mp3"}) {
     std::string folder = FreshFolder();

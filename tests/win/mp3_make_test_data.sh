@@ -38,6 +38,14 @@ for f in s44 s44t m48 s22 m8 vbr tagged odd; do
   mpg123 -q --no-gapless -e s16 -s "$f.mp3" > "$f.raw"
 done
 
+# Two files joined: 44.1 kHz stereo frames, then 22.05 kHz mono ones (and the other way round).
+lame --silent -q 9 -t -b 128 "$tmp/stereo.wav" "$tmp/first.mp3"
+lame --silent -q 9 -t -m m --resample 22.05 -b 32 "$tmp/mono.wav" "$tmp/second.mp3"
+cat "$tmp/first.mp3" "$tmp/second.mp3" > joined.mp3
+cat "$tmp/second.mp3" "$tmp/first.mp3" > joined-reverse.mp3
+mpg123 -q --no-gapless -e s16 -s "$tmp/first.mp3" > joined.raw
+mpg123 -q --no-gapless -e s16 -s "$tmp/second.mp3" > joined-reverse.raw
+
 # Not MP3: random bytes, and a WAV file under an MP3 name.
 python3 -c "import random; random.seed(7); open('garbage.mp3','wb').write(bytes(random.getrandbits(8) for _ in range(300000)))"
 cp "$tmp/stereo.wav" wave.mp3
