@@ -7,6 +7,7 @@
 #include "app/skin.h"
 #include "resources/resource_ids.h"
 #include "session/session_state.h"
+#include "session/working_folder.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showState) {
   char title[100] = {};
@@ -36,6 +37,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showState) {
   if (!window) return 0;
   ShowWindow(window, showState);
   UpdateWindow(window);
+  // Every song and clip passes through working files in the start folder: say at once when
+  // they cannot be written there.
+  if (!FolderWritable(sessionState.startDirectory))
+    ShowFolderWriteFailure(sessionState.startDirectory);
 
   HACCEL accelerators = LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDR_ACCELERATORS));
   MSG message;

@@ -9,6 +9,7 @@
 #include "encode/fade_ramp.h"
 #include "formats/wav_file.h"
 #include "session/session_state.h"
+#include "session/working_folder.h"
 
 namespace {
 
@@ -72,6 +73,9 @@ bool FinishClipFile(const char* path, const EditOptions& options) {
     if (LouderGainDb(reading, &gainDb)) ApplyGain(samples, gainDb);
   }
   std::memcpy(bytes.data() + walk.dataOffset, samples.data(), samples.size() * 2);
-  if (!WriteWhole(path, bytes)) return Fail();
+  if (!WriteWhole(path, bytes)) {
+    ShowFolderWriteFailure(sessionState.startDirectory);
+    return false;
+  }
   return true;
 }

@@ -21,6 +21,7 @@ bool IsProtectedSampleEntry(uint32_t fourcc) {
 }
 
 DecodedSongVerdict JudgeDecodedSong(const DecodedSongFacts& f) {
+  if (f.writeFailed) return DecodedSongVerdict::WriteFailed;
   if (f.opened && f.protectedAudio) return DecodedSongVerdict::Protected;
   if (f.opened && f.audioStreams == 0) return DecodedSongVerdict::NoSound;
   if (!f.opened || !f.decoderFound || f.framesWritten <= 0)
@@ -34,7 +35,8 @@ DecodedSongVerdict JudgeDecodedSong(const DecodedSongFacts& f) {
 
 const char* DecodedSongRefusal(DecodedSongVerdict verdict) {
   switch (verdict) {
-    case DecodedSongVerdict::Imported: return nullptr;
+    case DecodedSongVerdict::Imported:
+    case DecodedSongVerdict::WriteFailed: return nullptr;
     case DecodedSongVerdict::Damaged:
       return "Sorry, Quavella could not read this song. The file may be damaged or incomplete.";
     case DecodedSongVerdict::Protected:

@@ -37,7 +37,7 @@ int ImportMp3(const char* sourcePath, const char* startDirectory, HWND progressB
   WaveFile wave(destination.c_str(), info.sampleRate, info.stereo != 0);
   if (!wave.IsOpen()) {
     decoder.Close();
-    return 0;
+    return ImportWriteFailed;
   }
 
   Mp3ImportProgress progress(FileSizeBytes(track.path));
@@ -47,6 +47,7 @@ int ImportMp3(const char* sourcePath, const char* startDirectory, HWND progressB
   }
 
   uint64_t total = 0;
+  bool writeFailed = false;
   // The program's end stops the decoding as the limit does: d.wav is finished normally.
   while (!StopRequested()) {
     const uint8_t* pcm = nullptr;
@@ -54,7 +55,7 @@ int ImportMp3(const char* sourcePath, const char* startDirectory, HWND progressB
     if (n < 0) break;
     total += static_cast<uint32_t>(n);
     if (wave.Write(static_cast<uint32_t>(n), pcm) < 0) {
-      ShowMessage(ImportWriteFailedMessage, "Warning");
+      writeFailed = true;
       break;
     }
     int32_t position = progress.Advance(decoder.ConsumedBytes());
@@ -67,6 +68,6 @@ int ImportMp3(const char* sourcePath, const char* startDirectory, HWND progressB
 
   SetBarPosition(progressBar, 0);
   decoder.Close();
-  wave.Close();
-  return 1;
+  if (FAILED(wave.Close())) writeFailed = true;
+  return writeFailed ? ImportWriteFailed : 1;
 }
