@@ -9,10 +9,12 @@
 #include "app/skin.h"
 #include "app/strip_menu.h"
 #include "app/strip_zoom_control.h"
+#include "encode/preview_clip.h"
 #include "profile/profile_store.h"
 #include "resources/resource_ids.h"
 #include "session/edit_options.h"
 #include "session/session_state.h"
+#include "view/preview.h"
 #include "view/waveform_view.h"
 
 namespace {
@@ -75,6 +77,7 @@ void CreateContents(HWND window) {
   FillProgressBar();
   LoadStatusPictures();
   editOptions = LoadEditOptions();
+  SetEditedPreviewMaker(MakeEditedPreview);  // what Play hears is what Convert makes
   LoadProfile();
 }
 

@@ -11,7 +11,9 @@ void ReleaseWorkingAudio() {
   if (audio.base) UnmapViewOfFile(audio.base);
   if (audio.mapping) CloseHandle(audio.mapping);
   if (audio.file != INVALID_HANDLE_VALUE) CloseHandle(audio.file);
+  const uint32_t loads = audio.loads;
   audio = WorkingAudio{};
+  audio.loads = loads;
 }
 
 bool MapWorkingAudio(bool* headerMessageShown) {
@@ -62,6 +64,7 @@ bool MapWorkingAudio(bool* headerMessageShown) {
     sessionState.selectionEnabled = true;
     sessionState.loadCount = 1;
   }
+  ++audio.loads;
   sessionState.fileLoaded = true;
   return true;
 }
