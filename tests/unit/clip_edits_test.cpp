@@ -145,10 +145,6 @@ bool MeterAt18(std::span<const int16_t>, uint16_t, uint32_t, LoudnessReading* r)
   *r = {-18.0, -20.0};  // "louder": +6 dB, under the peak ceiling
   return true;
 }
-bool MeterGated(std::span<const int16_t>, uint16_t, uint32_t, LoudnessReading* r) {
-  *r = {-Infinity, -Infinity};
-  return true;
-}
 bool MeterFails(std::span<const int16_t>, uint16_t, uint32_t, LoudnessReading*) { return false; }
 
 TEST(EditedClip, TheSelectionsFramesCutAndEditedAsTheConversionDoes) {
@@ -174,12 +170,8 @@ TEST(EditedClip, TheSelectionsFramesCutAndEditedAsTheConversionDoes) {
        {3000, -3000, 4000, -4000}},
       {"fade-in", song16, 2, 16, 4, 28, {.fadeInMs = 500}, MeterFails,
        {0, 0, 1500, -1500, 4000, -4000, 5000, -5000, 6000, -6000, 7000, -7000}},
-      {"fade-out", song16, 2, 16, 4, 28, {.fadeOutMs = 500}, MeterFails,
-       {2000, -2000, 3000, -3000, 4000, -4000, 5000, -5000, 3000, -3000, 0, 0}},
       {"louder", song16, 2, 16, 0, 8, {.louder = true}, MeterAt18,
        {1995, -1995, 3991, -3991}},
-      {"louder, below the gate", song16, 2, 16, 0, 8, {.louder = true}, MeterGated,
-       {1000, -1000, 2000, -2000}},
       {"louder, the meter fails", song16, 2, 16, 0, 8, {.louder = true}, MeterFails, {}},
       {"fade-in, then louder", song16, 2, 16, 4, 28, {.fadeInMs = 500, .louder = true},
        MeterAt18, {0, 0, 2993, -2993, 7981, -7981, 9976, -9976, 11972, -11972, 13967, -13967}},
@@ -189,7 +181,6 @@ TEST(EditedClip, TheSelectionsFramesCutAndEditedAsTheConversionDoes) {
       {"past the song's end: held to it", song16, 2, 16, 24, 1000, {}, MeterFails,
        {7000, -7000, 8000, -8000}},
       {"empty range", song16, 2, 16, 8, 8, {.fadeInMs = 500}, MeterFails, {}},
-      {"24-bit song", song16, 2, 24, 0, 12, {}, MeterFails, {}},
   };
   for (const Case& c : cases)
     EXPECT_EQ(EditedClip(c.song, c.channels, c.bits, 4, c.start, c.end, c.options, c.meter), c.clip)

@@ -4,15 +4,14 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <cstring>
 #include <string>
-#include <vector>
 
 #include "import/clip_to_test_wav.h"
 #include "import/import_worker.h"
 #include "session/ringtone_format.h"
 #include "session/session_state.h"
 #include "session/working_folder.h"
+#include "tests/e2e/driver.h"
 #include "tests/win/encode_test_support.h"
 
 namespace {
@@ -21,10 +20,6 @@ std::string Env(const char* name) {
   char value[MAX_PATH] = {};
   DWORD n = GetEnvironmentVariableA(name, value, sizeof value);
   return n > 0 && n < sizeof value ? value : "";
-}
-
-bool Exists(const std::string& path) {
-  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 // Runs the import worker on `song` from the start folder `folder`: the boxes it showed.
@@ -44,7 +39,7 @@ TEST(FullDisk, EveryImportBranchSaysSoNamesTheFolderAndLeavesNoDWav) {
     const auto boxes = Import(folder, Env("QV_SONGS") + "\\" + song);
     ASSERT_EQ(boxes.size(), 1u) << song;
     EXPECT_EQ(boxes[0].text, FolderWriteMessage(FolderWriteFault::DiskFull, folder)) << song;
-    EXPECT_FALSE(Exists(folder + "\\d.wav")) << song;
+    EXPECT_FALSE(e2e::FileExists(folder + "\\d.wav")) << song;
     EXPECT_FALSE(sessionState.importRunning) << song;
   }
 }
@@ -56,7 +51,7 @@ TEST(FullDisk, TheClipExtractionSaysSoNamesTheFolderAndLeavesNoTestWav) {
   const auto boxes = catcher.Stop();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, FolderWriteMessage(FolderWriteFault::DiskFull, start.path()));
-  EXPECT_FALSE(Exists(start.File("test.wav")));
+  EXPECT_FALSE(e2e::FileExists(start.File("test.wav")));
 }
 
 TEST(ReadOnlyFolder, TheStartCheckAndAnImportSayItCannotBeWritten) {
