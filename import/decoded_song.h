@@ -18,7 +18,9 @@ bool IsProtectedSampleEntry(uint32_t fourcc);
 // LibraryMissing: the decoding DLLs beside the program are missing or incomplete.
 // WriteFailed: d.wav could not be created or written whole (a full disk, a folder that cannot
 // be written).
-enum class DecodedSongVerdict { Imported, Damaged, Protected, NoSound, LibraryMissing, WriteFailed };
+enum class DecodedSongVerdict {
+  Imported, Damaged, Protected, NoSound, LibraryMissing, WriteFailed
+};
 
 // What one run of the decoding branch saw.
 struct DecodedSongFacts {

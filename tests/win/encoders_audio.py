@@ -134,8 +134,9 @@ def decode(path, rate, channels=1, fmt=None):
 
 
 def probe_rate(path, fmt=None):
-    result = run(["ffprobe", "-v", "error"] + input_format(fmt) + ["-select_streams", "a:0", "-show_entries",
-                  "stream=sample_rate", "-of", "default=nw=1:nk=1", path])
+    result = run(["ffprobe", "-v", "error"] + input_format(fmt) +
+                 ["-select_streams", "a:0", "-show_entries", "stream=sample_rate",
+                  "-of", "default=nw=1:nk=1", path])
     return int(result.stdout.decode().strip())
 
 
