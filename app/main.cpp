@@ -11,6 +11,7 @@
 #include "app/song_handoff.h"
 #include "resources/resource_ids.h"
 #include "session/session_state.h"
+#include "session/working_folder.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showState) {
   // A song given on the command line (Open with, the context menu) starts the program in the
@@ -51,6 +52,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showState) {
   if (!window) return 0;
   ShowWindow(window, showState);
   UpdateWindow(window);
+  // Every song and clip passes through working files in the start folder: say at once when
+  // they cannot be written there.
+  if (!FolderWritable(sessionState.startDirectory))
+    ShowFolderWriteFailure(sessionState.startDirectory);
   // The first-run profile (if any) is done: the song given at start may open now.
   if (!song.empty()) QueueSong(window, song);
   SongsMayOpen(window);

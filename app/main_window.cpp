@@ -11,11 +11,13 @@
 #include "app/song_handoff.h"
 #include "app/strip_menu.h"
 #include "app/strip_zoom_control.h"
+#include "encode/preview_clip.h"
 #include "app/window_scale.h"
 #include "profile/profile_store.h"
 #include "resources/resource_ids.h"
 #include "session/edit_options.h"
 #include "session/session_state.h"
+#include "view/preview.h"
 #include "view/waveform_view.h"
 
 namespace {
@@ -85,6 +87,7 @@ void CreateContents(HWND window) {
   FillProgressBar();
   LoadStatusPictures();
   editOptions = LoadEditOptions();
+  SetEditedPreviewMaker(MakeEditedPreview);  // what Play hears is what Convert makes
   LoadProfile();
 }
 

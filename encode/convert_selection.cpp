@@ -21,6 +21,7 @@
 #include "session/file_size.h"
 #include "session/ringtone_format.h"
 #include "session/session_state.h"
+#include "session/working_folder.h"
 #include "session/working_audio.h"
 #include "view/preview.h"
 #include "view/waveform_view.h"
@@ -152,6 +153,13 @@ void ConvertSelection(HWND window) {
     return;
   }
   const bool encoderQuiet = RunEncoder(format);
+  // An encoder that filled the disk left a ringtone cut short, or none: nothing of it is kept.
+  if (FolderDiskFull(sessionState.startDirectory)) {
+    DeleteFileA(ringtone);
+    EndFailed();
+    ShowFolderWriteFailure(sessionState.startDirectory);
+    return;
+  }
 
   const int32_t bytes = FileSizeBytes(ringtone);
   if (bytes <= 0) {

@@ -7,9 +7,10 @@
 #include <vector>
 
 #include "encode/clip_loudness.h"
-#include "encode/fade_ramp.h"
+#include "encode/edited_clip.h"
 #include "formats/wav_file.h"
 #include "session/session_state.h"
+#include "session/working_folder.h"
 
 namespace {
 
@@ -63,16 +64,11 @@ bool FinishClipFile(const char* path, const EditOptions& options) {
 
   std::vector<int16_t> samples(walk.dataSize / 2);
   std::memcpy(samples.data(), bytes.data() + walk.dataOffset, samples.size() * 2);
-  const uint32_t frames = static_cast<uint32_t>(samples.size() / channels);
-  ApplyFades(samples, channels, FadeFrames(options.fadeInMs, rate, frames),
-             FadeFrames(options.fadeOutMs, rate, frames));
-  if (options.louder) {
-    LoudnessReading reading;
-    double gainDb = 0;
-    if (!MeasureLoudness(samples, channels, rate, &reading)) return Fail();
-    if (LouderGainDb(reading, &gainDb)) ApplyGain(samples, gainDb);
-  }
+  if (!EditClipSamples(samples, channels, rate, options, MeasureLoudness)) return Fail();
   std::memcpy(bytes.data() + walk.dataOffset, samples.data(), samples.size() * 2);
-  if (!WriteWhole(path, bytes)) return Fail();
+  if (!WriteWhole(path, bytes)) {
+    ShowFolderWriteFailure(sessionState.startDirectory);
+    return false;
+  }
   return true;
 }

@@ -8,6 +8,7 @@
 
 #include "import/cd/cd_library.h"
 #include "import/cd/cd_track_rip.h"
+#include "import/import_messages.h"
 #include "import/wav_header_writer.h"
 #include "session/ringtone_format.h"
 #include "session/session_state.h"
@@ -96,7 +97,7 @@ int ImportCdTrack(const char* destination, int trackIndex, HWND progressBar) {
   auto* buffer = reinterpret_cast<TrackBufferHeader*>(memory.data());
   buffer->capacity = RipChunkSectors * CdSectorBytes;
   FILE* file = OpenFileUtf8(destination, "w+b");
-  if (!file) return 0;
+  if (!file) return ImportWriteFailed;
   WriteWavHeader(file, 0);
 
   RipSteps steps;
@@ -117,5 +118,5 @@ int ImportCdTrack(const char* destination, int trackIndex, HWND progressBar) {
 
   WriteWavHeader(file, result.bytes);
   bool closed = std::fclose(file) == 0;
-  return result.writeFailed || !closed ? 0 : 1;
+  return result.writeFailed || !closed ? ImportWriteFailed : 1;
 }

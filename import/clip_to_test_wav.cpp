@@ -12,7 +12,9 @@
 
 #include "import/acm_resampler_driver.h"
 #include "import/clip_format.h"
+#include "session/file_size.h"
 #include "session/session_state.h"
+#include "session/working_folder.h"
 
 namespace {
 
@@ -89,6 +91,14 @@ void ReportStructure(const char* what) {
   std::printf("%s\n", what);
   std::fflush(stdout);
   ShowMessage(what, "Error");
+}
+
+// test.wav could not be written: the start folder's disk is full, or the folder cannot be
+// written.
+void ReportWriteFailure() {
+  std::printf("Could not write test.wav.\n");
+  std::fflush(stdout);
+  ShowFolderWriteFailure(sessionState.startDirectory);
 }
 
 // Finds the chunk `id` among the children of `parent`, entering it. Other chunks are entered
@@ -227,7 +237,7 @@ bool ExtractInto(HMMIO target, const char* sourceName, uint32_t start, uint32_t 
     const LONG used = static_cast<LONG>(std::min(header.cbDstLengthUsed, destinationSize));
     if (used > 0 &&
         mmioWrite(target, reinterpret_cast<const char*>(destinationBuffer.data()), used) != used) {
-      ReportStructure("Could not write test.wav.");
+      ReportWriteFailure();
       ok = false;
       break;
     }
@@ -264,7 +274,7 @@ bool ClipToTestWav(const char* sourceName, uint32_t start, uint32_t end, HWND pr
   {
     MmioFile target(TargetName, MMIO_CREATE | MMIO_WRITE | MMIO_ALLOCBUF);
     if (target.get() == nullptr) {
-      ReportStructure("Could not write test.wav.");
+      ReportWriteFailure();
       return false;
     }
     MMCKINFO riff{};
@@ -281,12 +291,14 @@ bool ClipToTestWav(const char* sourceName, uint32_t start, uint32_t end, HWND pr
         mmioWrite(target.get(), reinterpret_cast<const char*>(record), 16) != 16 ||
         mmioAscend(target.get(), &formatChunk, 0) != MMSYSERR_NOERROR ||
         mmioCreateChunk(target.get(), &dataChunk, 0) != MMSYSERR_NOERROR) {
-      ReportStructure("Could not write test.wav.");
+      ReportWriteFailure();
     } else if (ExtractInto(target.get(), sourceName, start, end, progressBar, format)) {
       ok = mmioAscend(target.get(), &dataChunk, 0) == MMSYSERR_NOERROR &&
            mmioAscend(target.get(), &riff, 0) == MMSYSERR_NOERROR;
       ok = target.Close() && ok;
-      if (!ok) ReportStructure("Could not write test.wav.");
+      // All of it on disk: a full disk can drop buffered writes without a word.
+      ok = ok && FileSizeBytes(TargetName) == static_cast<int32_t>(riff.cksize + 8);
+      if (!ok) ReportWriteFailure();
     }
   }
   // A clip cut short is no ringtone: leave nothing that could be encoded or uploaded.

@@ -10,18 +10,14 @@ bool CopyWavFile(const char* source, const char* destination) {
                           FILE_ATTRIBUTE_NORMAL, nullptr);
   HANDLE out = CreateFileW(Widen(destination).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  bool ok = false;
-  if (in != INVALID_HANDLE_VALUE && out != INVALID_HANDLE_VALUE &&
-      GetFileSize(in, nullptr) != INVALID_FILE_SIZE) {
+  bool ok = out != INVALID_HANDLE_VALUE;
+  if (in != INVALID_HANDLE_VALUE && ok && GetFileSize(in, nullptr) != INVALID_FILE_SIZE) {
     std::vector<char> buffer(65535);
-    ok = true;
     for (;;) {
       DWORD got = 0;
-      if (!ReadFile(in, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
-        ok = false;
+      if (!ReadFile(in, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr) ||
+          got == 0)
         break;
-      }
-      if (got == 0) break;
       DWORD written = 0;
       if (!WriteFile(out, buffer.data(), got, &written, nullptr) || written != got) {
         ok = false;
@@ -30,6 +26,6 @@ bool CopyWavFile(const char* source, const char* destination) {
     }
   }
   if (in != INVALID_HANDLE_VALUE) CloseHandle(in);
-  if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
+  if (out != INVALID_HANDLE_VALUE && !CloseHandle(out)) ok = false;
   return ok;
 }

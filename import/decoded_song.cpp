@@ -33,6 +33,7 @@ bool StatedLengthIsExact(const char* demuxer, bool estimatedFromBitRate) {
 }
 
 DecodedSongVerdict JudgeDecodedSong(const DecodedSongFacts& f) {
+  if (f.writeFailed) return DecodedSongVerdict::WriteFailed;
   if (f.opened && f.protectedAudio) return DecodedSongVerdict::Protected;
   if (f.opened && f.audioStreams == 0) return DecodedSongVerdict::NoSound;
   if (!f.opened || !f.decoderFound || f.framesWritten <= 0)
@@ -46,7 +47,8 @@ DecodedSongVerdict JudgeDecodedSong(const DecodedSongFacts& f) {
 
 const char* DecodedSongRefusal(DecodedSongVerdict verdict) {
   switch (verdict) {
-    case DecodedSongVerdict::Imported: return nullptr;
+    case DecodedSongVerdict::Imported:
+    case DecodedSongVerdict::WriteFailed: return nullptr;
     case DecodedSongVerdict::Damaged:
       return "Sorry, Quavella could not read this song. The file may be damaged or incomplete.";
     case DecodedSongVerdict::Protected:

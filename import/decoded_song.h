@@ -23,7 +23,11 @@ bool IsProtectedSampleEntry(uint32_t fourcc);
 bool StatedLengthIsExact(const char* demuxer, bool estimatedFromBitRate);
 
 // LibraryMissing: the decoding DLLs beside the program are missing or incomplete.
-enum class DecodedSongVerdict { Imported, Damaged, Protected, NoSound, LibraryMissing };
+// WriteFailed: d.wav could not be created or written whole (a full disk, a folder that cannot
+// be written).
+enum class DecodedSongVerdict {
+  Imported, Damaged, Protected, NoSound, LibraryMissing, WriteFailed
+};
 
 // What one run of the decoding branch saw.
 struct DecodedSongFacts {
@@ -33,6 +37,7 @@ struct DecodedSongFacts {
   bool decoderFound = false;    // a decoder for the chosen track exists in the build
   bool readFailed = false;      // reading stopped on an error before the file's end
   bool stoppedEarly = false;    // cut at the import limit, or the program is ending
+  bool writeFailed = false;     // d.wav could not be created or written whole
   int64_t packets = 0;          // packets of the track given to the decoder
   int64_t badPackets = 0;       // of those, the ones the decoder refused
   int64_t framesWritten = 0;    // sample frames written to d.wav
@@ -40,10 +45,12 @@ struct DecodedSongFacts {
                                 // (0: none, or only an estimate)
 };
 
-// Imported unless: protected audio; no sound track; a file that could not be opened or
+// WriteFailed when d.wav could not be written, whatever else was seen; otherwise Imported
+// unless: protected audio; no sound track; a file that could not be opened or
 // decoded, wrote nothing, lost more than a tenth of its packets, broke off with a read error
 // or ended short of 95 % of its stated length (a cut-off file).
 DecodedSongVerdict JudgeDecodedSong(const DecodedSongFacts& facts);
 
-// The message of a refusal (caption "Warning"); null for Imported.
+// The message of a refusal (caption "Warning"); null for Imported and for WriteFailed, whose
+// message names the folder (session/working_folder.h).
 const char* DecodedSongRefusal(DecodedSongVerdict verdict);

@@ -211,9 +211,8 @@ void DecodeTrack(AVFormatContext* format, int index, AVCodecContext* codec, Wave
       bool put = sink.Put(frame.p);
       Ff().av_frame_unref(frame.p);
       if (!put) {
-        // A d.wav that cannot be written keeps what it has, as in the MP3 branch.
-        if (sink.WriteFailed()) ShowMessage(ImportWriteFailedMessage, "Warning");
-        facts->stoppedEarly = sink.WriteFailed();
+        // A d.wav that cannot be written ends the import (the worker says so).
+        facts->writeFailed = sink.WriteFailed();
         facts->readFailed = !sink.WriteFailed();
         done = true;
         break;
@@ -227,7 +226,10 @@ void DecodeTrack(AVFormatContext* format, int index, AVCodecContext* codec, Wave
     }
     if (flushing && !done) done = true;  // a decoder that never reports its end
   }
-  if (!facts->stoppedEarly) sink.Put(nullptr);  // what the resampler still holds
+  if (!facts->stoppedEarly && !facts->writeFailed) {
+    sink.Put(nullptr);  // what the resampler still holds
+    facts->writeFailed = sink.WriteFailed();
+  }
   facts->framesWritten = sink.FramesWritten();
 }
 
@@ -277,10 +279,10 @@ DecodedSongVerdict ImportDecodedSong(const char* sourcePath, const char* startDi
         DecodedLayoutOf(codec->sample_rate, codec->ch_layout.nb_channels);
     facts.framesExpected = StatedFrames(format.p, stream, layout.sampleRate);
     WaveFile wave(destination.c_str(), layout.sampleRate, layout.channels == 2);
-    if (!wave.IsOpen()) return DecodedSongVerdict::Damaged;
+    if (!wave.IsOpen()) return DecodedSongVerdict::WriteFailed;
     DecodeTrack(format.p, index, codec.p, &wave, layout, sourcePath, progressBar, &facts);
     SetBarPosition(progressBar, 0);
-    wave.Close();
+    if (FAILED(wave.Close())) facts.writeFailed = true;
   }
   DecodedSongVerdict verdict = JudgeDecodedSong(facts);
   if (verdict != DecodedSongVerdict::Imported) DeleteFileW(Widen(destination.c_str()).c_str());

@@ -7,7 +7,7 @@ inline constexpr char ImportTruncatedMessage[] =
     "than the maximum duration supported. \nIf you wish to edit and send the truncated portion "
     "of your song,\nplease use one of many commercially available MP3, CD or WAV editing tools "
     "that you can find on your search engine.";
-// Writing d.wav failed part way.
-inline constexpr char ImportWriteFailedMessage[] =
-    "Sorry, Quavella could not write the decoded music to d.wav.\nThe song has been cut short. "
-    "Please make room on the disk and open it again.";
+// What a branch returns when d.wav could not be created or written (a full disk, a folder it
+// cannot write in): the import ends there, and the worker removes d.wav and names the folder
+// (session/working_folder.h holds those words).
+inline constexpr int ImportWriteFailed = -1;

@@ -46,7 +46,7 @@ int ImportMp3(const char* sourcePath, const char* startDirectory, HWND progressB
   WaveFile wave(destination.c_str(), info.sampleRate, info.stereo != 0);
   if (!wave.IsOpen()) {
     decoder.Close();
-    return 0;
+    return ImportWriteFailed;
   }
 
   Mp3ImportProgress progress(FileSizeBytes(track.path));
@@ -56,7 +56,8 @@ int ImportMp3(const char* sourcePath, const char* startDirectory, HWND progressB
   }
 
   uint64_t total = 0;
-  bool cut = false;
+  bool cut = false;  // at the import limit: what follows the format change was not reached
+  bool writeFailed = false;
   // The program's end stops the decoding as the limit does: d.wav is finished normally.
   while (!StopRequested()) {
     const uint8_t* pcm = nullptr;
@@ -64,8 +65,7 @@ int ImportMp3(const char* sourcePath, const char* startDirectory, HWND progressB
     if (n < 0) break;
     total += static_cast<uint32_t>(n);
     if (wave.Write(static_cast<uint32_t>(n), pcm) < 0) {
-      ShowMessage(ImportWriteFailedMessage, "Warning");
-      cut = true;
+      writeFailed = true;
       break;
     }
     int32_t position = progress.Advance(decoder.ConsumedBytes());
@@ -79,7 +79,8 @@ int ImportMp3(const char* sourcePath, const char* startDirectory, HWND progressB
 
   SetBarPosition(progressBar, 0);
   decoder.Close();
-  wave.Close();
+  if (FAILED(wave.Close())) writeFailed = true;
+  if (writeFailed) return ImportWriteFailed;
   if (formatChange != 0 && !cut) ShowMessage(FormatChangedMessage, "Warning");
   return 1;
 }

@@ -50,6 +50,7 @@ void SetBarPosition(HWND bar, int32_t position) {
   if (bar) SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
 }
 
+// False when d.wav could not be written.
 bool WritePcm16(const WavImportPlan& plan, const char* destination, HWND bar) {
   WaveFile wave(destination, static_cast<int32_t>(plan.format.sampleRate),
                 Pcm16Converter(plan.format).OutputChannels() == 2);
@@ -69,29 +70,27 @@ bool WritePcm16(const WavImportPlan& plan, const char* destination, HWND bar) {
         if (position >= 0) SetBarPosition(bar, position);
         return true;
       });
-  if (result.stopped) ShowMessage(ImportWriteFailedMessage, "Warning");
-  if (result.truncated) ShowMessage(ImportTruncatedMessage, "Warning");
   SetBarPosition(bar, 0);
-  wave.Close();
+  const bool closed = SUCCEEDED(wave.Close());
+  if (result.stopped || !closed) return false;
+  if (result.truncated) ShowMessage(ImportTruncatedMessage, "Warning");
   return true;
 }
 
 }  // namespace
 
-bool ImportWavFile(const char* source, const char* destination, HWND progressBar,
-                   std::string* refusal) {
+int ImportWavFile(const char* source, const char* destination, HWND progressBar,
+                  std::string* refusal) {
   {
     MappedSource mapped(source);
     WavImportPlan plan = PlanWavImport(mapped.Bytes());
     if (plan.action == WavImportAction::Refuse) {
       if (refusal) *refusal = WavRefusalMessage(plan);
-      return false;
+      return 0;
     }
-    if (plan.action == WavImportAction::Convert) {
-      WritePcm16(plan, destination, progressBar);
-      return true;
-    }
+    if (plan.action == WavImportAction::Convert)
+      return WritePcm16(plan, destination, progressBar) ? 1 : ImportWriteFailed;
   }
-  CopyWavFile(source, destination);  // its result is not used: the loader judges d.wav
-  return true;
+  // A source that reads short is copied as far as it goes: the loader judges d.wav.
+  return CopyWavFile(source, destination) ? 1 : ImportWriteFailed;
 }

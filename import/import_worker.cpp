@@ -8,12 +8,14 @@
 #include "import/cd_track_import.h"
 #include "import/import_decoded_song.h"
 #include "import/import_kind.h"
+#include "import/import_messages.h"
 #include "import/import_mp3.h"
 #include "import/import_route.h"
 #include "import/import_wav_file.h"
 #include "import/song_file_sniff.h"
 #include "import/working_audio.h"
 #include "session/session_state.h"
+#include "session/working_folder.h"
 #include "view/preview.h"
 #include "view/waveform_view.h"
 
@@ -44,6 +46,13 @@ void FailImport(const char* text = nullptr, const char* caption = nullptr) {
   if (text) ShowMessage(text, caption);
 }
 
+// Ends an import whose d.wav could not be written: nothing of it is kept, and the user is told
+// that the folder's disk is full or that the folder cannot be written.
+void FailWrite() {
+  FailImport();
+  ShowFolderWriteFailure(sessionState.startDirectory);
+}
+
 // The decoding branch; `refusal` is shown when it cannot read the file either (its own
 // message when none is given). True when d.wav was written.
 bool RunDecodedBranch(const char* refusal = nullptr) {
@@ -52,6 +61,10 @@ bool RunDecodedBranch(const char* refusal = nullptr) {
   if (verdict == DecodedSongVerdict::Imported) return true;
   if (StopRequested()) {
     FailImport();
+    return false;
+  }
+  if (verdict == DecodedSongVerdict::WriteFailed) {
+    FailWrite();
     return false;
   }
   if (refusal == nullptr || verdict != DecodedSongVerdict::Damaged)
@@ -67,14 +80,23 @@ DWORD WINAPI ImportWorker(LPVOID) {
   std::string destination = std::string(s.startDirectory) + "\\d.wav";
 
   switch (RouteImport(s.sourcePath, SniffSongFile(s.sourcePath))) {
-    case ImportBranch::Mp3:
-      if (ImportMp3(s.sourcePath, s.startDirectory, s.progressBar) == 0 &&
-          !RunDecodedBranch(Mp3NotSupported))
+    case ImportBranch::Mp3: {
+      const int mp3 = ImportMp3(s.sourcePath, s.startDirectory, s.progressBar);
+      if (mp3 == ImportWriteFailed) {
+        FailWrite();
         return 0;
+      }
+      if (mp3 == 0 && !RunDecodedBranch(Mp3NotSupported)) return 0;
       break;
+    }
     case ImportBranch::CdTrack: {
       int index = CdTrackIndexOf(s.sourcePath);
-      if (index < 0 || ImportCdTrack(destination.c_str(), index, s.progressBar) == 0) {
+      const int ripped = index < 0 ? 0 : ImportCdTrack(destination.c_str(), index, s.progressBar);
+      if (ripped == ImportWriteFailed) {
+        FailWrite();
+        return 0;
+      }
+      if (ripped == 0) {
         FailImport(CdTrackNotSupported, "Error");
         return 0;
       }
@@ -82,9 +104,12 @@ DWORD WINAPI ImportWorker(LPVOID) {
     }
     case ImportBranch::Wav: {
       std::string refusal;
-      if (!ImportWavFile(s.sourcePath, destination.c_str(), s.progressBar, &refusal) &&
-          !RunDecodedBranch(refusal.c_str()))
+      const int wav = ImportWavFile(s.sourcePath, destination.c_str(), s.progressBar, &refusal);
+      if (wav == ImportWriteFailed) {
+        FailWrite();
         return 0;
+      }
+      if (wav == 0 && !RunDecodedBranch(refusal.c_str())) return 0;
       break;
     }
     case ImportBranch::Decoded:

@@ -40,6 +40,7 @@ HRESULT WaveFile::Open(const char* fileName, const WAVEFORMATEX* format, Mode mo
       format->wFormatTag == WAVE_FORMAT_PCM ? 16 : sizeof(WAVEFORMATEX) + format->cbSize;
   const uint8_t* record = reinterpret_cast<const uint8_t*>(format);
   format_.assign(record, record + recordBytes);
+  name_ = fileName;
 
   file_ = mmioOpenW(const_cast<wchar_t*>(Widen(fileName).c_str()), nullptr,
                     MMIO_CREATE | MMIO_READWRITE | MMIO_ALLOCBUF);
@@ -164,6 +165,12 @@ HRESULT WaveFile::Close() {
     }
   }
   if (mmioClose(file_, 0) != MMSYSERR_NOERROR) result = E_FAIL;
+  // The whole RIFF chunk must be on disk, as many bytes as its header says.
+  WIN32_FILE_ATTRIBUTE_DATA facts{};
+  if (result == S_OK &&
+      (!GetFileAttributesExA(name_.c_str(), GetFileExInfoStandard, &facts) ||
+       facts.nFileSizeHigh != 0 || facts.nFileSizeLow != riffChunk_.cksize + 8))
+    result = E_FAIL;
   file_ = nullptr;
   mode_ = Mode::Closed;
   return result;

@@ -8,6 +8,7 @@
 #include <mmsystem.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 class WaveFile {
@@ -31,7 +32,9 @@ class WaveFile {
   // buffer could not be flushed.
   int32_t Write(uint32_t count, const void* bytes);
   // Finishes the chunk sizes, sets the "fact" value to 0 and closes the file. The handle is
-  // released even when finishing fails (the result is then E_FAIL).
+  // released even when finishing fails (the result is then E_FAIL). E_FAIL too when the file
+  // on disk is shorter than what was written (a full disk: some systems' buffered writes drop
+  // bytes without a word).
   HRESULT Close();
 
   bool IsOpen() const { return file_ != nullptr; }
@@ -45,6 +48,7 @@ class WaveFile {
   void Abandon();
 
   std::vector<uint8_t> format_;  // copy of the format record written
+  std::string name_;
   HMMIO file_ = nullptr;
   MMCKINFO riffChunk_ = {};
   MMCKINFO dataChunk_ = {};

@@ -12,7 +12,9 @@ void ReleaseWorkingAudio() {
   if (audio.base) UnmapViewOfFile(audio.base);
   if (audio.mapping) CloseHandle(audio.mapping);
   if (audio.file != INVALID_HANDLE_VALUE) CloseHandle(audio.file);
+  const uint32_t loads = audio.loads;
   audio = WorkingAudio{};
+  audio.loads = loads;
 }
 
 bool MapWorkingAudio(bool* headerMessageShown) {
@@ -63,6 +65,7 @@ bool MapWorkingAudio(bool* headerMessageShown) {
     sessionState.selectionEnabled = true;
     sessionState.loadCount = 1;
   }
+  ++audio.loads;
   sessionState.fileLoaded = true;
   return true;
 }

@@ -16,6 +16,7 @@ struct WorkingAudio {
   const uint8_t* formatBlock = nullptr;  // body of the "fmt " chunk
   const uint8_t* samples = nullptr;      // body of the "data" chunk
   uint32_t dataSize = 0;                 // sample bytes, bounded by the mapped file
+  uint32_t loads = 0;  // songs loaded so far, kept across releases: each load a new number
 
   uint16_t FormatTag() const { return Read16(0); }
   uint16_t Channels() const { return Read16(2); }

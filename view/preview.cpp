@@ -46,7 +46,11 @@ bool deviceInitialized = false;
 // or any selection while "Play in a loop" is on. It holds only the range's bytes, so it starts
 // and ends (or loops) exactly on them. Window thread only.
 IDirectSoundBuffer* clipBuffer = nullptr;
-uint32_t clipBufferStart = 0;  // its first byte's offset in the song's samples
+uint32_t clipBufferStartFrame = 0;  // the song's frame its first byte plays
+uint32_t clipBufferBlock = 0;       // its bytes a frame
+
+// Makes the edited clip that a preview plays while fades or "louder" are on.
+EditedPreviewMaker editedPreviewMaker = nullptr;
 
 template <typename T>
 void ReleaseCom(T*& object) {
@@ -100,12 +104,24 @@ bool BufferPlaying(IDirectSoundBuffer* buffer) {
   return (status & DSBSTATUS_PLAYING) != 0;
 }
 
-// A buffer in the working audio's format holding `bytes` from `samples`; nullptr (with the
-// code in `failure`) when the device refuses it.
-IDirectSoundBuffer* MakeFilledBuffer(const uint8_t* samples, uint32_t bytes, HRESULT* failure) {
+// The working audio's PCM record (no extra bytes), or with `bits16` the one of its samples as
+// 16 bits.
+WAVEFORMATEX SongFormat(bool bits16 = false) {
   WAVEFORMATEX format{};
-  std::memcpy(&format, workingAudio.formatBlock, 16);  // the PCM record; no extra bytes
+  std::memcpy(&format, workingAudio.formatBlock, 16);
   format.cbSize = 0;
+  if (bits16) {
+    format.wBitsPerSample = 16;
+    format.nBlockAlign = static_cast<WORD>(2 * format.nChannels);
+    format.nAvgBytesPerSec = format.nBlockAlign * format.nSamplesPerSec;
+  }
+  return format;
+}
+
+// A buffer of `format` holding `bytes` from `samples`; nullptr (with the code in `failure`)
+// when the device refuses it.
+IDirectSoundBuffer* MakeFilledBuffer(const uint8_t* samples, uint32_t bytes, HRESULT* failure,
+                                     WAVEFORMATEX format = SongFormat()) {
   DSBUFFERDESC description{};
   description.dwSize = sizeof description;
   description.dwFlags = PreviewBufferFlags;
@@ -193,6 +209,10 @@ void StartPreview(HWND window) {
   // parked selection would be parked again and lost.
   if (s.playTimerId) RestoreSelection(window);
   const ByteRange exact = ExactPreviewRange();
+  // With fades or "louder" on: the clip as the conversion will make it.
+  EditedPreview edited;
+  const bool playEdited =
+      editedPreviewMaker && editedPreviewMaker(&edited) && edited.sampleCount > 0;
 
   int end = CaretX();
   s.parkedCaretX = end;
@@ -215,11 +235,21 @@ void StartPreview(HWND window) {
   s.selectionEnabled = false;
 
   const WorkingAudio& audio = workingAudio;
-  if (!exact.Empty()) {
+  if (playEdited) {
+    // The edited clip, 16-bit at the song's rate, played once or looped.
+    HRESULT failure = S_OK;
+    const WAVEFORMATEX format = SongFormat(true);
+    clipBuffer = MakeFilledBuffer(reinterpret_cast<const uint8_t*>(edited.samples),
+                                  edited.sampleCount * 2, &failure, format);
+    clipBufferStartFrame = edited.startFrame;
+    clipBufferBlock = format.nBlockAlign;
+    if (clipBuffer) clipBuffer->Play(0, 0, editOptions.loop ? DSBPLAY_LOOPING : 0);
+  } else if (!exact.Empty()) {
     // Exactly the range: a buffer of its bytes, played once or looped.
     HRESULT failure = S_OK;
     clipBuffer = MakeFilledBuffer(audio.samples + exact.start, exact.Length(), &failure);
-    clipBufferStart = exact.start;
+    clipBufferBlock = audio.BlockAlign();
+    clipBufferStartFrame = clipBufferBlock ? exact.start / clipBufferBlock : 0;
     if (clipBuffer) clipBuffer->Play(0, 0, editOptions.loop ? DSBPLAY_LOOPING : 0);
   } else {
     const uint32_t position =
@@ -294,8 +324,8 @@ void CALLBACK PreviewTimerTick(HWND window, UINT, UINT_PTR, DWORD) {
     }
     DWORD playCursor = 0, writeCursor = 0;
     clipBuffer->GetCurrentPosition(&playCursor, &writeCursor);
-    const uint32_t block = workingAudio.BlockAlign();
-    SetCaretX(StripXOfFrame(block ? (clipBufferStart + playCursor) / block : 0));
+    const uint32_t played = clipBufferBlock ? playCursor / clipBufferBlock : 0;
+    SetCaretX(StripXOfFrame(clipBufferStartFrame + played));
     return;
   }
   bool playing = BufferPlaying(s.previewBuffer);
@@ -315,6 +345,8 @@ void CALLBACK PreviewTimerTick(HWND window, UINT, UINT_PTR, DWORD) {
   }
   if (!tick.restore) SetCaretX(tick.caretX);
 }
+
+void SetEditedPreviewMaker(EditedPreviewMaker maker) { editedPreviewMaker = maker; }
 
 UserSelectionEnds UserSelection() {
   const SessionState& s = sessionState;

@@ -2,6 +2,8 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdint>
+
 // Creates the sound device if it is absent and prepares it (Browse). A device that cannot be
 // created is left absent, with a beep.
 void InitSoundDevice(HWND window);
@@ -25,6 +27,19 @@ UserSelectionEnds UserSelection();
 // the caret at the strip's left edge); the preview then ends at the next tick. Browse, which
 // clears the selection when it keeps the song, calls it first. No preview: nothing happens.
 void ClearParkedSelection();
+// While fades or "louder" are on, a preview plays the clip with those edits applied: 16-bit
+// samples at the song's rate and channels, from the song's frame `startFrame` on.
+struct EditedPreview {
+  const int16_t* samples = nullptr;
+  uint32_t sampleCount = 0;
+  uint32_t startFrame = 0;
+};
+// Fills `clip` with the edited clip of the selection as it stands; false when there is none
+// (no edit on, nothing selected). Made once per change of song, selection or options, above
+// the view (the edits are the conversion's): the program hands it over at its start. Without
+// one, every preview plays the song's own samples.
+using EditedPreviewMaker = bool (*)(EditedPreview* clip);
+void SetEditedPreviewMaker(EditedPreviewMaker maker);
 // True when the preview buffer exists and reports that it is playing.
 bool IsPreviewPlaying();
 // Stops a playing buffer (the next timer tick restores the selection).

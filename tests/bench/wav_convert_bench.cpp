@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
 
     start = bench::Now();
     std::string refusal;
-    if (!ImportWavFile(argv[1], destination.c_str(), bar.Handle(), &refusal)) {
+    if (ImportWavFile(argv[1], destination.c_str(), bar.Handle(), &refusal) != 1) {
       std::printf("ImportWavFile refused the file: %s\n", refusal.c_str());
       return 1;
     }

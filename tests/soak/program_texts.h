@@ -77,10 +77,9 @@ constexpr ProgramText kProgramTexts[] = {
      "portion of your song,\nplease use one of many commercially available MP3, CD or WAV "
      "editing tools that you can find on your search engine.",
      false, TextKind::Truncated},
-    {"Warning",
-     "Sorry, Quavella could not write the decoded music to d.wav.\nThe song has been cut short. "
-     "Please make room on the disk and open it again.",
-     false, TextKind::Trouble},
+    {"Warning", "Sorry, the disk is full: Quavella could not write its working files in\n", true,
+     TextKind::Trouble},
+    {"Warning", "Sorry, Quavella cannot write its working files in\n", true, TextKind::Trouble},
     {"Warning",
      "Sorry,ringtones greater than 100KB are not \nallowed for compatibility reasons. Please "
      "choose a shorter clip\n size and convert again, and then click upload:\n Current Clip "
@@ -101,7 +100,6 @@ constexpr ProgramText kProgramTexts[] = {
     {"Error", "Could not open the song's samples (d.wav).", false, TextKind::Trouble},
     {"Error", "The song's samples (d.wav) ", true, TextKind::Trouble},
     {"Error", "Could not read the song's samples (d.wav).", false, TextKind::Trouble},
-    {"Error", "Could not write test.wav.", false, TextKind::Trouble},
     {"Error", "Can't ", true, TextKind::Trouble},
     {"Error", "Conversion failed!\n", false, TextKind::Trouble},
     {kAppCaption, "couldnt' convert to mmf", false, TextKind::Trouble},

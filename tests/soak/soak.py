@@ -5,8 +5,8 @@ Wine, with invariants checked after every step.
 This is the half outside Wine. It makes the songs, the damaged files and the virtual CD, runs
 the driver (soak_driver.exe, which works the window and checks what it can see there) and
 answers what the driver asks on its standard output:
-  @@check PATH FORMAT SECONDS  decode the ringtone at PATH (a Windows path) with ffmpeg: its
-                               length must be SECONDS within one frame of FORMAT
+  @@check PATH FORMAT SECONDS  decode the ringtone at PATH (a Windows path) with ffmpeg, told
+                               its format: its length must be SECONDS within one frame of FORMAT
   @@files                      were files written outside the start folder and the songs'
                                folders since the run began?
   @@figures ...                the run's figures, printed at the end
@@ -33,7 +33,8 @@ SYSTEM_STORES = [os.path.join("AppData", "Local", "Microsoft", "Windows", "INetC
                  os.path.join("Local Settings", "Temporary Internet Files", "")]
 
 # The ringtone formats as the profile numbers them, and how exactly each one's length can be
-# told after encoding: (shortest, longest) decoded length minus the clip's, in seconds.
+# told after encoding: (shortest, longest) decoded length minus the clip's, in seconds. The
+# name is also ffmpeg's name of the format, which the check passes it.
 FRAME_SLACK = {
     0: ("qcp", -0.020, 0.020),          # 20 ms QCELP frames
     1: ("amr", -0.020, 0.020),          # 20 ms AMR frames
@@ -148,8 +149,8 @@ class FileWatch:
 def check_ringtone(path, fmt, expected):
     name, shortest, longest = FRAME_SLACK[fmt]
     try:
-        rate = audio.probe_rate(path)
-        seconds = len(audio.decode(path, rate)) / rate
+        rate = audio.probe_rate(path, name)
+        seconds = len(audio.decode(path, rate, fmt=name)) / rate
     except Exception as e:  # noqa: BLE001 (any failure to decode is the finding)
         return "bad ffmpeg cannot decode the %s ringtone: %s" % (name, str(e).splitlines()[-1:])
     difference = seconds - expected

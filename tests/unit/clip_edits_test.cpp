@@ -7,6 +7,7 @@
 #include <limits>
 #include <vector>
 
+#include "encode/edited_clip.h"
 #include "encode/fade_ramp.h"
 #include "encode/loudness_gain.h"
 #include "session/edit_options.h"
@@ -138,6 +139,52 @@ TEST(EditOptions, StoredValuesReadAsTheNearestOffered) {
   EXPECT_FALSE(StoredSwitch(0));
   EXPECT_TRUE(StoredSwitch(1));
   EXPECT_TRUE(StoredSwitch(7));
+}
+
+bool MeterAt18(std::span<const int16_t>, uint16_t, uint32_t, LoudnessReading* r) {
+  *r = {-18.0, -20.0};  // "louder": +6 dB, under the peak ceiling
+  return true;
+}
+bool MeterFails(std::span<const int16_t>, uint16_t, uint32_t, LoudnessReading*) { return false; }
+
+TEST(EditedClip, TheSelectionsFramesCutAndEditedAsTheConversionDoes) {
+  // 8 stereo frames at 4 Hz (500 ms is 2 frames): frame f holds 1000 (f + 1) and its negative.
+  std::vector<uint8_t> song16;
+  for (int f = 0; f < 8; ++f)
+    for (int v : {1000 * (f + 1), -1000 * (f + 1)}) {
+      song16.push_back(static_cast<uint8_t>(v & 0xFF));
+      song16.push_back(static_cast<uint8_t>((v >> 8) & 0xFF));
+    }
+  const std::vector<uint8_t> song8 = {128, 129, 0, 255};  // mono, unsigned
+  struct Case {
+    const char* what;
+    const std::vector<uint8_t>& song;
+    uint16_t channels, bits;
+    uint32_t start, end;  // bytes
+    EditOptions options;
+    LoudnessMeter meter;
+    std::vector<int16_t> clip;
+  };
+  const Case cases[] = {
+      {"no edit: the frames as they are", song16, 2, 16, 8, 16, {}, MeterFails,
+       {3000, -3000, 4000, -4000}},
+      {"fade-in", song16, 2, 16, 4, 28, {.fadeInMs = 500}, MeterFails,
+       {0, 0, 1500, -1500, 4000, -4000, 5000, -5000, 6000, -6000, 7000, -7000}},
+      {"louder", song16, 2, 16, 0, 8, {.louder = true}, MeterAt18,
+       {1995, -1995, 3991, -3991}},
+      {"louder, the meter fails", song16, 2, 16, 0, 8, {.louder = true}, MeterFails, {}},
+      {"fade-in, then louder", song16, 2, 16, 4, 28, {.fadeInMs = 500, .louder = true},
+       MeterAt18, {0, 0, 2993, -2993, 7981, -7981, 9976, -9976, 11972, -11972, 13967, -13967}},
+      {"8-bit song", song8, 1, 8, 0, 4, {}, MeterFails, {0, 256, -32768, 32512}},
+      {"ends inside frames: whole frames", song16, 2, 16, 5, 11, {}, MeterFails,
+       {2000, -2000}},
+      {"past the song's end: held to it", song16, 2, 16, 24, 1000, {}, MeterFails,
+       {7000, -7000, 8000, -8000}},
+      {"empty range", song16, 2, 16, 8, 8, {.fadeInMs = 500}, MeterFails, {}},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(EditedClip(c.song, c.channels, c.bits, 4, c.start, c.end, c.options, c.meter), c.clip)
+        << c.what;
 }
 
 }  // namespace

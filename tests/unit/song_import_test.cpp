@@ -106,6 +106,7 @@ TEST(JudgeDecodedSong, RefusalsAndTheirTexts) {
        V::Protected},
       {"silent video", with([](auto& f) { f.audioStreams = 0, f.decoderFound = false; }),
        V::NoSound},
+      {"d.wav not written whole", with([](auto& f) { f.writeFailed = true; }), V::WriteFailed},
   };
   for (const Case& c : cases) EXPECT_EQ(JudgeDecodedSong(c.facts), c.verdict) << c.what;
 

@@ -116,19 +116,27 @@ def write_wav(path, samples, rate=8000, channels=1, bits=16, layout="plain", tag
         f.write(b"RIFF" + struct.pack("<I", len(chunks) + 4) + b"WAVE" + chunks)
 
 
-def decode(path, rate, channels=1):
-    """Decodes any file ffmpeg reads into 16-bit samples at `rate`."""
-    result = run(["ffmpeg", "-v", "error", "-i", path, "-f", "s16le", "-ac", str(channels),
-                  "-ar", str(rate), "-"])
+def input_format(fmt):
+    """ffmpeg's arguments naming the input's format: probing by content alone cannot recognise
+    a very short headerless file (a 0.1 s MP3)."""
+    return ["-f", fmt] if fmt else []
+
+
+def decode(path, rate, channels=1, fmt=None):
+    """Decodes any file ffmpeg reads (of format `fmt`, an ffmpeg demuxer name, when given) into
+    16-bit samples at `rate`."""
+    result = run(["ffmpeg", "-v", "error"] + input_format(fmt) + ["-i", path, "-f", "s16le",
+                  "-ac", str(channels), "-ar", str(rate), "-"])
     samples = array.array("h", result.stdout)
     if sys.byteorder == "big":
         samples.byteswap()
     return samples
 
 
-def probe_rate(path):
-    result = run(["ffprobe", "-v", "error", "-select_streams", "a:0", "-show_entries",
-                  "stream=sample_rate", "-of", "default=nw=1:nk=1", path])
+def probe_rate(path, fmt=None):
+    result = run(["ffprobe", "-v", "error"] + input_format(fmt) +
+                 ["-select_streams", "a:0", "-show_entries", "stream=sample_rate",
+                  "-of", "default=nw=1:nk=1", path])
     return int(result.stdout.decode().strip())
 
 
