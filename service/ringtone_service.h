@@ -61,7 +61,7 @@ class RingtoneService {
   void Download(const WebRequest& request, const std::string& token, const std::string& name,
                 Reply reply);
   void Delete(const WebRequest& request, const std::string& token, Reply reply);
-  WebReply Installer(bool head) const;
+  WebReply Installer(const WebRequest& request, bool head) const;
   void HandleNow(const WebRequest& request, Reply reply);
   WebReply StoreLate(const std::string& path);
   WebReply Health(bool head);

@@ -1,6 +1,8 @@
 #include "service/web_text.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cstring>
 #include <cstdio>
 #include <ctime>
 
@@ -53,14 +55,19 @@ bool IsValidUtf8(std::string_view text) {
   return true;
 }
 
-// The invisible format characters that reorder or hide text: the direction marks, embeddings,
-// overrides and isolates (U+200E, U+200F, U+202A to U+202E, U+2066 to U+2069), the Arabic
-// letter mark, zero-width space and word joiners, the deprecated format controls and the byte
-// order mark. The zero-width joiner and non-joiner stay: scripts and emoji need them.
+// The invisible characters that reorder, hide or blank out text: the direction marks,
+// embeddings, overrides and isolates (U+200E, U+200F, U+202A to U+202E, U+2066 to U+2069), the
+// Arabic letter mark, zero-width space and word joiners, the deprecated format controls, the
+// byte order mark, the Mongolian vowel separator, the Hangul fillers (which draw as blanks),
+// the line and paragraph separators and NEL, and the tag characters. The zero-width joiner and
+// non-joiner stay: scripts and emoji need them.
 bool IsInvisibleFormat(uint32_t code) {
-  return code == 0x061C || code == 0x200B || code == 0x200E || code == 0x200F ||
-         (code >= 0x202A && code <= 0x202E) || (code >= 0x2060 && code <= 0x2064) ||
-         (code >= 0x2066 && code <= 0x206F) || code == 0xFEFF;
+  return code == 0x0085 || code == 0x061C || code == 0x115F || code == 0x1160 ||
+         code == 0x180E || code == 0x200B || code == 0x200E || code == 0x200F ||
+         code == 0x2028 || code == 0x2029 || (code >= 0x202A && code <= 0x202E) ||
+         (code >= 0x2060 && code <= 0x2064) || (code >= 0x2066 && code <= 0x206F) ||
+         code == 0x3164 || code == 0xFEFF || code == 0xFFA0 ||
+         (code >= 0xE0000 && code <= 0xE007F);
 }
 
 // Valid UTF-8 without the invisible format characters.
@@ -70,11 +77,10 @@ std::string WithoutInvisible(std::string_view utf8) {
   for (size_t i = 0; i < utf8.size();) {
     const uint8_t c = static_cast<uint8_t>(utf8[i]);
     const size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-    uint32_t code = 0;
-    if (length == 3 && i + 2 < utf8.size())
-      code = (c & 0x0Fu) << 12 | (static_cast<uint8_t>(utf8[i + 1]) & 0x3Fu) << 6 |
-             (static_cast<uint8_t>(utf8[i + 2]) & 0x3Fu);
-    if (length != 3 || !IsInvisibleFormat(code)) out.append(utf8.substr(i, length));
+    if (i + length > utf8.size()) break;
+    uint32_t code = length == 1 ? c : length == 2 ? (c & 0x1Fu) : length == 3 ? (c & 0x0Fu) : (c & 0x07u);
+    for (size_t k = 1; k < length; ++k) code = code << 6 | (static_cast<uint8_t>(utf8[i + k]) & 0x3Fu);
+    if (!IsInvisibleFormat(code)) out.append(utf8.substr(i, length));
     i += length;
   }
   return out;
@@ -160,6 +166,49 @@ std::string DownloadFileName(std::string_view bytes, std::string_view formatWord
   return name + "." + std::string(formatWord);
 }
 
+std::string SongTitle(std::string_view songName) {
+  std::string title = DisplayText(songName);
+  // The program names a ringtone after its song's file: "Song_Name.m4a".
+  const size_t dot = title.rfind('.');
+  if (dot != std::string::npos && title.size() - dot >= 2 && title.size() - dot <= 5 &&
+      std::all_of(title.begin() + static_cast<std::ptrdiff_t>(dot) + 1, title.end(),
+                  [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; }))
+    title.erase(dot);
+  std::string out;
+  out.reserve(title.size());
+  for (char c : title) {
+    if (c == '_') c = ' ';
+    if (c == ' ' && (out.empty() || out.back() == ' ')) continue;
+    out += c;
+  }
+  while (!out.empty() && out.back() == ' ') out.pop_back();
+  return out.empty() ? std::string("Ringtone") : out;
+}
+
+std::string DownloadDisposition(std::string_view songName, std::string_view formatWord) {
+  static const char Hex[] = "0123456789ABCDEF";
+  std::string value = "attachment; filename=\"" + DownloadFileName(songName, formatWord) +
+                      "\"; filename*=UTF-8''";
+  const std::string title = SongTitle(songName) + "." + std::string(formatWord);
+  for (char ch : title) {
+    const uint8_t c = static_cast<uint8_t>(ch);
+    // RFC 5987 attr-char stays; a path separator would not be a file name.
+    if (std::isalnum(c) || std::strchr("!#$&+-.^_`|~", ch)) {
+      value += ch;
+    } else {
+      const uint8_t byte = c == '/' || c == '\\' ? '_' : c;
+      if (byte == '_') {
+        value += '_';
+        continue;
+      }
+      value += '%';
+      value += Hex[byte >> 4];
+      value += Hex[byte & 15];
+    }
+  }
+  return value;
+}
+
 std::string UtcDateText(int64_t seconds) {
   const std::time_t t = static_cast<std::time_t>(seconds);
   std::tm parts{};
@@ -185,6 +234,43 @@ void AppendPrintable(std::string& out, std::string_view text, size_t limit) {
   }
 }
 
+bool IsTokenByte(char c) {
+  return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_';
+}
+
+// `path` with every segment (between "/", "?", "&", "=", ";", "." and "#") that holds as many
+// token characters as a token (an escape "%XX" counting as one) cut to LoggedTokenLength
+// characters and "...", wherever it stands.
+std::string WithTokensCut(std::string_view path) {
+  std::string out;
+  out.reserve(path.size());
+  size_t i = 0;
+  while (i < path.size()) {
+    size_t end = i;
+    size_t tokenChars = 0;
+    while (end < path.size() && std::strchr("/?&=;.#", path[end]) == nullptr) {
+      if (path[end] == '%' && end + 2 < path.size() && std::isxdigit(static_cast<unsigned char>(path[end + 1])) &&
+          std::isxdigit(static_cast<unsigned char>(path[end + 2]))) {
+        ++tokenChars;
+        end += 3;
+        continue;
+      }
+      tokenChars += IsTokenByte(path[end]);
+      ++end;
+    }
+    const std::string_view segment = path.substr(i, end - i);
+    if (tokenChars >= TokenLength) {
+      out.append(segment.substr(0, LoggedTokenLength));
+      out += "...";
+    } else {
+      out.append(segment);
+    }
+    if (end < path.size()) out += path[end];
+    i = end + 1;
+  }
+  return out;
+}
+
 }  // namespace
 
 std::string RequestLogLine(int64_t nowMs, std::string_view method, std::string_view target,
@@ -199,11 +285,9 @@ std::string RequestLogLine(int64_t nowMs, std::string_view method, std::string_v
   std::string path = SplitRequestTarget(target, split)
                          ? (split.query.empty() ? split.path : split.path + "?" + split.query)
                          : std::string(target);
-  // A token is all it takes to fetch or delete a ringtone: the log keeps its first characters.
-  if (path.rfind("/r/", 0) == 0) {
-    const size_t end = std::min(path.find_first_of("/?", 3), path.size());
-    if (end - 3 > LoggedTokenLength) path.replace(3 + LoggedTokenLength, end - 3 - LoggedTokenLength, "...");
-  }
+  // A token is all it takes to fetch or delete a ringtone: of every segment that could be one
+  // (however the path is spelt), the log keeps the first characters.
+  path = WithTokensCut(path);
   std::string line = when;
   line += ' ';
   AppendPrintable(line, method, 16);
