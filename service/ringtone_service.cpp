@@ -260,6 +260,22 @@ void RingtoneService::Upload(const WebRequest& request, Reply reply) {
   }
   const int64_t nowMs = clock_();
   const std::string number(submission.fields[UploadSms]);
+  // The same ringtone again within minutes (its reply was lost): the one already kept.
+  const uint64_t fingerprint = UploadFingerprint(number, accepted.carrier->id, accepted.phone->id,
+                                                 accepted.format, submission.ringtone);
+  const std::string earlier = recentUploads_.Find(fingerprint, nowMs);
+  if (!earlier.empty()) {
+    RingtoneRecord kept;
+    GoneReason reason = GoneReason::Expired;
+    if (store_.Find(earlier, nowMs / 1000, true, kept, reason) == StoreStatus::Ok &&
+        kept.phoneNumber == number && kept.carrierId == accepted.carrier->id &&
+        kept.phoneId == accepted.phone->id && kept.Bytes() == submission.ringtone) {
+      WebReply again = TextReply(200, settings_.publicUrl + "/r/" + earlier);
+      again.logNote = "stored before";
+      reply(std::move(again));
+      return;
+    }
+  }
   // Counted per client address only: the service sends nothing to the number, so uploads for
   // it from elsewhere cost its owner nothing, and a count per number would let anyone who
   // knows it lock it out.
@@ -289,11 +305,14 @@ void RingtoneService::Upload(const WebRequest& request, Reply reply) {
   record.size = static_cast<int64_t>(submission.ringtone.size());
   record.bytes.assign(submission.ringtone);
   const std::string address = settings_.publicUrl + "/r/" + record.token;
-  store_.Add(std::move(record), [this, address, reply = std::move(reply)](StoreStatus status) {
+  const std::string token = record.token;
+  store_.Add(std::move(record), [this, address, fingerprint, nowMs, token,
+                                 reply = std::move(reply)](StoreStatus status) {
     if (status != StoreStatus::Ok) {
       reply(RefuseUpload(UploadRefusal::Store, "the store did not keep it"));
       return;
     }
+    recentUploads_.Remember(fingerprint, token, nowMs);
     metrics_.UploadAccepted();
     WebReply accepted = TextReply(200, address);
     accepted.logNote = "stored";

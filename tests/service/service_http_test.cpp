@@ -522,9 +522,14 @@ TEST_P(ServiceOverHttp, UploadsPerHourPerClientBehindTheProxy) {
   limits.trustForwardedFor = true;
   StartServer(limits, 2);
   // The client is what the proxy added last; the lines before are the client's own words.
-  auto from = [](const std::string& claimed, const std::string& client) {
-    return WithHeaders(Recorded(), "X-Forwarded-For: " + claimed + "\r\nX-Forwarded-For: " +
-                                       client + "\r\n");
+  // Each upload is a new ringtone (the same one again would be a retry).
+  uint32_t sent = 0;
+  auto from = [&sent](const std::string& claimed, const std::string& client) {
+    Upload u = Upload::Parse(Recorded());
+    u.ringtone = SampleWav(4000, ++sent);
+    u.values[UploadFileSize] = std::to_string(u.ringtone.size());
+    return WithHeaders(u.Request(), "X-Forwarded-For: " + claimed + "\r\nX-Forwarded-For: " +
+                                        client + "\r\n");
   };
   Accepted(from("1.1.1.1", "203.0.113.7"));
   Accepted(from("2.2.2.2", "203.0.113.7"));
@@ -536,6 +541,17 @@ TEST_P(ServiceOverHttp, UploadsPerHourPerClientBehindTheProxy) {
   Accepted(from("1.1.1.1", "198.51.100.9"));
   nowMs_ += 1800 * 1000;  // half an hour gives one back
   Accepted(from("4.4.4.4", "203.0.113.7"));
+}
+
+TEST_P(ServiceOverHttp, TheSameUploadSentAgainWithinMinutesIsTheSameRingtone) {
+  StartServer();
+  const std::string first = Accepted(Recorded());
+  EXPECT_EQ(Accepted(Recorded()), first) << "a retry whose reply was lost";
+  StoreTotals totals;
+  ASSERT_EQ(store_->Totals(totals), StoreStatus::Ok);
+  EXPECT_EQ(totals.ringtones, 1);
+  nowMs_ += 10 * 60 * 1000;
+  EXPECT_NE(Accepted(Recorded()), first) << "ten minutes later, a new one";
 }
 
 TEST_P(HttpSide, HttpBoundsAndKeptConnections) {
@@ -809,9 +825,12 @@ TEST_P(HttpSide, PagesShowTheSongsTitleAndHelpCountsAddresses) {
       {"Beyonc\xC3\xA9_\xE2\x80\x93_D\xC3\xA9j\xC3\xA0_Vu.m4a", "<h1>Beyonc\xC3\xA9 \xE2\x80\x93 D\xC3\xA9j\xC3\xA0 Vu</h1>"},
       {"\xE3\x85\xA4\xE1\x85\x9F\xEF\xBE\xA0.mp3", "<h1>Ringtone</h1>"},  // Hangul fillers alone
   };
+  uint32_t seed = 0;
   for (const auto& name : names) {
     Upload u = recorded;
     u.values[UploadSongName] = name.sent;
+    u.ringtone = SampleWav(4000, ++seed);  // a new ringtone, not the first sent again
+    u.values[UploadFileSize] = std::to_string(u.ringtone.size());
     const HttpAnswer page = Exchange(port_, GetRequest(PathOf(Accepted(u.Request()))));
     EXPECT_NE(page.body.find(name.shown), std::string::npos) << name.sent;
   }
@@ -968,6 +987,41 @@ TEST_P(HungDatabase, PagesThatNeedNoStoreDoNotWaitForIt) {
   ASSERT_TRUE(Fixture("thaw"));
   EXPECT_TRUE(ready(200)) << "ready again by itself";
   EXPECT_EQ(Exchange(port_, GetRequest(PathOf(url))).status, 200);
+}
+
+// An upload that reached the database just before it stopped answering is refused; once the
+// database goes on, nothing of it is kept (it would hold a number nobody could delete).
+TEST_P(HungDatabase, AnUploadRefusedWhileTheDatabaseHangsIsNotKept) {
+  std::string error;
+  ASSERT_TRUE(place_->Open(store_, limiter_, error, 1000, 1500)) << error;
+  RingtoneRecord warm;
+  warm.token = "AAAAAAAAAAAAAAAAAAAAAA";
+  warm.expiresAt = INT64_MAX / 2;
+  warm.phoneNumber = "5551234567";
+  warm.bytes = SampleWav(400);
+  std::promise<StoreStatus> first;
+  store_->Add(warm, [&](StoreStatus status) { first.set_value(status); });
+  ASSERT_EQ(first.get_future().get(), StoreStatus::Ok);
+  ASSERT_TRUE(Fixture("freeze"));
+  struct Thaw {
+    ~Thaw() { Fixture("thaw"); }
+  } thaw;
+  RingtoneRecord refused = warm;
+  refused.token = "BBBBBBBBBBBBBBBBBBBBBB";
+  std::promise<StoreStatus> second;
+  store_->Add(refused, [&](StoreStatus status) { second.set_value(status); });
+  EXPECT_EQ(second.get_future().get(), StoreStatus::Unavailable);
+  ASSERT_TRUE(Fixture("thaw"));
+  std::this_thread::sleep_for(std::chrono::seconds(3));  // what the database still had runs
+  RingtoneRecord found;
+  GoneReason why;
+  StoreStatus status = StoreStatus::Unavailable;
+  for (int tries = 0; tries < 100 && status == StoreStatus::Unavailable; ++tries) {
+    status = store_->Find(refused.token, 0, false, found, why);
+    if (status == StoreStatus::Unavailable) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  EXPECT_EQ(status, StoreStatus::NotFound);
+  store_->Close();
 }
 
 }  // namespace
