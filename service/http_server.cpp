@@ -152,6 +152,8 @@ class Session : public std::enable_shared_from_this<Session> {
   }
 
   void Start() {
+    beast::error_code ignored;
+    stream_.socket().non_blocking(true, ignored);  // replies are written at once when they can be
     net::dispatch(stream_.get_executor(), [self = shared_from_this()] { self->ReadHeader(); });
   }
   // Closes the connection whatever it is doing (when the stop's grace has run out).
@@ -180,15 +182,16 @@ class Session : public std::enable_shared_from_this<Session> {
     phaseSince_.store(now, std::memory_order_relaxed);
   }
   void Moved(size_t bytes) {
-    if (bytes == 0) return;
     windowBytes_ += bytes;
     moved_.fetch_add(bytes, std::memory_order_relaxed);
-    lastMoved_.store(SteadyNanoseconds(), std::memory_order_relaxed);
   }
+  // Bytes moved just now (taken when the connection goes on to wait).
+  void Stamp() { lastMoved_.store(SteadyNanoseconds(), std::memory_order_relaxed); }
 
   // The deadline of a request's line and headers: when it passes, the read is cancelled and
   // the request answered 408 (the stream's own timeout would close the socket first).
   void ReadWithin(std::chrono::seconds limit) {
+    deadlineArmed_ = true;
     timedOut_ = false;
     const uint64_t read = ++reads_;
     deadline_.expires_after(limit);
@@ -203,14 +206,16 @@ class Session : public std::enable_shared_from_this<Session> {
   // The minimum rate of a body or a reply, window by window: a body that falls behind is
   // cancelled and answered 408, a reply is cut.
   void KeepMoving() {
+    watching_ = true;
     timedOut_ = false;
     windowBytes_ = 0;
     const uint64_t watch = ++reads_;
     deadline_.expires_after(Limits().progressWindow);
     deadline_.async_wait([self = shared_from_this(), watch](beast::error_code ec) {
       if (ec || watch != self->reads_ || self->state_ == State::Closed) return;
+      const HttpLimits& limits = self->Limits();
       const uint64_t needed =
-          self->Limits().minBytesPerSecond * static_cast<uint64_t>(self->Limits().progressWindow.count());
+          limits.minBytesPerSecond * static_cast<uint64_t>(limits.progressWindow.count());
       if (self->windowBytes_ >= std::max<uint64_t>(needed, 1)) return self->KeepMoving();
       self->timedOut_ = true;
       if (self->state_ == State::Writing) {
@@ -222,6 +227,9 @@ class Session : public std::enable_shared_from_this<Session> {
     });
   }
   void StopWatching() {
+    if (!watching_ && !deadlineArmed_) return;  // no deadline runs
+    watching_ = false;
+    deadlineArmed_ = false;
     ++reads_;  // a deadline that fires from now on is not this one's
     deadline_.cancel();
   }
@@ -271,7 +279,8 @@ class Session : public std::enable_shared_from_this<Session> {
     if (space != std::string_view::npos) {
       method_.assign(line.substr(0, space));
       const size_t second = line.find(' ', space + 1);
-      if (second != std::string_view::npos) target_.assign(line.substr(space + 1, second - space - 1));
+      if (second != std::string_view::npos)
+        target_.assign(line.substr(space + 1, second - space - 1));
     }
     if (answer == VersionAnswer::Unsupported) return Refuse(505);
     if (answer != VersionAnswer::AsHttp11 || end == std::string_view::npos) return Refuse(400);
@@ -299,12 +308,16 @@ class Session : public std::enable_shared_from_this<Session> {
     const auto& request = parser_->get();
     // A coding other than "chunked" alone hides where the body ends: reading on would take
     // the rest as the next request. The Host lines must be as HTTP/1.1 asks.
-    HeaderList checked;
-    for (const auto& field : request)
-      if (field.name() == http::field::transfer_encoding || field.name() == http::field::host)
-        checked.emplace_back(std::string(field.name_string()), std::string(field.value()));
-    if (!TransferEncodingReadable(checked) || !HostFieldsValid(checked, request.version() >= 11))
+    if (!HostFieldsValid(request.count(http::field::host), request[http::field::host],
+                         request.version() >= 11))
       return Refuse(400);
+    if (request.count(http::field::transfer_encoding) > 0) {
+      HeaderList codings;
+      for (const auto& field : request)
+        if (field.name() == http::field::transfer_encoding)
+          codings.emplace_back("Transfer-Encoding", std::string(field.value()));
+      if (!TransferEncodingReadable(codings)) return Refuse(400);
+    }
     if (parser_->is_done()) return Dispatch();
     // The body's memory, promised before any of it is read (or asked for with a 100).
     const auto length = parser_->content_length();
@@ -360,6 +373,7 @@ class Session : public std::enable_shared_from_this<Session> {
   void OnBody(beast::error_code ec, size_t bytes) {
     if (state_ == State::Closed) return;
     Moved(bytes);
+    if (bytes > 0) Stamp();
     if (!ec && !parser_->is_done()) return ReadBody();
     StopWatching();
     Phase(Watch::None);
@@ -463,7 +477,8 @@ class Session : public std::enable_shared_from_this<Session> {
       const uintmax_t size = std::filesystem::file_size(reply.filePath, missing);
       if (!reply.headOnly && !noBody && !missing) {
         file_ = std::make_unique<std::ifstream>(reply.filePath, std::ios::binary);
-        if (!*file_ || !file_->seekg(static_cast<std::streamoff>(reply.fileOffset))) missing = std::make_error_code(std::errc::io_error);
+        if (!*file_ || !file_->seekg(static_cast<std::streamoff>(reply.fileOffset)))
+          missing = std::make_error_code(std::errc::io_error);
       }
       if (missing) {
         file_.reset();
@@ -475,8 +490,9 @@ class Session : public std::enable_shared_from_this<Session> {
         return Write(std::move(gone));
       }
       const uint64_t available = reply.fileOffset < size ? size - reply.fileOffset : 0;
-      length = reply.fileLength >= 0 ? std::min<uint64_t>(available, static_cast<uint64_t>(reply.fileLength))
-                                      : available;
+      length = reply.fileLength >= 0
+                   ? std::min<uint64_t>(available, static_cast<uint64_t>(reply.fileLength))
+                   : available;
       if (file_) fileLeft_ = length;
     } else if (reply.lender) {
       lender_ = std::move(reply.lender);
@@ -490,49 +506,67 @@ class Session : public std::enable_shared_from_this<Session> {
     if (reply.headOnly && reply.headLength >= 0) length = static_cast<uint64_t>(reply.headLength);
     if (reply.headOnly || noBody) body_ = {};
     head_ = HeaderText(reply, keep, length);
-    headSent_ = false;
+    headSent_ = 0;
+    piece_ = {};
+    fromFile_ = file_ != nullptr;
     bytes_ = noBody || reply.headOnly ? 0 : length;
     status_ = reply.status;
     note_ = std::move(reply.logNote);
-    Phase(Watch::Moving);
-    KeepMoving();
-    SendSome(keep);
+    SendSome(keep);  // in the phase of a reply that moves once it has to wait
   }
 
-  // Writes the header with the body's first slice, then the body slice by slice (lent or held
-  // bytes as they are, a file read a slice at a time): each write counts for the rate.
+  // Writes the header and the body (lent or held bytes as they are, a file read a slice at a
+  // time), each write taking what the socket takes: what it takes at once goes without
+  // waiting (most replies whole); the rest waits for the socket, under the pace's watch, and
+  // every byte that goes counts for the pace, however slowly the client reads.
   void SendSome(bool keep) {
     constexpr size_t Slice = 65536;
-    std::array<net::const_buffer, 2> buffers{net::buffer(head_, headSent_ ? 0 : head_.size()),
-                                             net::const_buffer()};
-    if (file_) {
-      const size_t want = static_cast<size_t>(std::min<uint64_t>(fileLeft_, Slice));
-      slice_.resize(want);
-      file_->read(slice_.data(), static_cast<std::streamsize>(want));
-      if (static_cast<size_t>(file_->gcount()) != want) {
-        note_ += note_.empty() ? "file cut short" : "; file cut short";
-        return OnWrite(beast::error_code(net::error::eof), keep);
+    for (;;) {
+      if (fromFile_ && piece_.empty() && fileLeft_ > 0) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(fileLeft_, Slice));
+        slice_.resize(want);
+        file_->read(slice_.data(), static_cast<std::streamsize>(want));
+        if (static_cast<size_t>(file_->gcount()) != want) {
+          note_ += note_.empty() ? "file cut short" : "; file cut short";
+          return OnWrite(beast::error_code(net::error::eof), keep);
+        }
+        fileLeft_ -= want;
+        piece_ = std::string_view(slice_.data(), want);
+      } else if (!fromFile_ && piece_.empty()) {
+        piece_ = body_.substr(0, Slice);
+        body_.remove_prefix(piece_.size());
       }
-      fileLeft_ -= want;
-      if (fileLeft_ == 0) file_.reset();
-      buffers[1] = net::buffer(slice_.data(), want);
-    } else {
-      const size_t take = std::min(body_.size(), Slice);
-      buffers[1] = net::buffer(body_.data(), take);
-      body_.remove_prefix(take);
+      const std::array<net::const_buffer, 2> buffers{
+          net::buffer(head_.data() + headSent_, head_.size() - headSent_),
+          net::buffer(piece_.data(), piece_.size())};
+      beast::error_code ec;
+      const size_t n = stream_.socket().write_some(buffers, ec);  // the socket does not block
+      if (ec == net::error::would_block || ec == net::error::try_again) break;
+      if (!Wrote(n) || ec) return OnWrite(ec, keep);
     }
-    headSent_ = true;
-    net::async_write(stream_, buffers, [self = shared_from_this(), keep](beast::error_code ec, size_t n) {
-      if (self->state_ == State::Closed) return;
-      self->Moved(n);
-      if (!ec && (!self->body_.empty() || self->fileLeft_ > 0)) return self->SendSome(keep);
-      self->OnWrite(ec, keep);
-    });
+    if (watch_.load(std::memory_order_relaxed) != Watch::Moving) Phase(Watch::Moving);
+    else Stamp();
+    if (!watching_) KeepMoving();
+    stream_.socket().async_wait(
+        tcp::socket::wait_write, [self = shared_from_this(), keep](beast::error_code ec) {
+          if (self->state_ == State::Closed) return;
+          if (ec) return self->OnWrite(ec, keep);
+          self->SendSome(keep);
+        });
+  }
+  // Takes `n` bytes written off what is to go; false once nothing is left.
+  bool Wrote(size_t n) {
+    Moved(n);
+    const size_t fromHead = std::min(n, head_.size() - headSent_);
+    headSent_ += fromHead;
+    piece_.remove_prefix(n - fromHead);
+    return headSent_ < head_.size() || !piece_.empty() || !body_.empty() || fileLeft_ > 0;
   }
 
   void OnWrite(beast::error_code ec, bool keep) {
     StopWatching();
     Phase(Watch::None);
+    state_ = State::Handling;  // written (or failed): logged here, not again by Close
     const double seconds = std::chrono::duration<double>(Clock::now() - whole_).count();
     server_->observer(RequestLogLine(WallMilliseconds(), method_, target_, status_, bytes_,
                                      seconds * 1000.0, note_),
@@ -569,6 +603,8 @@ class Session : public std::enable_shared_from_this<Session> {
   beast::tcp_stream stream_;
   net::steady_timer deadline_;
   bool timedOut_ = false;
+  bool watching_ = false;       // the pace's deadline runs
+  bool deadlineArmed_ = false;  // the headers' deadline runs
   uint64_t reads_ = 0;  // watches begun and ended: tells a deadline whether its watch still runs
   uint64_t windowBytes_ = 0;  // bytes moved in the rate's current window
   std::atomic<Watch> watch_{Watch::None};
@@ -589,13 +625,15 @@ class Session : public std::enable_shared_from_this<Session> {
   std::string target_ = "-";
   Clock::time_point whole_;
   std::string head_;                    // the reply being written: its header,
-  bool headSent_ = false;
+  size_t headSent_ = 0;                 // of which this much has gone;
   std::string bodyText_;                // its body, held here,
   std::shared_ptr<const void> lender_;  // or lent by its owner,
   std::string_view body_;               // of which this is still to go;
   std::unique_ptr<std::ifstream> file_; // or a file, of which
-  uint64_t fileLeft_ = 0;               // this many bytes are still to go,
-  std::vector<char> slice_;             // read a slice at a time
+  bool fromFile_ = false;
+  uint64_t fileLeft_ = 0;               // this many bytes are still to be read,
+  std::vector<char> slice_;             // a slice at a time;
+  std::string_view piece_;              // the slice (of either) being written
   int status_ = 0;
   uint64_t bytes_ = 0;
   std::string note_;

@@ -252,7 +252,8 @@ void PgRingtoneStore::RemoveUnknown(PgConnection& db) {
                 result.Int(0, 0) == 0;
     if (done) {
       std::string tokens = "{";
-      for (const std::string& token : unknown.tokens) tokens += (tokens.size() > 1 ? "," : "") + token;
+      for (const std::string& token : unknown.tokens)
+        tokens += (tokens.size() > 1 ? "," : "") + token;
       tokens += "}";
       done = db.Run("DELETE FROM ringtones WHERE token = ANY($1::text[])",
                     PgParams().Text(tokens), pool_->Deadline(), result, error);

@@ -29,8 +29,8 @@ void PageHeaders(WebReply& reply) {
   reply.Set("X-Frame-Options", "DENY");
   reply.Set("Referrer-Policy", "same-origin");
   reply.Set("Content-Security-Policy",
-            "default-src 'none'; style-src 'unsafe-inline'; img-src 'self' data:; media-src 'self'; "
-            "form-action 'self'; frame-ancestors 'none'; base-uri 'none'");
+            "default-src 'none'; style-src 'unsafe-inline'; img-src 'self' data:; "
+            "media-src 'self'; form-action 'self'; frame-ancestors 'none'; base-uri 'none'");
 }
 
 WebReply PageReply(int status, std::string html, bool head) {
@@ -395,7 +395,8 @@ void RingtoneService::Download(const WebRequest& request, const std::string& tok
   file.Set("Accept-Ranges", "bytes");
   file.Set("Cache-Control", "private, no-cache");
   file.Set("X-Content-Type-Options", "nosniff");
-  file.Set("Content-Disposition", DownloadDisposition(record.songName, FormatExtension(record.format)));
+  file.Set("Content-Disposition",
+           DownloadDisposition(record.songName, FormatExtension(record.format), fileName));
   const uint64_t size = static_cast<uint64_t>(record.size);
   const std::string* noneMatch = request.Header("If-None-Match");
   if (noneMatch && (noneMatch->find(etag) != std::string::npos || *noneMatch == "*")) {

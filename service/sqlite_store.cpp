@@ -26,7 +26,9 @@ namespace {
 constexpr int SchemaVersion = 1;
 constexpr size_t BatchJobs = 256;   // writes that share one commit at most
 constexpr int SweepBatch = 256;     // ringtones removed per sweep transaction
-constexpr int LowSpaceSweepBatch = 4;  // and while the disk is nearly full (the log folded after each)
+// Ringtones removed per sweep transaction while the disk is nearly full (the log folded back
+// after each).
+constexpr int LowSpaceSweepBatch = 4;
 constexpr auto CountFlushInterval = std::chrono::seconds(1);
 // The write-ahead log, in pages of 16 KiB. The committing thread never folds the log back into
 // the database: a thread of the store's own does, once this much has gathered (and at least
@@ -549,7 +551,8 @@ void SqliteStore::WriterLoop() {
     unanswered_.fetch_add(1);
     std::unique_lock<std::mutex> commit(commitMutex_);
     bool removing = batch.IsSweep();
-    for (const StoreWrite& write : batch.writes) removing = removing || write.kind == StoreWrite::Delete;
+    for (const StoreWrite& write : batch.writes)
+      removing = removing || write.kind == StoreWrite::Delete;
     if (removing) KeepReserve();
     if (batch.IsSweep()) RunSweep(batch.writes.front());
     else Commit(batch.writes, batch.downloads);
@@ -613,7 +616,8 @@ void SqliteStore::KeepLogBounded() {
   const int pages = logPages_.load(std::memory_order_relaxed);
   // On a nearly full disk the log must not grow into the room the deletes need: it is folded
   // back after every commit and starts over at its beginning.
-  const bool low = pages > 0 && FreeBytes(folder_) < 2 * MinFreeBytes + uint64_t{LogPagesFold} * 16384;
+  const bool low =
+      pages > 0 && FreeBytes(folder_) < 2 * MinFreeBytes + uint64_t{LogPagesFold} * 16384;
   if (pages >= LogPagesBound || low) {
     // What the keeper has not folded yet, then the log starts over at the next commit
     // (the writer is this thread: no commit comes in between). While the keeper folds, the

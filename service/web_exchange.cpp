@@ -99,13 +99,8 @@ bool HostValid(std::string_view host) {
 
 }  // namespace
 
-bool HostFieldsValid(const HeaderList& headers, bool http11) {
-  int hosts = 0;
-  for (const auto& [key, value] : headers) {
-    if (key.size() != 4 || strncasecmp(key.data(), "Host", 4) != 0) continue;
-    if (++hosts > 1 || !HostValid(Trimmed(value))) return false;
-  }
-  return hosts == 1 || (!http11 && hosts == 0);
+bool HostFieldsValid(size_t hosts, std::string_view value, bool http11) {
+  return hosts == 1 ? HostValid(Trimmed(value)) : hosts == 0 && !http11;
 }
 
 VersionAnswer ReadRequestVersion(std::string_view line) {
@@ -116,6 +111,7 @@ VersionAnswer ReadRequestVersion(std::string_view line) {
   if (version.size() != 8 || version.substr(0, 5) != "HTTP/" || !digit(version[5]) ||
       version[6] != '.' || !digit(version[7]))
     return VersionAnswer::Bad;
-  if (version[5] == '1') return version[7] <= '1' ? VersionAnswer::Readable : VersionAnswer::AsHttp11;
+  if (version[5] == '1')
+    return version[7] <= '1' ? VersionAnswer::Readable : VersionAnswer::AsHttp11;
   return version[5] == '0' ? VersionAnswer::Bad : VersionAnswer::Unsupported;
 }

@@ -28,9 +28,9 @@ bool TransferEncodingReadable(const HeaderList& headers);
 std::string AddressKey(const std::string& address);
 
 // Whether a request's Host lines are as RFC 9112 (3.2) asks: exactly one for HTTP/1.1, at most
-// one for HTTP/1.0, each a host name, IPv4 address or [IPv6 address] with an optional port of
-// at most 65535.
-bool HostFieldsValid(const HeaderList& headers, bool http11);
+// one for HTTP/1.0, and that one (`value`) a host name, IPv4 address or [IPv6 address] with an
+// optional port of at most 65535.
+bool HostFieldsValid(size_t hosts, std::string_view value, bool http11);
 
 enum class VersionAnswer {
   Readable,     // HTTP/1.0 or 1.1 as they are

@@ -78,8 +78,12 @@ std::string WithoutInvisible(std::string_view utf8) {
     const uint8_t c = static_cast<uint8_t>(utf8[i]);
     const size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
     if (i + length > utf8.size()) break;
-    uint32_t code = length == 1 ? c : length == 2 ? (c & 0x1Fu) : length == 3 ? (c & 0x0Fu) : (c & 0x07u);
-    for (size_t k = 1; k < length; ++k) code = code << 6 | (static_cast<uint8_t>(utf8[i + k]) & 0x3Fu);
+    uint32_t code = length == 1   ? c
+                    : length == 2 ? (c & 0x1Fu)
+                    : length == 3 ? (c & 0x0Fu)
+                                  : (c & 0x07u);
+    for (size_t k = 1; k < length; ++k)
+      code = code << 6 | (static_cast<uint8_t>(utf8[i + k]) & 0x3Fu);
     if (!IsInvisibleFormat(code)) out.append(utf8.substr(i, length));
     i += length;
   }
@@ -167,7 +171,10 @@ std::string DownloadFileName(std::string_view bytes, std::string_view formatWord
 }
 
 std::string SongTitle(std::string_view songName) {
-  std::string title = DisplayText(songName);
+  // Plain printable ASCII needs no reading as text (the common name, on every download).
+  const bool plain = std::all_of(songName.begin(), songName.end(),
+                                 [](char c) { return c >= 0x20 && c < 0x7F; });
+  std::string title = plain ? std::string(songName) : DisplayText(songName);
   // The program names a ringtone after its song's file: "Song_Name.m4a".
   const size_t dot = title.rfind('.');
   if (dot != std::string::npos && title.size() - dot >= 2 && title.size() - dot <= 5 &&
@@ -185,10 +192,12 @@ std::string SongTitle(std::string_view songName) {
   return out.empty() ? std::string("Ringtone") : out;
 }
 
-std::string DownloadDisposition(std::string_view songName, std::string_view formatWord) {
+std::string DownloadDisposition(std::string_view songName, std::string_view formatWord,
+                                std::string_view asciiName) {
   static const char Hex[] = "0123456789ABCDEF";
-  std::string value = "attachment; filename=\"" + DownloadFileName(songName, formatWord) +
-                      "\"; filename*=UTF-8''";
+  std::string value = "attachment; filename=\"";
+  value += asciiName.empty() ? DownloadFileName(songName, formatWord) : std::string(asciiName);
+  value += "\"; filename*=UTF-8''";
   const std::string title = SongTitle(songName) + "." + std::string(formatWord);
   for (char ch : title) {
     const uint8_t c = static_cast<uint8_t>(ch);
@@ -238,18 +247,30 @@ bool IsTokenByte(char c) {
   return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_';
 }
 
-// `path` with every segment (between "/", "?", "&", "=", ";", "." and "#") that holds as many
-// token characters as a token (an escape "%XX" counting as one) cut to LoggedTokenLength
+// Cuts every segment of `path` (between "/", "?", "&", "=", ";", "." and "#") that holds as
+// many token characters as a token (an escape "%XX" counting as one) to LoggedTokenLength
 // characters and "...", wherever it stands.
-std::string WithTokensCut(std::string_view path) {
+void CutTokens(std::string& path) {
+  auto separator = [](char c) {
+    return c == '/' || c == '?' || c == '&' || c == '=' || c == ';' || c == '.' || c == '#';
+  };
+  // Most paths have no segment with as many token characters as a token (counted here at most,
+  // an escape as three): they stay as they are.
+  size_t count = 0, most = 0;
+  for (char c : path) {
+    if (separator(c)) count = 0;
+    else if (IsTokenByte(c) || c == '%') most = std::max(most, ++count);
+  }
+  if (most < TokenLength) return;
   std::string out;
   out.reserve(path.size());
   size_t i = 0;
   while (i < path.size()) {
     size_t end = i;
     size_t tokenChars = 0;
-    while (end < path.size() && std::strchr("/?&=;.#", path[end]) == nullptr) {
-      if (path[end] == '%' && end + 2 < path.size() && std::isxdigit(static_cast<unsigned char>(path[end + 1])) &&
+    while (end < path.size() && !separator(path[end])) {
+      if (path[end] == '%' && end + 2 < path.size() &&
+          std::isxdigit(static_cast<unsigned char>(path[end + 1])) &&
           std::isxdigit(static_cast<unsigned char>(path[end + 2]))) {
         ++tokenChars;
         end += 3;
@@ -258,7 +279,7 @@ std::string WithTokensCut(std::string_view path) {
       tokenChars += IsTokenByte(path[end]);
       ++end;
     }
-    const std::string_view segment = path.substr(i, end - i);
+    const std::string_view segment = std::string_view(path).substr(i, end - i);
     if (tokenChars >= TokenLength) {
       out.append(segment.substr(0, LoggedTokenLength));
       out += "...";
@@ -268,7 +289,7 @@ std::string WithTokensCut(std::string_view path) {
     if (end < path.size()) out += path[end];
     i = end + 1;
   }
-  return out;
+  path = std::move(out);
 }
 
 }  // namespace
@@ -287,7 +308,7 @@ std::string RequestLogLine(int64_t nowMs, std::string_view method, std::string_v
                          : std::string(target);
   // A token is all it takes to fetch or delete a ringtone: of every segment that could be one
   // (however the path is spelt), the log keeps the first characters.
-  path = WithTokensCut(path);
+  CutTokens(path);
   std::string line = when;
   line += ' ';
   AppendPrintable(line, method, 16);

@@ -23,8 +23,10 @@ std::string SongTitle(std::string_view songName);
 
 // The Content-Disposition of a download: an attachment named DownloadFileName (plain ASCII,
 // for old clients) and, for the others, "filename*" with the SongTitle and the format's
-// extension in UTF-8, percent-encoded (RFC 6266 and RFC 5987).
-std::string DownloadDisposition(std::string_view songName, std::string_view formatWord);
+// extension in UTF-8, percent-encoded (RFC 6266 and RFC 5987). `asciiName`: the
+// DownloadFileName when the caller has it already.
+std::string DownloadDisposition(std::string_view songName, std::string_view formatWord,
+                                std::string_view asciiName = {});
 
 // A ringtone's token: 128 random bits as 22 characters of the URL-safe base64 alphabet.
 constexpr size_t TokenBytes = 16;
