@@ -55,7 +55,8 @@ struct PacketWalk {
   bool bad = false;
 
   void Segment(std::span<const uint8_t> bytes, bool last) {
-    for (size_t i = 0; i < bytes.size() && headBytes < sizeof head; ++i) head[headBytes++] = bytes[i];
+    for (size_t i = 0; i < bytes.size() && headBytes < sizeof head; ++i)
+      head[headBytes++] = bytes[i];
     open = !last;
     if (last) Ended();
   }
