@@ -90,6 +90,15 @@ std::string WithoutInvisible(std::string_view utf8) {
   return out;
 }
 
+bool IsTokenByte(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+         c == '_';
+}
+
+bool IsHexDigit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
 bool IsNameByte(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
          c == '-' || c == '_' || c == '.';
@@ -174,13 +183,14 @@ std::string SongTitle(std::string_view songName) {
   // Plain printable ASCII needs no reading as text (the common name, on every download).
   const bool plain = std::all_of(songName.begin(), songName.end(),
                                  [](char c) { return c >= 0x20 && c < 0x7F; });
-  std::string title = plain ? std::string(songName) : DisplayText(songName);
+  const std::string shown = plain ? std::string() : DisplayText(songName);
+  std::string_view title = plain ? songName : std::string_view(shown);
   // The program names a ringtone after its song's file: "Song_Name.m4a".
   const size_t dot = title.rfind('.');
-  if (dot != std::string::npos && title.size() - dot >= 2 && title.size() - dot <= 5 &&
+  if (dot != std::string_view::npos && title.size() - dot >= 2 && title.size() - dot <= 5 &&
       std::all_of(title.begin() + static_cast<std::ptrdiff_t>(dot) + 1, title.end(),
                   [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; }))
-    title.erase(dot);
+    title = title.substr(0, dot);
   std::string out;
   out.reserve(title.size());
   for (char c : title) {
@@ -195,24 +205,25 @@ std::string SongTitle(std::string_view songName) {
 std::string DownloadDisposition(std::string_view songName, std::string_view formatWord,
                                 std::string_view asciiName) {
   static const char Hex[] = "0123456789ABCDEF";
-  std::string value = "attachment; filename=\"";
+  std::string value;
+  value.reserve(96);
+  value += "attachment; filename=\"";
   value += asciiName.empty() ? DownloadFileName(songName, formatWord) : std::string(asciiName);
   value += "\"; filename*=UTF-8''";
-  const std::string title = SongTitle(songName) + "." + std::string(formatWord);
-  for (char ch : title) {
-    const uint8_t c = static_cast<uint8_t>(ch);
-    // RFC 5987 attr-char stays; a path separator would not be a file name.
-    if (std::isalnum(c) || std::strchr("!#$&+-.^_`|~", ch)) {
-      value += ch;
-    } else {
-      const uint8_t byte = c == '/' || c == '\\' ? '_' : c;
-      if (byte == '_') {
+  const std::string title = SongTitle(songName);
+  for (const std::string_view part : {std::string_view(title), std::string_view("."), formatWord}) {
+    for (char ch : part) {
+      // RFC 5987 attr-char stays; a path separator would not be a file name.
+      if (IsTokenByte(ch) || (ch != 0 && std::strchr("!#$&+.^`|~", ch))) {
+        value += ch;
+      } else if (ch == '/' || ch == '\\') {
         value += '_';
-        continue;
+      } else {
+        const uint8_t c = static_cast<uint8_t>(ch);
+        value += '%';
+        value += Hex[c >> 4];
+        value += Hex[c & 15];
       }
-      value += '%';
-      value += Hex[byte >> 4];
-      value += Hex[byte & 15];
     }
   }
   return value;
@@ -243,9 +254,6 @@ void AppendPrintable(std::string& out, std::string_view text, size_t limit) {
   }
 }
 
-bool IsTokenByte(char c) {
-  return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_';
-}
 
 // Cuts every segment of `path` (between "/", "?", "&", "=", ";", "." and "#") that holds as
 // many token characters as a token (an escape "%XX" counting as one) to LoggedTokenLength
@@ -254,24 +262,13 @@ void CutTokens(std::string& path) {
   auto separator = [](char c) {
     return c == '/' || c == '?' || c == '&' || c == '=' || c == ';' || c == '.' || c == '#';
   };
-  // Most paths have no segment with as many token characters as a token (counted here at most,
-  // an escape as three): they stay as they are.
-  size_t count = 0, most = 0;
-  for (char c : path) {
-    if (separator(c)) count = 0;
-    else if (IsTokenByte(c) || c == '%') most = std::max(most, ++count);
-  }
-  if (most < TokenLength) return;
-  std::string out;
-  out.reserve(path.size());
   size_t i = 0;
   while (i < path.size()) {
     size_t end = i;
     size_t tokenChars = 0;
     while (end < path.size() && !separator(path[end])) {
-      if (path[end] == '%' && end + 2 < path.size() &&
-          std::isxdigit(static_cast<unsigned char>(path[end + 1])) &&
-          std::isxdigit(static_cast<unsigned char>(path[end + 2]))) {
+      if (path[end] == '%' && end + 2 < path.size() && IsHexDigit(path[end + 1]) &&
+          IsHexDigit(path[end + 2])) {
         ++tokenChars;
         end += 3;
         continue;
@@ -279,17 +276,12 @@ void CutTokens(std::string& path) {
       tokenChars += IsTokenByte(path[end]);
       ++end;
     }
-    const std::string_view segment = std::string_view(path).substr(i, end - i);
-    if (tokenChars >= TokenLength) {
-      out.append(segment.substr(0, LoggedTokenLength));
-      out += "...";
-    } else {
-      out.append(segment);
+    if (tokenChars >= TokenLength) {  // cut where it lies: the path only gets shorter
+      path.replace(i + LoggedTokenLength, end - i - LoggedTokenLength, "...");
+      end = i + LoggedTokenLength + 3;
     }
-    if (end < path.size()) out += path[end];
     i = end + 1;
   }
-  path = std::move(out);
 }
 
 }  // namespace
