@@ -1,5 +1,8 @@
 #include "formats/m4r_file.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "formats/byte_order.h"
 
 namespace {
@@ -73,6 +76,50 @@ uint32_t DescriptorLength(ByteReader& reader) {
   return length;
 }
 
+// Reads an AudioSpecificConfig bit by bit, most significant first.
+class BitReader {
+ public:
+  explicit BitReader(std::span<const uint8_t> bytes) : bytes_(bytes) {}
+  uint32_t Bits(int count) {
+    uint32_t value = 0;
+    for (int i = 0; i < count; ++i, ++at_)
+      value = value << 1 | (at_ < bytes_.size() * 8 ? bytes_[at_ / 8] >> (7 - at_ % 8) & 1u : 0u);
+    return value;
+  }
+  size_t Left() const { return at_ < bytes_.size() * 8 ? bytes_.size() * 8 - at_ : 0; }
+  bool Overrun() const { return at_ > bytes_.size() * 8; }
+
+ private:
+  std::span<const uint8_t> bytes_;
+  size_t at_ = 0;
+};
+
+constexpr uint32_t SbrObjectType = 5;
+constexpr uint32_t SbrSyncExtension = 0x2B7;
+
+// The audio object type an AudioSpecificConfig plays as: its own, or SBR (5) when an AAC-LC
+// config signals SBR through the backward-compatible sync extension (HE-AAC that old decoders
+// play at half the rate). 0 when it does not read.
+uint32_t PlayedObjectType(std::span<const uint8_t> config) {
+  BitReader bits(config);
+  uint32_t type = bits.Bits(5);
+  if (type == 31) type = 32 + bits.Bits(6);
+  if (bits.Bits(4) == 0xF) bits.Bits(24);  // an explicit sampling rate
+  const uint32_t channelConfig = bits.Bits(4);
+  if (bits.Overrun()) return 0;
+  if (type != AacLowComplexity) return type;
+  // GASpecificConfig: frame length, core coder (and its delay), extension flag. A program
+  // config element (channel configuration 0) would hide what follows: not a ringtone's.
+  if (channelConfig == 0) return 0;
+  bits.Bits(1);
+  if (bits.Bits(1)) bits.Bits(14);
+  bits.Bits(1);
+  if (bits.Left() >= 16 && bits.Bits(11) == SbrSyncExtension &&
+      bits.Bits(5) == SbrObjectType && bits.Bits(1) == 1)
+    return SbrObjectType;
+  return bits.Overrun() ? 0 : type;
+}
+
 // The audio object type of an esds box (version and flags, then ES_Descriptor,
 // DecoderConfigDescriptor of MPEG-4 audio, DecoderSpecificInfo); 0 when it does not read.
 uint32_t AudioObjectType(std::span<const uint8_t> esds) {
@@ -89,9 +136,11 @@ uint32_t AudioObjectType(std::span<const uint8_t> esds) {
   DescriptorLength(reader);
   if (reader.U8() != 0x40) return 0;  // MPEG-4 audio
   reader.Skip(12);                    // stream type, buffer size, bit rates
-  if (reader.U8() != 0x05 || DescriptorLength(reader) < 2) return 0;
-  const uint32_t type = reader.U8() >> 3;
-  return reader.Failed() ? 0 : type;
+  if (reader.U8() != 0x05) return 0;
+  const uint32_t length = DescriptorLength(reader);
+  const std::span<const uint8_t> config = reader.Bytes(length);
+  if (reader.Failed() || length < 2) return 0;
+  return PlayedObjectType(config);
 }
 
 // The sample entry "mp4a" of an stsd box: channels, rate and the esds's object type.
@@ -119,54 +168,126 @@ bool ReadSampleEntry(std::span<const uint8_t> stsd, M4rFileInfo* info) {
   return info->audioObjectType != 0;
 }
 
-// The sample table of the audio track: the sample entry, the sample sizes and the chunk
-// offsets, all inside the file.
-bool ReadSampleTable(std::span<const uint8_t> stbl, size_t fileSize, M4rFileInfo* info) {
-  std::span<const uint8_t> stsd, stsz, offsets;
+// The largest bit rate a ringtone's audio may have, in bytes a second (320 kbit/s), and room
+// for its boxes: a file larger than its length allows at that rate is not audio.
+constexpr uint64_t MaxAudioBytesPerSecond = 40000;
+constexpr uint64_t MaxBoxBytes = 64 * 1024;
+
+// a * b / c toward zero, at most UINT64_MAX, for b and c below 2^32 (no 128-bit arithmetic:
+// the 32-bit program reads these files too).
+uint64_t MulDiv(uint64_t a, uint64_t b, uint64_t c) {
+  const uint64_t whole = a / c, part = a % c;
+  if (b != 0 && whole > UINT64_MAX / b) return UINT64_MAX;
+  const uint64_t high = whole * b, low = part * b / c;
+  return high > UINT64_MAX - low ? UINT64_MAX : high + low;
+}
+
+// The samples' byte ranges, chunk by chunk: sizes (stsz), chunks (stsc) and offsets (stco or
+// co64) must place every sample inside the file, one chunk after the other; the audio's
+// bytes, in the order of the file, must cover the media data exactly.
+struct ChunkRun {
+  uint64_t offset = 0;
+  uint64_t bytes = 0;
+};
+
+bool ReadSampleTable(std::span<const uint8_t> stbl, size_t fileSize, M4rFileInfo* info,
+                     std::vector<ChunkRun>& chunks) {
+  std::span<const uint8_t> stsd, stsz, stts, stsc, offsets;
   if (!BoxesFit(stbl) || !ChildBox(stbl, Tag("stsd"), stsd) || !ReadSampleEntry(stsd, info) ||
-      !ChildBox(stbl, Tag("stsz"), stsz))
+      !ChildBox(stbl, Tag("stsz"), stsz) || !ChildBox(stbl, Tag("stts"), stts) ||
+      !ChildBox(stbl, Tag("stsc"), stsc))
     return false;
   ByteReader sizes(stsz);
   sizes.Skip(4);
   const uint32_t sampleSize = sizes.Be32();
   info->sampleCount = sizes.Be32();
   if (sizes.Failed() || info->sampleCount == 0) return false;
-  uint64_t total = 0;
-  if (sampleSize != 0) {
-    total = uint64_t{sampleSize} * info->sampleCount;
-  } else {
-    if (sizes.Remaining() / 4 < info->sampleCount) return false;
-    for (uint32_t i = 0; i < info->sampleCount; ++i) total += sizes.Be32();
+  if (sampleSize == 0 && sizes.Remaining() / 4 < info->sampleCount) return false;
+
+  // Decoding times: every sample's duration in the media's timescale.
+  ByteReader times(stts);
+  times.Skip(4);
+  const uint32_t timeRuns = times.Be32();
+  if (times.Failed() || times.Remaining() / 8 < timeRuns) return false;
+  uint64_t timed = 0;
+  info->sampleTicks = 0;
+  for (uint32_t i = 0; i < timeRuns; ++i) {
+    const uint64_t count = times.Be32();
+    const uint64_t delta = times.Be32();
+    timed += count;
+    info->sampleTicks += count * delta;  // below 2^64: at most 2^17 runs of below 2^64 / 2^17
+    if (timed > info->sampleCount || count * delta > (uint64_t{1} << 46)) return false;
   }
-  if (total > fileSize) return false;
+  if (timed != info->sampleCount) return false;
 
   const bool wide = ChildBox(stbl, Tag("co64"), offsets);
   if (!wide && !ChildBox(stbl, Tag("stco"), offsets)) return false;
-  ByteReader chunks(offsets);
-  chunks.Skip(4);
-  const uint32_t count = chunks.Be32();
-  if (chunks.Failed() || count == 0 || chunks.Remaining() / (wide ? 8 : 4) < count) return false;
-  for (uint32_t i = 0; i < count; ++i) {
-    uint64_t offset = chunks.Be32();
-    if (wide) offset = offset << 32 | chunks.Be32();
-    if (offset >= fileSize) return false;
+  ByteReader chunkOffsets(offsets);
+  chunkOffsets.Skip(4);
+  const uint32_t count = chunkOffsets.Be32();
+  if (chunkOffsets.Failed() || count == 0 || chunkOffsets.Remaining() / (wide ? 8 : 4) < count)
+    return false;
+  ByteReader runs(stsc);
+  runs.Skip(4);
+  const uint32_t runCount = runs.Be32();
+  if (runs.Failed() || runCount == 0 || runs.Remaining() / 12 < runCount) return false;
+  uint32_t firstChunk = runs.Be32(), perChunk = runs.Be32();
+  runs.Skip(4);
+  if (firstChunk != 1) return false;
+  uint32_t runsLeft = runCount - 1;
+  uint32_t nextFirst = runsLeft ? runs.Be32() : UINT32_MAX;
+  uint32_t sample = 0;
+  chunks.reserve(chunks.size() + count);
+  for (uint32_t chunk = 1; chunk <= count; ++chunk) {
+    if (chunk == nextFirst) {
+      perChunk = runs.Be32();
+      runs.Skip(4);
+      --runsLeft;
+      const uint32_t following = runsLeft ? runs.Be32() : UINT32_MAX;
+      if (following <= nextFirst) return false;
+      nextFirst = following;
+    }
+    uint64_t offset = chunkOffsets.Be32();
+    if (wide) offset = offset << 32 | chunkOffsets.Be32();
+    if (perChunk > info->sampleCount - sample) return false;
+    uint64_t bytes = 0;
+    for (uint32_t i = 0; i < perChunk; ++i) bytes += sampleSize ? sampleSize : sizes.Be32();
+    sample += perChunk;
+    if (offset > fileSize || bytes > fileSize - offset) return false;
+    chunks.push_back({offset, bytes});
   }
-  return true;
+  return sample == info->sampleCount && !runs.Failed() && !sizes.Failed();
+}
+
+// The media header of the audio track: its timescale and duration.
+bool ReadMediaHeader(std::span<const uint8_t> mdhd, M4rFileInfo* info) {
+  ByteReader header(mdhd);
+  const uint8_t version = header.U8();
+  header.Skip(3);
+  header.Skip(version == 1 ? 16 : 8);
+  info->mediaTimescale = header.Be32();
+  uint64_t duration = header.Be32();
+  if (version == 1) duration = duration << 32 | header.Be32();
+  info->mediaDuration = duration;
+  return !header.Failed() && version <= 1 && info->mediaTimescale != 0;
 }
 
 // One track: counts it when its handler is "soun" and reads its sample table.
-bool ReadTrack(std::span<const uint8_t> trak, size_t fileSize, M4rFileInfo* info) {
-  std::span<const uint8_t> mdia, hdlr, minf, stbl;
+bool ReadTrack(std::span<const uint8_t> trak, size_t fileSize, M4rFileInfo* info,
+               std::vector<ChunkRun>& chunks) {
+  std::span<const uint8_t> mdia, hdlr, mdhd, minf, stbl;
   if (!BoxesFit(trak) || !ChildBox(trak, Tag("mdia"), mdia) || !BoxesFit(mdia) ||
       !ChildBox(mdia, Tag("hdlr"), hdlr) || hdlr.size() < 12)
     return false;
   if (Be32(hdlr.data() + 8) != Tag("soun")) return true;  // another kind of track
   if (++info->audioTracks > 1) return false;
-  return ChildBox(mdia, Tag("minf"), minf) && BoxesFit(minf) &&
-         ChildBox(minf, Tag("stbl"), stbl) && ReadSampleTable(stbl, fileSize, info);
+  return ChildBox(mdia, Tag("mdhd"), mdhd) && ReadMediaHeader(mdhd, info) &&
+         ChildBox(mdia, Tag("minf"), minf) && BoxesFit(minf) &&
+         ChildBox(minf, Tag("stbl"), stbl) && ReadSampleTable(stbl, fileSize, info, chunks);
 }
 
-bool ReadMovie(std::span<const uint8_t> moov, size_t fileSize, M4rFileInfo* info) {
+bool ReadMovie(std::span<const uint8_t> moov, size_t fileSize, M4rFileInfo* info,
+               std::vector<ChunkRun>& chunks) {
   std::span<const uint8_t> mvhd;
   if (!BoxesFit(moov) || !ChildBox(moov, Tag("mvhd"), mvhd)) return false;
   ByteReader header(mvhd);
@@ -187,7 +308,7 @@ bool ReadMovie(std::span<const uint8_t> moov, size_t fileSize, M4rFileInfo* info
   Box box;
   bool bad = false;
   while (NextBox(moov, at, box, bad))
-    if (box.type == Tag("trak") && !ReadTrack(box.body, fileSize, info)) return false;
+    if (box.type == Tag("trak") && !ReadTrack(box.body, fileSize, info, chunks)) return false;
   return info->audioTracks == 1;
 }
 
@@ -200,24 +321,50 @@ bool ReadM4rFile(std::span<const uint8_t> file, M4rFileInfo* info) {
   bool bad = false;
   int movies = 0, mediaData = 0;
   bool first = true;
+  std::vector<ChunkRun> chunks;
+  uint64_t dataAt = 0, dataBytes = 0;
   while (NextBox(file, at, box, bad)) {
     if (first) {
       if (box.type != Tag("ftyp") || box.body.size() < 8) return false;
       info->majorBrand = Be32(box.body.data());
       first = false;
     } else if (box.type == Tag("moov")) {
-      if (++movies > 1 || !ReadMovie(box.body, file.size(), info)) return false;
+      if (++movies > 1 || !ReadMovie(box.body, file.size(), info, chunks)) return false;
     } else if (box.type == Tag("mdat")) {
       ++mediaData;
+      dataAt = static_cast<uint64_t>(box.body.data() - file.data());
+      dataBytes = box.body.size();
     }
   }
-  return !bad && !first && info->majorBrand == M4aBrand && movies == 1 && mediaData >= 1 &&
-         info->audioObjectType == AacLowComplexity && info->channels > 0 && info->sampleRate > 0;
+  if (bad || first || info->majorBrand != M4aBrand || movies != 1 || mediaData != 1 ||
+      info->audioObjectType != AacLowComplexity || info->channels == 0 || info->sampleRate == 0)
+    return false;
+  // The audio's chunks, in the order of the file, are the media data and nothing else.
+  std::sort(chunks.begin(), chunks.end(),
+            [](const ChunkRun& a, const ChunkRun& b) { return a.offset < b.offset; });
+  uint64_t next = dataAt;
+  for (const ChunkRun& chunk : chunks) {
+    if (chunk.offset != next) return false;
+    next += chunk.bytes;
+  }
+  if (next != dataAt + dataBytes) return false;
+  // One length, however it is read: the samples' durations, the media header's and the movie
+  // header's agree within two frames (the encoder's priming frame and the last one's padding).
+  const uint64_t samplesMs = M4rDurationMs(info->sampleTicks, info->mediaTimescale);
+  const uint64_t frameMs = 2 * MulDiv(1024, 1000, info->sampleRate) + 1;
+  auto near = [&](uint64_t ms) { return ms + frameMs >= samplesMs && ms <= samplesMs + frameMs; };
+  if (!near(M4rDurationMs(info->mediaDuration, info->mediaTimescale)) ||
+      !near(M4rDurationMs(info->duration, info->timescale)))
+    return false;
+  return file.size() <= MaxBoxBytes + MulDiv(samplesMs, MaxAudioBytesPerSecond, 1000);
+}
+
+uint64_t M4rDurationMs(uint64_t ticks, uint32_t timescale) {
+  return timescale == 0 ? 0 : MulDiv(ticks, 1000, timescale);
 }
 
 uint64_t M4rDurationMs(const M4rFileInfo& info) {
-  if (info.timescale == 0) return 0;
-  return info.duration / info.timescale * 1000 + info.duration % info.timescale * 1000 / info.timescale;
+  return M4rDurationMs(info.sampleTicks, info.mediaTimescale);
 }
 
 long CheckM4rFile(std::span<const uint8_t> file) {

@@ -54,13 +54,16 @@ else
   QV_WALK_FOLDER=$app QV_WALK_SONG=$song QV_ARTEFACTS=$walk \
     timeout -k 5 300 wine build/win/tests/e2e/qv_walkthrough.exe --gtest_brief=1 </dev/null
   for bmp in "$walk"/*.bmp; do convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"; done
-  # The last road: the iPhone opens the page the service answered with and fetches its
-  # ringtone, which must be AAC in an M4A file.
+  # The last road: the computer's browser shows the page the service answered with, and its
+  # QR code; the iPhone scans it, opens the page and fetches its ringtone, which must be AAC
+  # in an M4A file.
   page=$(tail -n 1 "$QV_BROWSER_LOG")
   if [ -n "${QV_SERVICE_URL:-}" ] && [ "${page#"$QV_SERVICE_URL"/r/}" != "$page" ]; then
     source scripts/lib/phone.sh
+    qv_page_on_computer "$page" "$walk/8-page-on-the-computer.png" || exit 1
+    echo "run: the computer shows $page with its QR code, which reads as the page's address"
     ringtone=$(QV_PHONE_AGENT=$QV_IPHONE_AGENT QV_PHONE_SIZE=390,844 qv_fetch_as_phone "$page" "$walk/phone")
-    cp "$walk/phone/page.png" "$walk/8-page-on-the-iphone.png" 2>/dev/null || true
+    cp "$walk/phone/page.png" "$walk/9-page-on-the-iphone.png" 2>/dev/null || true
     if cmp -s "$ringtone" "$walk/a.m4r"; then
       echo "run: the iPhone fetched $page and its ringtone, the same bytes as the converted a.m4r"
     else

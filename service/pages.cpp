@@ -139,7 +139,7 @@ std::string HelpPage(const SiteFacts& facts) {
       "model must be yours (press Profile). After changing the model, press Convert again so "
       "that the ringtone is made in the new model's format.</li>"
       "<li>Was the ringtone converted from the song you wanted? Convert again, then Upload.</li>"
-      "<li>Each phone number and each computer may send " +
+      "<li>Each Internet address (the connection of a home, an office or a phone) may send " +
           std::to_string(facts.uploadsPerHour) +
           " ringtones an hour. Wait a while if you have sent many.</li></ul>"
           "<p>If it still fails, the service may be busy: try again a little later.</p></div>"
@@ -215,7 +215,7 @@ std::string PhoneSteps(const RingtoneView& view) {
 }  // namespace
 
 std::string RingtonePage(const RingtoneView& view) {
-  const std::string title = view.songName.empty() ? "Your ringtone" : view.songName;
+  const std::string title = view.songName.empty() ? "Ringtone" : view.songName;
   std::string body =
       "<h1>" + HtmlEscape(title) + "</h1><div class=\"card done\"><dl class=\"facts\">"
       "<dt>Phone</dt><dd>" + HtmlEscape(view.phoneName) + "</dd>"

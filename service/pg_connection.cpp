@@ -126,6 +126,8 @@ std::unique_ptr<PgConnection> PgConnection::Open(const std::string& url,
 
 PgConnection::~PgConnection() { PQfinish(conn_); }
 
+int PgConnection::BackendPid() const { return PQbackendPID(conn_); }
+
 bool PgConnection::Broken() const { return broken_ || PQstatus(conn_) != CONNECTION_OK; }
 
 bool PgConnection::ClosedWhileIdle() {

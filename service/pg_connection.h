@@ -97,6 +97,8 @@ class PgConnection {
   // Checks, without waiting, whether the server has closed an idle connection or said
   // something on it (a connection being shut down says why before it closes).
   bool ClosedWhileIdle();
+  // The process id of the connection's server session (to end it from another session).
+  int BackendPid() const;
   // The SQLSTATE of the last failed statement ("57014": cancelled by the statement timeout).
   const std::string& LastState() const { return lastState_; }
 

@@ -109,6 +109,17 @@ class PgRingtoneStore final : public QueuedRingtoneStore {
     say_(what + (": " + error));
   }
   void HealthLoop();
+  // Uploads whose COMMIT went out and got no answer: they may be committed once the database
+  // answers again, although they were refused. Each is removed for good once the session
+  // that sent it has ended (ended here if need be): nothing refused is kept.
+  struct Unknown {
+    int backendPid = 0;
+    std::vector<std::string> tokens;
+  };
+  void Forget(PgConnection& db, std::vector<StoreWrite*>& adds);
+  void RemoveUnknown(PgConnection& db);
+  std::mutex unknownMutex_;
+  std::vector<Unknown> unknown_;
 
   std::shared_ptr<PgPool> pool_;
   std::function<void(const std::string&)> say_;
@@ -133,6 +144,7 @@ void PgRingtoneStore::HealthLoop() {
     bool ok = db && db->Run("SELECT (NOT pg_is_in_recovery())::integer", PgParams(),
                             pool_->Deadline(), row, error) &&
               row.Rows() == 1 && row.Int(0, 0) == 1;
+    if (ok) RemoveUnknown(*db);
     if (ok && writeFailed_) {
       ok = db->Run("UPDATE service_settings SET value = value WHERE name = 'rate_key_salt'",
                    PgParams(), pool_->Deadline(), row, error);
@@ -187,9 +199,20 @@ void PgRingtoneStore::AddAll(PgConnection& db, std::vector<StoreWrite*>& adds) {
         .Int(static_cast<int64_t>(r.bytes.size())).Bytes(r.bytes);
   }
   sql += " ON CONFLICT (token) DO NOTHING RETURNING token";  // a token taken fails alone
+  // In a transaction of its own, so that nothing is committed unless the COMMIT is sent: a
+  // database that stops answering before it closes this connection, and rolls back when it
+  // goes on. Only a COMMIT without an answer leaves the outcome unknown (see Forget).
   PgResult kept;
   std::string error;
-  if (!db.RunPrepared(sql, params, pool_->Deadline(), kept, error)) {
+  const PgClock::time_point deadline = pool_->Deadline();
+  if (!db.Run("BEGIN", deadline, error) || !db.RunPrepared(sql, params, deadline, kept, error)) {
+    db.Discard();
+    Failed("uploads not stored", error);
+    return;
+  }
+  if (!db.Run("COMMIT", deadline, error)) {
+    if (db.Broken()) Forget(db, adds);
+    db.Discard();
     Failed("uploads not stored", error);
     return;
   }
@@ -199,6 +222,46 @@ void PgRingtoneStore::AddAll(PgConnection& db, std::vector<StoreWrite*>& adds) {
     for (StoreWrite* add : adds)
       if (add->record.token == token) add->status = StoreStatus::Ok;
   }
+}
+
+void PgRingtoneStore::Forget(PgConnection& db, std::vector<StoreWrite*>& adds) {
+  Unknown unknown;
+  unknown.backendPid = db.BackendPid();
+  for (const StoreWrite* add : adds) unknown.tokens.push_back(add->record.token);
+  std::lock_guard<std::mutex> lock(unknownMutex_);
+  unknown_.push_back(std::move(unknown));
+}
+
+void PgRingtoneStore::RemoveUnknown(PgConnection& db) {
+  std::vector<Unknown> left;
+  {
+    std::lock_guard<std::mutex> lock(unknownMutex_);
+    left.swap(unknown_);
+  }
+  std::vector<Unknown> again;
+  for (Unknown& unknown : left) {
+    PgResult result;
+    std::string error;
+    // The session that sent the COMMIT ends first (so that it commits no later), then what
+    // it may have committed goes, with no note: its address was never handed out.
+    bool done = db.Run("SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity"
+                       " WHERE pid = $1 AND application_name = 'quavella-service'",
+                       PgParams().Int(unknown.backendPid), pool_->Deadline(), result, error) &&
+                db.Run("SELECT count(*) FROM pg_stat_activity WHERE pid = $1",
+                       PgParams().Int(unknown.backendPid), pool_->Deadline(), result, error) &&
+                result.Int(0, 0) == 0;
+    if (done) {
+      std::string tokens = "{";
+      for (const std::string& token : unknown.tokens)
+        tokens += (tokens.size() > 1 ? "," : "") + token;
+      tokens += "}";
+      done = db.Run("DELETE FROM ringtones WHERE token = ANY($1::text[])",
+                    PgParams().Text(tokens), pool_->Deadline(), result, error);
+    }
+    if (!done) again.push_back(std::move(unknown));
+  }
+  std::lock_guard<std::mutex> lock(unknownMutex_);
+  for (Unknown& unknown : again) unknown_.push_back(std::move(unknown));
 }
 
 void PgRingtoneStore::DeleteOne(PgConnection& db, StoreWrite& write) {

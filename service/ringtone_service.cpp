@@ -1,5 +1,6 @@
 #include "service/ringtone_service.h"
 
+#include <cstdio>
 #include <memory>
 
 #include "delivery/upload_fields.h"
@@ -13,6 +14,7 @@
 #include "session/ringtone_format.h"
 
 #include <sys/random.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -28,7 +30,7 @@ void PageHeaders(WebReply& reply) {
   reply.Set("Referrer-Policy", "same-origin");
   reply.Set("Content-Security-Policy",
             "default-src 'none'; style-src 'unsafe-inline'; img-src 'self' data:; "
-            "form-action 'self'; frame-ancestors 'none'; base-uri 'none'");
+            "media-src 'self'; form-action 'self'; frame-ancestors 'none'; base-uri 'none'");
 }
 
 WebReply PageReply(int status, std::string html, bool head) {
@@ -193,7 +195,7 @@ void RingtoneService::HandleNow(const WebRequest& request, Reply reply) {
     else if (*page == "supported_phones") reply(PageReply(200, PhonesPage(catalog_), head));
     else reply(PageReply(404, NotFoundPage(), head));
   } else if (path == InstallerPath) {
-    reply(Installer(head));
+    reply(Installer(request, head));
   } else if (path == "/healthz") {
     reply(Health(head));
   } else if (path == "/metrics" && settings_.metricsPublic) {
@@ -220,6 +222,7 @@ WebReply RingtoneService::Refusal(int status, const std::string& target) {
   }
   const char* title = status == 413   ? "Request too large"
                       : status == 431 ? "Request headers too large"
+                      : status == 505 ? "HTTP version not supported"
                       : status == 408 ? "Request too slow"
                       : status == 503 ? "Server busy"
                                       : "Bad request";
@@ -257,6 +260,22 @@ void RingtoneService::Upload(const WebRequest& request, Reply reply) {
   }
   const int64_t nowMs = clock_();
   const std::string number(submission.fields[UploadSms]);
+  // The same ringtone again within minutes (its reply was lost): the one already kept.
+  const uint64_t fingerprint = UploadFingerprint(number, accepted.carrier->id, accepted.phone->id,
+                                                 accepted.format, submission.ringtone);
+  const std::string earlier = recentUploads_.Find(fingerprint, nowMs);
+  if (!earlier.empty()) {
+    RingtoneRecord kept;
+    GoneReason reason = GoneReason::Expired;
+    if (store_.Find(earlier, nowMs / 1000, true, kept, reason) == StoreStatus::Ok &&
+        kept.phoneNumber == number && kept.carrierId == accepted.carrier->id &&
+        kept.phoneId == accepted.phone->id && kept.Bytes() == submission.ringtone) {
+      WebReply again = TextReply(200, settings_.publicUrl + "/r/" + earlier);
+      again.logNote = "stored before";
+      reply(std::move(again));
+      return;
+    }
+  }
   // Counted per client address only: the service sends nothing to the number, so uploads for
   // it from elsewhere cost its owner nothing, and a count per number would let anyone who
   // knows it lock it out.
@@ -286,11 +305,14 @@ void RingtoneService::Upload(const WebRequest& request, Reply reply) {
   record.size = static_cast<int64_t>(submission.ringtone.size());
   record.bytes.assign(submission.ringtone);
   const std::string address = settings_.publicUrl + "/r/" + record.token;
-  store_.Add(std::move(record), [this, address, reply = std::move(reply)](StoreStatus status) {
+  const std::string token = record.token;
+  store_.Add(std::move(record), [this, address, fingerprint, nowMs, token,
+                                 reply = std::move(reply)](StoreStatus status) {
     if (status != StoreStatus::Ok) {
       reply(RefuseUpload(UploadRefusal::Store, "the store did not keep it"));
       return;
     }
+    recentUploads_.Remember(fingerprint, token, nowMs);
     metrics_.UploadAccepted();
     WebReply accepted = TextReply(200, address);
     accepted.logNote = "stored";
@@ -316,7 +338,7 @@ void RingtoneService::ShowRingtone(const WebRequest& request, const std::string&
     return;
   }
   RingtoneView view;
-  view.songName = DisplayText(record.songName);
+  view.songName = SongTitle(record.songName);
   for (int i = 0; i < catalog_.PhoneCount(); ++i)
     if (catalog_.PhoneAt(i).id == record.phoneId) view.phoneName = catalog_.PhoneAt(i).name;
   for (int i = 0; i < catalog_.CarrierCount(); ++i)
@@ -373,7 +395,8 @@ void RingtoneService::Download(const WebRequest& request, const std::string& tok
   file.Set("Accept-Ranges", "bytes");
   file.Set("Cache-Control", "private, no-cache");
   file.Set("X-Content-Type-Options", "nosniff");
-  file.Set("Content-Disposition", "attachment; filename=\"" + fileName + "\"");
+  file.Set("Content-Disposition",
+           DownloadDisposition(record.songName, FormatExtension(record.format), fileName));
   const uint64_t size = static_cast<uint64_t>(record.size);
   const std::string* noneMatch = request.Header("If-None-Match");
   if (noneMatch && (noneMatch->find(etag) != std::string::npos || *noneMatch == "*")) {
@@ -399,7 +422,9 @@ void RingtoneService::Download(const WebRequest& request, const std::string& tok
     file.status = 206;
     file.Set("Content-Range", "bytes " + std::to_string(range.first) + "-" +
                                   std::to_string(range.last) + "/" + std::to_string(size));
-    counted = counted && range.first == 0;  // a resumed download is not a new one
+    // One download is one whole file: a range counts when it reaches the file's end (the end
+    // of a download that began with a whole request, or one resumed), never a probe.
+    counted = counted && range.last + 1 == size;
   }
   // The bytes go out from where the store holds them, as they are.
   std::shared_ptr<const void> lender;
@@ -476,15 +501,52 @@ void RingtoneService::Delete(const WebRequest& request, const std::string& token
   });
 }
 
-WebReply RingtoneService::Installer(bool head) const {
-  if (settings_.installerPath.empty() || access(settings_.installerPath.c_str(), R_OK) != 0)
+WebReply RingtoneService::Installer(const WebRequest& request, bool head) const {
+  struct stat facts {};
+  if (settings_.installerPath.empty() || access(settings_.installerPath.c_str(), R_OK) != 0 ||
+      stat(settings_.installerPath.c_str(), &facts) != 0)
     return PageReply(404, InstallerMissingPage(), head);
+  // The tag changes with the file: its size and the time it was last written.
+  char tag[64];
+  std::snprintf(tag, sizeof tag, "\"%llx-%llx\"", static_cast<unsigned long long>(facts.st_size),
+                static_cast<unsigned long long>(facts.st_mtim.tv_sec) * 1000000000ull +
+                    static_cast<unsigned long long>(facts.st_mtim.tv_nsec));
+  const std::string etag = tag;
+  const uint64_t size = static_cast<uint64_t>(facts.st_size);
   WebReply file;
   file.filePath = settings_.installerPath;
   file.headOnly = head;
   file.Set("Content-Type", "application/octet-stream");
   file.Set("Content-Disposition", "attachment; filename=\"QuavellaPackage.exe\"");
   file.Set("X-Content-Type-Options", "nosniff");
+  file.Set("ETag", etag);
+  file.Set("Accept-Ranges", "bytes");
+  const std::string* noneMatch = request.Header("If-None-Match");
+  if (noneMatch && (noneMatch->find(etag) != std::string::npos || *noneMatch == "*")) {
+    file.status = 304;
+    file.filePath.clear();
+    file.headOnly = true;
+    return file;
+  }
+  // A download that was cut resumes where it stopped, while the file is the same.
+  const std::string* rangeHeader = request.Header("Range");
+  const std::string* ifRange = request.Header("If-Range");
+  ByteRange range;
+  const RangeAnswer answer = rangeHeader && (!ifRange || *ifRange == etag)
+                                 ? ReadByteRange(*rangeHeader, size, range)
+                                 : RangeAnswer::Whole;
+  if (answer == RangeAnswer::Unsatisfiable) {
+    WebReply refused = TextReply(416, "", head);
+    refused.Set("Content-Range", "bytes */" + std::to_string(size));
+    return refused;
+  }
+  if (answer == RangeAnswer::Partial) {
+    file.status = 206;
+    file.fileOffset = range.first;
+    file.fileLength = static_cast<int64_t>(range.last - range.first + 1);
+    file.Set("Content-Range", "bytes " + std::to_string(range.first) + "-" +
+                                  std::to_string(range.last) + "/" + std::to_string(size));
+  }
   return file;
 }
 

@@ -12,6 +12,7 @@
 #include "profile/phone_catalog.h"
 #include "service/pages.h"
 #include "service/rate_limiter.h"
+#include "service/recent_uploads.h"
 #include "service/ringtone_store.h"
 #include "service/service_metrics.h"
 #include "service/store_calls.h"
@@ -61,7 +62,7 @@ class RingtoneService {
   void Download(const WebRequest& request, const std::string& token, const std::string& name,
                 Reply reply);
   void Delete(const WebRequest& request, const std::string& token, Reply reply);
-  WebReply Installer(bool head) const;
+  WebReply Installer(const WebRequest& request, bool head) const;
   void HandleNow(const WebRequest& request, Reply reply);
   WebReply StoreLate(const std::string& path);
   WebReply Health(bool head);
@@ -78,4 +79,5 @@ class RingtoneService {
   ServiceMetrics& metrics_;
   const Clock clock_;
   std::unique_ptr<StoreCalls> storeCalls_;  // null when the store never waits
+  RecentUploads recentUploads_{5 * 60 * 1000, 4096};  // a retry within 5 minutes
 };

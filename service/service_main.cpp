@@ -2,6 +2,7 @@
 #include <sys/random.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <chrono>
 #include <cstdio>
@@ -126,6 +127,8 @@ int main(int argc, char** argv) {
   limits.connectionsPerAddress = static_cast<size_t>(options.connectionsPerAddress);
   limits.trustForwardedFor = options.trustForwardedFor;
   limits.bodyMemory = static_cast<uint64_t>(options.bodyMemoryMiB) * 1024 * 1024;
+  // A sixteenth of the bodies' memory for one client address, and room for one body at least.
+  limits.bodyMemoryPerAddress = std::max<uint64_t>(limits.bodyMemory / 16, limits.bodyBytes);
   const unsigned processors = std::thread::hardware_concurrency();
   limits.threads = options.threads > 0 ? options.threads : static_cast<int>(processors > 2 ? processors : 2);
   HttpServer server(

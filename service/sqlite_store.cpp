@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <string.h>
 #include <unistd.h>
@@ -25,6 +26,9 @@ namespace {
 constexpr int SchemaVersion = 1;
 constexpr size_t BatchJobs = 256;   // writes that share one commit at most
 constexpr int SweepBatch = 256;     // ringtones removed per sweep transaction
+// Ringtones removed per sweep transaction while the disk is nearly full (the log folded back
+// after each).
+constexpr int LowSpaceSweepBatch = 4;
 constexpr auto CountFlushInterval = std::chrono::seconds(1);
 // The write-ahead log, in pages of 16 KiB. The committing thread never folds the log back into
 // the database: a thread of the store's own does, once this much has gathered (and at least
@@ -38,6 +42,15 @@ constexpr auto LogFoldInterval = std::chrono::seconds(1);
 // Below this much free space in the data folder the store says it cannot write: room for
 // one upload of the largest size, its log pages and a margin.
 constexpr uint64_t MinFreeBytes = 4 * 1024 * 1024;
+// Uploads stop at MinFreeBytes; deletes and the sweep go on below it. For them the store keeps
+// a file of this size in the data folder, given back to the disk when the disk is nearly full
+// (whoever filled it), so that a delete's log pages always find room: a person can always
+// delete their number, and the sweep can always free space. It is made again once there is
+// room for it.
+constexpr uint64_t ReserveBytes = 4 * 1024 * 1024;
+const char ReserveName[] = "/space.reserve";
+
+uint64_t FreeBytes(const std::string& folder);
 
 // Zeroes the strings of a record that memory lets go of.
 void Wipe(RingtoneRecord& record) {
@@ -352,6 +365,17 @@ class SqliteStore final : public QueuedRingtoneStore {
   // Batches taken for a commit and not yet told.
   std::atomic<int> unanswered_{0};
   void RunSweep(StoreWrite& job);
+  // Below MinFreeBytes: gives the reserve back to the disk. With room enough: makes it again.
+  void KeepReserve();
+  // After a delete or the sweep: empties the log (its space goes back to the disk) and
+  // counts the pages they freed, which the next uploads take before the disk's.
+  void GiveSpaceBack();
+  // Free bytes for the store: the disk's, and the free pages inside the database.
+  uint64_t Room() const {
+    return FreeBytes(folder_) + freePages_.load(std::memory_order_relaxed) * 16384;
+  }
+  void CountFreePages();
+  std::atomic<uint64_t> freePages_{0};
 
   std::string folder_;
   std::string path_;
@@ -416,6 +440,7 @@ bool SqliteStore::Open(const std::string& folder, std::string& error) {
   }
   folder_ = folder;
   path_ = folder + "/ringtones.db";
+  KeepReserve();  // a full disk gets the reserve back before the store opens on it
   if (!writer_->connection.Open(path_, error)) return false;
   // Pages of 16 KiB hold a ringtone in a few pages rather than in dozens (a new database
   // only: the size of an existing one stays).
@@ -481,6 +506,7 @@ bool SqliteStore::Open(const std::string& folder, std::string& error) {
       },
       this);
   readers_.SetPath(path_);
+  CountFreePages();
   if (!readers_.Take()) {
     error = path_ + ": cannot be read";
     return false;
@@ -492,6 +518,11 @@ bool SqliteStore::Open(const std::string& folder, std::string& error) {
 }
 
 void SqliteStore::Add(RingtoneRecord ringtone, Done done) {
+  // Below the free space the deletes need, no upload is taken.
+  if (Room() < MinFreeBytes) {
+    done(StoreStatus::Unavailable);
+    return;
+  }
   // With nothing else on its way, the thread that asks commits and flushes the upload itself:
   // handing it to the writer and the answer back would cost two thread switches, a good part
   // of an upload's time when uploads come one at a time.
@@ -519,12 +550,16 @@ void SqliteStore::WriterLoop() {
   while (writes_.Next(batch)) {
     unanswered_.fetch_add(1);
     std::unique_lock<std::mutex> commit(commitMutex_);
+    bool removing = batch.IsSweep();
+    for (const StoreWrite& write : batch.writes)
+      removing = removing || write.kind == StoreWrite::Delete;
+    if (removing) KeepReserve();
     if (batch.IsSweep()) RunSweep(batch.writes.front());
     else Commit(batch.writes, batch.downloads);
     bool removed = batch.IsSweep();
     for (const StoreWrite& write : batch.writes)
       removed = removed || (write.kind == StoreWrite::Delete && write.status == StoreStatus::Ok);
-    if (removed) EmptyLog();
+    if (removed) GiveSpaceBack();
     if (writes_.Waiting()) {
       Synced(std::move(batch));  // flushed beside the next commit
     } else {
@@ -579,14 +614,18 @@ void SqliteStore::EmptyLog() {
 
 void SqliteStore::KeepLogBounded() {
   const int pages = logPages_.load(std::memory_order_relaxed);
-  if (pages >= LogPagesBound) {
+  // On a nearly full disk the log must not grow into the room the deletes need: it is folded
+  // back after every commit and starts over at its beginning.
+  const bool low =
+      pages > 0 && FreeBytes(folder_) < 2 * MinFreeBytes + uint64_t{LogPagesFold} * 16384;
+  if (pages >= LogPagesBound || low) {
     // What the keeper has not folded yet, then the log starts over at the next commit
     // (the writer is this thread: no commit comes in between). While the keeper folds, the
     // writer goes on and tries again after its next commit (little is left to fold then),
     // unless the log has grown to twice its bound.
     std::unique_lock<std::mutex> fold(foldMutex_, std::try_to_lock);
     if (!fold.owns_lock()) {
-      if (pages < 2 * LogPagesBound) return;
+      if (pages < 2 * LogPagesBound && !low) return;
       fold.lock();
     }
     sqlite3_wal_checkpoint_v2(writer_->connection.Db(), nullptr, SQLITE_CHECKPOINT_RESTART,
@@ -632,13 +671,40 @@ uint64_t FreeBytes(const std::string& folder) {
   return static_cast<uint64_t>(fs.f_bavail) * fs.f_frsize;
 }
 
+void SqliteStore::KeepReserve() {
+  const std::string reserve = folder_ + ReserveName;
+  const uint64_t free = FreeBytes(folder_);
+  struct stat facts {};
+  const bool held = ::stat(reserve.c_str(), &facts) == 0 && facts.st_size > 0;
+  if (free < MinFreeBytes) {
+    if (held) ::truncate(reserve.c_str(), 0);
+  } else if (!held && free >= MinFreeBytes + ReserveBytes) {
+    const int fd = ::open(reserve.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) return;
+    if (::posix_fallocate(fd, 0, static_cast<off_t>(ReserveBytes)) != 0) ::ftruncate(fd, 0);
+    ::close(fd);
+  }
+}
+
+void SqliteStore::GiveSpaceBack() {
+  EmptyLog();
+  KeepReserve();
+  CountFreePages();
+}
+
+void SqliteStore::CountFreePages() {
+  Statement count;
+  if (count.Prepare(writer_->connection, "PRAGMA freelist_count") && count.Run() == SQLITE_ROW)
+    freePages_.store(static_cast<uint64_t>(count.Int(0)), std::memory_order_relaxed);
+}
+
 void SqliteStore::Wrote(bool ok) {
   if (ok) failedAtFree_.store(0, std::memory_order_relaxed);
-  else failedAtFree_.store(std::max<uint64_t>(FreeBytes(folder_), 1), std::memory_order_relaxed);
+  else failedAtFree_.store(std::max<uint64_t>(Room(), 1), std::memory_order_relaxed);
 }
 
 StoreStatus SqliteStore::Ping() {
-  const uint64_t free = FreeBytes(folder_);
+  const uint64_t free = Room();
   const uint64_t failedAt = failedAtFree_.load(std::memory_order_relaxed);
   return free >= MinFreeBytes && (failedAt == 0 || free > failedAt) ? StoreStatus::Ok
                                                                     : StoreStatus::Unavailable;
@@ -691,6 +757,7 @@ void SqliteStore::Commit(std::vector<StoreWrite>& jobs,
     return;
   }
   Wrote(true);
+  if (freePages_.load(std::memory_order_relaxed) > 0) CountFreePages();  // the upload took some
   for (StoreWrite& job : jobs) {
     if (job.status != StoreStatus::Ok) continue;
     if (job.kind == StoreWrite::Delete) {
@@ -705,17 +772,22 @@ void SqliteStore::Commit(std::vector<StoreWrite>& jobs,
 void SqliteStore::RunSweep(StoreWrite& job) {
   Connection& db = writer_->connection;
   for (;;) {
+    // On a nearly full disk, a few at a time, each batch's log pages given back before the
+    // next: the sweep needs no more room than the reserve.
+    const bool low = FreeBytes(folder_) < MinFreeBytes + ReserveBytes;
+    const int64_t batch = low ? LowSpaceSweepBatch : SweepBatch;
     if (!db.Exec("BEGIN IMMEDIATE")) return;
-    const bool marked = writer_->sweepMark.Run(job.now, int64_t{SweepBatch}) == SQLITE_DONE;
+    const bool marked = writer_->sweepMark.Run(job.now, batch) == SQLITE_DONE;
     writer_->sweepMark.Finish();
-    const bool removed = marked && writer_->sweepRemove.Run(job.now, int64_t{SweepBatch}) == SQLITE_DONE;
+    const bool removed = marked && writer_->sweepRemove.Run(job.now, batch) == SQLITE_DONE;
     writer_->sweepRemove.Finish();
     const int changes = sqlite3_changes(db.Db());
     if (!removed || !db.Exec("COMMIT")) {
       db.Exec("ROLLBACK");
       return;
     }
-    if (changes < SweepBatch) break;
+    if (low) GiveSpaceBack();
+    if (changes < batch) break;
   }
   const bool forgot = writer_->forget.Run(job.forgetBefore) == SQLITE_DONE;
   writer_->forget.Finish();

@@ -40,7 +40,11 @@ void StoreWriteQueue::Submit(StoreWrite write) {
 
 void StoreWriteQueue::CountDownload(std::string_view token) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (!closing_) ++downloads_[std::string(token)];
+  if (closing_) return;
+  // The first count since the last were taken wakes the writer, which otherwise sleeps
+  // until the next write: it writes the counts once their interval has passed.
+  if (downloads_.empty()) wake_.notify_one();
+  ++downloads_[std::string(token)];
 }
 
 void StoreWriteQueue::KeepCounts(const std::unordered_map<std::string, int64_t>& downloads) {

@@ -23,6 +23,24 @@ std::string ForwardedClient(const HeaderList& headers);
 // connection is closed, since its body's end cannot be found.
 bool TransferEncodingReadable(const HeaderList& headers);
 
+// The key a client is counted under: its address, or for an IPv6 address (not an IPv4 one
+// written as IPv6) its /64 network, "2001:db8:1:2::/64", which one subscriber holds whole.
+std::string AddressKey(const std::string& address);
+
+// Whether a request's Host lines are as RFC 9112 (3.2) asks: exactly one for HTTP/1.1, at most
+// one for HTTP/1.0, and that one (`value`) a host name, IPv4 address or [IPv6 address] with an
+// optional port of at most 65535.
+bool HostFieldsValid(size_t hosts, std::string_view value, bool http11);
+
+enum class VersionAnswer {
+  Readable,     // HTTP/1.0 or 1.1 as they are
+  AsHttp11,     // HTTP/1.2 to 1.9: read as 1.1 (RFC 9110, 2.5: a later minor version)
+  Unsupported,  // HTTP/2.0 and later majors: 505
+  Bad,          // not an HTTP version: 400
+};
+// How to answer the version at the end of a request line ("GET / HTTP/1.9").
+VersionAnswer ReadRequestVersion(std::string_view requestLine);
+
 struct WebRequest {
   std::string method;  // "GET", "HEAD", "POST", ...
   std::string target;  // as sent: origin form or absolute form
@@ -37,7 +55,9 @@ struct WebReply {
   int status = 200;
   HeaderList headers;    // every header but Content-Length, which the HTTP layer sets
   std::string body;
-  std::string filePath;  // when not empty, the body is this file (the installer)
+  std::string filePath;  // when not empty, the body is this file (the installer),
+  uint64_t fileOffset = 0;  // from this byte
+  int64_t fileLength = -1;  // for this many bytes (-1: to its end)
   // When set, the body is `lentBody`, bytes that `lender` keeps alive and unchanged (sent
   // from where they are, without a copy).
   std::shared_ptr<const void> lender;

@@ -1,6 +1,8 @@
 #include "service/web_text.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cstring>
 #include <cstdio>
 #include <ctime>
 
@@ -53,14 +55,19 @@ bool IsValidUtf8(std::string_view text) {
   return true;
 }
 
-// The invisible format characters that reorder or hide text: the direction marks, embeddings,
-// overrides and isolates (U+200E, U+200F, U+202A to U+202E, U+2066 to U+2069), the Arabic
-// letter mark, zero-width space and word joiners, the deprecated format controls and the byte
-// order mark. The zero-width joiner and non-joiner stay: scripts and emoji need them.
+// The invisible characters that reorder, hide or blank out text: the direction marks,
+// embeddings, overrides and isolates (U+200E, U+200F, U+202A to U+202E, U+2066 to U+2069), the
+// Arabic letter mark, zero-width space and word joiners, the deprecated format controls, the
+// byte order mark, the Mongolian vowel separator, the Hangul fillers (which draw as blanks),
+// the line and paragraph separators and NEL, and the tag characters. The zero-width joiner and
+// non-joiner stay: scripts and emoji need them.
 bool IsInvisibleFormat(uint32_t code) {
-  return code == 0x061C || code == 0x200B || code == 0x200E || code == 0x200F ||
-         (code >= 0x202A && code <= 0x202E) || (code >= 0x2060 && code <= 0x2064) ||
-         (code >= 0x2066 && code <= 0x206F) || code == 0xFEFF;
+  return code == 0x0085 || code == 0x061C || code == 0x115F || code == 0x1160 ||
+         code == 0x180E || code == 0x200B || code == 0x200E || code == 0x200F ||
+         code == 0x2028 || code == 0x2029 || (code >= 0x202A && code <= 0x202E) ||
+         (code >= 0x2060 && code <= 0x2064) || (code >= 0x2066 && code <= 0x206F) ||
+         code == 0x3164 || code == 0xFEFF || code == 0xFFA0 ||
+         (code >= 0xE0000 && code <= 0xE007F);
 }
 
 // Valid UTF-8 without the invisible format characters.
@@ -70,14 +77,26 @@ std::string WithoutInvisible(std::string_view utf8) {
   for (size_t i = 0; i < utf8.size();) {
     const uint8_t c = static_cast<uint8_t>(utf8[i]);
     const size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-    uint32_t code = 0;
-    if (length == 3 && i + 2 < utf8.size())
-      code = (c & 0x0Fu) << 12 | (static_cast<uint8_t>(utf8[i + 1]) & 0x3Fu) << 6 |
-             (static_cast<uint8_t>(utf8[i + 2]) & 0x3Fu);
-    if (length != 3 || !IsInvisibleFormat(code)) out.append(utf8.substr(i, length));
+    if (i + length > utf8.size()) break;
+    uint32_t code = length == 1   ? c
+                    : length == 2 ? (c & 0x1Fu)
+                    : length == 3 ? (c & 0x0Fu)
+                                  : (c & 0x07u);
+    for (size_t k = 1; k < length; ++k)
+      code = code << 6 | (static_cast<uint8_t>(utf8[i + k]) & 0x3Fu);
+    if (!IsInvisibleFormat(code)) out.append(utf8.substr(i, length));
     i += length;
   }
   return out;
+}
+
+bool IsTokenByte(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+         c == '_';
+}
+
+bool IsHexDigit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
 bool IsNameByte(char c) {
@@ -160,6 +179,56 @@ std::string DownloadFileName(std::string_view bytes, std::string_view formatWord
   return name + "." + std::string(formatWord);
 }
 
+std::string SongTitle(std::string_view songName) {
+  // Plain printable ASCII needs no reading as text (the common name, on every download).
+  const bool plain = std::all_of(songName.begin(), songName.end(),
+                                 [](char c) { return c >= 0x20 && c < 0x7F; });
+  const std::string shown = plain ? std::string() : DisplayText(songName);
+  std::string_view title = plain ? songName : std::string_view(shown);
+  // The program names a ringtone after its song's file: "Song_Name.m4a".
+  const size_t dot = title.rfind('.');
+  if (dot != std::string_view::npos && title.size() - dot >= 2 && title.size() - dot <= 5 &&
+      std::all_of(title.begin() + static_cast<std::ptrdiff_t>(dot) + 1, title.end(),
+                  [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; }))
+    title = title.substr(0, dot);
+  std::string out;
+  out.reserve(title.size());
+  for (char c : title) {
+    if (c == '_') c = ' ';
+    if (c == ' ' && (out.empty() || out.back() == ' ')) continue;
+    out += c;
+  }
+  while (!out.empty() && out.back() == ' ') out.pop_back();
+  return out.empty() ? std::string("Ringtone") : out;
+}
+
+std::string DownloadDisposition(std::string_view songName, std::string_view formatWord,
+                                std::string_view asciiName) {
+  static const char Hex[] = "0123456789ABCDEF";
+  std::string value;
+  value.reserve(96);
+  value += "attachment; filename=\"";
+  value += asciiName.empty() ? DownloadFileName(songName, formatWord) : std::string(asciiName);
+  value += "\"; filename*=UTF-8''";
+  const std::string title = SongTitle(songName);
+  for (const std::string_view part : {std::string_view(title), std::string_view("."), formatWord}) {
+    for (char ch : part) {
+      // RFC 5987 attr-char stays; a path separator would not be a file name.
+      if (IsTokenByte(ch) || (ch != 0 && std::strchr("!#$&+.^`|~", ch))) {
+        value += ch;
+      } else if (ch == '/' || ch == '\\') {
+        value += '_';
+      } else {
+        const uint8_t c = static_cast<uint8_t>(ch);
+        value += '%';
+        value += Hex[c >> 4];
+        value += Hex[c & 15];
+      }
+    }
+  }
+  return value;
+}
+
 std::string UtcDateText(int64_t seconds) {
   const std::time_t t = static_cast<std::time_t>(seconds);
   std::tm parts{};
@@ -185,6 +254,36 @@ void AppendPrintable(std::string& out, std::string_view text, size_t limit) {
   }
 }
 
+
+// Cuts every segment of `path` (between "/", "?", "&", "=", ";", "." and "#") that holds as
+// many token characters as a token (an escape "%XX" counting as one) to LoggedTokenLength
+// characters and "...", wherever it stands.
+void CutTokens(std::string& path) {
+  auto separator = [](char c) {
+    return c == '/' || c == '?' || c == '&' || c == '=' || c == ';' || c == '.' || c == '#';
+  };
+  size_t i = 0;
+  while (i < path.size()) {
+    size_t end = i;
+    size_t tokenChars = 0;
+    while (end < path.size() && !separator(path[end])) {
+      if (path[end] == '%' && end + 2 < path.size() && IsHexDigit(path[end + 1]) &&
+          IsHexDigit(path[end + 2])) {
+        ++tokenChars;
+        end += 3;
+        continue;
+      }
+      tokenChars += IsTokenByte(path[end]);
+      ++end;
+    }
+    if (tokenChars >= TokenLength) {  // cut where it lies: the path only gets shorter
+      path.replace(i + LoggedTokenLength, end - i - LoggedTokenLength, "...");
+      end = i + LoggedTokenLength + 3;
+    }
+    i = end + 1;
+  }
+}
+
 }  // namespace
 
 std::string RequestLogLine(int64_t nowMs, std::string_view method, std::string_view target,
@@ -199,11 +298,9 @@ std::string RequestLogLine(int64_t nowMs, std::string_view method, std::string_v
   std::string path = SplitRequestTarget(target, split)
                          ? (split.query.empty() ? split.path : split.path + "?" + split.query)
                          : std::string(target);
-  // A token is all it takes to fetch or delete a ringtone: the log keeps its first characters.
-  if (path.rfind("/r/", 0) == 0) {
-    const size_t end = std::min(path.find_first_of("/?", 3), path.size());
-    if (end - 3 > LoggedTokenLength) path.replace(3 + LoggedTokenLength, end - 3 - LoggedTokenLength, "...");
-  }
+  // A token is all it takes to fetch or delete a ringtone: of every segment that could be one
+  // (however the path is spelt), the log keeps the first characters.
+  CutTokens(path);
   std::string line = when;
   line += ' ';
   AppendPrintable(line, method, 16);

@@ -7,6 +7,10 @@
 #       Returns non-zero, saying why, when any step fails. The phone is an Android phone at
 #       390 x 1100 unless QV_PHONE_AGENT and QV_PHONE_SIZE say otherwise (QV_IPHONE_AGENT and
 #       390,844 for an iPhone).
+#   qv_page_on_computer PAGE_URL OUT_PNG
+#       renders the page as a computer's browser shows it (1000 x 2000), with the QR code the
+#       phone scans, into OUT_PNG; the QR code must read (zbarimg) as the page's address.
+#       Returns non-zero, saying why, when it does not.
 
 QV_ANDROID_AGENT="Mozilla/5.0 (Linux; Android 13; Pixel 7) AppleWebKit/537.36 (KHTML, like Gecko) Chrome/120.0 Mobile Safari/537.36"
 QV_IPHONE_AGENT="Mozilla/5.0 (iPhone; CPU iPhone OS 18_0 like Mac OS X) AppleWebKit/605.1.15 (KHTML, like Gecko) Version/18.0 Mobile/15E148 Safari/604.1"
@@ -36,4 +40,20 @@ qv_fetch_as_phone() {
     rm -rf "$out/chromium-profile"
   fi
   printf '%s\n' "$file"
+}
+
+qv_page_on_computer() {
+  local page=$1 png=$2 profile
+  command -v chromium >/dev/null && command -v zbarimg >/dev/null ||
+    { echo "computer: chromium or zbarimg missing (scripts/setup.sh)" >&2; return 1; }
+  profile=$(mktemp -d /tmp/qv-computer.XXXXXX)
+  timeout 60 chromium --headless --no-sandbox --disable-gpu --hide-scrollbars --no-first-run \
+    --disable-background-networking --disable-component-update --disable-sync \
+    --user-data-dir="$profile" --window-size=1000,2000 --screenshot="$png" "$page" \
+    >"$profile/chromium.log" 2>&1 || { echo "computer: chromium could not render the page" >&2
+                                        rm -rf "$profile"; return 1; }
+  rm -rf "$profile"
+  local read
+  read=$(zbarimg --raw -q "$png") || { echo "computer: no QR code on the page" >&2; return 1; }
+  [ "$read" = "$page" ] || { echo "computer: the QR code reads '$read', not $page" >&2; return 1; }
 }

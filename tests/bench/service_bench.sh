@@ -7,7 +7,8 @@
 # that ringtone per second (ours from the store, nginx a static file), each with its ratio;
 # downloads by 64 connections while 64 slow ones hold part of a request line each (and with
 # 64 slots at most, the Help page), the memory 192 unfinished 1 MB uploads take, and our peak
-# resident memory; the load average before and after. Figures only: nothing passes or fails.
+# resident memory; the load average before and after; beside each of our rates, the processor
+# time (user and system) the service spent per request. Figures only: nothing passes or fails.
 # Run by scripts/bench.sh, or alone (QV_SERVICE_BENCH_BIN: another build of the service).
 set -uo pipefail
 echo "load before the runs: $(cut -d' ' -f1-3 /proc/loadavg)"
@@ -70,10 +71,21 @@ for tries in $(seq 50); do
   sleep 0.1
 done
 
+# The service's processor time so far (user and system), in microseconds.
+cpu_us() {
+  awk -v hz="$(getconf CLK_TCK)" '{ printf "%.0f\n", ($14 + $15) * 1000000 / hz }' \
+    "/proc/$QV_SERVICE_PID/stat"
+}
+# "  cpu N us/request" of the run whose wrk output is $2, from cpu_us taken before it ($1).
+cpu_per_request() {
+  awk -v spent=$(($(cpu_us) - $1)) '/requests in/ { n = $1 }
+    END { if (n > 0) printf "  cpu %.1f us/request", spent / n }' "$2"
+}
+
 download() {  # url, connections
   wrk -t2 -c"$2" -d"${seconds}s" --latency "$1" >"$work/wrk.out" 2>&1
   awk '/Requests\/sec/ { rate = $2 } /Non-2xx/ { bad = " (" $5 " error answers)" }
-       END { printf "%10.0f/s%s\n", rate, bad }' "$work/wrk.out"
+       END { printf "%10.0f/s%s", rate, bad }' "$work/wrk.out"
 }
 
 ours=$QV_SERVICE_URL
@@ -101,7 +113,9 @@ PY
 
 echo "uploads of a 30 KB ringtone ($seconds s each; ours durable on disk before each reply)"
 for c in 1 16 64; do
+  before=$(cpu_us)
   ours_line=$(qv_measure "$ours" "$c" POST /ringtones/upload2.php)
+  ours_line="$ours_line$(cpu_per_request "$before" "$work/wrk-${ours##*:}.out")"
   theirs_line=$(qv_measure "$theirs" "$c" PUT /dav/)
   printf '  %2d connections  quavella-service %s\n' "$c" "$ours_line"
   printf '                  nginx WebDAV PUT %s\n' "$theirs_line"
@@ -121,7 +135,8 @@ page=$(python3 "$top/tests/service/send_raw.py" "$ours" <(printf 'POST /ringtone
 file=${page#"$ours"}/My_Song___You.wav
 echo "downloads of that ringtone"
 for c in 16 64; do
-  ours_line=$(download "$ours$file" "$c")
+  before=$(cpu_us)
+  ours_line="$(download "$ours$file" "$c")$(cpu_per_request "$before" "$work/wrk.out")"
   theirs_line=$(download "$theirs/static/ringtone.wav" "$c")
   printf '  %2d connections  quavella-service %s\n' "$c" "$ours_line"
   printf '                  nginx static     %s\n' "$theirs_line"
@@ -135,7 +150,9 @@ for target in "$ours$file" "$theirs/static/ringtone.wav"; do
   python3 "$held" slow "${port%%/*}" 64 "$((seconds + 2))" &
   slow_pid=$!
   sleep 1
+  before=$(cpu_us)
   rate=$(download "$target" 64)
+  [ "$target" = "$ours$file" ] && rate="$rate$(cpu_per_request "$before" "$work/wrk.out")"
   wait "$slow_pid"
   [ "$target" = "$ours$file" ] && printf '  quavella-service %s\n' "$rate" || printf '  nginx static     %s\n' "$rate"
 done
@@ -161,6 +178,8 @@ python3 "$held" slow "${QV_SERVICE_URL##*:}" 64 "$((seconds + 2))" &
 slow_pid=$!
 sleep 1
 printf 'the same with --max-connections 64: the slow ones alone fill every slot\n'
-printf '  quavella-service %s\n' "$(download "$QV_SERVICE_URL/index.php?page=support" 64)"
+before=$(cpu_us)
+rate=$(download "$QV_SERVICE_URL/index.php?page=support" 64)
+printf '  quavella-service %s%s\n' "$rate" "$(cpu_per_request "$before" "$work/wrk.out")"
 wait "$slow_pid"
 echo "load after the runs: $(cut -d' ' -f1-3 /proc/loadavg)"

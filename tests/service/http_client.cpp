@@ -9,8 +9,16 @@
 #include <chrono>
 #include <cstdlib>
 
-HttpClient::HttpClient(uint16_t port) {
+HttpClient::HttpClient(uint16_t port, const char* from, int receiveBuffer) {
   fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd_ >= 0 && receiveBuffer > 0)
+    ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+  if (fd_ >= 0 && from) {
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    inet_pton(AF_INET, from, &local.sin_addr);
+    ::bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local);
+  }
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(port);
@@ -33,6 +41,14 @@ bool HttpClient::Send(const std::string& bytes) {
     done += static_cast<size_t>(n);
   }
   return true;
+}
+
+std::string HttpClient::ReadRaw(size_t bytes, int seconds) {
+  while (pending_.size() < bytes && Fill(seconds)) {
+  }
+  const std::string taken = pending_.substr(0, bytes);
+  pending_.erase(0, taken.size());
+  return taken;
 }
 
 void HttpClient::FinishSending() { ::shutdown(fd_, SHUT_WR); }

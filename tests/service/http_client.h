@@ -17,7 +17,11 @@ struct HttpAnswer {
 
 class HttpClient {
  public:
-  explicit HttpClient(uint16_t port);
+  // From the loopback address `from` ("127.0.0.2": another client) when given, with a small
+  // receive buffer when `receiveBuffer` is not 0 (a client that reads slowly holds the reply).
+  explicit HttpClient(uint16_t port, const char* from = nullptr, int receiveBuffer = 0);
+  // Reads up to `bytes` bytes as they come, within `seconds`; what was read, in order.
+  std::string ReadRaw(size_t bytes, int seconds = 20);
   ~HttpClient();
   bool Connected() const { return fd_ >= 0; }
 

@@ -237,7 +237,8 @@ TEST_P(ServiceOverHttp, TheRecordedRequestIsAcceptedAsItIs) {
   EXPECT_TRUE(file.body == recorded.ringtone);
   EXPECT_EQ(*file.Header("Content-Type"), "audio/wav");
   EXPECT_EQ(*file.Header("Content-Length"), std::to_string(recorded.ringtone.size()));
-  EXPECT_EQ(*file.Header("Content-Disposition"), "attachment; filename=\"My_Song___You.wav\"");
+  EXPECT_EQ(*file.Header("Content-Disposition"),
+            "attachment; filename=\"My_Song___You.wav\"; filename*=UTF-8''My%20Song%20You.wav");
   EXPECT_EQ(Log().find(recorded.values[UploadSms]), std::string::npos) << "never in the log";
 }
 
@@ -378,7 +379,7 @@ TEST_P(ServiceOverHttp, DownloadsHonourRangesTagsAndHead) {
   EXPECT_EQ(Exchange(port_, GetRequest("/r/AAAAAAAAAAAAAAAAAAAAAA")).status, 404);
   EXPECT_EQ(Exchange(port_, GetRequest("/r/short")).status, 404);
 
-  // Whole downloads and ranges from the start count; the rest do not.
+  // Whole downloads and ranges that reach the end count; the rest do not.
   const HttpAnswer metrics = Exchange(port_, GetRequest("/metrics"));
   EXPECT_NE(metrics.body.find("quavella_downloads_total 3\n"), std::string::npos) << metrics.body;
   StopServer();  // the counts kept back are written on closing
@@ -429,6 +430,9 @@ TEST_P(ServiceOverHttp, TodaysPhonesByTheirLength) {
     EXPECT_TRUE(file.body == sample.ringtone);
     const HttpAnswer page = Exchange(port_, GetRequest(PathOf(url)));
     EXPECT_NE(page.body.find("<audio controls"), std::string::npos) << row.word;
+    ASSERT_TRUE(page.Header("Content-Security-Policy"));
+    EXPECT_NE(page.Header("Content-Security-Policy")->find("media-src 'self'"), std::string::npos)
+        << "the player may load the ringtone";
     EXPECT_NE(page.body.find(row.steps), std::string::npos) << row.word;
   }
 }
@@ -518,9 +522,14 @@ TEST_P(ServiceOverHttp, UploadsPerHourPerClientBehindTheProxy) {
   limits.trustForwardedFor = true;
   StartServer(limits, 2);
   // The client is what the proxy added last; the lines before are the client's own words.
-  auto from = [](const std::string& claimed, const std::string& client) {
-    return WithHeaders(Recorded(), "X-Forwarded-For: " + claimed + "\r\nX-Forwarded-For: " +
-                                       client + "\r\n");
+  // Each upload is a new ringtone (the same one again would be a retry).
+  uint32_t sent = 0;
+  auto from = [&sent](const std::string& claimed, const std::string& client) {
+    Upload u = Upload::Parse(Recorded());
+    u.ringtone = SampleWav(4000, ++sent);
+    u.values[UploadFileSize] = std::to_string(u.ringtone.size());
+    return WithHeaders(u.Request(), "X-Forwarded-For: " + claimed + "\r\nX-Forwarded-For: " +
+                                        client + "\r\n");
   };
   Accepted(from("1.1.1.1", "203.0.113.7"));
   Accepted(from("2.2.2.2", "203.0.113.7"));
@@ -532,6 +541,17 @@ TEST_P(ServiceOverHttp, UploadsPerHourPerClientBehindTheProxy) {
   Accepted(from("1.1.1.1", "198.51.100.9"));
   nowMs_ += 1800 * 1000;  // half an hour gives one back
   Accepted(from("4.4.4.4", "203.0.113.7"));
+}
+
+TEST_P(ServiceOverHttp, TheSameUploadSentAgainWithinMinutesIsTheSameRingtone) {
+  StartServer();
+  const std::string first = Accepted(Recorded());
+  EXPECT_EQ(Accepted(Recorded()), first) << "a retry whose reply was lost";
+  StoreTotals totals;
+  ASSERT_EQ(store_->Totals(totals), StoreStatus::Ok);
+  EXPECT_EQ(totals.ringtones, 1);
+  nowMs_ += 10 * 60 * 1000;
+  EXPECT_NE(Accepted(Recorded()), first) << "ten minutes later, a new one";
 }
 
 TEST_P(HttpSide, HttpBoundsAndKeptConnections) {
@@ -668,7 +688,7 @@ TEST_P(HttpSide, RepliesToHeadHaveNoBodyAndTheLengthOfGet) {
 TEST_P(HttpSide, StalledRequestsAreAnswered408AndCountedAsTimeouts) {
   HttpLimits limits;
   limits.headerTimeout = std::chrono::seconds(1);
-  limits.bodyTimeout = std::chrono::seconds(1);
+  limits.progressWindow = std::chrono::seconds(1);
   StartServer(limits);
   const std::string& upload = Recorded();
   const struct { const char* what; std::string sent; const char* body; } stalls[] = {
@@ -757,12 +777,171 @@ TEST_P(HttpSide, TokensStayOutOfTheLogAndMetricsOffThePublicAddress) {
   EXPECT_EQ(Exchange(port_, GetRequest(PathOf(url))).status, 200);
   EXPECT_EQ(Exchange(port_, GetRequest(PathOf(url) + "/My_Song___You.wav")).status, 200);
   EXPECT_EQ(Exchange(port_, GetRequest("/metrics")).status, 404);
+  for (const std::string spelt : {"//r/" + token, "/r//" + token, "/%72/" + token, "/x" + token})
+    EXPECT_EQ(Exchange(port_, GetRequest(spelt)).status, 404) << spelt;
   EXPECT_NE(service_->Metrics(false).body.find("quavella_uploads_accepted_total 1"),
             std::string::npos);
   const std::string log = LogWith(" GET /metrics 404 ");
   EXPECT_NE(log.find(" GET /r/" + token.substr(0, 6) + ".../My_Song___You.wav 200 "), std::string::npos)
       << log;
   EXPECT_EQ(log.find(token.substr(0, 7)), std::string::npos) << log;
+}
+
+TEST_P(ServiceOverHttp, DownloadCountsShowAtOnceAndProbesDoNotCount) {
+  StartServer();
+  const std::string url = Accepted(Recorded());
+  const std::string file = PathOf(url) + "/My_Song___You.wav";
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(Exchange(port_, GetRequest(file)).status, 200);
+  for (int i = 0; i < 5; ++i)
+    EXPECT_EQ(Exchange(port_, GetRequest(file, "Range: bytes=0-1\r\n")).status, 206);
+  const std::string three = "<dt>Downloads</dt><dd>3</dd>";
+  std::string page;
+  for (int tries = 0; tries < 100 && page.find(three) == std::string::npos; ++tries) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    page = Exchange(port_, GetRequest(PathOf(url))).body;
+  }
+  EXPECT_NE(page.find(three), std::string::npos) << "written without waiting for another write";
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // the probes' turn, if they counted
+  EXPECT_NE(Exchange(port_, GetRequest(PathOf(url))).body.find(three), std::string::npos);
+}
+
+TEST_P(HttpSide, HostLinesAndVersionsAsHttp11Reads) {
+  StartServer();
+  const struct { const char* what; std::string request; int status; } rows[] = {
+      {"no Host", "GET /healthz HTTP/1.1\r\n\r\n", 400},
+      {"two Host lines", "GET /healthz HTTP/1.1\r\nHost: a\r\nHost: b\r\n\r\n", 400},
+      {"a port past 65535", "GET /healthz HTTP/1.1\r\nHost: x:99999999\r\n\r\n", 400},
+      {"HTTP/1.0 needs none", "GET /healthz HTTP/1.0\r\n\r\n", 200},
+      {"HTTP/1.9 is read as 1.1", "GET /healthz HTTP/1.9\r\nHost: x\r\n\r\n", 200},
+      {"HTTP/2.0", "GET /healthz HTTP/2.0\r\nHost: x\r\n\r\n", 505},
+  };
+  for (const auto& row : rows) EXPECT_EQ(Exchange(port_, row.request).status, row.status) << row.what;
+}
+
+TEST_P(HttpSide, PagesShowTheSongsTitleAndHelpCountsAddresses) {
+  StartServer();
+  const Upload recorded = Upload::Parse(Recorded());
+  const struct { const char* sent; const char* shown; } names[] = {
+      {"Beyonc\xC3\xA9_\xE2\x80\x93_D\xC3\xA9j\xC3\xA0_Vu.m4a", "<h1>Beyonc\xC3\xA9 \xE2\x80\x93 D\xC3\xA9j\xC3\xA0 Vu</h1>"},
+      {"\xE3\x85\xA4\xE1\x85\x9F\xEF\xBE\xA0.mp3", "<h1>Ringtone</h1>"},  // Hangul fillers alone
+  };
+  uint32_t seed = 0;
+  for (const auto& name : names) {
+    Upload u = recorded;
+    u.values[UploadSongName] = name.sent;
+    u.ringtone = SampleWav(4000, ++seed);  // a new ringtone, not the first sent again
+    u.values[UploadFileSize] = std::to_string(u.ringtone.size());
+    const HttpAnswer page = Exchange(port_, GetRequest(PathOf(Accepted(u.Request()))));
+    EXPECT_NE(page.body.find(name.shown), std::string::npos) << name.sent;
+  }
+  const std::string help = Exchange(port_, GetRequest("/index.php?page=support")).body;
+  EXPECT_NE(help.find("Each Internet address"), std::string::npos);
+  EXPECT_EQ(help.find("Each phone number"), std::string::npos);
+}
+
+TEST_P(HttpSide, ChunkLinesAndTrailersStopAtTheirLimit) {
+  HttpLimits limits;
+  limits.progressWindow = std::chrono::seconds(30);  // no deadline answers here
+  StartServer(limits);
+  const std::string head =
+      "POST /ringtones/upload2.php HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\n";
+  const size_t limit = limits.chunkMetaBytes;
+  const struct { const char* what; std::string sent; } endless[] = {
+      {"a chunk extension", "5;" + std::string(limit - 2, 'e')},
+      {"leading zeros", std::string(limit, '0')},
+      {"a trailer field", "0\r\nX-Trailer: " + std::string(limit - 14, 't')},
+  };
+  for (const auto& e : endless) {
+    HttpClient client(port_);
+    ASSERT_TRUE(client.Send(head + e.sent));
+    EXPECT_EQ(client.Read(false, 10).status, 400) << e.what;
+    EXPECT_TRUE(client.ClosedByServer(10)) << e.what;
+  }
+}
+
+TEST_P(HttpSide, OneAddressHoldsNoMoreThanItsShareOfTheBodyMemory) {
+  const std::string& upload = Recorded();
+  const size_t headEnd = upload.find("\r\n\r\n") + 4;
+  const size_t bodySize = upload.size() - headEnd;
+  HttpLimits limits;
+  limits.bodyMemory = 3 * bodySize;
+  limits.bodyMemoryPerAddress = 2 * bodySize;
+  StartServer(limits);
+  const std::string asking = upload.substr(0, headEnd - 2) + "Expect: 100-continue\r\n\r\n";
+  HttpClient first(port_), second(port_), third(port_);
+  for (HttpClient* client : {&first, &second}) {
+    ASSERT_TRUE(client->Send(asking));
+    for (int tries = 0; tries < 2000 && !client->HasReply(); ++tries)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(client->Read(false, 0).status, 100);  // and sends nothing more
+  }
+  ASSERT_TRUE(third.Send(asking));
+  EXPECT_EQ(third.Read().status, 503) << "past the address's share";
+  HttpClient other(port_, "127.0.0.2");
+  ASSERT_TRUE(other.Send(upload));
+  EXPECT_EQ(other.Read().status, 200) << "another address's upload goes through";
+}
+
+TEST_P(HttpSide, SlowBodiesAndUnreadRepliesGiveTheirSlotsUp) {
+  const std::string installer = folder_ + "/QuavellaPackage.exe";
+  const size_t installerSize = 16 << 20;
+  { std::ofstream(installer, std::ios::binary) << std::string(installerSize, 'q'); }
+  HttpLimits limits;
+  limits.maxConnections = 3;
+  limits.headerTimeout = std::chrono::seconds(60);
+  limits.progressWindow = std::chrono::seconds(60);  // no deadline frees a slot here
+  StartServer(limits, 1000, installer);
+  const std::string& upload = Recorded();
+  const std::string trickle = upload.substr(0, upload.find("\r\n\r\n") + 10);
+  HttpClient slowA(port_), slowB(port_), unread(port_, nullptr, 4096);
+  ASSERT_TRUE(slowA.Send(trickle));
+  ASSERT_TRUE(slowB.Send(trickle));
+  ASSERT_TRUE(unread.Send(GetRequest("/download/QuavellaPackage.exe")));
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // a second behind the rate
+  std::vector<std::unique_ptr<HttpClient>> fresh;  // each keeps its slot
+  for (int i = 0; i < 3; ++i) {
+    fresh.push_back(std::make_unique<HttpClient>(port_));
+    ASSERT_TRUE(fresh.back()->Send(GetRequest("/healthz")));
+    EXPECT_EQ(fresh.back()->Read().status, 200) << "new client " << i;
+  }
+  EXPECT_TRUE(slowA.ClosedByServer(5));
+  EXPECT_TRUE(slowB.ClosedByServer(5));
+  EXPECT_LT(unread.ReadRaw(installerSize + 4096, 5).size(), installerSize) << "cut";
+}
+
+TEST_P(HttpSide, TheInstallerGoesOutAtAnyPaceAboveTheRateAndResumes) {
+  const std::string installer = folder_ + "/QuavellaPackage.exe";
+  std::string bytes(16 << 20, '\0');
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 / 4096);
+  { std::ofstream(installer, std::ios::binary) << bytes; }
+  HttpLimits limits;
+  limits.progressWindow = std::chrono::seconds(1);
+  limits.minBytesPerSecond = 256 * 1024;
+  StartServer(limits, 1000, installer);
+  const std::string path = "/download/QuavellaPackage.exe";
+  // 1 MiB every 100 ms: longer than a window in all, never below the rate.
+  HttpClient slow(port_, nullptr, 65536);
+  ASSERT_TRUE(slow.Send(GetRequest(path)));
+  std::string got;
+  for (;;) {
+    const std::string read = slow.ReadRaw(1 << 20, 5);
+    got += read;
+    const size_t end = got.find("\r\n\r\n");
+    if (read.empty() || (end != std::string::npos && got.size() - end - 4 >= bytes.size())) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  const size_t bodyAt = got.find("\r\n\r\n") + 4;
+  ASSERT_EQ(got.substr(0, 15), "HTTP/1.1 200 OK");
+  EXPECT_EQ(got.size() - bodyAt, bytes.size()) << "whole";
+  EXPECT_TRUE(got.compare(bodyAt, std::string::npos, bytes) == 0);
+  const size_t tagAt = got.find("ETag: ") + 6;
+  const std::string etag = got.substr(tagAt, got.find("\r\n", tagAt) - tagAt);
+  ASSERT_FALSE(etag.empty());
+  const HttpAnswer rest = Exchange(port_, GetRequest(path, "Range: bytes=10000000-\r\nIf-Range: " + etag + "\r\n"));
+  EXPECT_EQ(rest.status, 206);
+  EXPECT_EQ(*rest.Header("Content-Range"), "bytes 10000000-" + std::to_string(bytes.size() - 1) + "/" +
+                                              std::to_string(bytes.size()));
+  EXPECT_TRUE(rest.body == bytes.substr(10000000));
 }
 
 // The database stops answering (its processes are stopped): the pages that need no store are
@@ -808,6 +987,41 @@ TEST_P(HungDatabase, PagesThatNeedNoStoreDoNotWaitForIt) {
   ASSERT_TRUE(Fixture("thaw"));
   EXPECT_TRUE(ready(200)) << "ready again by itself";
   EXPECT_EQ(Exchange(port_, GetRequest(PathOf(url))).status, 200);
+}
+
+// An upload that reached the database just before it stopped answering is refused; once the
+// database goes on, nothing of it is kept (it would hold a number nobody could delete).
+TEST_P(HungDatabase, AnUploadRefusedWhileTheDatabaseHangsIsNotKept) {
+  std::string error;
+  ASSERT_TRUE(place_->Open(store_, limiter_, error, 1000, 1500)) << error;
+  RingtoneRecord warm;
+  warm.token = "AAAAAAAAAAAAAAAAAAAAAA";
+  warm.expiresAt = INT64_MAX / 2;
+  warm.phoneNumber = "5551234567";
+  warm.bytes = SampleWav(400);
+  std::promise<StoreStatus> first;
+  store_->Add(warm, [&](StoreStatus status) { first.set_value(status); });
+  ASSERT_EQ(first.get_future().get(), StoreStatus::Ok);
+  ASSERT_TRUE(Fixture("freeze"));
+  struct Thaw {
+    ~Thaw() { Fixture("thaw"); }
+  } thaw;
+  RingtoneRecord refused = warm;
+  refused.token = "BBBBBBBBBBBBBBBBBBBBBB";
+  std::promise<StoreStatus> second;
+  store_->Add(refused, [&](StoreStatus status) { second.set_value(status); });
+  EXPECT_EQ(second.get_future().get(), StoreStatus::Unavailable);
+  ASSERT_TRUE(Fixture("thaw"));
+  std::this_thread::sleep_for(std::chrono::seconds(3));  // what the database still had runs
+  RingtoneRecord found;
+  GoneReason why;
+  StoreStatus status = StoreStatus::Unavailable;
+  for (int tries = 0; tries < 100 && status == StoreStatus::Unavailable; ++tries) {
+    status = store_->Find(refused.token, 0, false, found, why);
+    if (status == StoreStatus::Unavailable) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  EXPECT_EQ(status, StoreStatus::NotFound);
+  store_->Close();
 }
 
 }  // namespace

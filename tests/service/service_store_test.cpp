@@ -218,6 +218,64 @@ TEST(SqliteStore, AFullDiskIsNotReadyUntilThereIsRoomAgain) {
   store->Close();
 }
 
+TEST(SqliteStore, UploadsStopAtTheReserveAndDeletesAndTheSweepGoOnOnAFullDisk) {
+  TempFolder folder;
+  if (::mount("tmpfs", folder.path.c_str(), "tmpfs", 0, "size=24m") != 0)
+    GTEST_SKIP() << "a small disk of its own needs root";
+  struct Unmount {
+    std::string path;
+    ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
+  } unmount{folder.path};
+  const std::string data = folder.path + "/data";
+  std::string error;
+  auto store = OpenSqliteStore(data, error);
+  ASSERT_TRUE(store) << error;
+  // Uploads of 100 KB, half of them expiring at 1000, until one is refused: with room left.
+  std::vector<std::string> kept;
+  for (int i = 0; i < 1000; ++i) {
+    char token[23];
+    std::snprintf(token, sizeof token, "Full%018d", i);
+    RingtoneRecord r = Sample(token, 1, i % 2 ? 1000 : 1000000);
+    r.bytes.assign(100000, static_cast<char>('a' + i % 26));
+    if (Add(*store, r) != StoreStatus::Ok) break;
+    kept.push_back(token);
+  }
+  ASSERT_GE(kept.size(), 10u);
+  EXPECT_GT(std::filesystem::space(data).available, 1u << 20) << "refused before the disk is full";
+  // Something else fills the disk to the last byte.
+  const std::string filler = folder.path + "/filler";
+  {
+    const int fd = ::open(filler.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(fd, 0);
+    const std::string block(4096, 'x');
+    while (::write(fd, block.data(), block.size()) > 0) {
+    }
+    ::close(fd);
+  }
+  auto removed = [&](const std::string& token) {
+    std::promise<StoreStatus> done;
+    store->Delete(token, 2, [&](StoreStatus status) { done.set_value(status); });
+    return done.get_future().get();
+  };
+  EXPECT_EQ(removed(kept[0]), StoreStatus::Ok) << "a person deletes their number";
+  store->Close();
+  store = OpenSqliteStore(data, error);
+  ASSERT_TRUE(store) << "opens again on a full disk: " << error;
+  EXPECT_EQ(removed(kept[2]), StoreStatus::Ok) << "and after a restart";
+  std::promise<StoreStatus> swept;
+  store->Sweep(2000, 0, [&](StoreStatus status) { swept.set_value(status); });
+  EXPECT_EQ(swept.get_future().get(), StoreStatus::Ok);
+  RingtoneRecord found;
+  GoneReason why;
+  EXPECT_EQ(store->Find(kept[1], 2000, false, found, why), StoreStatus::Gone);
+  // The disk is still full: the expired ones' space takes the next uploads.
+  EXPECT_EQ(store->Ping(), StoreStatus::Ok);
+  RingtoneRecord again = Sample("FullAgainAAAAAAAAAAAAA", 2000, 1000000);
+  again.bytes.assign(100000, 'z');
+  EXPECT_EQ(Add(*store, again), StoreStatus::Ok);
+  store->Close();
+}
+
 TEST(SqliteStore, TheLogIsFoldedBackBesideTheCommits) {
   TempFolder folder;
   std::string error;

@@ -95,11 +95,44 @@ TEST(WebText, InvisibleFormatCharactersLeaveNamesAndDownloads) {
       {"\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9", "\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9",
        "___________.wav"},  // a joiner stays
       {"\xE2\x80\xAE", "", "ringtone.wav"},
+      {"a\xF3\xA0\x80\x81\xF3\xA0\x81\xBF" "b", "ab", "ab.wav"},  // tags U+E0001, U+E007F
+      {"c\xE1\xA0\x8E" "d\xC2\x85" "e", "cde", "cde.wav"},            // U+180E, NEL
+      {"f\xE2\x80\xA8\xE2\x80\xA9" "g", "fg", "fg.wav"},             // U+2028, U+2029
+      {"\xE1\x85\x9F\xE1\x85\xA0\xE3\x85\xA4\xEF\xBE\xA0", "", "ringtone.wav"},  // Hangul fillers
   };
   for (const auto& c : cases) {
     EXPECT_EQ(DisplayText(c.song), c.shown) << c.song;
     EXPECT_EQ(DownloadFileName(c.song, "wav"), c.file) << c.song;
   }
+}
+
+TEST(WebText, SongTitlesAsPagesShowThem) {
+  const struct { const char* sent; const char* shown; } cases[] = {
+      {"Beyonc\xC3\xA9_\xE2\x80\x93_D\xC3\xA9j\xC3\xA0_Vu.m4a", "Beyonc\xC3\xA9 \xE2\x80\x93 D\xC3\xA9j\xC3\xA0 Vu"},
+      {"\xE5\xA4\x9C\xE3\x81\xAB\xE9\xA7\x86\xE3\x81\x91\xE3\x82\x8B.flac", "\xE5\xA4\x9C\xE3\x81\xAB\xE9\xA7\x86\xE3\x81\x91\xE3\x82\x8B"},
+      {"My_Song___You.wav", "My Song You"},
+      {"Track.No.5", "Track.No"},
+      {"v1.2 mix", "v1.2 mix"},
+      {"\xE3\x85\xA4\xE3\x85\xA4.mp3", "Ringtone"},
+      {"", "Ringtone"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(SongTitle(c.sent), c.shown) << c.sent;
+}
+
+TEST(WebText, DownloadDispositionCarriesTheNameInUtf8WithAnAsciiFallback) {
+  const struct { const char* song; const char* word; const char* value; } cases[] = {
+      {"Beyonc\xC3\xA9_\xE2\x80\x93_D\xC3\xA9j\xC3\xA0_Vu.m4a", "m4r",
+       "attachment; filename=\"Beyonc_______D__j___Vu.m4r\"; "
+       "filename*=UTF-8''Beyonc%C3%A9%20%E2%80%93%20D%C3%A9j%C3%A0%20Vu.m4r"},
+      {"\xEB\x85\xB8\xEB\x9E\x98.mp3", "ogg",
+       "attachment; filename=\"______.ogg\"; filename*=UTF-8''%EB%85%B8%EB%9E%98.ogg"},
+      {"My_Song___You.wav", "wav",
+       "attachment; filename=\"My_Song___You.wav\"; filename*=UTF-8''My%20Song%20You.wav"},
+      {"a/b\\c \"d\";e%.mp3", "mp3",
+       "attachment; filename=\"a_b_c__d__e_.mp3\"; filename*=UTF-8''a_b_c%20%22d%22%3Be%25.mp3"},
+      {"", "amr", "attachment; filename=\"ringtone.amr\"; filename*=UTF-8''Ringtone.amr"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(DownloadDisposition(c.song, c.word), c.value) << c.song;
 }
 
 TEST(WebExchange, ProxiedClientAndTransferCodings) {
@@ -113,6 +146,15 @@ TEST(WebExchange, ProxiedClientAndTransferCodings) {
       {{{"X-Forwarded-For", "6.6.6.6"}, {"X-Forwarded-For", "7.7.7.7,2001:db8::1"}}, "2001:db8::1"},
   };
   for (const auto& c : forwarded) EXPECT_EQ(ForwardedClient(c.headers), c.client) << c.client;
+  // A subscriber holds a whole IPv6 /64: the per-address caps count it as one address.
+  const struct { const char* address; const char* key; } keys[] = {
+      {"203.0.113.7", "203.0.113.7"},
+      {"2001:db8:1:2:aaaa:bbbb:cccc:dddd", "2001:db8:1:2::/64"},
+      {"2001:db8:1:2::1", "2001:db8:1:2::/64"},
+      {"::ffff:203.0.113.7", "::ffff:203.0.113.7"},
+      {"proxy-name", "proxy-name"},
+  };
+  for (const auto& k : keys) EXPECT_EQ(AddressKey(k.address), k.key) << k.address;
   const struct { std::vector<const char*> lines; bool readable; } codings[] = {
       {{}, true},           {{"chunked"}, true},         {{"Chunked "}, true},
       {{"chunked, gzip"}, false}, {{"gzip, chunked"}, false}, {{"xchunked"}, false},
@@ -165,7 +207,9 @@ TEST(WebText, LogLinesHoldWhatWasAskedAndNothingElse) {
   EXPECT_EQ(line, "1970-01-01T00:00:00Z POST /ringtones/upload2.php 400 5 1.2ms refused=number\n");
   EXPECT_EQ(RequestLogLine(0, "G\nET", "/a%b\x01", 404, 0, 0, "x\ny"),
             "1970-01-01T00:00:00Z G%0AET /a%25b%01 404 0 0.0ms x y\n");
-  EXPECT_EQ(RequestLogLine(0, "GET", "/" + std::string(1000, 'a'), 200, 0, 0, "").size(),
+  std::string longTarget;
+  while (longTarget.size() < 1000) longTarget += "/a";
+  EXPECT_EQ(RequestLogLine(0, "GET", longTarget, 200, 0, 0, "").size(),
             std::string("1970-01-01T00:00:00Z GET  200 0 0.0ms\n").size() + 300);
   // A token is all it takes to fetch or delete a ringtone: six characters of it at most.
   const struct { const char* target; const char* logged; } tokens[] = {

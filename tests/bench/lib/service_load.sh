@@ -28,12 +28,17 @@ open(sys.argv[2] + "/body", "wb").write(body)
 open(sys.argv[2] + "/ringtone.wav", "wb").write(wav)
 open(sys.argv[2] + "/content-type", "w").write(
     "multipart/form-data; boundary=" + boundary.decode())
+# Where the last 8 bytes of the ringtone's samples lie: each upload writes its own number
+# there, so that every request is a new ringtone (the service takes the same one sent again
+# as a retry of the one it has).
+open(sys.argv[2] + "/vary-at", "w").write(str(start + len(wav) - 8))
 PY
   cat >"$1/load.lua" <<'LUA'
 -- One request per call: POST to a fixed path, or PUT to a path of its own per request.
 local body = io.open(os.getenv("QV_BODY"), "rb"):read("*a")
 local method = os.getenv("QV_METHOD")
 local base = os.getenv("QV_PATH")
+local vary_at = tonumber(os.getenv("QV_VARY_AT"))
 local thread_id = 0
 local counter = 0
 function setup(thread)
@@ -43,8 +48,12 @@ end
 function request()
   counter = counter + 1
   local path = base
+  local sent = body
   if method == "PUT" then path = base .. id .. "-" .. counter .. ".bin" end
-  return wrk.format(method, path, {["Content-Type"] = os.getenv("QV_TYPE")}, body)
+  if method == "POST" then
+    sent = body:sub(1, vary_at) .. string.format("%08x", id * 16777216 + counter) .. body:sub(vary_at + 9)
+  end
+  return wrk.format(method, path, {["Content-Type"] = os.getenv("QV_TYPE")}, sent)
 end
 LUA
 }
@@ -54,6 +63,7 @@ qv_measure() {  # url, connections, method, path[, threads]
   [ "$connections" = 1 ] && threads=1
   local out=$work/wrk-${url##*:}.out
   QV_BODY=$work/body QV_TYPE=$(cat "$work/content-type") QV_METHOD=$3 QV_PATH=$4 \
+    QV_VARY_AT=$(cat "$work/vary-at") \
     wrk -t"$threads" -c"$connections" -d"${seconds}s" --latency -s "$work/load.lua" "$url" \
     >"$out" 2>&1
   awk '
