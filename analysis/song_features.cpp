@@ -76,12 +76,18 @@ bool ExtractSongFeatures(const PcmSong& song, int32_t maxSegments,
     const auto firstOf = [&](int f) {
       return s * segmentLength + (2 * f + 1) * segmentLength / (2 * FramesPerSegment) - SpectrumSize / 2;
     };
+    // Spectra that overlap (short segments) read the samples under all of them once; spread
+    // ones (long segments) each read their own.
+    const bool overlap = firstOf(1) - firstOf(0) < SpectrumSize;
     const int64_t spanFirst = firstOf(0);
-    span.resize(size_t(firstOf(FramesPerSegment - 1) - spanFirst + SpectrumSize));
-    for (size_t i = 0; i < span.size(); ++i) span[i] = mono.At(spanFirst + int64_t(i));
+    span.resize(overlap ? size_t(firstOf(FramesPerSegment - 1) - spanFirst + SpectrumSize) : SpectrumSize);
+    if (overlap)
+      for (size_t i = 0; i < span.size(); ++i) span[i] = mono.At(spanFirst + int64_t(i));
     for (int f = 0; f < FramesPerSegment; ++f) {
       if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) return false;
-      const float* frame = &span[size_t(firstOf(f) - spanFirst)];
+      if (!overlap)
+        for (int i = 0; i < SpectrumSize; ++i) span[size_t(i)] = mono.At(firstOf(f) + i);
+      const float* frame = overlap ? &span[size_t(firstOf(f) - spanFirst)] : span.data();
       for (int i = 0; i < SpectrumSize; ++i) {
         const float x = frame[i];
         power += double(x) * x;

@@ -40,6 +40,6 @@ awk -v d="$detect" -v p="$peak" -v i="${import:-0}" -v ld="$long_detect" -v lp="
   printf "4-minute song, 44100 Hz stereo, 30-second parts (best of 5, under Wine):\n"
   printf "  FindBestParts:                 %.3f s (target: at most 0.5 s)\n", d
   if (i > 0) printf "  ImportMp3 of the same song:    %.3f s (detector / import %.2f)\n", i, d / i
-  printf "  detector memory peak:          %.1f MB beyond the song (target: at most 32 MB)\n", p / 1048576
-  printf "2-hour song, 8000 Hz mono:       %.3f s, %.1f MB\n", ld, lp / 1048576
+  printf "  detector memory peak:          %.1f MB allocated (target: at most 32 MB)\n", p / 1048576
+  printf "2-hour song, 8000 Hz mono:       %.3f s, %.1f MB allocated\n", ld, lp / 1048576
 }'

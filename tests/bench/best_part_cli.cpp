@@ -1,35 +1,43 @@
 // The best-part detector over a WAV file of 16-bit PCM: prints its proposals, one a line,
 // "START END SCORE" in seconds, best first. With --time N it runs the detector N times and
-// prints its best time and the memory it took beside the song's own (the benchmark). With
+// prints its best time and the peak of the memory it allocated (the benchmark). With
 // --loudest it prints instead the start of the loudest window of that length (whole seconds),
 // a baseline of the evaluation.
 //   best_part_cli SONG.wav [SECONDS] [--time N | --loudest]
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "analysis/best_part.h"
 #include "formats/wav_file.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#include <psapi.h>
-static unsigned long long PeakBytes() {
-  PROCESS_MEMORY_COUNTERS_EX counters{};
-  GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
-                       sizeof counters);
-  return counters.PeakPagefileUsage;
+// The detector's memory: every operator new of the process is counted (its vectors are all
+// there is but KissFFT's few kilobytes of twiddles), and the peak of the live bytes kept.
+namespace {
+std::atomic<size_t> liveBytes{0}, peakBytes{0};
+constexpr size_t Header = 16;
+}  // namespace
+void* operator new(size_t size) {
+  auto* block = static_cast<size_t*>(std::malloc(size + Header));
+  if (block == nullptr) throw std::bad_alloc();
+  *block = size;
+  const size_t live = liveBytes += size;
+  size_t peak = peakBytes.load();
+  while (live > peak && !peakBytes.compare_exchange_weak(peak, live)) {
+  }
+  return reinterpret_cast<char*>(block) + Header;
 }
-#else
-#include <sys/resource.h>
-static unsigned long long PeakBytes() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return static_cast<unsigned long long>(usage.ru_maxrss) * 1024;
+void operator delete(void* p) noexcept {
+  if (p == nullptr) return;
+  auto* block = reinterpret_cast<size_t*>(static_cast<char*>(p) - Header);
+  liveBytes -= *block;
+  std::free(block);
 }
-#endif
+void operator delete(void* p, size_t) noexcept { operator delete(p); }
 
 int main(int argc, char** argv) {
   const char* path = nullptr;
@@ -102,7 +110,8 @@ int main(int argc, char** argv) {
 
   BestPartProposal proposals[BestPartMaxProposals];
   int count = 0;
-  const unsigned long long before = PeakBytes();
+  const size_t before = liveBytes;
+  peakBytes = before;
   double best = 1e9;
   for (int run = 0; run < (runs > 0 ? runs : 1); ++run) {
     const auto start = std::chrono::steady_clock::now();
@@ -111,7 +120,7 @@ int main(int argc, char** argv) {
   }
   if (runs > 0) {
     std::printf("song_seconds=%.2f\ndetect_seconds=%.4f\ndetect_peak_bytes=%llu\n",
-                double(song.Frames()) / song.sampleRate, best, PeakBytes() - before);
+                double(song.Frames()) / song.sampleRate, best, static_cast<unsigned long long>(peakBytes - before));
   }
   for (int i = 0; i < count; ++i)
     std::printf("%.2f %.2f %.3f\n", double(proposals[i].startFrame) / song.sampleRate,
