@@ -28,10 +28,14 @@ void OnsetStrength(const MonoDecimator& mono, int64_t first, int32_t count, floa
   for (int b = 1; b <= OnsetSpectrum / 2; ++b)
     band[b] = std::min(OnsetBands - 1, int(3 * std::log2(double(OnsetSpectrum / 2) / b)));
   std::vector<kiss_fft_cpx> spectrum(OnsetSpectrum / 2 + 1);
+  // The samples under all the spectra, read once (they overlap four times).
+  const int64_t spanFirst = first - OnsetHop - OnsetSpectrum / 2;
+  std::vector<float> span(size_t(count + 1) * OnsetHop + OnsetSpectrum);
+  mono.Fill(spanFirst, span.size(), span.data());
   float previous[OnsetBands] = {}, current[OnsetBands];
   for (int32_t n = -1; n < count; ++n) {
-    const int64_t start = first + int64_t(n) * OnsetHop - OnsetSpectrum / 2;
-    for (int i = 0; i < OnsetSpectrum; ++i) in[i] = mono.At(start + i) * window[i];
+    const float* samples = &span[size_t(n + 1) * OnsetHop];
+    for (int i = 0; i < OnsetSpectrum; ++i) in[i] = samples[i] * window[i];
     kiss_fftr(cfg, in.data(), spectrum.data());
     std::fill(current, current + OnsetBands, 0.0f);
     for (int b = 1; b <= OnsetSpectrum / 2; ++b)

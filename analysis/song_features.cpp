@@ -81,12 +81,10 @@ bool ExtractSongFeatures(const PcmSong& song, int32_t maxSegments,
     const bool overlap = firstOf(1) - firstOf(0) < SpectrumSize;
     const int64_t spanFirst = firstOf(0);
     span.resize(overlap ? size_t(firstOf(FramesPerSegment - 1) - spanFirst + SpectrumSize) : SpectrumSize);
-    if (overlap)
-      for (size_t i = 0; i < span.size(); ++i) span[i] = mono.At(spanFirst + int64_t(i));
+    if (overlap) mono.Fill(spanFirst, span.size(), span.data());
     for (int f = 0; f < FramesPerSegment; ++f) {
       if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) return false;
-      if (!overlap)
-        for (int i = 0; i < SpectrumSize; ++i) span[size_t(i)] = mono.At(firstOf(f) + i);
+      if (!overlap) mono.Fill(firstOf(f), SpectrumSize, span.data());
       const float* frame = overlap ? &span[size_t(firstOf(f) - spanFirst)] : span.data();
       for (int i = 0; i < SpectrumSize; ++i) {
         const float x = frame[i];

@@ -3,7 +3,7 @@
 # natively when needed and prints up to three proposals, one a line, best first:
 #   START END SCORE
 # in seconds, SCORE being the confidence (0..1). SECONDS is the part's length (default 30, the
-# iPhone's). A song that is not a 16-bit WAV file (MP3, M4A, FLAC, Ogg, another WAV...) is
+# iPhone's). A song that is not a WAV file of 8 or 16-bit PCM (MP3, M4A, FLAC, Ogg, another WAV) is
 # first decoded by ffmpeg into a temporary WAV file.
 # Usage: scripts/best-part.sh SONG [SECONDS]
 set -euo pipefail
@@ -28,13 +28,16 @@ fi
 ninja -C "$build" best_part_cli >&2 >/dev/null || { ninja -C "$build" best_part_cli >&2; exit 1; }
 cli=$build/analysis/best_part_cli
 
-# A 16-bit PCM WAV file is read as it is; anything else goes through ffmpeg.
-if [ "$(head -c 4 "$song")" = RIFF ] && "$cli" "$song" "$seconds" 2>/dev/null; then
-  exit 0
-fi
-command -v ffmpeg >/dev/null || { echo "best-part: ffmpeg is needed to read $song" >&2; exit 1; }
+# A WAV file of 8 or 16-bit PCM is read as it is; anything else goes through ffmpeg.
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
+status=0
+"$cli" "$song" "$seconds" 2>"$tmp/error" || status=$?
+if [ "$status" != 3 ]; then
+  cat "$tmp/error" >&2
+  exit "$status"
+fi
+command -v ffmpeg >/dev/null || { echo "best-part: ffmpeg is needed to read $song" >&2; exit 1; }
 ffmpeg -hide_banner -loglevel error -nostdin -y -i "$song" -vn -c:a pcm_s16le "$tmp/song.wav" ||
   { echo "best-part: ffmpeg could not decode $song" >&2; exit 1; }
-"$cli" "$tmp/song.wav" "$seconds"
+"$cli" "$tmp/song.wav" "$seconds" 2> >(sed "s|$tmp/song.wav|$song|" >&2)

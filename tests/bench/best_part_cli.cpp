@@ -1,9 +1,10 @@
-// The best-part detector over a WAV file of 16-bit PCM: prints its proposals, one a line,
+// The best-part detector over a WAV file of 8 or 16-bit PCM: prints its proposals, one a line,
 // "START END SCORE" in seconds, best first. With --time N it runs the detector N times and
 // prints its best time and the peak of the memory it allocated (the benchmark). With
 // --loudest it prints instead the start of the loudest window of that length (whole seconds),
 // a baseline of the evaluation.
 //   best_part_cli SONG.wav [SECONDS] [--time N | --loudest]
+// Exit status 3: the file is not a WAV file of 8 or 16-bit PCM.
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -58,42 +59,31 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: best_part_cli SONG.wav [SECONDS] [--time N]\n");
     return 2;
   }
-  // The file is read into 16-bit storage and the samples are used where they lie, so that the
-  // song costs its size once and the detector's own memory shows above it.
-  std::FILE* file = std::fopen(path, "rb");
-  std::vector<int16_t> storage;
-  if (file != nullptr) {
-    std::fseek(file, 0, SEEK_END);
-    const long size = std::ftell(file);
-    std::fseek(file, 0, SEEK_SET);
-    storage.resize(size > 0 ? size_t(size + 1) / 2 : 0);
-    if (std::fread(storage.data(), 1, size_t(size > 0 ? size : 0), file) != size_t(size > 0 ? size : 0))
-      storage.clear();
+  // The file is read once and the samples are used where they lie, as the window maps d.wav.
+  std::vector<uint8_t> bytes;
+  if (std::FILE* file = std::fopen(path, "rb")) {
+    uint8_t buffer[65536];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) bytes.insert(bytes.end(), buffer, buffer + n);
     std::fclose(file);
   }
-  const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(storage.data()), storage.size() * 2);
   const WavWalk walk = WalkWavChunks(bytes);
   WavFormat format;
   if (walk.result != WavWalkResult::Loaded ||
-      !ReadWavFormat(bytes.subspan(walk.formatOffset, walk.formatSize), &format) ||
-      format.encoding != WavEncoding::Integer || format.bitsPerSample != 16) {
-    std::fprintf(stderr, "%s: not a WAV file of 16-bit PCM\n", path);
-    return 1;
+      !ReadWavFormat(std::span(bytes).subspan(walk.formatOffset, walk.formatSize), &format) ||
+      format.encoding != WavEncoding::Integer || (format.bitsPerSample != 16 && format.bitsPerSample != 8)) {
+    std::fprintf(stderr, "%s: not a WAV file of 8 or 16-bit PCM\n", path);
+    return 3;
   }
-  if (walk.dataOffset % 2 != 0) {  // an odd chunk layout: move the samples onto 16-bit places
-    std::memmove(storage.data(), bytes.data() + walk.dataOffset, walk.dataSize);
-  }
-  const std::span<const int16_t> samples(storage.data() + (walk.dataOffset % 2 ? 0 : walk.dataOffset / 2),
-                                         walk.dataSize / 2);
-  const PcmSong song{samples, format.sampleRate, format.channels};
+  const PcmSong song{std::span(bytes).subspan(walk.dataOffset, walk.dataSize), format.sampleRate,
+                     format.channels, format.bitsPerSample};
   const int32_t ms = int32_t(seconds * 1000 + 0.5);
   if (loudest) {
     // Power of each second, then the window of whole seconds with the most.
     std::vector<double> power;
-    const size_t second = size_t(format.sampleRate) * format.channels;
-    for (size_t at = 0; second > 0 && at + second <= samples.size(); at += second) {
+    const MonoDecimator mono(song, 1);
+    for (uint64_t at = 0; song.sampleRate > 0 && at + song.sampleRate <= mono.Length(); at += song.sampleRate) {
       double sum = 0;
-      for (size_t i = at; i < at + second; ++i) sum += double(samples[i]) * samples[i];
+      for (uint64_t i = at; i < at + song.sampleRate; ++i) sum += double(mono.At(int64_t(i))) * mono.At(int64_t(i));
       power.push_back(sum);
     }
     const size_t window = size_t(seconds);
@@ -107,7 +97,6 @@ int main(int argc, char** argv) {
     std::printf("%zu\n", bestStart);
     return 0;
   }
-
   BestPartProposal proposals[BestPartMaxProposals];
   int count = 0;
   const size_t before = liveBytes;
@@ -122,6 +111,11 @@ int main(int argc, char** argv) {
     std::printf("song_seconds=%.2f\ndetect_seconds=%.4f\ndetect_peak_bytes=%llu\n",
                 double(song.Frames()) / song.sampleRate, best, static_cast<unsigned long long>(peakBytes - before));
   }
+  if (count == 0 && !song.Usable())
+    std::fprintf(stderr, "%s: no part to propose: %u Hz and %u channels are outside 1,000 to 768,000 Hz "
+                 "and 1 to 32 channels\n", path, unsigned(song.sampleRate), unsigned(song.channels));
+  else if (count == 0)
+    std::fprintf(stderr, "%s: no part to propose: the song is silent\n", path);
   for (int i = 0; i < count; ++i)
     std::printf("%.2f %.2f %.3f\n", double(proposals[i].startFrame) / song.sampleRate,
                 double(proposals[i].endFrame) / song.sampleRate, proposals[i].confidence);

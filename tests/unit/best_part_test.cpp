@@ -45,6 +45,11 @@ const Section A{{{60, 64, 67}, {57, 60, 64}, {53, 57, 60}, {55, 59, 62}}, 2, 0.4
 const Section B{{{65, 69, 72}, {67, 71, 74}, {64, 67, 71}, {69, 72, 76}}, 5, 0.7};
 const Section C{{{62, 66, 69}, {61, 64, 68}}, 1, 0.3};
 
+// d.wav's bytes of 16-bit samples (this machine is little-endian, as the file is).
+PcmSong Pcm16(const std::vector<int16_t>& pcm, uint32_t rate, uint16_t channels) {
+  return {{reinterpret_cast<const uint8_t*>(pcm.data()), pcm.size() * 2}, rate, channels, 16};
+}
+
 std::vector<int16_t> Song(const std::vector<const Section*>& form, double sectionSeconds) {
   std::vector<int16_t> pcm;
   for (const Section* s : form) Append(pcm, *s, sectionSeconds);
@@ -57,7 +62,7 @@ TEST(BestPart, FindsTheRepeatedLoudSectionOnItsOnset) {
   const double section = 12;
   const auto pcm = Song({&A, &B, &A, &B, &C, &B}, section);
   BestPartProposal out[BestPartMaxProposals];
-  const int count = FindBestParts({pcm, Rate, 1}, 10000, nullptr, out);
+  const int count = FindBestParts(Pcm16(pcm, Rate, 1), 10000, nullptr, out);
   ASSERT_GE(count, 1);
   const double start = double(out[0].startFrame) / Rate;
   const double nearestB = std::min({std::abs(start - 12), std::abs(start - 36), std::abs(start - 60)});
@@ -81,18 +86,22 @@ TEST(BestPart, EdgeCases) {
     noise.push_back(int16_t((int32_t(seed >> 16) - 32768) / (n < 45 * Rate ? 8 : 2)));
   }
   const std::vector<int16_t> odd = {30000, 20000, 10000};
+  std::vector<uint8_t> eightBits;  // the short song again, as 8-bit samples
+  for (int16_t v : shortSong) eightBits.push_back(uint8_t((v >> 8) + 128));
   const struct {
     const char* name;
     PcmSong song;
     int count;
     double firstStartMin, confidenceMax;
   } cases[] = {
-      {"silence", {silence, Rate, 1}, 0, 0, 0},
-      {"shorter than the clip: the whole song", {shortSong, Rate, 1}, 1, 0, 0},
-      {"no repetition: the loudest part, low confidence", {noise, Rate, 1}, 1, 45, 0.1},
-      {"no rate", {noise, 0, 1}, 0, 0, 0},
-      {"no channels", {noise, Rate, 0}, 0, 0, 0},
-      {"half a frame", {odd, Rate, 2}, 1, 0, 0},
+      {"silence", Pcm16(silence, Rate, 1), 0, 0, 0},
+      {"shorter than the clip: the whole song", Pcm16(shortSong, Rate, 1), 1, 0, 0},
+      {"8-bit samples", {eightBits, Rate, 1, 8}, 1, 0, 0},
+      {"no repetition: the loudest part, low confidence", Pcm16(noise, Rate, 1), 1, 45, 0.1},
+      {"no rate", Pcm16(noise, 0, 1), 0, 0, 0},
+      {"no channels", Pcm16(noise, Rate, 0), 0, 0, 0},
+      {"24-bit samples", {{eightBits}, Rate, 1, 24}, 0, 0, 0},
+      {"half a frame", Pcm16(odd, Rate, 2), 1, 0, 0},
   };
   for (const auto& c : cases) {
     BestPartProposal out[BestPartMaxProposals];
@@ -112,7 +121,7 @@ TEST(BestPart, ACancelledSearchReturnsAtOnce) {
   const auto pcm = Song({&A, &B, &A, &B}, 12);
   std::atomic<bool> cancel{true};
   BestPartProposal out[BestPartMaxProposals];
-  EXPECT_EQ(FindBestParts({pcm, Rate, 1}, 10000, &cancel, out), -1);
+  EXPECT_EQ(FindBestParts(Pcm16(pcm, Rate, 1), 10000, &cancel, out), -1);
 }
 
 TEST(BeatSnap, PeriodAndGrid) {
