@@ -104,3 +104,11 @@ Libraries built into Quavella or shipped beside it:
 - musl's math functions (exp, log, pow, cbrt and a few more, inside FFmpeg's DLLs in place of
   the compiler's own): MIT licence; musl-COPYRIGHT.txt
 ")
+
+# KissFFT (the FFT of the best-part detector): the licence texts of the source that was built.
+configure_file(${DEPS_SHARE}/kissfft/COPYING ${NOTICES}/kissfft-COPYING.txt COPYONLY)
+configure_file(${DEPS_SHARE}/kissfft/BSD-3-Clause ${NOTICES}/kissfft-BSD-3-Clause.txt COPYONLY)
+file(APPEND ${NOTICES}/README.txt
+"- KissFFT (the FFT of the best-part detector, which proposes a song's chorus as the clip):
+  BSD 3-clause licence; kissfft-COPYING.txt, kissfft-BSD-3-Clause.txt
+")

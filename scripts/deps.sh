@@ -198,6 +198,21 @@ recipe_libvorbis() {
   test -f "$PREFIX/lib/libvorbisenc.a" && test -f "$PREFIX/include/vorbis/vorbisenc.h"
 }
 
+# KissFFT, the real FFT under the best-part detector (analysis/): float, static, the library
+# alone (no tools, no tests). Its licence texts go to share/kissfft/.
+Libraries+=(kissfft)
+recipe_kissfft() {
+  cmake -S . -B build -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_C_COMPILER="$CC" -DCMAKE_CXX_COMPILER="$CXX" \
+    -DCMAKE_C_FLAGS="-msse2 -mfpmath=sse" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_INSTALL_PREFIX="$PREFIX" -DCMAKE_INSTALL_LIBDIR=lib -DCMAKE_INSTALL_INCLUDEDIR=include \
+    -DKISSFFT_DATATYPE=float -DKISSFFT_STATIC=ON -DKISSFFT_TEST=OFF -DKISSFFT_TOOLS=OFF \
+    -DKISSFFT_PKGCONFIG=OFF -DKISSFFT_OPENMP=OFF
+  cmake --build build -j"$Jobs"
+  cmake --install build
+  mkdir -p "$PREFIX/share/kissfft" && cp COPYING LICENSES/BSD-3-Clause "$PREFIX/share/kissfft/"
+  test -f "$PREFIX/lib/libkissfft-float.a" && test -f "$PREFIX/include/kissfft/kiss_fftr.h"
+}
+
 # ---------------------------------------------------------------------------------------
 
 recipe_of() { echo "recipe_${1//[-.]/_}"; }

@@ -7,6 +7,8 @@ packages=(
   # Build: mingw-w64 (posix threads), CMake, Ninja, GoogleTest, clang for the fuzz targets.
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
   cmake ninja-build googletest g++ clang libclang-rt-14-dev
+  # The FFT under the best-part detector, for the native build (Windows: scripts/deps.sh).
+  libkissfft-dev
   # Dependency builds from Debian source packages.
   dpkg-dev autoconf automake libtool nasm pkg-config libz-mingw-w64-dev
   # Running: Wine, a virtual display, a sound server, screenshots and keys.
