@@ -142,6 +142,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return 0;
     case WM_SIZE:
       return 0;
+    case WM_STRIP_IMPORTED:
+      RescaleStaleWaveStrip(window);
+      return 0;
     case WM_DPICHANGED:
       OnDpiChanged(window, HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
       return 0;

@@ -146,5 +146,6 @@ DWORD WINAPI ImportWorker(LPVOID) {
   RestoreArrowCursor();
   InvalidateRect(s.mainWindow, nullptr, FALSE);
   s.importRunning = false;
+  PostMessageA(s.mainWindow, WM_STRIP_IMPORTED, 0, 0);
   return 0;
 }

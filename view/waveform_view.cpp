@@ -30,6 +30,7 @@ struct WaveCanvas {
   HDC dc = nullptr;
   HBITMAP bitmap = nullptr;
   HGDIOBJ previousBitmap = nullptr;
+  int dpi = 0;  // the scale it was drawn at
 };
 
 // The import thread publishes a finished canvas; the window thread copies and releases it.
@@ -67,6 +68,7 @@ HINSTANCE Instance() {
 // canvas size.
 WaveCanvas MakeCanvas(HDC windowDc, int dpi) {
   WaveCanvas c;
+  c.dpi = dpi;
   c.dc = CreateCompatibleDC(windowDc);
   if (!c.dc) return c;
   const int width = ToPixels(CanvasWidth, dpi), height = ToPixels(CanvasHeight, dpi);
@@ -408,6 +410,15 @@ void RescaleWaveStrip(HWND window) {
     if (IsZoomed()) ShowStrip(window, zoomWindow);
   }
   InvalidateRect(window, nullptr, FALSE);
+}
+
+void RescaleStaleWaveStrip(HWND window) {
+  bool stale;
+  {
+    std::lock_guard<std::mutex> lock(canvasMutex);
+    stale = canvas.dc && canvas.dpi != sessionState.skinDpi;
+  }
+  if (stale) RescaleWaveStrip(window);
 }
 
 uint32_t SongFrames() {

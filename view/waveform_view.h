@@ -34,6 +34,13 @@ void RestoreSelectionCaret(HWND window);
 // Draws the strip and its caret again at the window's new scale (sessionState.skinDpi).
 void RescaleWaveStrip(HWND window);
 
+// Posted to the main window by the import's thread as its last act: a scale change that came
+// while the import was drawing the trace could not redraw it then.
+constexpr UINT WM_STRIP_IMPORTED = WM_APP + 0x52;
+// WM_STRIP_IMPORTED: draws the trace again when it was drawn at another scale than the
+// window's.
+void RescaleStaleWaveStrip(HWND window);
+
 // Releases the canvas (Browse, Exit).
 void ReleaseWaveCanvas();
 // The caret's x in client units (the selection's moving end). Every x of the strip is in
