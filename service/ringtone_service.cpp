@@ -103,6 +103,37 @@ std::string NewToken() {
   return TokenText(bits);
 }
 
+// What a GET of a file of `size` bytes tagged `etag` asks for. A tag the client holds already
+// gives 304 (nothing, as `NotModified`); otherwise its Range, honoured (If-Range) only while
+// the file is the one the client began with, so that a cut download resumes where it stopped.
+// `file` gets the status and the headers of the answer; an unsatisfiable range is answered
+// with the 416 in `file`.
+enum class FileAnswer { NotModified, Whole, Partial, Unsatisfiable };
+FileAnswer AnswerConditions(const WebRequest& request, const std::string& etag, uint64_t size,
+                            bool head, WebReply& file, ByteRange& range) {
+  const std::string* noneMatch = request.Header("If-None-Match");
+  if (noneMatch && (noneMatch->find(etag) != std::string::npos || *noneMatch == "*")) {
+    file.status = 304;
+    file.headOnly = true;  // no body, and no length of one
+    return FileAnswer::NotModified;
+  }
+  const std::string* rangeHeader = request.Header("Range");
+  const std::string* ifRange = request.Header("If-Range");
+  const RangeAnswer answer = rangeHeader && (!ifRange || *ifRange == etag)
+                                 ? ReadByteRange(*rangeHeader, size, range)
+                                 : RangeAnswer::Whole;
+  if (answer == RangeAnswer::Unsatisfiable) {
+    file = TextReply(416, "", head);
+    file.Set("Content-Range", "bytes */" + std::to_string(size));
+    return FileAnswer::Unsatisfiable;
+  }
+  if (answer == RangeAnswer::Whole) return FileAnswer::Whole;
+  file.status = 206;
+  file.Set("Content-Range", "bytes " + std::to_string(range.first) + "-" +
+                                std::to_string(range.last) + "/" + std::to_string(size));
+  return FileAnswer::Partial;
+}
+
 }  // namespace
 
 RingtoneService::RingtoneService(ServiceSettings settings, const PhoneCatalog& catalog,
@@ -398,34 +429,16 @@ void RingtoneService::Download(const WebRequest& request, const std::string& tok
   file.Set("Content-Disposition",
            DownloadDisposition(record.songName, FormatExtension(record.format), fileName));
   const uint64_t size = static_cast<uint64_t>(record.size);
-  const std::string* noneMatch = request.Header("If-None-Match");
-  if (noneMatch && (noneMatch->find(etag) != std::string::npos || *noneMatch == "*")) {
-    file.status = 304;
-    file.headOnly = true;  // no body, and no length of one
-    reply(std::move(file));
-    return;
-  }
-  const std::string* rangeHeader = request.Header("Range");
-  const std::string* ifRange = request.Header("If-Range");
   ByteRange range;
-  const RangeAnswer answer = rangeHeader && (!ifRange || *ifRange == etag)
-                                 ? ReadByteRange(*rangeHeader, size, range)
-                                 : RangeAnswer::Whole;
-  if (answer == RangeAnswer::Unsatisfiable) {
-    file = TextReply(416, "");
-    file.Set("Content-Range", "bytes */" + std::to_string(size));
+  const FileAnswer answer = AnswerConditions(request, etag, size, head, file, range);
+  if (answer == FileAnswer::NotModified || answer == FileAnswer::Unsatisfiable) {
     reply(std::move(file));
     return;
   }
-  bool counted = !head;
-  if (answer == RangeAnswer::Partial) {
-    file.status = 206;
-    file.Set("Content-Range", "bytes " + std::to_string(range.first) + "-" +
-                                  std::to_string(range.last) + "/" + std::to_string(size));
-    // One download is one whole file: a range counts when it reaches the file's end (the end
-    // of a download that began with a whole request, or one resumed), never a probe.
-    counted = counted && range.last + 1 == size;
-  }
+  // One download is one whole file: a range counts when it reaches the file's end (the end
+  // of a download that began with a whole request, or one resumed), never a probe.
+  const bool counted =
+      !head && (answer == FileAnswer::Whole || range.last + 1 == size);
   // The bytes go out from where the store holds them, as they are.
   std::shared_ptr<const void> lender;
   std::string_view bytes;
@@ -437,14 +450,14 @@ void RingtoneService::Download(const WebRequest& request, const std::string& tok
     bytes = *owned;
     lender = std::move(owned);
   }
-  if (answer == RangeAnswer::Partial && !head)
+  if (answer == FileAnswer::Partial && !head)
     bytes = bytes.substr(range.first, range.last - range.first + 1);
   if (!head) {
     file.lender = std::move(lender);
     file.lentBody = bytes;
   }
   if (head)
-    file.headLength = static_cast<int64_t>(answer == RangeAnswer::Partial ? range.last - range.first + 1 : size);
+    file.headLength = static_cast<int64_t>(answer == FileAnswer::Partial ? range.last - range.first + 1 : size);
   if (counted) {
     store_.CountDownload(token);
     metrics_.Downloaded();
@@ -521,31 +534,18 @@ WebReply RingtoneService::Installer(const WebRequest& request, bool head) const 
   file.Set("X-Content-Type-Options", "nosniff");
   file.Set("ETag", etag);
   file.Set("Accept-Ranges", "bytes");
-  const std::string* noneMatch = request.Header("If-None-Match");
-  if (noneMatch && (noneMatch->find(etag) != std::string::npos || *noneMatch == "*")) {
-    file.status = 304;
-    file.filePath.clear();
-    file.headOnly = true;
-    return file;
-  }
-  // A download that was cut resumes where it stopped, while the file is the same.
-  const std::string* rangeHeader = request.Header("Range");
-  const std::string* ifRange = request.Header("If-Range");
   ByteRange range;
-  const RangeAnswer answer = rangeHeader && (!ifRange || *ifRange == etag)
-                                 ? ReadByteRange(*rangeHeader, size, range)
-                                 : RangeAnswer::Whole;
-  if (answer == RangeAnswer::Unsatisfiable) {
-    WebReply refused = TextReply(416, "", head);
-    refused.Set("Content-Range", "bytes */" + std::to_string(size));
-    return refused;
-  }
-  if (answer == RangeAnswer::Partial) {
-    file.status = 206;
-    file.fileOffset = range.first;
-    file.fileLength = static_cast<int64_t>(range.last - range.first + 1);
-    file.Set("Content-Range", "bytes " + std::to_string(range.first) + "-" +
-                                  std::to_string(range.last) + "/" + std::to_string(size));
+  switch (AnswerConditions(request, etag, size, head, file, range)) {
+    case FileAnswer::NotModified:
+      file.filePath.clear();
+      break;
+    case FileAnswer::Partial:
+      file.fileOffset = range.first;
+      file.fileLength = static_cast<int64_t>(range.last - range.first + 1);
+      break;
+    case FileAnswer::Whole:
+    case FileAnswer::Unsatisfiable:
+      break;
   }
   return file;
 }
