@@ -7,28 +7,11 @@
 
 #include "formats/byte_order.h"
 #include "formats/m4r_file.h"
+#include "tests/unit/mp4_box_bytes.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-void Be(Bytes& b, uint32_t v) {
-  uint8_t p[4];
-  PutBe32(p, v);
-  b.insert(b.end(), p, p + 4);
-}
-Bytes Box(const char* type, const Bytes& body) {
-  Bytes b;
-  Be(b, static_cast<uint32_t>(8 + body.size()));
-  b.insert(b.end(), type, type + 4);
-  b.insert(b.end(), body.begin(), body.end());
-  return b;
-}
-Bytes Cat(std::initializer_list<Bytes> parts) {
-  Bytes b;
-  for (const Bytes& p : parts) b.insert(b.end(), p.begin(), p.end());
-  return b;
-}
+using namespace mp4_test;
 
 struct Faults {
   std::string brand = "M4A ";

@@ -5,21 +5,12 @@
 #include <vector>
 
 #include "formats/mp4_boxes.h"
+#include "tests/unit/mp4_box_bytes.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using namespace mp4_test;
 
-void Be(Bytes& b, uint32_t v) {
-  for (int i = 3; i >= 0; --i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-Bytes Box(const char* type, const Bytes& body) {
-  Bytes b;
-  Be(b, static_cast<uint32_t>(8 + body.size()));
-  b.insert(b.end(), type, type + 4);
-  b.insert(b.end(), body.begin(), body.end());
-  return b;
-}
 // A full box: version and flags, then 32-bit fields, then `tableBytes` bytes of table.
 Bytes Full(const char* type, uint32_t flags, std::vector<uint32_t> fields, size_t tableBytes) {
   Bytes body;
