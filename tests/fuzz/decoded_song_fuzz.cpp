@@ -38,7 +38,9 @@ int64_t Seek(void* opaque, int64_t offset, int whence) {
   auto* m = static_cast<Memory*>(opaque);
   whence &= ~AVSEEK_FORCE;
   if (whence == AVSEEK_SIZE) return m->size;
-  const int64_t to = whence == SEEK_CUR ? m->at + offset : whence == SEEK_END ? m->size + offset : offset;
+  const int64_t to = whence == SEEK_CUR   ? m->at + offset
+                     : whence == SEEK_END ? m->size + offset
+                                          : offset;
   if (to < 0 || to > m->size) return AVERROR(EINVAL);
   return m->at = to;
 }
@@ -52,6 +54,12 @@ void Decode(AVFormatContext* format, int index, AVCodecContext* codec, DecodedPc
   std::vector<uint8_t> out;
   uint64_t bytes = 0;
   int inFormat = -1, inRate = 0, inChannels = 0;
+  auto drain = [&] {  // what the resampler still holds
+    const int room = swr ? std::max(swr_get_out_samples(swr, 0), 0) : 0;
+    out.resize(static_cast<size_t>(room) * layout.channels * 2);
+    uint8_t* o = out.data();
+    if (room) facts->framesWritten += std::max(swr_convert(swr, &o, room, nullptr, 0), 0);
+  };
   bool flushing = false, done = !packet || !frame;
   while (!done) {
     if (!flushing) {
@@ -72,6 +80,7 @@ void Decode(AVFormatContext* format, int index, AVCodecContext* codec, DecodedPc
       if (got < 0) break;
       if (!swr || frame->format != inFormat || frame->sample_rate != inRate ||
           frame->ch_layout.nb_channels != inChannels) {
+        drain();
         swr_free(&swr);
         AVChannelLayout in{}, to{};
         av_channel_layout_default(&in, frame->ch_layout.nb_channels);
@@ -81,6 +90,7 @@ void Decode(AVFormatContext* format, int index, AVCodecContext* codec, DecodedPc
                                 0, nullptr) < 0 ||
             av_opt_set_double(swr, "rematrix_maxval", 1.0, 0) < 0 || swr_init(swr) < 0) {
           facts->readFailed = done = true;
+          swr_free(&swr);
         }
         inFormat = frame->format, inRate = frame->sample_rate;
         inChannels = frame->ch_layout.nb_channels;
@@ -88,8 +98,8 @@ void Decode(AVFormatContext* format, int index, AVCodecContext* codec, DecodedPc
       const int room = done ? 0 : swr_get_out_samples(swr, frame->nb_samples);
       out.resize(static_cast<size_t>(std::max(room, 0)) * layout.channels * 2);
       uint8_t* o = out.data();
-      int made = room > 0 ? swr_convert(swr, &o, room, const_cast<const uint8_t**>(frame->extended_data),
-                                        frame->nb_samples) : 0;
+      const auto** in = const_cast<const uint8_t**>(frame->extended_data);
+      int made = room > 0 ? swr_convert(swr, &o, room, in, frame->nb_samples) : 0;
       av_frame_unref(frame);
       if (made < 0) facts->readFailed = done = true;
       facts->framesWritten += std::max(made, 0);
@@ -98,6 +108,7 @@ void Decode(AVFormatContext* format, int index, AVCodecContext* codec, DecodedPc
     }
     if (flushing) done = true;
   }
+  if (!facts->stoppedEarly) drain();
   swr_free(&swr);
   av_frame_free(&frame);
   av_packet_free(&packet);
@@ -118,20 +129,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   av_max_alloc(FfmpegAllocationLimit);
   Memory memory{data, static_cast<int64_t>(size)};
   auto* buffer = static_cast<uint8_t*>(av_malloc(4096));
-  AVIOContext* io = avio_alloc_context(buffer, 4096, 0, &memory, ReadPacket, nullptr, Seek);
-  AVFormatContext* format = avformat_alloc_context();
+  AVIOContext* io =
+      buffer ? avio_alloc_context(buffer, 4096, 0, &memory, ReadPacket, nullptr, Seek) : nullptr;
+  AVFormatContext* format = io ? avformat_alloc_context() : nullptr;
   DecodedSongFacts facts;
-  if (!io || !format) {
-    if (io) av_freep(&io->buffer);
-    avio_context_free(&io);
-    avformat_free_context(format);
-    return 0;
+  if (format) {
+    format->pb = io;
+    format->flags |= AVFMT_FLAG_CUSTOM_IO;
+    av_opt_set(format, "format_whitelist", FfmpegDemuxers, 0);
+    av_opt_set(format, "codec_whitelist", FfmpegDecoders, 0);
   }
-  format->pb = io;
-  format->flags |= AVFMT_FLAG_CUSTOM_IO;
-  av_opt_set(format, "format_whitelist", FfmpegDemuxers, 0);
-  av_opt_set(format, "codec_whitelist", FfmpegDecoders, 0);
-  if (avformat_open_input(&format, nullptr, nullptr, nullptr) == 0) {
+  if (format && avformat_open_input(&format, nullptr, nullptr, nullptr) == 0) {
     if (avformat_find_stream_info(format, nullptr) >= 0) {
       facts.opened = true;
       for (unsigned i = 0; i < format->nb_streams; ++i)
@@ -147,15 +155,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         facts.decoderFound = true;
         for (unsigned i = 0; i < format->nb_streams; ++i)
           if (static_cast<int>(i) != index) format->streams[i]->discard = AVDISCARD_ALL;
-        Decode(format, index, codec, DecodedLayoutOf(codec->sample_rate, codec->ch_layout.nb_channels),
-               &facts);
+        const AVStream* stream = format->streams[index];
+        const auto layout = DecodedLayoutOf(codec->sample_rate, codec->ch_layout.nb_channels);
+        if (StatedLengthIsExact(format->iformat->name,
+                                format->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE))
+          facts.framesExpected = stream->duration > 0
+              ? av_rescale_q(stream->duration, stream->time_base, AVRational{1, layout.sampleRate})
+              : std::max<int64_t>(av_rescale(format->duration, layout.sampleRate, AV_TIME_BASE), 0);
+        facts.protectedAudio = IsProtectedSampleEntry(stream->codecpar->codec_tag);
+        if (!facts.protectedAudio) Decode(format, index, codec, layout, &facts);
       }
       avcodec_free_context(&codec);
     }
     avformat_close_input(&format);
   }
-  // On a failed open FFmpeg has freed the format context; the I/O context is ours either way.
-  if (io) av_freep(&io->buffer);
+  // A failed open frees the format context; the I/O context and its buffer (which FFmpeg may
+  // have replaced) are ours either way.
+  av_free(io ? io->buffer : buffer);
   avio_context_free(&io);
   JudgeDecodedSong(facts);
   return 0;
