@@ -1,6 +1,14 @@
 # The decoding import branch (M4A, AAC, FLAC, Ogg Vorbis, Opus, WMA, video sound) over FFmpeg's
 # DLLs from scripts/deps.sh. Included by import/CMakeLists.txt; paths are relative to import/.
 
+# The fuzz build runs the same path natively over Debian's FFmpeg libraries (scripts/setup.sh).
+if(QV_MODE STREQUAL "fuzz")
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(QV_SYSTEM_FFMPEG REQUIRED IMPORTED_TARGET
+                    libavformat libavcodec libavutil libswresample)
+  qv_fuzz_target(fuzz_decoded_song SOURCES ../tests/fuzz/decoded_song_fuzz.cpp
+                 DEPS qv_core_import PkgConfig::QV_SYSTEM_FFMPEG)
+endif()
 if(NOT QV_MODE STREQUAL "win")
   return()
 endif()

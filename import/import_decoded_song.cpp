@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "import/ffmpeg_library.h"
+#include "import/ffmpeg_limits.h"
 #include "import/import_messages.h"
 #include "import/mp3_import_progress.h"
 #include "import/song_file_sniff.h"
@@ -47,10 +48,6 @@ struct Owned {
   Owned& operator=(const Owned&) = delete;
   T* operator->() const { return p; }
 };
-
-// No single block FFmpeg allocates for a song may pass this: a song's tables, packets and
-// frames need far less, and a damaged file that claims more is refused, not obeyed.
-constexpr size_t FfmpegAllocationLimit = 16 << 20;
 
 // Reading and probing give up as soon as the program is ending.
 int StopReading(void*) { return StopRequested() ? 1 : 0; }

@@ -13,6 +13,8 @@ packages=(
   dpkg-dev autoconf automake libtool nasm pkg-config libz-mingw-w64-dev
   # Running: Wine, a virtual display, a sound server, screenshots and keys.
   wine wine32:i386 wine64 xvfb xauth pulseaudio imagemagick xdotool fonts-dejavu-core
+  # The fuzz target of the decoding branch links Debian's FFmpeg.
+  libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
   # Tests: making and checking audio, the service stand-in, packaging.
   ffmpeg sox libsox-fmt-all lame mpg123 espeak-ng python3 nsis zip unzip curl vorbis-tools
   # The service: HTTP server library (Boost.Beast), its stores (SQLite; PostgreSQL's client
