@@ -554,37 +554,31 @@ TEST_P(ServiceOverHttp, TheSameUploadSentAgainWithinMinutesIsTheSameRingtone) {
   EXPECT_NE(Accepted(Recorded()), first) << "ten minutes later, a new one";
 }
 
-// Two nodes on one database, behind one public address: a retry that reaches the other node,
-// whose memory never saw the first upload, gets the ringtone the first node kept.
-class SharedDatabase : public ServiceOverHttp {};
-INSTANTIATE_TEST_SUITE_P(Nodes, SharedDatabase, ::testing::Values(StoreKind::Postgres),
-                         StoreKindName);
-
-TEST_P(SharedDatabase, ARetryThatReachesAnotherNodeIsTheSameRingtone) {
+// A retry that reaches another node, whose memory never saw the first upload, gets the
+// ringtone the first node kept: two nodes on one database (on SQLite, one store).
+TEST_P(ServiceOverHttp, ARetryThatReachesAnotherNodeIsTheSameRingtone) {
   StartServer();
   const std::string first = Accepted(Recorded());
   std::string error;
   std::unique_ptr<RingtoneStore> store;
   std::unique_ptr<UploadLimiter> limiter;
-  ASSERT_TRUE(place_->Open(store, limiter, error)) << error;
+  if (GetParam() == StoreKind::Postgres) {
+    ASSERT_TRUE(place_->Open(store, limiter, error)) << error;
+  }
   ServiceSettings settings;
   settings.publicUrl = PublicUrl();
-  auto other = std::make_unique<RingtoneService>(settings, catalog_, *store, *limiter, metrics_,
-                                                 [this] { return nowMs_.load(); });
+  auto other = std::make_unique<RingtoneService>(
+      settings, catalog_, store ? *store : *store_, limiter ? *limiter : *limiter_, metrics_,
+      [this] { return nowMs_.load(); });
   const Upload upload = Upload::Parse(Recorded());
-  WebRequest request;
-  request.method = "POST";
-  request.target = upload.head.substr(5, upload.head.find(' ', 5) - 5);
-  request.headers = {{"Content-Type", "multipart/form-data; boundary=" + upload.boundary}};
-  request.body = upload.body;
-  request.clientAddress = "192.0.2.4";
+  const WebRequest request{"POST", "/ringtones/upload2.php",
+                           {{"Content-Type", "multipart/form-data; boundary=" + upload.boundary}},
+                           upload.body, "192.0.2.4"};
   std::promise<WebReply> answer;
   other->Handle(request, [&](WebReply reply) { answer.set_value(std::move(reply)); });
-  const WebReply again = answer.get_future().get();
-  EXPECT_EQ(again.status, 200);
-  EXPECT_EQ(again.body, first);
+  EXPECT_EQ(answer.get_future().get().body, first);
   other.reset();
-  store->Close();
+  if (store) store->Close();
   StoreTotals totals;
   ASSERT_EQ(store_->Totals(totals), StoreStatus::Ok);
   EXPECT_EQ(totals.ringtones, 1);

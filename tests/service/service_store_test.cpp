@@ -373,44 +373,6 @@ TEST(SqliteStore, RefusesFoldersItCannotUse) {
   EXPECT_NE(error.find("newer"), std::string::npos) << error;
 }
 
-// A database of the first schema gains the uploads' digests, by which a retry that the
-// service's memory no longer holds finds the ringtone it already has.
-TEST(SqliteStore, AnOlderDatabaseFindsTheSameUploadAgain) {
-  TempFolder folder;
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open((folder.path + "/ringtones.db").c_str(), &db), SQLITE_OK);
-  ASSERT_EQ(sqlite3_exec(db,
-                         "CREATE TABLE ringtones(token TEXT NOT NULL UNIQUE, created_at INTEGER,"
-                         " expires_at INTEGER, phone_number TEXT, carrier_id INTEGER,"
-                         " phone_id INTEGER, format INTEGER, song_name TEXT, file_name TEXT,"
-                         " size INTEGER, downloads INTEGER DEFAULT 0, bytes BLOB);"
-                         "CREATE TABLE gone(token TEXT PRIMARY KEY, reason INTEGER, gone_at INTEGER);"
-                         "PRAGMA user_version=1",
-                         nullptr, nullptr, nullptr),
-            SQLITE_OK);
-  sqlite3_close(db);
-  std::string error;
-  auto store = OpenSqliteStore(folder.path, error);
-  ASSERT_TRUE(store) << error;
-  RingtoneRecord first = Sample("first", 1000, 5000);
-  first.digest = 77;
-  first.sameSince = 700;
-  ASSERT_EQ(Add(*store, first), StoreStatus::Ok);
-  RingtoneRecord retry = first;
-  retry.token = "retry";
-  retry.sameAs = std::make_shared<std::string>();
-  ASSERT_EQ(Add(*store, retry), StoreStatus::Ok);
-  EXPECT_EQ(*retry.sameAs, "first");
-  retry.sameSince = 1001;  // past its minutes: a new one
-  retry.sameAs->clear();
-  ASSERT_EQ(Add(*store, retry), StoreStatus::Ok);
-  EXPECT_EQ(*retry.sameAs, "");
-  StoreTotals totals;
-  ASSERT_EQ(store->Totals(totals), StoreStatus::Ok);
-  EXPECT_EQ(totals.ringtones, 2);
-  store->Close();
-}
-
 // PostgreSQL's own: what the embedded store has no need of.
 class PostgresStoreTest : public ::testing::Test {
  protected:
