@@ -23,7 +23,7 @@
 
 namespace {
 
-constexpr int SchemaVersion = 2;
+constexpr int SchemaVersion = 1;
 constexpr size_t BatchJobs = 256;   // writes that share one commit at most
 constexpr int SweepBatch = 256;     // ringtones removed per sweep transaction
 // Ringtones removed per sweep transaction while the disk is nearly full (the log folded back
@@ -69,11 +69,6 @@ const char SchemaSql[] =
     "CREATE TABLE IF NOT EXISTS gone("
     " token TEXT PRIMARY KEY, reason INTEGER NOT NULL, gone_at INTEGER NOT NULL);"
     "CREATE INDEX IF NOT EXISTS gone_time ON gone(gone_at);";
-// Version 2: each upload's digest (after the bytes: read only through its index), by which
-// a retry finds the ringtone it already has.
-const char DigestSql[] =
-    "ALTER TABLE ringtones ADD COLUMN digest INTEGER;"
-    "CREATE INDEX ringtones_digest ON ringtones(digest);";
 
 #define QV_RECORD_COLUMNS                                                                   \
   "created_at, expires_at, phone_number, carrier_id, phone_id, format, song_name, file_name," \
@@ -186,17 +181,13 @@ struct ReadConnection {
 
 struct WriteConnection {
   Connection connection;
-  Statement same, insert, remove, expiredOne, goneOne, markGone, count, sweepMark, sweepRemove,
+  Statement insert, remove, expiredOne, goneOne, markGone, count, sweepMark, sweepRemove,
       forget;
 
   bool Prepare() {
-    return same.Prepare(connection,
-                        "SELECT token FROM ringtones WHERE digest=?8 AND created_at>=?2"
-                        " AND phone_number=?1 AND carrier_id=?3 AND phone_id=?4 AND format=?5"
-                        " AND size=?6 AND bytes=?7 LIMIT 1") &&
-           insert.Prepare(connection,
-                          "INSERT INTO ringtones(token, " QV_RECORD_COLUMNS ", bytes, digest)"
-                          " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, 0, ?11, ?12)") &&
+    return insert.Prepare(connection,
+                          "INSERT INTO ringtones(token, " QV_RECORD_COLUMNS ", bytes)"
+                          " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, 0, ?11)") &&
            remove.Prepare(connection, "DELETE FROM ringtones WHERE token=?1 AND expires_at>?2") &&
            expiredOne.Prepare(connection, "SELECT 1 FROM ringtones WHERE token=?1") &&
            goneOne.Prepare(connection, "SELECT 1 FROM gone WHERE token=?1") &&
@@ -472,7 +463,6 @@ bool SqliteStore::Open(const std::string& folder, std::string& error) {
     const std::string setVersion = "PRAGMA user_version=" + std::to_string(SchemaVersion);
     if (!writer_->connection.Exec("BEGIN IMMEDIATE", error) ||
         !writer_->connection.Exec(SchemaSql, error) ||
-        (found < 2 && !writer_->connection.Exec(DigestSql, error)) ||
         !writer_->connection.Exec(setVersion.c_str(), error) ||
         !writer_->connection.Exec("COMMIT", error)) {
       error = path_ + ": " + error;
@@ -730,23 +720,10 @@ void SqliteStore::Commit(std::vector<StoreWrite>& jobs,
   bool failed = false;
   for (StoreWrite& job : jobs) {
     const RingtoneRecord& r = job.record;
-    if (job.kind == StoreWrite::Add && r.sameSince > 0) {
-      // The same ringtone kept a moment ago (a retry whose reply was lost): that one.
-      const int64_t size = static_cast<int64_t>(r.bytes.size());
-      const int rc = writer_->same.Run(r.phoneNumber, r.sameSince, r.carrierId, r.phoneId,
-                                       r.format, size, Blob{r.bytes}, r.digest);
-      if (rc == SQLITE_ROW && r.sameAs) *r.sameAs = writer_->same.Bytes(0);
-      writer_->same.Finish();
-      if (rc == SQLITE_ROW) {
-        job.status = StoreStatus::Ok;
-        continue;
-      }
-      if (rc != SQLITE_DONE) failed = true;
-    }
     if (job.kind == StoreWrite::Add) {
       const int rc = writer_->insert.Run(r.token, r.createdAt, r.expiresAt, r.phoneNumber,
                                         r.carrierId, r.phoneId, r.format, r.songName, r.fileName,
-                                        static_cast<int64_t>(r.bytes.size()), Blob{r.bytes}, r.digest);
+                                        static_cast<int64_t>(r.bytes.size()), Blob{r.bytes});
       writer_->insert.Finish();
       if (rc == SQLITE_DONE) job.status = StoreStatus::Ok;
       else if ((rc & 0xFF) != SQLITE_CONSTRAINT) failed = true;  // a token taken twice fails alone

@@ -554,22 +554,23 @@ TEST_P(ServiceOverHttp, TheSameUploadSentAgainWithinMinutesIsTheSameRingtone) {
   EXPECT_NE(Accepted(Recorded()), first) << "ten minutes later, a new one";
 }
 
-// A retry that reaches another node, whose memory never saw the first upload, gets the
-// ringtone the first node kept: two nodes on one database (on SQLite, one store).
-TEST_P(ServiceOverHttp, ARetryThatReachesAnotherNodeIsTheSameRingtone) {
+// Two nodes on one database: a retry that reaches the other node, whose memory never saw the
+// first upload, gets the ringtone the first node kept.
+class SharedDatabase : public ServiceOverHttp {};
+INSTANTIATE_TEST_SUITE_P(Nodes, SharedDatabase, ::testing::Values(StoreKind::Postgres),
+                         StoreKindName);
+
+TEST_P(SharedDatabase, ARetryThatReachesAnotherNodeIsTheSameRingtone) {
   StartServer();
   const std::string first = Accepted(Recorded());
   std::string error;
   std::unique_ptr<RingtoneStore> store;
   std::unique_ptr<UploadLimiter> limiter;
-  if (GetParam() == StoreKind::Postgres) {
-    ASSERT_TRUE(place_->Open(store, limiter, error)) << error;
-  }
+  ASSERT_TRUE(place_->Open(store, limiter, error)) << error;
   ServiceSettings settings;
   settings.publicUrl = PublicUrl();
-  auto other = std::make_unique<RingtoneService>(
-      settings, catalog_, store ? *store : *store_, limiter ? *limiter : *limiter_, metrics_,
-      [this] { return nowMs_.load(); });
+  auto other = std::make_unique<RingtoneService>(settings, catalog_, *store, *limiter, metrics_,
+                                                 [this] { return nowMs_.load(); });
   const Upload upload = Upload::Parse(Recorded());
   const WebRequest request{"POST", "/ringtones/upload2.php",
                            {{"Content-Type", "multipart/form-data; boundary=" + upload.boundary}},
@@ -578,7 +579,7 @@ TEST_P(ServiceOverHttp, ARetryThatReachesAnotherNodeIsTheSameRingtone) {
   other->Handle(request, [&](WebReply reply) { answer.set_value(std::move(reply)); });
   EXPECT_EQ(answer.get_future().get().body, first);
   other.reset();
-  if (store) store->Close();
+  store->Close();
   StoreTotals totals;
   ASSERT_EQ(store_->Totals(totals), StoreStatus::Ok);
   EXPECT_EQ(totals.ringtones, 1);
