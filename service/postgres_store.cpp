@@ -184,21 +184,36 @@ void PgRingtoneStore::Write(StoreWriteBatch& batch) {
 
 void PgRingtoneStore::AddAll(PgConnection& db, std::vector<StoreWrite*>& adds) {
   // One statement for them all: one commit, which is on disk before the statement returns.
+  // Each upload first looks for a ringtone that is already the same one (a retry kept by
+  // another node), through the index on the digest; one that finds it adds nothing.
   std::string sql =
-      "INSERT INTO ringtones (token, created_at, expires_at, phone_number, carrier_id,"
-      " phone_id, format, song_name, file_name, size, bytes) VALUES ";
+      "WITH u (token, created_at, expires_at, phone_number, carrier_id, phone_id, format,"
+      " song_name, file_name, size, bytes, same_since, digest) AS (VALUES ";
   PgParams params;
   int n = 0;
   for (size_t i = 0; i < adds.size(); ++i) {
     const RingtoneRecord& r = adds[i]->record;
     sql += i ? ", (" : "(";
-    for (int column = 0; column < 11; ++column) sql += (column ? ", $" : "$") + std::to_string(++n);
+    for (int column = 0; column < 13; ++column) sql += (column ? ", $" : "$") + std::to_string(++n);
     sql += ")";
     params.Text(r.token).Int(r.createdAt).Int(r.expiresAt).Text(r.phoneNumber).Int(r.carrierId)
         .Int(r.phoneId).Int(r.format).Bytes(r.songName).Bytes(r.fileName)
-        .Int(static_cast<int64_t>(r.bytes.size())).Bytes(r.bytes);
+        .Int(static_cast<int64_t>(r.bytes.size())).Bytes(r.bytes).Int(r.sameSince).Int(r.digest);
   }
-  sql += " ON CONFLICT (token) DO NOTHING RETURNING token";  // a token taken fails alone
+  sql +=
+      "), earlier AS (SELECT u.token, (SELECT k.token FROM ringtones k"
+      " WHERE u.same_since > 0 AND k.digest = u.digest AND k.created_at >= u.same_since"
+      " AND k.phone_number = u.phone_number AND k.carrier_id = u.carrier_id"
+      " AND k.phone_id = u.phone_id AND k.format = u.format AND k.size = u.size"
+      " AND k.bytes = u.bytes LIMIT 1) AS same FROM u),"
+      " added AS (INSERT INTO ringtones (token, created_at, expires_at, phone_number, carrier_id,"
+      " phone_id, format, song_name, file_name, size, bytes, digest)"
+      " SELECT u.token, u.created_at, u.expires_at, u.phone_number, u.carrier_id, u.phone_id,"
+      " u.format, u.song_name, u.file_name, u.size, u.bytes, u.digest FROM u JOIN earlier e USING (token)"
+      " WHERE e.same IS NULL"
+      " ON CONFLICT (token) DO NOTHING RETURNING token)"  // a token taken fails alone
+      " SELECT token, token FROM added UNION ALL SELECT token, same FROM earlier"
+      " WHERE same IS NOT NULL";
   // In a transaction of its own, so that nothing is committed unless the COMMIT is sent: a
   // database that stops answering before it closes this connection, and rolls back when it
   // goes on. Only a COMMIT without an answer leaves the outcome unknown (see Forget).
@@ -219,8 +234,12 @@ void PgRingtoneStore::AddAll(PgConnection& db, std::vector<StoreWrite*>& adds) {
   writeFailed_ = false;
   for (int row = 0; row < kept.Rows(); ++row) {
     const std::string token = kept.Bytes(row, 0);
-    for (StoreWrite* add : adds)
-      if (add->record.token == token) add->status = StoreStatus::Ok;
+    const std::string same = kept.Bytes(row, 1);
+    for (StoreWrite* add : adds) {
+      if (add->record.token != token) continue;
+      add->status = StoreStatus::Ok;
+      if (same != token && add->record.sameAs) *add->record.sameAs = same;
+    }
   }
 }
 

@@ -335,18 +335,24 @@ void RingtoneService::Upload(const WebRequest& request, Reply reply) {
   record.fileName.assign(submission.fields[UploadFileName]);
   record.size = static_cast<int64_t>(submission.ringtone.size());
   record.bytes.assign(submission.ringtone);
-  const std::string address = settings_.publicUrl + "/r/" + record.token;
+  // Not in this node's memory, the store is asked: another node may have kept it.
+  record.digest = static_cast<int64_t>(fingerprint);
+  record.sameSince = (nowMs - RetryWindowMs) / 1000;
+  record.sameAs = std::make_shared<std::string>();
+  std::shared_ptr<std::string> sameAs = record.sameAs;
   const std::string token = record.token;
-  store_.Add(std::move(record), [this, address, fingerprint, nowMs, token,
+  store_.Add(std::move(record), [this, fingerprint, nowMs, token, sameAs,
                                  reply = std::move(reply)](StoreStatus status) {
     if (status != StoreStatus::Ok) {
       reply(RefuseUpload(UploadRefusal::Store, "the store did not keep it"));
       return;
     }
-    recentUploads_.Remember(fingerprint, token, nowMs);
-    metrics_.UploadAccepted();
-    WebReply accepted = TextReply(200, address);
-    accepted.logNote = "stored";
+    const bool before = !sameAs->empty();
+    const std::string& kept = before ? *sameAs : token;
+    recentUploads_.Remember(fingerprint, kept, nowMs);
+    if (!before) metrics_.UploadAccepted();
+    WebReply accepted = TextReply(200, settings_.publicUrl + "/r/" + kept);
+    accepted.logNote = before ? "stored before" : "stored";
     reply(std::move(accepted));
   });
 }

@@ -79,5 +79,6 @@ class RingtoneService {
   ServiceMetrics& metrics_;
   const Clock clock_;
   std::unique_ptr<StoreCalls> storeCalls_;  // null when the store never waits
-  RecentUploads recentUploads_{5 * 60 * 1000, 4096};  // a retry within 5 minutes
+  static constexpr int64_t RetryWindowMs = 5 * 60 * 1000;  // a retry within 5 minutes
+  RecentUploads recentUploads_{RetryWindowMs, 4096};
 };

@@ -26,6 +26,16 @@ struct RingtoneRecord {
   // When the store lends the bytes from its memory instead of copying them into `bytes`:
   // the record that holds them, unchanged while it is held.
   std::shared_ptr<const RingtoneRecord> lent;
+  // A digest of number, carrier, phone, format and bytes (UploadFingerprint), kept with the
+  // ringtone so that the same upload is found again by it alone.
+  int64_t digest = 0;
+  // Add only: when `sameSince` is set, a store that several nodes share takes a ringtone kept
+  // at or after it (seconds) with this digest, number, carrier, phone, format and bytes instead
+  // of a new one (a retry that another node kept): nothing is added, Add answers Ok, and its
+  // token goes to `sameAs`. The embedded store serves one node, whose memory already holds
+  // its uploads of the last minutes: it adds the ringtone as asked and leaves `sameAs` empty.
+  int64_t sameSince = 0;
+  std::shared_ptr<std::string> sameAs;
 
   std::string_view Bytes() const { return lent ? std::string_view(lent->bytes) : bytes; }
 };

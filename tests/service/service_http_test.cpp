@@ -554,6 +554,34 @@ TEST_P(ServiceOverHttp, TheSameUploadSentAgainWithinMinutesIsTheSameRingtone) {
   EXPECT_NE(Accepted(Recorded()), first) << "ten minutes later, a new one";
 }
 
+// Two nodes on one database: a retry that reaches the other node, whose memory never saw the
+// first upload, gets the ringtone the first node kept.
+class SharedDatabase : public ServiceOverHttp {};
+INSTANTIATE_TEST_SUITE_P(Nodes, SharedDatabase, ::testing::Values(StoreKind::Postgres),
+                         StoreKindName);
+
+TEST_P(SharedDatabase, ARetryThatReachesAnotherNodeIsTheSameRingtone) {
+  StartServer();
+  const std::string first = Accepted(Recorded());
+  std::string error;
+  std::unique_ptr<RingtoneStore> store;
+  std::unique_ptr<UploadLimiter> limiter;
+  ASSERT_TRUE(place_->Open(store, limiter, error)) << error;
+  ServiceSettings settings;
+  settings.publicUrl = PublicUrl();
+  auto other = std::make_unique<RingtoneService>(settings, catalog_, *store, *limiter, metrics_,
+                                                 [this] { return nowMs_.load(); });
+  const Upload upload = Upload::Parse(Recorded());
+  const WebRequest request{"POST", "/ringtones/upload2.php",
+                           {{"Content-Type", "multipart/form-data; boundary=" + upload.boundary}},
+                           upload.body, "192.0.2.4"};
+  std::promise<WebReply> answer;
+  other->Handle(request, [&](WebReply reply) { answer.set_value(std::move(reply)); });
+  EXPECT_EQ(answer.get_future().get().body, first) << "the same ringtone, nothing added";
+  other.reset();
+  store->Close();
+}
+
 TEST_P(HttpSide, HttpBoundsAndKeptConnections) {
   HttpLimits limits;
   limits.connectionsPerAddress = 3;

@@ -418,7 +418,7 @@ TEST_F(PostgresStoreTest, MigrationsBringAnOlderSchemaUpAndANewerOneIsLeftAlone)
       " format, song_name, file_name, size, bytes) VALUES ('kept', 1, 5000, '5551234567', 1, 2,"
       " 2, 'song', 'a.wav', 4, 'RIFF')");
   ASSERT_TRUE(place_->Open(store_, limiter_, error_)) << error_;
-  EXPECT_EQ(Sql("SELECT version FROM quavella_schema ORDER BY version"), (Rows{{"1"}, {"2"}, {"3"}}));
+  EXPECT_EQ(Sql("SELECT version FROM quavella_schema ORDER BY version"), (Rows{{"1"}, {"2"}, {"3"}, {"4"}}));
   RingtoneRecord r;
   GoneReason why;
   ASSERT_EQ(store_->Find("kept", 2, true, r, why), StoreStatus::Ok) << "kept across the migration";
