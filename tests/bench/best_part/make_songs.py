@@ -130,8 +130,8 @@ class Song:
 def main():
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
-    for spec in SONGS:
-        song = Song(*spec)
+    for row in SONGS:
+        song = Song(*row)
         onsets, seconds = song.build()
         write_file(os.path.join(out, song.name + '.mid'), song.tracks, PPQ)
         print(song.name, song.tempo, f'{seconds:.2f}', ','.join(f'{t:.2f}' for t in onsets))
