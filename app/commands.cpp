@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/best_part_worker.h"
 #include "app/shutdown.h"
 #include "app/skin.h"
 #include "app/upload_worker.h"
@@ -18,6 +19,7 @@
 #include "import/working_audio.h"
 #include "profile/profile_dialog.h"
 #include "profile/profile_store.h"
+#include "session/edit_options.h"
 #include "session/file_size.h"
 #include "session/session_state.h"
 #include "view/preview.h"
@@ -39,10 +41,9 @@ const char ImportNotStarted[] =
 void Repaint(HWND window, bool erase) { InvalidateRect(window, nullptr, erase ? TRUE : FALSE); }
 
 // Step 8 of Browse: no selection, caret at rest (also after a preview under way now).
-void ResetSelection(HWND window) {
+void ResetStrip(HWND window) {
   ClearParkedSelection();
-  sessionState.selectionAnchorX = -1;
-  SetCaretX(WaveArea::Left);
+  ResetSelection();
   Repaint(window, true);
 }
 
@@ -52,17 +53,11 @@ void RecreateCaretAndResetSelection(HWND window) {
   CreateSelectionCaret(window);
   Repaint(window, true);
   SetCursor(nullptr);
-  ResetSelection(window);
+  ResetStrip(window);
 }
 
 // The user's selection (not the one a preview has parked) is there and has a width.
-bool HasSelection() {
-  UserSelectionEnds selection = UserSelection();
-  // A selection held in frames may be narrower than a column.
-  FrameRange frames;
-  if (selection.anchorX != -1 && SelectionFrames(&frames)) return frames.Length() > 0;
-  return selection.anchorX != -1 && selection.anchorX != selection.endX;
-}
+bool HasSelection() { return TheStrip().HasUserSelection(); }
 
 }  // namespace
 
@@ -107,7 +102,7 @@ void OnConvert(HWND window) {
     return;
   }
   EnableWindow(sessionState.browseButton, FALSE);
-  ConvertSelection(window);
+  ConvertSelection(window, SelectedClipBytes(), editOptions);
 }
 
 void OnConvertAndPlay(HWND window) {
@@ -117,7 +112,7 @@ void OnConvertAndPlay(HWND window) {
     return;
   }
   EnableWindow(sessionState.browseButton, FALSE);
-  ConvertSelection(window);
+  ConvertSelection(window, SelectedClipBytes(), editOptions);
   PreparePreview(true, window);
 }
 
@@ -168,6 +163,7 @@ void LoadSong(HWND window, const std::string& path) {
   }
   if (s.sourcePath[0] == '\0') return;
 
+  CancelBestPartSearch();
   ReleaseWaveCanvas();
   s.fileLoaded = false;
   s.uploaded = false;
@@ -194,7 +190,7 @@ void LoadSong(HWND window, const std::string& path) {
     RestoreArrowCursor();
     ShowMessage(ImportNotStarted, "Warning");
   }
-  ResetSelection(window);
+  ResetStrip(window);
 }
 
 }  // namespace

@@ -30,6 +30,7 @@ EditOptions LoadEditOptions() {
   options.fadeOutMs = NearestFadeMs(ReadDword(key.Get(), "FadeOutMs"));
   options.louder = StoredSwitch(ReadDword(key.Get(), "Louder"));
   options.loop = StoredSwitch(ReadDword(key.Get(), "Loop"));
+  options.suggestOnOpen = StoredSwitch(ReadDword(key.Get(), "SuggestOnOpen"));
   return options;
 }
 
@@ -42,5 +43,6 @@ bool SaveEditOptions(const EditOptions& options) {
   ok = WriteDword(key.Get(), "FadeOutMs", options.fadeOutMs) && ok;
   ok = WriteDword(key.Get(), "Louder", options.louder ? 1 : 0) && ok;
   ok = WriteDword(key.Get(), "Loop", options.loop ? 1 : 0) && ok;
+  ok = WriteDword(key.Get(), "SuggestOnOpen", options.suggestOnOpen ? 1 : 0) && ok;
   return ok;
 }

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include "app/best_part_worker.h"
 #include "app/commands.h"
 #include "app/edit_options_store.h"
 #include "app/selection_keys.h"
@@ -142,8 +143,12 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return 0;
     case WM_SIZE:
       return 0;
-    case WM_STRIP_IMPORTED:
-      RescaleStaleWaveStrip(window);
+    case WM_SONG_IMPORTED:
+      TakeImportedSong(window, wParam != 0);
+      StartBestPartSearch(window);
+      return 0;
+    case WM_BEST_PARTS_FOUND:
+      OnBestPartsFound(window, lParam);
       return 0;
     case WM_DPICHANGED:
       OnDpiChanged(window, HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
@@ -181,7 +186,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         OpenStripMenu(window, -1);
         return 0;
       }
-      if (OnSelectionKey(window, wParam) || OnZoomKey(window, wParam)) return 0;
+      if (OnSelectionKey(window, wParam) || OnZoomKey(window, wParam) ||
+          OnSuggestionKey(window, wParam))
+        return 0;
       break;
     case WM_MOUSEWHEEL:
       OnStripWheel(window, wParam);

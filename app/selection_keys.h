@@ -3,11 +3,6 @@
 #pragma once
 #include <windows.h>
 
-#include "view/selection_frames.h"
-
 // For WM_KEYDOWN: true when `key` was one of these and was handled (a selection exists, the
 // song is loaded and no preview runs; otherwise the key does nothing).
 bool OnSelectionKey(HWND window, WPARAM key);
-// The selection as frames: the held frames, or the frames the conversion would cut for the
-// dragged columns. False when there is no selection.
-bool CurrentSelectionFrames(FrameRange* range);

@@ -130,9 +130,9 @@ INT_PTR CALLBACK SetTimesProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
 }  // namespace
 
 void RunSetTimesDialog(HWND window) {
-  if (!sessionState.fileLoaded || !sessionState.selectionEnabled || SongFrames() == 0) return;
+  if (!sessionState.fileLoaded || !TheStrip().Enabled() || SongFrames() == 0) return;
   FrameRange range{0, SongFrames()};
-  CurrentSelectionFrames(&range);
+  SelectedFrames(&range);
 
   TemplateBuilder dialog(Caption, 200, 100);
   dialog.Item("STATIC", "Start (m:ss.cc):", -1, SS_LEFT, 7, 9, 60, 9);

@@ -1,5 +1,6 @@
 #include "app/shutdown.h"
 
+#include "app/best_part_worker.h"
 #include "app/skin.h"
 #include "app/worker_threads.h"
 #include "formats/ringtone_formats.h"
@@ -25,6 +26,7 @@ void ShutDownShell(bool deleteWorkingFiles) {
   // The user sees the program end at once, while an upload may still hold it up a moment.
   if (sessionState.mainWindow) ShowWindow(sessionState.mainWindow, SW_HIDE);
   ShellThreads().StopAll(WorkerGraceMs);
+  CancelBestPartSearch();
 
   // An import that did not end in time (a drive that does not answer) keeps what it uses; the
   // end of the process frees it.

@@ -45,7 +45,8 @@ HFONT scaledTextFont = nullptr;
 // Set once the keyboard has moved the focus: from then on it is shown.
 bool focusCuesShown = false;
 // The ring around the strip in client units: just outside the strip's frame.
-constexpr RECT StripRingUnits{59, 63, 504, 174};
+constexpr RECT StripRingUnits{WaveArea::Left - 4, WaveArea::Top - 7, WaveArea::Right + 4,
+                              WaveArea::Bottom + 4};
 
 // A picture resource, drawn without a drawing surface of its own. A 24-bit picture is widened
 // once to the 32-bit pixels that screens hold, so drawing it copies rows; other depths are drawn
@@ -351,7 +352,7 @@ void PaintMainWindow(HWND window, HDC dc) {
     status->Draw(dc, WindowPixels(choice.x), WindowPixels(choice.y), 0, 0, status->Width(),
                  status->Height());
 
-  if (s.selectionAnchorX != -1) RedrawBand(window, dc);
+  if (TheStrip().AnchorX() != -1) RedrawBand(window, dc);
   if (focusCuesShown && GetFocus() == window) {
     RECT ring = StripFocusRect();
     DrawFocusRect(dc, &ring);

@@ -62,7 +62,7 @@ HMENU BuildStripMenu(const EditOptions& options) {
               "Make it &louder");
   AppendMenuA(menu.get(), MF_STRING | (options.loop ? MF_CHECKED : 0), IdLoop, "Play in a loo&p");
   AppendMenuA(menu.get(), MF_SEPARATOR, 0, nullptr);
-  const UINT needsSong = sessionState.fileLoaded && sessionState.selectionEnabled ? 0 : MF_GRAYED;
+  const UINT needsSong = sessionState.fileLoaded && TheStrip().Enabled() ? 0 : MF_GRAYED;
   AppendMenuA(menu.get(), MF_STRING | needsSong, IdSetStartEnd, "&Set the start and end...");
   AppendMenuA(menu.get(), MF_SEPARATOR, 0, nullptr);
   AppendMenuA(menu.get(), MF_STRING | (CanZoomIn() ? 0 : MF_GRAYED), IdZoomIn,
@@ -70,6 +70,13 @@ HMENU BuildStripMenu(const EditOptions& options) {
   const UINT needsZoom = StripZoomed() ? 0 : MF_GRAYED;
   AppendMenuA(menu.get(), MF_STRING | needsZoom, IdZoomOut, "Zoom o&ut");
   AppendMenuA(menu.get(), MF_STRING | needsZoom, IdWholeSong, "&Whole song");
+  AppendMenuA(menu.get(), MF_SEPARATOR, 0, nullptr);
+  const UINT needsSuggestion = needsSong == 0 && AnySuggestedPart() ? 0 : MF_GRAYED;
+  AppendMenuA(menu.get(), MF_STRING | needsSuggestion, IdSelectSuggestion,
+              "Select the su&ggested part\tG");
+  AppendMenuA(menu.get(), MF_STRING | needsSuggestion, IdNextSuggestion, "&Next suggestion\tN");
+  AppendMenuA(menu.get(), MF_STRING | (options.suggestOnOpen ? MF_CHECKED : 0), IdSuggestOnOpen,
+              "Select the suggested part &after opening a song");
   return menu.release();
 }
 
@@ -108,10 +115,20 @@ bool OpenStripMenu(HWND window, LPARAM screenPoint) {
   return true;
 }
 
+bool OnSuggestionKey(HWND window, WPARAM key) {
+  if (key != 'G' && key != 'N') return false;
+  if (!sessionState.fileLoaded || !TheStrip().Enabled()) return true;
+  if (key == 'G')
+    SelectSuggestedPart(window);
+  else
+    NextSuggestedPart(window);
+  return true;
+}
+
 bool IsStripMenuCommand(int id) {
   return (id >= IdFadeInFirst && id < IdFadeInFirst + FadeChoiceCount) ||
          (id >= IdFadeOutFirst && id < IdFadeOutFirst + FadeChoiceCount) ||
-         (id >= IdLouder && id <= IdWholeSong);
+         (id >= IdLouder && id <= IdSuggestOnOpen);
 }
 
 void OnStripMenuCommand(HWND window, int id) {
@@ -123,6 +140,10 @@ void OnStripMenuCommand(HWND window, int id) {
     OnZoomCommand(window, id);
     return;
   }
+  if (id == IdSelectSuggestion || id == IdNextSuggestion) {
+    OnSuggestionKey(window, id == IdSelectSuggestion ? 'G' : 'N');
+    return;
+  }
   EditOptions& options = editOptions;
   if (id >= IdFadeInFirst && id < IdFadeInFirst + FadeChoiceCount) {
     options.fadeInMs = FadeChoicesMs[id - IdFadeInFirst];
@@ -132,6 +153,8 @@ void OnStripMenuCommand(HWND window, int id) {
     options.louder = !options.louder;
   } else if (id == IdLoop) {
     options.loop = !options.loop;
+  } else if (id == IdSuggestOnOpen) {
+    options.suggestOnOpen = !options.suggestOnOpen;
   } else {
     return;
   }

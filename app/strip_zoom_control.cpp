@@ -11,16 +11,16 @@ namespace {
 // so that it keeps its place on the zoomed strip.
 void Show(HWND window, StripWindow shown) {
   FrameRange selection;
-  if (CurrentSelectionFrames(&selection)) HoldSelectionFrames(window, selection);
+  if (SelectedFrames(&selection)) HoldSelectionFrames(window, selection);
   ShowStrip(window, shown);
 }
 
-bool Ready() { return sessionState.fileLoaded && sessionState.selectionEnabled && SongFrames(); }
+bool Ready() { return sessionState.fileLoaded && TheStrip().Enabled() && SongFrames(); }
 
 // The centre of the selection, or of what is shown when there is none.
 uint64_t ZoomCentre() {
   FrameRange selection;
-  if (CurrentSelectionFrames(&selection)) return selection.start + selection.Length() / 2;
+  if (SelectedFrames(&selection)) return selection.start + selection.Length() / 2;
   const StripWindow shown = ShownStrip();
   return shown.first + shown.frames / 2;
 }
@@ -36,14 +36,14 @@ bool StripZoomed() { return Ready() && Zoomed(ShownStrip(), SongFrames()); }
 
 bool CanZoomIn() {
   FrameRange selection;
-  return Ready() && CurrentSelectionFrames(&selection) && selection.Length() > 0;
+  return Ready() && SelectedFrames(&selection) && selection.Length() > 0;
 }
 
 void OnZoomCommand(HWND window, int id) {
   if (!Ready()) return;
   if (id == IdZoomIn) {
     FrameRange selection;
-    if (CurrentSelectionFrames(&selection) && selection.Length() > 0)
+    if (SelectedFrames(&selection) && selection.Length() > 0)
       Show(window, FitSelection(selection, SongFrames()));
   } else if (id == IdZoomOut) {
     ZoomAroundSelection(window, false);

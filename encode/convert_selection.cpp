@@ -11,7 +11,6 @@
 #include "encode/mmf_converter.h"
 #include "encode/ringtone_size_rule.h"
 #include "encode/run_tool.h"
-#include "encode/selection_range.h"
 #include "encode/tool_command_line.h"
 #include "encoders/vorbis/ogg_vorbis_encoder.h"
 #include "import/clip_format.h"
@@ -23,11 +22,6 @@
 #include "session/session_state.h"
 #include "session/working_folder.h"
 #include "session/working_audio.h"
-#include "view/preview.h"
-#include "view/waveform_view.h"
-
-static_assert(SelectionStripLeft == WaveArea::Left, "the strip's left edge");
-static_assert(SelectionStripWidth == WaveArea::Right - WaveArea::Left, "the strip's width");
 
 namespace {
 
@@ -102,22 +96,9 @@ void EndFailed() {
 
 }  // namespace
 
-ClipByteRange ClipRangeOfSelection(const UserSelectionEnds& selection) {
-  // A selection held in frames is cut at exactly those frames.
-  FrameRange frames;
-  if (SelectionFrames(&frames)) {
-    const uint32_t block = workingAudio.BlockAlign();
-    return {frames.start * block, frames.end * block};
-  }
-  return SelectionByteRange(selection.anchorX, selection.endX, workingAudio.dataSize);
-}
-
-void ConvertSelection(HWND window) {
-  // The user's selection, also when a preview has parked it.
-  const UserSelectionEnds selection = UserSelection();
+void ConvertSelection(HWND window, ClipByteRange range, const EditOptions& options) {
   SetClassCursor(IDC_WAIT);
 
-  const ClipByteRange range = ClipRangeOfSelection(selection);
   const int32_t format = sessionState.outputFormat;
   const char* ringtone = RingtoneFileName(format);
   if (ringtone == nullptr) {
@@ -148,7 +129,7 @@ void ConvertSelection(HWND window) {
     return;
   }
   // Fades and "louder" change the clip itself, so every format gets them.
-  if (!FinishClipFile("test.wav", editOptions)) {
+  if (!FinishClipFile("test.wav", options)) {
     EndFailed();
     return;
   }

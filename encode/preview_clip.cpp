@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "encode/clip_loudness.h"
-#include "encode/convert_selection.h"
 #include "encode/edited_clip.h"
 #include "session/edit_options.h"
 #include "session/session_state.h"
@@ -29,13 +28,9 @@ MadeClip lastClip;
 
 }  // namespace
 
-bool MakeEditedPreview(EditedPreview* clip) {
+bool MakeEditedPreview(ClipByteRange range, EditedPreview* clip) {
   const WorkingAudio& audio = workingAudio;
   if (!ClipEditsOn(editOptions) || !sessionState.fileLoaded || !audio.samples) return false;
-  // No selection: the preview plays the song as it always did.
-  const UserSelectionEnds selection = UserSelection();
-  if (selection.anchorX == -1) return false;
-  const ClipByteRange range = ClipRangeOfSelection(selection);
   const ClipSource source{audio.loads,        range.start,         range.end,
                           editOptions.fadeInMs, editOptions.fadeOutMs, editOptions.louder};
   if (!lastClip.made || !(lastClip.source == source)) {

@@ -61,7 +61,7 @@ if(QV_FFMPEG_TOOL)
               DEPS qv_decoded)
   add_dependencies(win_decoded_song_import decoded_test_data)
   qv_e2e_test(e2e_decoded_songs SOURCES ../tests/e2e/decoded_songs_e2e_test.cpp
-              DEPS qv_core_encode qv_core_clip)
+              DEPS qv_core_encode qv_core_clip qv_core_view)
   add_dependencies(e2e_decoded_songs decoded_test_data)
 else()
   message(WARNING "ffmpeg missing: the decoded-song tests are not built")

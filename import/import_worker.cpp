@@ -16,8 +16,6 @@
 #include "import/working_audio.h"
 #include "session/session_state.h"
 #include "session/working_folder.h"
-#include "view/preview.h"
-#include "view/waveform_view.h"
 
 namespace {
 
@@ -124,21 +122,17 @@ DWORD WINAPI ImportWorker(LPVOID) {
   }
   FillProgressBar();
   bool headerMessageShown = false;
+  const bool firstSong = s.loadCount == 0;
   if (!MapWorkingAudio(&headerMessageShown)) {
     FailImport(headerMessageShown ? nullptr : WavNotReadable, "Warning");
     return 0;
   }
-  s.selectionAnchorX = -1;
   if (StopRequested()) {
     EndImport();
     return 0;
   }
-
-  if (HDC dc = GetDC(s.mainWindow)) {
-    RenderWaveform(s.mainWindow, dc);
-    ReleaseDC(s.mainWindow, dc);
-  }
-  PreparePreview(false, s.mainWindow);
+  // The window's thread draws the strip and readies the preview; this thread waits for it.
+  SendMessageA(s.mainWindow, WM_SONG_IMPORTED, firstSong ? 1 : 0, 0);
 
   s.loading = false;
   s.justLoaded = true;
@@ -146,6 +140,5 @@ DWORD WINAPI ImportWorker(LPVOID) {
   RestoreArrowCursor();
   InvalidateRect(s.mainWindow, nullptr, FALSE);
   s.importRunning = false;
-  PostMessageA(s.mainWindow, WM_STRIP_IMPORTED, 0, 0);
   return 0;
 }

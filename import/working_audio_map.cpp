@@ -19,11 +19,6 @@ void ReleaseWorkingAudio() {
 
 bool MapWorkingAudio(bool* headerMessageShown) {
   if (headerMessageShown) *headerMessageShown = false;
-  if (sessionState.loadCount == 0) {
-    sessionState.selectionAnchorX = -1;
-    sessionState.bandLeftward = false;
-    sessionState.selectionEnabled = false;
-  }
   ReleaseWorkingAudio();
   WorkingAudio& audio = workingAudio;
 
@@ -61,10 +56,7 @@ bool MapWorkingAudio(bool* headerMessageShown) {
   audio.samples = audio.base + walk.dataOffset;
   audio.dataSize = walk.dataSize;
 
-  if (sessionState.loadCount == 0) {
-    sessionState.selectionEnabled = true;
-    sessionState.loadCount = 1;
-  }
+  if (sessionState.loadCount == 0) sessionState.loadCount = 1;
   ++audio.loads;
   sessionState.fileLoaded = true;
   return true;

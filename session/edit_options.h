@@ -1,4 +1,5 @@
-// The editing options of the waveform strip's menu: fades, "louder" and the looping preview.
+// The editing options of the waveform strip's menu: fades, "louder", the looping preview and
+// the suggested part taken on opening a song.
 // They persist per user (read at start, written when the menu changes them).
 #pragma once
 #include <cstdint>
@@ -8,6 +9,7 @@ struct EditOptions {
   uint32_t fadeOutMs = 0;
   bool louder = false;
   bool loop = false;
+  bool suggestOnOpen = false;  // select the suggested part after opening a song
 };
 
 // The lengths the menu offers, "Off" first.

@@ -37,10 +37,6 @@ struct SessionState {
   volatile bool uploaded = false;
   volatile bool uploadBusy = false;
 
-  // Selection (the moving end is the caret's x).
-  volatile int selectionAnchorX = -1;
-  volatile bool selectionEnabled = false;
-  volatile bool bandLeftward = false;
   // Number of completed PCM loads, capped at 1: the strip is drawn once it is above 0.
   volatile int loadCount = 0;
 
@@ -50,8 +46,6 @@ struct SessionState {
   IDirectSound* soundDevice = nullptr;
   IDirectSoundBuffer* previewBuffer = nullptr;
   UINT_PTR playTimerId = 0;
-  int parkedCaretX = 0;
-  int parkedAnchorX = -1;
 
   // Set while an import thread runs, so that two imports never overlap.
   std::atomic<bool> importRunning{false};
@@ -69,21 +63,10 @@ extern SessionState sessionState;
 // `units` 96-dpi units in pixels of the main window's scale.
 inline int WindowPixels(int units) { return ToPixels(units, sessionState.skinDpi); }
 
-// The fixed waveform rectangle in client units (96-dpi pixels).
-struct WaveAreaRect {
-  static constexpr int Left = 63;
-  static constexpr int Top = 70;
-  static constexpr int Right = 500;
-  static constexpr int Bottom = 170;
-  static constexpr int TraceTop = 87;
-};
-using WaveArea = WaveAreaRect;
-
-// True when (x, y) lies strictly inside the live part of the strip.
-inline bool InLiveWaveArea(int x, int y) {
-  return x > WaveArea::Left && x < WaveArea::Right && y > WaveArea::TraceTop &&
-         y < WaveArea::Bottom;
-}
+// Sent by the import's thread to the main window when the song is mapped (WPARAM: 1 for the
+// program's first song); the window's thread then draws the strip and readies the preview
+// while the import waits.
+constexpr UINT WM_SONG_IMPORTED = WM_APP + 0x52;
 
 // Sets `converted`, clears `justLoaded` and repaints the main window without erasing.
 void SetConverted(bool value);

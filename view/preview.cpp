@@ -180,9 +180,8 @@ void ReleaseClipBuffer() {
 void RestoreSelection(HWND window) {
   SessionState& s = sessionState;
   ReleaseClipBuffer();
-  SetCaretX(s.parkedCaretX);
-  s.selectionAnchorX = s.parkedAnchorX;
-  s.selectionEnabled = true;
+  TheStrip().Unpark();
+  SetCaretX(CaretX());
   RedrawBand(window);
   if (s.playTimerId) KillTimer(window, s.playTimerId);
   s.playTimerId = 0;
@@ -196,8 +195,7 @@ ByteRange ExactPreviewRange() {
   const uint32_t block = audio.BlockAlign();
   FrameRange frames;
   if (SelectionFrames(&frames)) return {frames.start * block, frames.end * block};
-  const SessionState& s = sessionState;
-  const int anchor = s.selectionAnchorX, caret = CaretX();
+  const int anchor = TheStrip().AnchorX(), caret = CaretX();
   if (!editOptions.loop || anchor == -1 || anchor == caret) return {};
   return {AlignToFrame(StripByteOffset(std::min(anchor, caret), audio.dataSize), block),
           AlignToFrame(StripByteOffset(std::max(anchor, caret), audio.dataSize), block)};
@@ -212,16 +210,16 @@ void StartPreview(HWND window) {
   // With fades or "louder" on: the clip as the conversion will make it.
   EditedPreview edited;
   const bool playEdited =
-      editedPreviewMaker && editedPreviewMaker(&edited) && edited.sampleCount > 0;
+      editedPreviewMaker && UserSelection().anchorX != -1 &&
+      editedPreviewMaker(SelectedClipBytes(), &edited) && edited.sampleCount > 0;
 
-  int end = CaretX();
-  s.parkedCaretX = end;
-  s.parkedAnchorX = s.selectionAnchorX;
-  int startX = PreviewStartX(s.selectionAnchorX, end);
+  StripSelection& strip = TheStrip();
+  strip.Park();
+  int startX = PreviewStartX(strip.AnchorX(), strip.CaretX());
 
-  if (s.selectionEnabled) {
-    if (s.selectionAnchorX != -1) {
-      s.selectionAnchorX = -1;
+  if (strip.Enabled()) {
+    if (strip.AnchorX() != -1) {
+      strip.SetAnchorX(-1);
       HideCaret(window);
       if (HDC dc = GetDC(window)) {
         PaintWaveStrip(window, dc);  // removes the band
@@ -229,10 +227,10 @@ void StartPreview(HWND window) {
       }
       ShowCaret(window);
     }
-    s.selectionAnchorX = 0;
+    strip.SetAnchorX(0);
     SetCaretX(0);
   }
-  s.selectionEnabled = false;
+  strip.Enable(false);
 
   const WorkingAudio& audio = workingAudio;
   if (playEdited) {
@@ -337,7 +335,8 @@ void CALLBACK PreviewTimerTick(HWND window, UINT, UINT_PTR, DWORD) {
     cursorX = ShownPreviewCursorX(playCursor, ShownStrip(), audio.dataSize, audio.SampleRate(),
                                   audio.BlockAlign());
   }
-  PreviewTick tick = DecidePreviewTick(playing, cursorX, s.parkedCaretX, s.parkedAnchorX);
+  const UserSelectionEnds parked = UserSelection();
+  PreviewTick tick = DecidePreviewTick(playing, cursorX, parked.endX, parked.anchorX);
   if (tick.restore) RestoreSelection(window);
   if (tick.stop) {
     s.previewBuffer->Stop();
@@ -348,18 +347,7 @@ void CALLBACK PreviewTimerTick(HWND window, UINT, UINT_PTR, DWORD) {
 
 void SetEditedPreviewMaker(EditedPreviewMaker maker) { editedPreviewMaker = maker; }
 
-UserSelectionEnds UserSelection() {
-  const SessionState& s = sessionState;
-  if (s.playTimerId) return {s.parkedAnchorX, s.parkedCaretX};
-  return {s.selectionAnchorX, CaretX()};
-}
-
-void ClearParkedSelection() {
-  SessionState& s = sessionState;
-  if (!s.playTimerId) return;
-  s.parkedAnchorX = -1;
-  s.parkedCaretX = WaveArea::Left;
-}
+void ClearParkedSelection() { TheStrip().ClearParked(); }
 
 bool IsPreviewPlaying() {
   return BufferPlaying(sessionState.previewBuffer) || BufferPlaying(clipBuffer);
@@ -376,9 +364,8 @@ void ReleasePreview() {
   if (s.playTimerId) {
     HWND window = s.mainWindow;
     if (s.previewBuffer) s.previewBuffer->Stop();
-    SetCaretX(s.parkedCaretX);
-    s.selectionAnchorX = s.parkedAnchorX;
-    s.selectionEnabled = true;
+    TheStrip().Unpark();
+    SetCaretX(CaretX());
     if (window) KillTimer(window, s.playTimerId);
     s.playTimerId = 0;
   }

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "session/clip_range.h"
+
 // Creates the sound device if it is absent and prepares it (Browse). A device that cannot be
 // created is left absent, with a beep.
 void InitSoundDevice(HWND window);
@@ -14,31 +16,15 @@ void PreparePreview(bool play, HWND window);
 // Timer callback (id 1, every millisecond while a preview plays): moves the play cursor and
 // ends the preview, restoring the selection.
 void CALLBACK PreviewTimerTick(HWND window, UINT message, UINT_PTR id, DWORD time);
-// The selection as the user made it, for every command that reads it. While a preview is under
-// way (from its start until the timer tick that puts the selection back, also after a stop)
-// the strip shows a parked selection: then the ends the preview parked; otherwise the anchor
-// and the caret.
-struct UserSelectionEnds {
-  int anchorX;  // -1: no selection
-  int endX;
-};
-UserSelectionEnds UserSelection();
 // While a preview is under way, the selection it puts back at its end becomes none (anchor -1,
 // the caret at the strip's left edge); the preview then ends at the next tick. Browse, which
 // clears the selection when it keeps the song, calls it first. No preview: nothing happens.
 void ClearParkedSelection();
-// While fades or "louder" are on, a preview plays the clip with those edits applied: 16-bit
-// samples at the song's rate and channels, from the song's frame `startFrame` on.
-struct EditedPreview {
-  const int16_t* samples = nullptr;
-  uint32_t sampleCount = 0;
-  uint32_t startFrame = 0;
-};
-// Fills `clip` with the edited clip of the selection as it stands; false when there is none
-// (no edit on, nothing selected). Made once per change of song, selection or options, above
-// the view (the edits are the conversion's): the program hands it over at its start. Without
-// one, every preview plays the song's own samples.
-using EditedPreviewMaker = bool (*)(EditedPreview* clip);
+// Fills `clip` with the edited clip of the bytes `range` of the samples (the selection as the
+// conversion cuts it); false when there is none (no edit on). Made once per change of song,
+// selection or options, above the view (the edits are the conversion's): the program hands it
+// over at its start. Without one, every preview plays the song's own samples.
+using EditedPreviewMaker = bool (*)(ClipByteRange range, EditedPreview* clip);
 void SetEditedPreviewMaker(EditedPreviewMaker maker);
 // True when the preview buffer exists and reports that it is playing.
 bool IsPreviewPlaying();

@@ -15,8 +15,8 @@ float Single(float value) {
 }  // namespace
 
 uint32_t StripByteOffset(int x, uint32_t dataSize) {
-  x = std::clamp(x, StripLeft, StripRight);
-  float fraction = Single(static_cast<float>(x - StripLeft) / static_cast<float>(StripSpan));
+  x = std::clamp(x, WaveArea::Left, WaveArea::Right);
+  float fraction = Single(static_cast<float>(x - WaveArea::Left) / static_cast<float>(WaveArea::Width));
   float offset = Single(static_cast<float>(dataSize) * fraction);
   // Single precision can round a product near dataSize above it (and above 32 bits).
   if (offset >= 4294967296.0f) return dataSize;
@@ -47,19 +47,19 @@ int PreviewCursorX(uint32_t playCursor, uint32_t dataSize, uint32_t samplesPerSe
     whole = dataSize;
     played = playCursor;
   }
-  if (whole == 0) return StripLeft;
+  if (whole == 0) return WaveArea::Left;
   // A cursor far past the data (it cannot be, but it is read from a device) still lands
   // right of the strip, without overflowing.
   played = std::min<uint64_t>(played, 2ull * whole);
   float percent = Single(Single(static_cast<float>(played) / static_cast<float>(whole)) * 100.0f);
-  return static_cast<int>(Single(Single(StripSpan * percent) / 100.0f)) + StripLeft;
+  return static_cast<int>(Single(Single(WaveArea::Width * percent) / 100.0f)) + WaveArea::Left;
 }
 
 int ShownPreviewCursorX(uint32_t playCursor, StripWindow shown, uint32_t dataSize,
                         uint32_t samplesPerSecond, uint32_t blockAlign) {
   const int wholeSongX = PreviewCursorX(playCursor, dataSize, samplesPerSecond);
   const uint64_t songFrames = blockAlign ? dataSize / blockAlign : 0;
-  if (!Zoomed(shown, songFrames) || wholeSongX > StripRight) return wholeSongX;
+  if (!Zoomed(shown, songFrames) || wholeSongX > WaveArea::Right) return wholeSongX;
   return StripXForFrame(playCursor / blockAlign, shown.first, shown.frames);
 }
 
@@ -72,7 +72,7 @@ PreviewTick DecidePreviewTick(bool playing, int cursorX, int parkedCaretX, int p
   }
   int end = parkedCaretX > parkedAnchorX ? parkedCaretX : parkedAnchorX;
   if (parkedCaretX != parkedAnchorX && cursorX >= end) tick.stop = true;
-  if (cursorX > StripRight) {
+  if (cursorX > WaveArea::Right) {
     tick.restore = true;
     tick.stop = true;
     tick.caretX = parkedCaretX;

@@ -3,11 +3,8 @@
 #pragma once
 #include <cstdint>
 
+#include "view/strip_geometry.h"
 #include "view/strip_zoom.h"
-
-constexpr int StripLeft = 63;
-constexpr int StripRight = 500;
-constexpr int StripSpan = 437;
 
 // Byte offset into the samples that strip x stands for: dataSize x (x - 63) / 437, the fraction
 // in single precision, truncated. x is held to the strip (63..500) and the offset to dataSize.

@@ -11,10 +11,12 @@
 // column inverted twice or not at all, and no correction at turning points is needed.
 #pragma once
 
-constexpr int BandTop = 87;
-constexpr int BandBottom = 170;  // rows 87..169 are inverted
-constexpr int BandMinX = 63;     // the strip's columns (exclusive bounds of the live area)
-constexpr int BandMaxX = 500;
+#include "view/strip_geometry.h"
+
+constexpr int BandTop = WaveArea::TraceTop;
+constexpr int BandBottom = WaveArea::Bottom;  // rows 87..169 are inverted
+constexpr int BandMinX = WaveArea::Left;      // the strip's columns (exclusive bounds of the live area)
+constexpr int BandMaxX = WaveArea::Right;
 
 struct ColumnSpan {
   int left = 0;   // first column

@@ -3,10 +3,9 @@
 #include <algorithm>
 #include <cctype>
 
-namespace {
+#include "view/strip_geometry.h"
 
-constexpr int StripLeft = 63;
-constexpr int StripWidth = 437;
+namespace {
 
 std::string_view Trim(std::string_view text) {
   while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
@@ -102,12 +101,12 @@ std::string SelectionTimesText(FrameRange range, uint32_t sampleRate) {
 }
 
 int StripXForFrame(uint64_t frame, uint64_t firstFrame, uint64_t shownFrames) {
-  if (shownFrames == 0 || frame <= firstFrame) return StripLeft;
-  const uint64_t offset = (frame - firstFrame) * StripWidth / shownFrames;
-  return StripLeft + static_cast<int>(std::min<uint64_t>(offset, StripWidth));
+  if (shownFrames == 0 || frame <= firstFrame) return WaveArea::Left;
+  const uint64_t offset = (frame - firstFrame) * WaveArea::Width / shownFrames;
+  return WaveArea::Left + static_cast<int>(std::min<uint64_t>(offset, WaveArea::Width));
 }
 
 uint64_t FrameForStripX(int x, uint64_t firstFrame, uint64_t shownFrames) {
-  const int column = std::clamp(x - StripLeft, 0, StripWidth);
-  return firstFrame + (static_cast<uint64_t>(column) * shownFrames + StripWidth - 1) / StripWidth;
+  const int column = std::clamp(x - WaveArea::Left, 0, WaveArea::Width);
+  return firstFrame + (static_cast<uint64_t>(column) * shownFrames + WaveArea::Width - 1) / WaveArea::Width;
 }

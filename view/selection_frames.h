@@ -5,11 +5,8 @@
 #include <string>
 #include <string_view>
 
-struct FrameRange {
-  uint32_t start = 0;  // first frame of the clip
-  uint32_t end = 0;    // one past its last frame; start <= end
-  uint32_t Length() const { return end - start; }
-};
+#include "session/clip_range.h"
+
 
 // "m:ss.cc": minutes (as many digits as needed), seconds and hundredths of `frames` at
 // `sampleRate`, the hundredths rounded to the nearest.

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "view/selection_frames.h"
+#include "view/strip_geometry.h"
 
 struct StripWindow {
   uint64_t first = 0;   // first frame shown
@@ -11,7 +12,7 @@ struct StripWindow {
 };
 
 // The fewest frames the strip shows: one a column.
-constexpr uint64_t MinShownFrames = 437;
+constexpr uint64_t MinShownFrames = WaveArea::Width;
 
 // The whole song.
 StripWindow WholeSong(uint64_t songFrames);

@@ -3,10 +3,12 @@
 #include <cstdint>
 #include <string>
 
-constexpr int RulerLeft = 63;
-constexpr int RulerRight = 500;
+#include "view/strip_geometry.h"
+
+constexpr int RulerLeft = WaveArea::Left;
+constexpr int RulerRight = WaveArea::Right;
 constexpr int RulerTop = 67;
-constexpr int RulerBottom = 87;       // the trace's top
+constexpr int RulerBottom = WaveArea::TraceTop;
 constexpr int RulerTickTop = 69;
 constexpr int RulerTicks = 10;        // spaces between ticks; there are 11 ticks
 constexpr int RulerTickSpacing = (RulerRight - RulerLeft) / RulerTicks;  // 43

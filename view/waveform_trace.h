@@ -5,10 +5,12 @@
 #include <span>
 #include <vector>
 
+#include "view/strip_geometry.h"
+
 // Canvas geometry (pixels of the off-screen canvas, origin at its top-left).
-constexpr int CanvasWidth = 438;       // width of the compatible bitmap; base of the x scale
-constexpr int CanvasHeight = 100;      // strip bottom - strip top
-constexpr int TraceScale = 437;        // x span of the trace
+constexpr int CanvasWidth = WaveArea::Width + 1;  // width of the compatible bitmap; base of the x scale
+constexpr int CanvasHeight = WaveArea::Bottom - WaveArea::Top;
+constexpr int TraceScale = WaveArea::Width;  // x span of the trace
 constexpr int TraceMidY = 50;          // mid line
 constexpr int TraceAmplitude = 50;
 constexpr int TraceFirstIndex = 63;    // the walk starts at this value index, not at 0

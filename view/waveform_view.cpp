@@ -3,7 +3,6 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <mutex>
 #include <span>
 
 #include "resources/resource_ids.h"
@@ -12,6 +11,7 @@
 #include "session/working_audio.h"
 #include "view/preview_cursor.h"
 #include "view/selection_band.h"
+#include "view/preview.h"
 #include "view/strip_zoom.h"
 #include "view/time_ruler.h"
 #include "view/waveform_trace.h"
@@ -21,8 +21,10 @@ namespace {
 constexpr COLORREF TraceColour = RGB(255, 204, 0);
 constexpr COLORREF RulerFill = RGB(255, 250, 240);
 constexpr COLORREF RulerTextBack = RGB(230, 230, 250);
+constexpr COLORREF SuggestionColour = RGB(0, 120, 215);
+constexpr int SuggestionBandHeight = 5;  // the trace's last rows
 constexpr int CaretHeight = WaveArea::Bottom - WaveArea::Top - 15;  // 85
-constexpr int ShownCanvasWidth = WaveArea::Right - WaveArea::Left;    // 437
+constexpr int ShownCanvasWidth = WaveArea::Width;
 constexpr int ShownCanvasHeight = WaveArea::Bottom - WaveArea::TraceTop;  // 83
 
 // The rendered trace: a memory drawing surface holding a fresh copy of picture 165.
@@ -33,24 +35,16 @@ struct WaveCanvas {
   int dpi = 0;  // the scale it was drawn at
 };
 
-// The import thread publishes a finished canvas; the window thread copies and releases it.
-std::mutex canvasMutex;
+// The whole song's trace, and a zoomed strip's own (window thread).
 WaveCanvas canvas;
-
-// The caret's x, kept so that the selection's end survives a caret that another control of
-// this thread destroyed.
-int caretX = WaveArea::Left;
-HWND caretWindow = nullptr;
-
-// The selection held in frames, when it is (window thread).
-bool heldInFrames = false;
-FrameRange heldFrames;
-// What the strip shows while zoomed (window thread); frames 0: the whole song, drawn on
-// `canvas`. A zoomed strip is drawn on a canvas of its own.
-StripWindow zoomWindow;
 WaveCanvas zoomCanvas;
-// The frame where a drag on the zoomed strip began.
-uint64_t dragAnchorFrame = 0;
+
+// The selection and what the strip shows. Its caret x is kept there, so that the selection's
+// end survives a caret that another control of this thread destroyed.
+StripSelection strip;
+HWND caretWindow = nullptr;
+// The parts proposed for the song shown.
+SuggestedParts suggestions;
 
 void Release(WaveCanvas& c) {
   if (c.dc && c.previousBitmap) SelectObject(c.dc, c.previousBitmap);
@@ -92,7 +86,7 @@ WaveCanvas MakeCanvas(HDC windowDc, int dpi) {
 void CreateScaledCaret(HWND window) {
   const int dpi = sessionState.skinDpi;
   CreateCaret(window, nullptr, dpi == BaseDpi ? 0 : ToPixels(1, dpi), ToPixels(CaretHeight, dpi));
-  SetCaretPos(ToPixels(caretX, dpi), ToPixels(WaveArea::TraceTop, dpi));
+  SetCaretPos(ToPixels(strip.CaretX(), dpi), ToPixels(WaveArea::TraceTop, dpi));
   ShowCaret(window);
 }
 
@@ -127,8 +121,8 @@ void InvertOnWindow(HWND window, const ColumnSpan& span) {
 }
 
 // The ticks' labels give way to the held selection's times.
-void DrawSelectionTimes(HDC dc) {
-  const std::string text = SelectionTimesText(heldFrames, SongSampleRate());
+void DrawSelectionTimes(HDC dc, FrameRange held) {
+  const std::string text = SelectionTimesText(held, SongSampleRate());
   TextOutA(dc, RulerLeft + 3, RulerTop, text.data(), static_cast<int>(text.size()));
 }
 
@@ -152,22 +146,13 @@ WaveCanvas TraceCanvas(HDC windowDc, const TraceSource& source, std::span<const 
   return fresh;
 }
 
-bool IsZoomed() { return zoomWindow.frames != 0; }
-
 // What a zoomed strip shows, in place of the ticks' labels when no selection is held.
 void DrawShownTimes(HDC dc) {
   const uint32_t rate = SongSampleRate();
-  const std::string text = "Showing " + ClipTimeText(zoomWindow.first, rate) + " to " +
-                           ClipTimeText(zoomWindow.first + zoomWindow.frames, rate);
+  const StripWindow shown = strip.Shown(CurrentSong());
+  const std::string text = "Showing " + ClipTimeText(shown.first, rate) + " to " +
+                           ClipTimeText(shown.first + shown.frames, rate);
   TextOutA(dc, RulerLeft + 3, RulerTop, text.data(), static_cast<int>(text.size()));
-}
-
-// The held selection's frames from the columns of a drag on the zoomed strip.
-void HoldDraggedFrames(int caret) {
-  const uint64_t end = FrameForStripX(caret, zoomWindow.first, zoomWindow.frames);
-  heldFrames = {static_cast<uint32_t>(std::min(dragAnchorFrame, end)),
-                static_cast<uint32_t>(std::max(dragAnchorFrame, end))};
-  heldInFrames = true;
 }
 
 void DrawRuler(HDC dc) {
@@ -185,22 +170,57 @@ void DrawRuler(HDC dc) {
     FillRect(dc, &band, fill);
     DeleteObject(fill);
   }
+  FrameRange held;
+  const bool timesShown = strip.TimesShown(&held);
+  // The suggested part's times stand in the ruler above its band; the labels they would
+  // cover give way to them.
+  std::string callout;
+  int calloutLeft = 0, calloutRight = 0;
+  if (!timesShown && !strip.IsZoomed() && suggestions.Any()) {
+    callout = suggestions.RulerText(SongSampleRate());
+    SIZE size{};
+    GetTextExtentPoint32A(dc, callout.data(), static_cast<int>(callout.size()), &size);
+    calloutLeft = std::clamp(strip.XOfFrame(suggestions.Current().start, CurrentSong()),
+                             RulerLeft + 3, std::max(RulerLeft + 3, RulerRight - int(size.cx)));
+    calloutRight = calloutLeft + size.cx;
+  }
   for (int k = 0; k <= RulerTicks; ++k) {
     int x = RulerTickX(k);
     // A one-pixel tick, 18 pixels high, with the context's pen and brush.
     Rectangle(dc, x, RulerTickTop, x + 1, RulerBottom);
-    if (k < RulerTicks && !heldInFrames && !IsZoomed()) {
+    if (k < RulerTicks && !timesShown && !strip.IsZoomed()) {
       std::string label = RulerLabel(static_cast<uint32_t>(k) * step);
+      SIZE size{};
+      GetTextExtentPoint32A(dc, label.data(), static_cast<int>(label.size()), &size);
+      if (!callout.empty() && x < calloutRight && x + size.cx > calloutLeft) continue;
       TextOutA(dc, x, RulerTop, label.data(), static_cast<int>(label.size()));
     }
   }
-  if (heldInFrames)
-    DrawSelectionTimes(dc);
-  else if (IsZoomed())
+  if (timesShown) {
+    DrawSelectionTimes(dc, held);
+  } else if (strip.IsZoomed()) {
     DrawShownTimes(dc);
+  } else if (!callout.empty()) {
+    TextOutA(dc, calloutLeft, RulerTop, callout.data(), static_cast<int>(callout.size()));
+  }
   SetBkColor(dc, previousBack);
   if (previousFont) SelectObject(dc, previousFont);
   if (font) DeleteObject(font);
+}
+
+// The current proposal's columns at the foot of the trace.
+void DrawSuggestionBand(HDC dc) {
+  if (!suggestions.Any()) return;
+  const FrameRange part = suggestions.Current();
+  const SongExtent song = CurrentSong();
+  RECT band{WindowPixels(strip.XOfFrame(part.start, song)),
+            WindowPixels(WaveArea::Bottom - SuggestionBandHeight),
+            WindowPixels(strip.XOfFrame(part.end, song)), WindowPixels(WaveArea::Bottom)};
+  if (band.right <= band.left) return;
+  if (HBRUSH fill = CreateSolidBrush(SuggestionColour)) {
+    FillRect(dc, &band, fill);
+    DeleteObject(fill);
+  }
 }
 
 }  // namespace
@@ -221,67 +241,64 @@ void RenderWaveform(HWND, HDC windowDc) {
   WaveCanvas fresh = TraceCanvas(windowDc, source, samples);
   if (!fresh.dc) return;
   FillProgressBar();
-
-  std::lock_guard<std::mutex> lock(canvasMutex);
   Release(canvas);  // normally gone already: Browse releases it before the next import
   canvas = fresh;
+}
+
+void TakeImportedSong(HWND window, bool firstSong) {
+  if (StopRequested()) return;
+  if (firstSong) {
+    strip.Reset();
+    strip.Enable(true);
+  }
+  strip.SetAnchorX(-1);
+  if (HDC dc = GetDC(window)) {
+    RenderWaveform(window, dc);
+    ReleaseDC(window, dc);
+  }
+  PreparePreview(false, window);
 }
 
 void PaintWaveStrip(HWND, HDC dc) {
   if (sessionState.loadCount <= 0 || !dc) return;
   if (sessionState.fileLoaded) DrawRuler(dc);
-  std::lock_guard<std::mutex> lock(canvasMutex);
-  const WaveCanvas& shown = IsZoomed() && zoomCanvas.dc ? zoomCanvas : canvas;
+  const WaveCanvas& shown = strip.IsZoomed() && zoomCanvas.dc ? zoomCanvas : canvas;
   if (shown.dc)
     BitBlt(dc, WindowPixels(WaveArea::Left), WindowPixels(WaveArea::TraceTop),
            WindowPixels(ShownCanvasWidth), WindowPixels(ShownCanvasHeight), shown.dc, 0, 0,
            SRCCOPY);
+  if (shown.dc && sessionState.fileLoaded) DrawSuggestionBand(dc);
 }
 
 void BeginSelection(int x) {
-  SessionState& s = sessionState;
-  if (!s.selectionEnabled) return;
-  HWND window = s.mainWindow;
+  if (!strip.Enabled()) return;
+  HWND window = sessionState.mainWindow;
   // A click in the strip takes the focus back from an edit box, whose caret replaced ours.
   if (window && GetFocus() != window) SetFocus(window);
   EnsureSelectionCaret(window);
-  const bool timesShown = heldInFrames;
-  heldInFrames = false;
-  if (s.selectionAnchorX != -1 || timesShown) {
-    s.selectionAnchorX = -1;
-    if (window) {
-      HideCaret(window);
-      if (HDC dc = GetDC(window)) {
-        PaintWaveStrip(window, dc);  // the canvas copy covers the old band
-        ReleaseDC(window, dc);
-      }
-      ShowCaret(window);
+  if (strip.ClearForClick() && window) {
+    HideCaret(window);
+    if (HDC dc = GetDC(window)) {
+      PaintWaveStrip(window, dc);  // the canvas copy covers the old band
+      ReleaseDC(window, dc);
     }
+    ShowCaret(window);
   }
-  s.selectionAnchorX = x;
+  strip.StartAt(x, CurrentSong());
   SetCaretX(x);
-  if (IsZoomed()) {
-    // A selection made on the zoomed strip is held in frames from its first click.
-    dragAnchorFrame = FrameForStripX(x, zoomWindow.first, zoomWindow.frames);
-    HoldDraggedFrames(x);
-    if (window)
-      if (HDC dc = GetDC(window)) {
-        DrawRuler(dc);
-        ReleaseDC(window, dc);
-      }
-  }
+  if (strip.IsZoomed() && window)
+    if (HDC dc = GetDC(window)) {
+      DrawRuler(dc);
+      ReleaseDC(window, dc);
+    }
 }
 
 void ExtendSelection(HWND window, WPARAM keyState, int x) {
-  SessionState& s = sessionState;
-  if (!s.selectionEnabled || keyState != MK_LBUTTON || s.selectionAnchorX == -1) return;
+  if (!strip.Enabled() || keyState != MK_LBUTTON || strip.AnchorX() == -1) return;
   EnsureSelectionCaret(window);
-  int end = caretX;
-  s.bandLeftward = BandLeftwardAfter(s.bandLeftward, end, x);
-  InvertOnWindow(window, BandStep(end, x));
+  InvertOnWindow(window, strip.ExtendTo(x, CurrentSong()));
   SetCaretX(x);
-  if (IsZoomed()) {
-    HoldDraggedFrames(x);
+  if (strip.IsZoomed()) {
     if (HDC dc = GetDC(window)) {
       DrawRuler(dc);
       ReleaseDC(window, dc);
@@ -290,9 +307,7 @@ void ExtendSelection(HWND window, WPARAM keyState, int x) {
 }
 
 void RedrawBand(HWND window, HDC dc) {
-  const SessionState& s = sessionState;
-  if (!s.selectionEnabled || s.selectionAnchorX == -1) return;
-  ColumnSpan band = BandColumns(s.selectionAnchorX, caretX);
+  const ColumnSpan band = strip.Band();
   if (dc)
     InvertColumns(dc, band);
   else
@@ -300,9 +315,9 @@ void RedrawBand(HWND window, HDC dc) {
 }
 
 void CreateSelectionCaret(HWND window) {
-  heldInFrames = false;
+  strip.DropHeld();
   caretWindow = window;
-  caretX = WaveArea::Left;
+  strip.SetCaretX(WaveArea::Left);
   CreateScaledCaret(window);
 }
 
@@ -314,50 +329,75 @@ void DestroySelectionCaret() {
 void RestoreSelectionCaret(HWND window) { EnsureSelectionCaret(window); }
 
 void ReleaseWaveCanvas() {
-  std::lock_guard<std::mutex> lock(canvasMutex);
   Release(canvas);
   Release(zoomCanvas);
-  zoomWindow = {};
+  strip.ForgetZoom();
+  suggestions.Clear();
 }
 
-int CaretX() { return caretX; }
+int CaretX() { return strip.CaretX(); }
 
 void SetCaretX(int x) {
-  caretX = x;
+  strip.SetCaretX(x);
   if (OwnsThreadCaret(caretWindow))
     SetCaretPos(WindowPixels(x), WindowPixels(WaveArea::TraceTop));
 }
 
-uint32_t ByteOffsetForX(int x) { return StripByteOffset(x, workingAudio.dataSize); }
+StripSelection& TheStrip() { return strip; }
 
-bool SelectionFrames(FrameRange* range) {
-  if (!heldInFrames || sessionState.selectionAnchorX == -1) return false;
-  *range = heldFrames;
-  return true;
+SongExtent CurrentSong() {
+  const WorkingAudio& audio = workingAudio;
+  return {audio.dataSize, audio.BlockAlign()};
+}
+
+bool SelectionFrames(FrameRange* range) { return strip.HeldFrames(range); }
+
+bool SelectedFrames(FrameRange* range) {
+  return sessionState.fileLoaded && strip.SelectedFrames(CurrentSong(), range);
+}
+
+ClipByteRange SelectedClipBytes() { return strip.ClipBytes(CurrentSong()); }
+
+UserSelectionEnds UserSelection() { return strip.UserEnds(); }
+
+void ResetSelection() {
+  strip.SetAnchorX(-1);
+  SetCaretX(WaveArea::Left);
 }
 
 void HoldSelectionFrames(HWND window, FrameRange range) {
-  SessionState& s = sessionState;
-  const uint32_t frames = SongFrames();
-  range.end = std::min(range.end, frames);
-  range.start = std::min(range.start, range.end);
-  heldFrames = range;
-  heldInFrames = true;
   EnsureSelectionCaret(window);
-  s.selectionAnchorX = StripXOfFrame(range.start);
-  s.bandLeftward = false;
-  SetCaretX(StripXOfFrame(range.end));
+  strip.Hold(range, CurrentSong());
+  SetCaretX(strip.CaretX());
   InvalidateRect(window, nullptr, FALSE);
 }
 
-StripWindow ShownStrip() {
-  return IsZoomed() ? zoomWindow : WholeSong(SongFrames());
+void ShowSuggestedParts(HWND window, const FrameRange* parts, int count, bool confident) {
+  suggestions.Set(parts, count, confident);
+  InvalidateRect(window, nullptr, FALSE);
 }
 
-int StripXOfFrame(uint64_t frame) {
-  const StripWindow shown = ShownStrip();
-  return StripXForFrame(frame, shown.first, shown.frames);
+bool SelectSuggestedPart(HWND window) {
+  if (!suggestions.Any() || !strip.Enabled()) return false;
+  HoldSelectionFrames(window, suggestions.Current());
+  return true;
 }
+
+void NextSuggestedPart(HWND window) {
+  if (!suggestions.Any()) return;
+  FrameRange held;
+  const FrameRange before = suggestions.Current();
+  const bool following =
+      strip.HeldFrames(&held) && held.start == before.start && held.end == before.end;
+  suggestions.Next();
+  if (!following || !SelectSuggestedPart(window)) InvalidateRect(window, nullptr, FALSE);
+}
+
+bool AnySuggestedPart() { return suggestions.Any(); }
+
+StripWindow ShownStrip() { return strip.Shown(CurrentSong()); }
+
+int StripXOfFrame(uint64_t frame) { return strip.XOfFrame(frame, CurrentSong()); }
 
 void ShowStrip(HWND window, StripWindow shown) {
   const WorkingAudio& audio = workingAudio;
@@ -372,17 +412,14 @@ void ShowStrip(HWND window, StripWindow shown) {
       ReleaseDC(window, windowDc);
     }
     if (!fresh.dc) return;
-  } else {
-    shown = {};
   }
-  {
-    std::lock_guard<std::mutex> lock(canvasMutex);
-    Release(zoomCanvas);
-    zoomCanvas = fresh;
-    zoomWindow = shown;
-  }
-  if (heldInFrames && sessionState.selectionAnchorX != -1) {
-    HoldSelectionFrames(window, heldFrames);  // its columns in the new strip
+  Release(zoomCanvas);
+  zoomCanvas = fresh;
+  FrameRange held;
+  const bool wasHeld = strip.HeldFrames(&held);
+  strip.Show(shown, CurrentSong());
+  if (wasHeld) {
+    HoldSelectionFrames(window, held);  // its columns in the new strip
   } else {
     InvalidateRect(window, nullptr, FALSE);
   }
@@ -394,6 +431,7 @@ void RescaleWaveStrip(HWND window) {
     CreateScaledCaret(window);
   }
   const WorkingAudio& audio = workingAudio;
+  // While an import runs the song is drawn when it hands the song over.
   if (sessionState.fileLoaded && !sessionState.importRunning && audio.samples) {
     TraceSource source{audio.dataSize, audio.BytesPerSecond(), audio.SampleRate(),
                        audio.BitsPerSample()};
@@ -403,27 +441,14 @@ void RescaleWaveStrip(HWND window) {
       ReleaseDC(window, windowDc);
     }
     if (fresh.dc) {
-      std::lock_guard<std::mutex> lock(canvasMutex);
       Release(canvas);
       canvas = fresh;
     }
-    if (IsZoomed()) ShowStrip(window, zoomWindow);
+    if (strip.IsZoomed()) ShowStrip(window, strip.Shown(CurrentSong()));
   }
   InvalidateRect(window, nullptr, FALSE);
 }
 
-void RescaleStaleWaveStrip(HWND window) {
-  bool stale;
-  {
-    std::lock_guard<std::mutex> lock(canvasMutex);
-    stale = canvas.dc && canvas.dpi != sessionState.skinDpi;
-  }
-  if (stale) RescaleWaveStrip(window);
-}
-
-uint32_t SongFrames() {
-  const WorkingAudio& audio = workingAudio;
-  return audio.BlockAlign() ? audio.dataSize / audio.BlockAlign() : 0;
-}
+uint32_t SongFrames() { return CurrentSong().Frames(); }
 
 uint32_t SongSampleRate() { return workingAudio.SampleRate(); }

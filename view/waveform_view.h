@@ -1,15 +1,28 @@
-// The waveform strip: trace, ruler, selection band and the caret that marks its moving end.
-// Everything here runs on the window thread except RenderWaveform (import thread).
+// The waveform strip on the window: trace, ruler, selection band and the caret that marks its
+// moving end, drawn as the strip's one owner of the selection (StripSelection) says. Window
+// thread only.
 #pragma once
 #include <windows.h>
 
 #include <cstdint>
 
 #include "view/selection_frames.h"
+#include "view/strip_geometry.h"
+#include "view/strip_selection.h"
 #include "view/strip_zoom.h"
+#include "view/suggested_parts.h"
 
-// Builds the strip's canvas from the current working audio (import thread). Does nothing
-// while no file is loaded. The canvas is published only when it is complete.
+// The one selection of the program's strip.
+StripSelection& TheStrip();
+// The working audio's extent, as the strip measures it.
+SongExtent CurrentSong();
+
+// WM_SONG_IMPORTED: the selection's anchor goes (on the first song the strip starts taking
+// the mouse), the trace is drawn and the preview buffer made.
+void TakeImportedSong(HWND window, bool firstSong);
+
+// Builds the strip's canvas from the current working audio and fills the progress bar. Does
+// nothing while no file is loaded.
 void RenderWaveform(HWND window, HDC windowDc);
 // Draws the ruler (while a file is loaded) and copies the canvas into the strip. The paint
 // handler draws the status picture and then calls RedrawBand with its own drawing context.
@@ -34,13 +47,6 @@ void RestoreSelectionCaret(HWND window);
 // Draws the strip and its caret again at the window's new scale (sessionState.skinDpi).
 void RescaleWaveStrip(HWND window);
 
-// Posted to the main window by the import's thread as its last act: a scale change that came
-// while the import was drawing the trace could not redraw it then.
-constexpr UINT WM_STRIP_IMPORTED = WM_APP + 0x52;
-// WM_STRIP_IMPORTED: draws the trace again when it was drawn at another scale than the
-// window's.
-void RescaleStaleWaveStrip(HWND window);
-
 // Releases the canvas (Browse, Exit).
 void ReleaseWaveCanvas();
 // The caret's x in client units (the selection's moving end). Every x of the strip is in
@@ -48,12 +54,20 @@ void ReleaseWaveCanvas();
 int CaretX();
 // Puts the caret at x on the trace line.
 void SetCaretX(int x);
-// Byte offset into the samples that strip x stands for (not aligned to a sample frame).
-uint32_t ByteOffsetForX(int x);
 
 // The selection held in sample frames (typed, nudged or made while zoomed). False when there is
 // none or the selection is the dragged pixels of the whole-song strip.
 bool SelectionFrames(FrameRange* range);
+// Which frames the user's selection covers (held frames, or the dragged columns' bytes as
+// whole frames); false when no song is loaded or nothing is selected.
+bool SelectedFrames(FrameRange* range);
+// The bytes of the samples a conversion cuts for the user's selection (also while a preview
+// has parked it).
+ClipByteRange SelectedClipBytes();
+// The selection as the user made it: the ends a preview parked while it is under way.
+UserSelectionEnds UserSelection();
+// No selection: the anchor goes and the caret rests at the strip's left edge.
+void ResetSelection();
 // Holds `range` as the selection: the anchor and the caret go to its ends' columns, the window
 // is repainted with its band, and the ruler band shows its start, end and length. A mouse
 // click in the strip, or a new caret (Browse), lets it go.
@@ -61,6 +75,16 @@ void HoldSelectionFrames(HWND window, FrameRange range);
 // Frames of the working audio (whole sample frames of its data) and its sample rate.
 uint32_t SongFrames();
 uint32_t SongSampleRate();
+
+// The parts proposed as the ringtone: a band of their own colour under the trace, the current
+// one's times in the ruler band (when no held selection or zoom has its text there).
+void ShowSuggestedParts(HWND window, const FrameRange* parts, int count, bool confident);
+// Holds the current proposal as the selection, exactly its frames; false when there is none.
+bool SelectSuggestedPart(HWND window);
+// The next proposal (after the last, the first); when the selection was the proposal before,
+// it follows to the new one.
+void NextSuggestedPart(HWND window);
+bool AnySuggestedPart();
 
 // What the strip shows: the whole song, or the frames of the zoom.
 StripWindow ShownStrip();

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <string>
 
-#include "encode/selection_range.h"
+#include "view/selection_range.h"
 #include "formats/byte_order.h"
 #include "import/clip_format.h"
 #include "import/pcm_resampler.h"

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "encode/selection_range.h"
+#include "view/selection_range.h"
 #include "formats/byte_order.h"
 #include "import/clip_format.h"
 #include "import/pcm_resampler.h"

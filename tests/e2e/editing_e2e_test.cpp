@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "encode/selection_range.h"
+#include "view/selection_range.h"
 #include "tests/e2e/driver.h"
 #include "view/selection_frames.h"
 #include "view/strip_zoom.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "encode/selection_range.h"
+#include "view/selection_range.h"
 #include "formats/m4r_file.h"
 #include "formats/ogg_file.h"
 #include "import/clip_format.h"

@@ -20,6 +20,16 @@ constexpr int IdPlay = 5001, IdUpload = 5011;
 constexpr uint32_t Yellow = 0xFFCC00, White = 0xFFFFFF, Black = 0x000000;
 constexpr uint32_t RulerFill = 0xFFFAF0, LabelBack = 0xE6E6FA;
 constexpr int LiveY = 120;
+// The suggested part's band at the foot of the trace.
+constexpr uint32_t SuggestionBlue = 0x0078D7;
+constexpr int SuggestionY = 167;
+
+// The first column of the suggested part's band; 0 when there is none.
+int SuggestionLeft(const Capture& c) {
+  for (int x = 63; x < 500; ++x)
+    if (c.At(x, SuggestionY) == SuggestionBlue) return x;
+  return 0;
+}
 
 // Ten seconds of 16-bit mono at 8000 Hz in four equal parts: +16384 (trace at y 25 of the
 // canvas), a silent gap (y 50), -16384 (y 75), and a square wave that changes sign every 12
@@ -69,7 +79,9 @@ class ViewTest : public ::testing::Test {
           Capture first = CaptureClient(app_.Window());
           Settle();
           plain_ = CaptureClient(app_.Window());
-          return plain_.At(63 + 50, 87 + 25) == Yellow && plain_.pixels == first.pixels;
+          // The song's suggested part has come too: the strip is complete.
+          return plain_.At(63 + 50, 87 + 25) == Yellow && SuggestionLeft(plain_) != 0 &&
+                 plain_.pixels == first.pixels;
         },
         10000));
   }
@@ -174,14 +186,16 @@ TEST_F(ViewTest, StripShowsTheTraceAndTheRuler) {
   for (int c = 222; c < 325; ++c) EXPECT_EQ(p.At(63 + c, 87 + 75), Yellow) << c;
   for (int c = 332; c < 436; ++c)
     for (int y = 25; y <= 75; y += 10) EXPECT_EQ(p.At(63 + c, 87 + y), Yellow) << c << "," << y;
-  // The ruler: ticks every 43 pixels and ten labels one second apart.
+  // The ruler: ticks every 43 pixels and ten labels one second apart, but where the suggested
+  // part's times stand above its band ("Suggested: 0:03.39-0:09.79", 26 characters of 7).
+  const int calloutLeft = SuggestionLeft(p), calloutRight = calloutLeft + 26 * 7;
   for (int k = 0; k <= 10; ++k) {
     int x = 63 + 43 * k;
     if (k > 0) {
       EXPECT_EQ(p.At(x, 84), Black) << "tick " << k;
     }
     EXPECT_EQ(p.At(x + 2, 84), RulerFill) << k;
-    if (k == 10) continue;
+    if (k == 10 || (x + 30 > calloutLeft && x < calloutRight)) continue;
     int back = 0, ink = 0;
     for (int y = 67; y < 78; ++y)
       for (int dx = 1; dx < 30; ++dx) {

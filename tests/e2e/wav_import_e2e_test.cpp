@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "encode/selection_range.h"
+#include "view/selection_range.h"
 #include "formats/byte_order.h"
 #include "import/clip_format.h"
 #include "import/pcm_resampler.h"

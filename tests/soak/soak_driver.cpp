@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "encode/selection_range.h"
+#include "view/selection_range.h"
 #include "formats/byte_order.h"
 #include "import/clip_format.h"
 #include "import/pcm_resampler.h"

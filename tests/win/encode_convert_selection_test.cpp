@@ -19,7 +19,7 @@
 #include "tests/bench/clip_measure.h"
 #include "tests/e2e/driver.h"
 #include "tests/win/encode_test_support.h"
-#include "view/waveform_view.h"
+#include "view/selection_range.h"
 
 using encodetest::SeenDialog;
 using Bytes = std::vector<uint8_t>;
@@ -60,7 +60,6 @@ class ConvertSelectionTest : public ::testing::Test {
                                             window_, reinterpret_cast<HMENU>(ID_SIZE_EDIT), nullptr,
                                             nullptr);
     SetClassLongPtrA(window_, GCLP_HCURSOR, 0);
-    CreateSelectionCaret(window_);
 
     sessionState.loadCount = 0;
     ASSERT_TRUE(MapWorkingAudio());
@@ -70,7 +69,6 @@ class ConvertSelectionTest : public ::testing::Test {
   }
   void TearDown() override {
     ReleaseWorkingAudio();
-    DestroySelectionCaret();
     DestroyWindow(window_);
     sessionState.mainWindow = sessionState.progressBar = sessionState.browseButton =
         sessionState.sizeEdit = nullptr;
@@ -80,12 +78,11 @@ class ConvertSelectionTest : public ::testing::Test {
   // Selects anchor..caret, converts for `format`, and returns the boxes that were shown.
   std::vector<SeenDialog> Convert(int32_t format, int anchorX, int caretX) {
     sessionState.outputFormat = format;
-    sessionState.selectionAnchorX = anchorX;
-    SetCaretX(caretX);
     EnableWindow(sessionState.browseButton, FALSE);
     SetWindowTextA(sessionState.sizeEdit, "before");
     encodetest::DialogCatcher catcher;
-    ConvertSelection(window_);
+    ConvertSelection(window_, SelectionByteRange(anchorX, caretX, workingAudio.dataSize),
+                     EditOptions{});
     return catcher.Stop();
   }
   std::string SizeBox() {

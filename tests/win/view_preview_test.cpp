@@ -117,12 +117,12 @@ TEST_F(PreviewTest, PlaysTheSelectionAndRestoresIt) {
   PreparePreview(true, window_);
   EXPECT_TRUE(IsPreviewPlaying());
   // The selection is parked while the caret serves as the play cursor.
-  EXPECT_FALSE(sessionState.selectionEnabled);
-  EXPECT_EQ(sessionState.selectionAnchorX, 0);
+  EXPECT_FALSE(TheStrip().Enabled());
+  EXPECT_EQ(TheStrip().AnchorX(), 0);
   EXPECT_EQ(CaretX(), 0);
   EXPECT_NE(sessionState.playTimerId, 0u);
   BeginSelection(400);  // ignored while playing
-  EXPECT_EQ(sessionState.selectionAnchorX, 0);
+  EXPECT_EQ(TheStrip().AnchorX(), 0);
   // The commands that read the selection see the user's, not the parked one.
   EXPECT_EQ(UserSelection().anchorX, 300);
   EXPECT_EQ(UserSelection().endX, 200);
@@ -136,8 +136,8 @@ TEST_F(PreviewTest, PlaysTheSelectionAndRestoresIt) {
   EXPECT_GE(most, 300);
   EXPECT_LT(most, 300 + 28);
   EXPECT_FALSE(IsPreviewPlaying());
-  EXPECT_TRUE(sessionState.selectionEnabled);
-  EXPECT_EQ(sessionState.selectionAnchorX, 300);
+  EXPECT_TRUE(TheStrip().Enabled());
+  EXPECT_EQ(TheStrip().AnchorX(), 300);
   EXPECT_EQ(CaretX(), 200);
   GUITHREADINFO info = view_test::CaretInfo();
   EXPECT_EQ(info.rcCaret.left, 200);
@@ -158,9 +158,9 @@ TEST_F(PreviewTest, PlayDuringPlayStopsAndTheNextTickRestores) {
   EXPECT_TRUE(view_test::PumpUntil([] { return sessionState.playTimerId == 0; }, 5000));
   EXPECT_EQ(UserSelection().anchorX, 100);
   EXPECT_EQ(UserSelection().endX, 450);
-  EXPECT_EQ(sessionState.selectionAnchorX, 100);
+  EXPECT_EQ(TheStrip().AnchorX(), 100);
   EXPECT_EQ(CaretX(), 450);
-  EXPECT_TRUE(sessionState.selectionEnabled);
+  EXPECT_TRUE(TheStrip().Enabled());
 }
 
 TEST_F(PreviewTest, StartingAgainBeforeTheRestoreKeepsTheSelection) {
@@ -170,7 +170,7 @@ TEST_F(PreviewTest, StartingAgainBeforeTheRestoreKeepsTheSelection) {
   StopPreview();
   PreparePreview(true, window_);  // before any tick has restored the first preview
   PlayThrough();
-  EXPECT_EQ(sessionState.selectionAnchorX, 150);
+  EXPECT_EQ(TheStrip().AnchorX(), 150);
   EXPECT_EQ(CaretX(), 250);
 }
 
@@ -181,7 +181,7 @@ TEST_F(PreviewTest, ZeroWidthSelectionPlaysToTheEndOfTheSong) {
   std::vector<int> seen = PlayThrough();
   ASSERT_FALSE(seen.empty());
   EXPECT_GE(*std::max_element(seen.begin(), seen.end()), 500 - 37);
-  EXPECT_EQ(sessionState.selectionAnchorX, 420);
+  EXPECT_EQ(TheStrip().AnchorX(), 420);
   EXPECT_EQ(CaretX(), 420);
 }
 
@@ -191,7 +191,7 @@ TEST_F(PreviewTest, NoSelectionStopsAtOnce) {
   PreparePreview(true, window_);
   std::vector<int> seen = PlayThrough(3000);
   EXPECT_LE(*std::max_element(seen.begin(), seen.end()), 200 + 28);
-  EXPECT_EQ(sessionState.selectionAnchorX, -1);
+  EXPECT_EQ(TheStrip().AnchorX(), -1);
   EXPECT_EQ(CaretX(), 200);
 }
 
@@ -206,9 +206,9 @@ TEST_F(PreviewTest, WithoutADevicePlayTouchesNothing) {
   EXPECT_EQ(sessionState.playTimerId, 0u);
   EXPECT_FALSE(IsPreviewPlaying());
   StopPreview();
-  EXPECT_EQ(sessionState.selectionAnchorX, 100);
+  EXPECT_EQ(TheStrip().AnchorX(), 100);
   EXPECT_EQ(CaretX(), 200);
-  EXPECT_TRUE(sessionState.selectionEnabled);
+  EXPECT_TRUE(TheStrip().Enabled());
 }
 
 TEST_F(PreviewTest, FailedBufferIsReportedAndRetriedOnTheNextPlay) {
@@ -263,7 +263,7 @@ TEST_F(PreviewTest, ReleaseDuringPlayEndsThePreview) {
   EXPECT_EQ(sessionState.previewBuffer, nullptr);
   EXPECT_EQ(sessionState.soundDevice, nullptr);
   EXPECT_EQ(sessionState.playTimerId, 0u);
-  EXPECT_TRUE(sessionState.selectionEnabled);
+  EXPECT_TRUE(TheStrip().Enabled());
   view_test::Pump(30);  // no tick may arrive on the released buffer
   EXPECT_FALSE(IsPreviewPlaying());
 }
@@ -318,7 +318,7 @@ TEST_F(PreviewTest, PlayWhileTheImportMakesTheBufferMakesNoSecondOne) {
   EXPECT_EQ(device.created, 1);
   EXPECT_NE(sessionState.previewBuffer, nullptr);
   PlayThrough();
-  EXPECT_EQ(sessionState.selectionAnchorX, 100);
+  EXPECT_EQ(TheStrip().AnchorX(), 100);
   EXPECT_EQ(CaretX(), 200);
   sessionState.soundDevice = real;  // released with the buffer by TearDown
 }

@@ -186,17 +186,17 @@ TEST_F(StripTest, ModifiersClicksAndRepaints) {
 
   // A second click clears the old band; a click alone is a zero-width selection.
   BeginSelection(100);
-  EXPECT_EQ(sessionState.selectionAnchorX, 100);
+  EXPECT_EQ(TheStrip().AnchorX(), 100);
   EXPECT_EQ(CaretX(), 100);
   EXPECT_TRUE(InvertedColumns(view_test::Capture(window_), plain).empty());
 
   // While selection is off (a preview plays) clicks and drags do nothing.
-  sessionState.selectionEnabled = false;
+  TheStrip().Enable(false);
   BeginSelection(300);
   ExtendSelection(window_, MK_LBUTTON, 350);
-  EXPECT_EQ(sessionState.selectionAnchorX, 100);
+  EXPECT_EQ(TheStrip().AnchorX(), 100);
   EXPECT_EQ(CaretX(), 100);
-  sessionState.selectionEnabled = true;
+  TheStrip().Enable(true);
 }
 
 TEST_F(StripTest, CaretSurvivesAnEditBoxTakingTheFocus) {
@@ -249,17 +249,6 @@ TEST_F(StripTest, CaretIsDestroyedAndRecreatedAtRest) {
   EXPECT_EQ(info.hwndCaret, window_);
   EXPECT_EQ(info.rcCaret.left, 63);
   EXPECT_EQ(CaretX(), 63);
-}
-
-TEST(StripOffsets, ByteOffsetForXUsesTheWorkingAudio) {
-  view_test::MemoryAudio audio = view_test::MakeAudio(8000, 2, 16, 43700, [](uint32_t, int) {
-    return 0;
-  });
-  view_test::Publish(audio);
-  EXPECT_EQ(ByteOffsetForX(63), 0u);
-  EXPECT_EQ(ByteOffsetForX(500), audio.samples.size());
-  EXPECT_NEAR(static_cast<double>(ByteOffsetForX(281)), 218 * 400.0, 1.0);
-  view_test::ResetSession();
 }
 
 }  // namespace

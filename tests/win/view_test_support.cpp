@@ -30,7 +30,7 @@ LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       HDC dc = BeginPaint(window, &ps);
       FillRect(dc, &ps.rcPaint, static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH)));
       if (sessionState.loadCount > 0) PaintWaveStrip(window, dc);
-      if (sessionState.selectionAnchorX != -1) RedrawBand(window, dc);
+      if (TheStrip().AnchorX() != -1) RedrawBand(window, dc);
       EndPaint(window, &ps);
       return 0;
     }
@@ -76,17 +76,15 @@ void Publish(const MemoryAudio& audio) {
   workingAudio.dataSize = static_cast<uint32_t>(audio.samples.size());
   sessionState.fileLoaded = true;
   sessionState.loadCount = 1;
-  sessionState.selectionEnabled = true;
-  sessionState.selectionAnchorX = -1;
+  TheStrip().Enable(true);
+  TheStrip().SetAnchorX(-1);
 }
 
 void ResetSession() {
   workingAudio = WorkingAudio{};
   sessionState.fileLoaded = false;
   sessionState.loadCount = 0;
-  sessionState.selectionEnabled = false;
-  sessionState.selectionAnchorX = -1;
-  sessionState.bandLeftward = false;
+  TheStrip() = StripSelection{};
 }
 
 HWND CreateTestWindow() {

@@ -1,15 +1,9 @@
-// From the two x positions of the selection to a byte range of the working audio's samples.
+// From the two x positions of a selection dragged on the whole-song strip to a byte range of
+// the working audio's samples.
 #pragma once
 #include <cstdint>
 
-// The waveform strip's left edge and width in client pixels (the window's WaveArea).
-constexpr int SelectionStripLeft = 63;
-constexpr int SelectionStripWidth = 437;
-
-struct ClipByteRange {
-  uint32_t start = 0;
-  uint32_t end = 0;
-};
+#include "session/clip_range.h"
 
 // The anchor gives the start: its fraction of the strip in single precision, times the data
 // length in extended precision, truncated. The caret gives the end, quantised to whole
