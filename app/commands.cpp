@@ -254,8 +254,15 @@ void OnUpload(HWND) {
 }
 
 void OnProfile(HWND window) {
+  const int32_t format = sessionState.outputFormat;
   RunProfileDialog(window);
   SaveProfile();
+  // Another phone may take another length: the song's parts are looked for again.
+  if (sessionState.outputFormat != format && sessionState.fileLoaded &&
+      !sessionState.importRunning) {
+    ClearSuggestedParts(window);
+    StartBestPartSearch(window);
+  }
 }
 
 void OnHelp(HWND) {

@@ -395,6 +395,11 @@ void NextSuggestedPart(HWND window) {
 
 bool AnySuggestedPart() { return suggestions.Any(); }
 
+void ClearSuggestedParts(HWND window) {
+  suggestions.Clear();
+  InvalidateRect(window, nullptr, FALSE);
+}
+
 StripWindow ShownStrip() { return strip.Shown(CurrentSong()); }
 
 int StripXOfFrame(uint64_t frame) { return strip.XOfFrame(frame, CurrentSong()); }

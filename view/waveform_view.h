@@ -85,6 +85,8 @@ bool SelectSuggestedPart(HWND window);
 // it follows to the new one.
 void NextSuggestedPart(HWND window);
 bool AnySuggestedPart();
+// Forgets the proposals (another phone's length is being looked for).
+void ClearSuggestedParts(HWND window);
 
 // What the strip shows: the whole song, or the frames of the zoom.
 StripWindow ShownStrip();
