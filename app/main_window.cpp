@@ -144,7 +144,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_SIZE:
       return 0;
     case WM_SONG_IMPORTED:
+      if (StopRequested()) return 0;
       TakeImportedSong(window, wParam != 0);
+      PreparePreview(false, window);
       StartBestPartSearch(window);
       return 0;
     case WM_BEST_PARTS_FOUND:

@@ -11,7 +11,6 @@
 #include "session/working_audio.h"
 #include "view/preview_cursor.h"
 #include "view/selection_band.h"
-#include "view/preview.h"
 #include "view/strip_zoom.h"
 #include "view/time_ruler.h"
 #include "view/waveform_trace.h"
@@ -256,7 +255,6 @@ void TakeImportedSong(HWND window, bool firstSong) {
     RenderWaveform(window, dc);
     ReleaseDC(window, dc);
   }
-  PreparePreview(false, window);
 }
 
 void PaintWaveStrip(HWND, HDC dc) {

@@ -18,7 +18,7 @@ StripSelection& TheStrip();
 SongExtent CurrentSong();
 
 // WM_SONG_IMPORTED: the selection's anchor goes (on the first song the strip starts taking
-// the mouse), the trace is drawn and the preview buffer made.
+// the mouse) and the trace is drawn.
 void TakeImportedSong(HWND window, bool firstSong);
 
 // Builds the strip's canvas from the current working audio and fills the progress bar. Does

@@ -4,6 +4,7 @@
 
 #include "view/selection_range.h"
 #include "view/strip_selection.h"
+#include "view/suggested_parts.h"
 
 namespace {
 
@@ -99,6 +100,20 @@ TEST(StripSelection, PreviewParksTheEndsAndPutsThemBack) {
   strip.Unpark();
   EXPECT_EQ(strip.AnchorX(), -1);
   EXPECT_EQ(strip.CaretX(), WaveArea::Left);
+}
+
+TEST(SuggestedParts, RulerTextNamesAChorusOnlyWhenSomethingRepeats) {
+  const FrameRange parts[] = {{43200 * 441 / 10, 73200 * 441 / 10}, {0, 1323000}};
+  SuggestedParts suggested;
+  EXPECT_EQ(suggested.RulerText(44100), "");
+  suggested.Set(parts, 2, true);
+  EXPECT_EQ(suggested.RulerText(44100), "Suggested: chorus 0:43.20-1:13.20");
+  suggested.Next();
+  EXPECT_EQ(suggested.RulerText(44100), "Suggested: chorus 0:00.00-0:30.00");
+  suggested.Next();
+  EXPECT_EQ(suggested.CurrentIndex(), 0);
+  suggested.Set(parts, 1, false);
+  EXPECT_EQ(suggested.RulerText(44100), "Suggested: 0:43.20-1:13.20");
 }
 
 }  // namespace
