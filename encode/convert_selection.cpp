@@ -141,15 +141,13 @@ void ConvertSelection(HWND window) {
     EndFailed();
     return;
   }
-  bool encoderQuiet = true;
-  if (const RingtoneEncoder encode = InProcessEncoderFor(format)) {
-    // A failure leaves no ringtone file, which is reported below.
-    encode(PcmClip{clip, clipFormat.channels, static_cast<int>(clipFormat.samplesPerSecond)},
-           ringtone);
-  } else {
-    std::vector<int16_t>().swap(clip);  // the encoder reads test.wav: the memory goes back now
-    encoderQuiet = RunEncoder(format);
-  }
+  // Ours take the clip from memory; a failure leaves no ringtone file, which is reported below.
+  const RingtoneEncoder inProcess = InProcessEncoderFor(format);
+  if (inProcess)
+    inProcess(PcmClip{clip, clipFormat.channels, static_cast<int>(clipFormat.samplesPerSecond)},
+              ringtone);
+  std::vector<int16_t>().swap(clip);  // its memory goes back before an outside encoder runs
+  const bool encoderQuiet = inProcess != nullptr || RunEncoder(format);
   // An encoder that filled the disk left a ringtone cut short, or none: nothing of it is kept.
   if (FolderDiskFull(sessionState.startDirectory)) {
     DeleteFileW(Widen(ringtone).c_str());
