@@ -4,15 +4,13 @@
 #include <string>
 #include <vector>
 
-#include "encode/clip_samples.h"
 #include "encode/convert_to_qcp.h"
 #include "encode/finish_clip.h"
-#include "encode/m4r_encoder.h"
 #include "encode/mmf_converter.h"
 #include "encode/ringtone_size_rule.h"
 #include "encode/run_tool.h"
 #include "encode/tool_command_line.h"
-#include "encoders/vorbis/ogg_vorbis_encoder.h"
+#include "encoders/inprocess/ringtone_encoder.h"
 #include "import/clip_format.h"
 #include "import/clip_to_test_wav.h"
 #include "resources/resource_ids.h"
@@ -28,19 +26,8 @@ namespace {
 const char EmptyClipMessage[] =
     "The selection is too short to hold any sound. Please select a longer part of the song.";
 
-// The encoders of today's phones over the samples of test.wav (16-bit stereo 44,100 Hz). A
-// failure leaves no ringtone file, which the caller reports.
-void EncodeSamples(int32_t format, const char* ringtone) {
-  std::vector<int16_t> samples;
-  if (!ReadClipSamples("test.wav", samples)) return;
-  if (format == RingtoneM4r)
-    EncodeM4r(samples, ringtone);
-  else
-    WriteOggVorbisFile(samples, 2, 44100, VorbisRingtoneQuality, ringtone);
-}
-
-// Runs the encoder of `format` on test.wav. False when the encoder failed and has already told
-// the user so; true otherwise (the ringtone file then tells whether it worked).
+// Runs the outside encoder of `format` on test.wav. False when the encoder failed and has
+// already told the user so; true otherwise (the ringtone file then tells whether it worked).
 bool RunEncoder(int32_t format) {
   const std::string folder = sessionState.startDirectory;
   switch (format) {
@@ -68,10 +55,6 @@ bool RunEncoder(int32_t format) {
       }
       return true;
     }
-    case RingtoneM4r:
-    case RingtoneOgg:
-      EncodeSamples(format, RingtoneFileName(format));
-      return true;
     default:
       return true;
   }
@@ -116,27 +99,39 @@ void ConvertSelection(HWND window, ClipByteRange range, const EditOptions& optio
     ShowMessage(EmptyClipMessage, "Warning");
     return;
   }
-  // The extraction tells the user itself when it fails.
-  if (!ClipToTestWav("d.wav", range.start, range.end, sessionState.progressBar, format)) {
+  // The clip is cut into memory and edited there; test.wav is written once, for the encoders
+  // that read it, and ours take the samples. Each step tells the user itself when it fails.
+  const ClipTargetFormat clipFormat = ClipFormatFor(format);
+  std::vector<int16_t> clip;
+  // An earlier clip must not be left either for a conversion that stops before writing one.
+  DeleteFileW(Widen("test.wav").c_str());
+  if (!ExtractClip("d.wav", range.start, range.end, sessionState.progressBar, clipFormat, clip)) {
     EndFailed();
     return;
   }
   // The phones of today take a ringtone by its length: the clip's own, before it is encoded.
-  const int64_t clipMs = StereoClipMs(FileSizeBytes("test.wav") - 44);
+  const int64_t clipMs = StereoClipMs(static_cast<int64_t>(clip.size()) * 2);
   if (RingtoneTooLong(format, clipMs)) {
     EndFailed();
     ShowMessage(TooLongMessage(format).c_str(), "Warning");
     return;
   }
   // Fades and "louder" change the clip itself, so every format gets them.
-  if (!FinishClipFile("test.wav", options)) {
+  if (!FinishClip(clip, clipFormat.channels, clipFormat.samplesPerSecond, options) ||
+      !WriteTestWav(clipFormat, clip)) {
     EndFailed();
     return;
   }
-  const bool encoderQuiet = RunEncoder(format);
+  // Ours take the clip from memory; a failure leaves no ringtone file, which is reported below.
+  const RingtoneEncoder inProcess = InProcessEncoderFor(format);
+  if (inProcess)
+    inProcess(PcmClip{clip, clipFormat.channels, static_cast<int>(clipFormat.samplesPerSecond)},
+              ringtone);
+  std::vector<int16_t>().swap(clip);  // its memory goes back before an outside encoder runs
+  const bool encoderQuiet = inProcess != nullptr || RunEncoder(format);
   // An encoder that filled the disk left a ringtone cut short, or none: nothing of it is kept.
   if (FolderDiskFull(sessionState.startDirectory)) {
-    DeleteFileA(ringtone);
+    DeleteFileW(Widen(ringtone).c_str());
     EndFailed();
     ShowFolderWriteFailure(sessionState.startDirectory);
     return;

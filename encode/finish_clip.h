@@ -1,9 +1,12 @@
-// The edits of the clip after it is cut and before any encoder reads it: fades, then "louder".
+// The edits of the clip after it is cut and before test.wav is written: fades, then "louder".
 #pragma once
+#include <cstdint>
+#include <span>
+
 #include "session/edit_options.h"
 
-// Applies the fades and "louder" of `options` to the 16-bit PCM WAV file `path` in place. With
-// neither on the file is not touched. True when the file is done (also when the meter's gate
-// left it as it was); false when it cannot be read, is not 16-bit PCM or cannot be written
-// (then the words name the folder), and the user has been told.
-bool FinishClipFile(const char* path, const EditOptions& options);
+// Applies the fades and "louder" of `options` to the clip's interleaved 16-bit `samples` in
+// place; with neither on they are not touched. True when done (also when the meter's gate left
+// them as they were); false, and the user has been told, when the loudness cannot be measured.
+bool FinishClip(std::span<int16_t> samples, uint16_t channels, uint32_t sampleRate,
+                const EditOptions& options);

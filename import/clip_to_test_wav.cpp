@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -19,6 +21,8 @@
 namespace {
 
 constexpr char TargetName[] = "test.wav";
+// test.wav's samples go to mmio in pieces of this size.
+constexpr size_t WritePieceBytes = 1 << 20;
 // A "fmt " chunk larger than this is not a format record.
 constexpr DWORD MaxFormatChunk = 65536;
 
@@ -127,9 +131,20 @@ void NoteCleanupError(MMRESULT result) {
   std::fflush(stdout);
 }
 
-// The extraction proper; `target` has its "data" chunk open.
-bool ExtractInto(HMMIO target, const char* sourceName, uint32_t start, uint32_t end,
-                 HWND progressBar, const ClipTargetFormat& targetFormat) {
+// Room for `count` samples, or false when the memory cannot hold them.
+bool Reserve(std::vector<int16_t>& samples, uint64_t count) {
+  if (count > samples.max_size()) return false;
+  try {
+    samples.reserve(static_cast<size_t>(count));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
+}
+
+// The extraction proper, after the driver is in place.
+bool Extract(const char* sourceName, uint32_t start, uint32_t end, HWND progressBar,
+             const ClipTargetFormat& targetFormat, std::vector<int16_t>& samples) {
   MmioFile source(sourceName, MMIO_READ | MMIO_DENYWRITE);
   if (source.get() == nullptr) {
     ReportStructure("Could not open the song's samples (d.wav).");
@@ -207,6 +222,10 @@ bool ExtractInto(HMMIO target, const char* sourceName, uint32_t start, uint32_t 
   header.cbSrcLength = plan.chunkBytes;
   header.pbDst = destinationBuffer.data();
   header.cbDstLength = destinationSize;
+  // The most the clip can take, every chunk giving all it may, held at once: the samples are
+  // never copied as they grow.
+  const uint64_t chunks = (plan.clipBytes + uint64_t{plan.chunkBytes} - 1) / plan.chunkBytes;
+  if (!Reserve(samples, chunks * destinationSize / 2)) return ReportAcmError(MMSYSERR_NOMEM);
   if (!ReportAcmError(acmStreamPrepareHeader(stream.get(), &header, 0))) return false;
   PreparedHeader prepared(stream.get(), &header, plan.chunkBytes);
 
@@ -234,17 +253,15 @@ bool ExtractInto(HMMIO target, const char* sourceName, uint32_t start, uint32_t 
       break;
     }
     if (progressBar != nullptr) SendMessageA(progressBar, PBM_STEPIT, 0, 0);
-    const LONG used = static_cast<LONG>(std::min(header.cbDstLengthUsed, destinationSize));
-    if (used > 0 &&
-        mmioWrite(target, reinterpret_cast<const char*>(destinationBuffer.data()), used) != used) {
-      ReportWriteFailure();
-      ok = false;
-      break;
-    }
+    // Within what was reserved: no chunk gives more than destinationSize.
+    const DWORD used = std::min(header.cbDstLengthUsed, destinationSize) / 2;
+    const size_t at = samples.size();
+    samples.resize(at + used);
+    std::memcpy(samples.data() + at, destinationBuffer.data(), used * 2);
   }
   if (progressBar != nullptr) SendMessageA(progressBar, PBM_SETPOS, 0, 0);
 
-  // Every chunk is written (or the extraction has failed already): ACM failing to let go of
+  // Every chunk is converted (or the extraction has failed already): ACM failing to let go of
   // the header or the stream leaves the clip as it is, and is a diagnostic only.
   NoteCleanupError(prepared.Unprepare());
   NoteCleanupError(stream.Close());
@@ -263,20 +280,19 @@ bool ReportAcmError(MMRESULT result) {
   return false;
 }
 
-bool ClipToTestWav(const char* sourceName, uint32_t start, uint32_t end, HWND progressBar,
-                   int32_t ringtoneFormat) {
+bool ExtractClip(const char* sourceName, uint32_t start, uint32_t end, HWND progressBar,
+                 const ClipTargetFormat& format, std::vector<int16_t>& samples) {
+  samples.clear();
   // Our resampler serves the conversion while the extraction runs; should it fail to register,
   // the system's own converter does the work.
   ScopedResamplerDriver driver;
+  return Extract(sourceName, start, end, progressBar, format, samples);
+}
 
-  const ClipTargetFormat format = ClipFormatFor(ringtoneFormat);
+bool WriteTestWav(const ClipTargetFormat& format, std::span<const int16_t> samples) {
   bool ok = false;
   {
     MmioFile target(TargetName, MMIO_CREATE | MMIO_WRITE | MMIO_ALLOCBUF);
-    if (target.get() == nullptr) {
-      ReportWriteFailure();
-      return false;
-    }
     MMCKINFO riff{};
     riff.fccType = mmioFOURCC('W', 'A', 'V', 'E');
     MMCKINFO formatChunk{};
@@ -286,22 +302,28 @@ bool ClipToTestWav(const char* sourceName, uint32_t start, uint32_t end, HWND pr
     ClipFormatBytes(format, record);
     MMCKINFO dataChunk{};
     dataChunk.ckid = mmioFOURCC('d', 'a', 't', 'a');
-    if (mmioCreateChunk(target.get(), &riff, MMIO_CREATERIFF) != MMSYSERR_NOERROR ||
-        mmioCreateChunk(target.get(), &formatChunk, 0) != MMSYSERR_NOERROR ||
-        mmioWrite(target.get(), reinterpret_cast<const char*>(record), 16) != 16 ||
-        mmioAscend(target.get(), &formatChunk, 0) != MMSYSERR_NOERROR ||
-        mmioCreateChunk(target.get(), &dataChunk, 0) != MMSYSERR_NOERROR) {
-      ReportWriteFailure();
-    } else if (ExtractInto(target.get(), sourceName, start, end, progressBar, format)) {
-      ok = mmioAscend(target.get(), &dataChunk, 0) == MMSYSERR_NOERROR &&
-           mmioAscend(target.get(), &riff, 0) == MMSYSERR_NOERROR;
-      ok = target.Close() && ok;
-      // All of it on disk: a full disk can drop buffered writes without a word.
-      ok = ok && FileSizeBytes(TargetName) == static_cast<int32_t>(riff.cksize + 8);
-      if (!ok) ReportWriteFailure();
+    ok = target.get() != nullptr &&
+         mmioCreateChunk(target.get(), &riff, MMIO_CREATERIFF) == MMSYSERR_NOERROR &&
+         mmioCreateChunk(target.get(), &formatChunk, 0) == MMSYSERR_NOERROR &&
+         mmioWrite(target.get(), reinterpret_cast<const char*>(record), 16) == 16 &&
+         mmioAscend(target.get(), &formatChunk, 0) == MMSYSERR_NOERROR &&
+         mmioCreateChunk(target.get(), &dataChunk, 0) == MMSYSERR_NOERROR;
+    // The samples' bytes as they lie in memory (little-endian, as in the file), a piece at a time.
+    const char* bytes = reinterpret_cast<const char*>(samples.data());
+    for (size_t done = 0, total = samples.size_bytes(); ok && done < total;) {
+      const LONG n = static_cast<LONG>(std::min<size_t>(total - done, WritePieceBytes));
+      ok = mmioWrite(target.get(), bytes + done, n) == n;
+      done += static_cast<size_t>(n);
     }
+    ok = ok && mmioAscend(target.get(), &dataChunk, 0) == MMSYSERR_NOERROR &&
+         mmioAscend(target.get(), &riff, 0) == MMSYSERR_NOERROR;
+    ok = target.Close() && ok;
+    // All of it on disk: a full disk can drop buffered writes without a word.
+    ok = ok && FileSizeBytes(TargetName) == static_cast<int32_t>(riff.cksize + 8);
   }
+  if (ok) return true;
+  ReportWriteFailure();
   // A clip cut short is no ringtone: leave nothing that could be encoded or uploaded.
-  if (!ok) DeleteFileW(Widen(TargetName).c_str());
-  return ok;
+  DeleteFileW(Widen(TargetName).c_str());
+  return false;
 }

@@ -110,7 +110,10 @@ void Case(const Song& song, const std::string& dir) {
   std::printf("%s: 30 s of 44100 Hz stereo, %.0f Hz at %.2f, to 8000 Hz mono\n", title, hz, amplitude);
 
   const double t0 = Now();
-  const bool ok = ClipToTestWav("d.wav", 0, static_cast<uint32_t>(pcm.size()), nullptr, RingtoneAmr);
+  const ClipTargetFormat format = ClipFormatFor(RingtoneAmr);
+  std::vector<int16_t> clip;
+  const bool ok = ExtractClip("d.wav", 0, static_cast<uint32_t>(pcm.size()), nullptr, format, clip) &&
+                  WriteTestWav(format, clip);
   const double ours = Now() - t0;
   if (ok) Row("ours", ReadWavData("test.wav"), ours, hz, inputDb, alias, expected);
   else std::printf("  ours    (extraction failed)\n");

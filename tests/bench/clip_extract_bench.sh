@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Benchmark of the clip extraction: 30 s of 44100 Hz stereo to the 8000 Hz mono clip, through
-# ClipToTestWav (ACM with our resampler driver), the system's own ACM converter, and sox.
+# the program's extraction (ACM with our resampler driver, then test.wav written), the system's
+# own ACM converter, and sox.
 # Figures only: nothing passes or fails on them.
 #   clip_extract_bench.sh [BENCH_EXE] [WORK_DIR]
 # Without arguments the program is looked for under $QV_BUILD_DIR (the Windows build) and the

@@ -8,12 +8,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
-#include "encode/clip_samples.h"
-#include "encode/m4r_encoder.h"
-#include "encoders/vorbis/ogg_vorbis_encoder.h"
+#include "encoders/inprocess/ringtone_encoder.h"
+#include "tests/bench/clip_measure.h"
 
 namespace {
 
@@ -36,15 +36,15 @@ double ProcessorSeconds() {
   return seconds(kernel) + seconds(user);
 }
 
-bool EncodeM4rFile(const char* clip, const std::string& out) {
-  std::vector<int16_t> samples;
-  return ReadClipSamples(clip, samples) && EncodeM4r(samples, out.c_str());
-}
-
-bool EncodeOggFile(const char* clip, const std::string& out) {
-  std::vector<int16_t> samples;
-  return ReadClipSamples(clip, samples) &&
-         WriteOggVorbisFile(samples, 2, 44100, VorbisRingtoneQuality, out.c_str());
+// The clip file read, then encoded by `encode` into `out`, as ffmpeg and oggenc do with it.
+bool EncodeFile(const char* clip, RingtoneEncoder encode, const std::string& out) {
+  uint32_t rate = 0;
+  int channels = 0;
+  const std::vector<uint8_t> data = clipbench::ReadWavData(clip, &rate, &channels);
+  std::vector<int16_t> samples(data.size() / 2);
+  std::memcpy(samples.data(), data.data(), samples.size() * 2);
+  return !samples.empty() &&
+         encode(PcmClip{samples, channels, static_cast<int>(rate)}, out.c_str());
 }
 
 }  // namespace
@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
   double bestM4r = 1e9, bestOgg = 1e9, cpuM4r = 1e9, cpuOgg = 1e9;
   for (int round = 0; round < rounds; ++round) {
     double start = Seconds(), cpuStart = ProcessorSeconds();
-    if (!EncodeM4rFile(argv[1], folder + "\\ours.m4r")) {
+    if (!EncodeFile(argv[1], EncodeM4r, folder + "\\ours.m4r")) {
       std::fprintf(stderr, "the m4r encoding failed\n");
       return 1;
     }
@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
     cpuM4r = std::min(cpuM4r, ProcessorSeconds() - cpuStart);
     start = Seconds();
     cpuStart = ProcessorSeconds();
-    if (!EncodeOggFile(argv[1], folder + "\\ours.ogg")) {
+    if (!EncodeFile(argv[1], EncodeOggVorbis, folder + "\\ours.ogg")) {
       std::fprintf(stderr, "the ogg encoding failed\n");
       return 1;
     }

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "encode/m4r_segments.h"
+#include "encoders/inprocess/m4r_segments.h"
 
 namespace {
 

@@ -6,13 +6,17 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "encode/clip_loudness.h"
 #include "encode/convert_selection.h"
+#include "encode/edited_clip.h"
 #include "import/pcm_resampler.h"
 #include "import/working_audio.h"
 #include "resources/resource_ids.h"
+#include "session/edit_options.h"
 #include "session/ringtone_format.h"
 #include "session/session_state.h"
 #include "session/working_audio.h"
@@ -160,6 +164,26 @@ TEST_F(ConvertSelectionTest, Mp3ClipIsExactlyTheSelectedBytesLeftwardsOrRightwar
   // only approximately (the two ends are computed differently); it converts without harm.
   ExpectAccepted(Convert(RingtoneMp3, 74, 64), "39KB");
   SetEnvironmentVariableA("QV_TOOL_DOUBLE_MODE", nullptr);
+}
+
+TEST_F(ConvertSelectionTest, TestWavHoldsTheEditedClipAndARefusedClipLeavesNone) {
+  Install("encode_tool_double.exe", "lame.exe");
+  SetEnvironmentVariableA("QV_TOOL_DOUBLE_MODE", "size:40000");
+  editOptions = EditOptions{500, 1000, true, false};
+  ExpectAccepted(Convert(RingtoneMp3, 64, 74), "39KB");
+  std::vector<int16_t> expected((200000 - 22884) / 2);
+  std::memcpy(expected.data(), SongSamples().data() + 22884, expected.size() * 2);
+  ASSERT_TRUE(EditClipSamples(expected, 2, 44100, editOptions, MeasureLoudness));
+  const Bytes wav = File("test.wav");
+  ASSERT_EQ(wav.size(), 44 + expected.size() * 2);
+  EXPECT_EQ(std::memcmp(wav.data() + 44, expected.data(), expected.size() * 2), 0);
+  editOptions = EditOptions{};
+  SetEnvironmentVariableA("QV_TOOL_DOUBLE_MODE", nullptr);
+
+  // The iPhone's length rule refuses the whole song before anything is written.
+  ASSERT_TRUE(e2e::WriteFileBytes(folder_ + "\\test.wav", {'o', 'l', 'd'}));
+  ExpectRefused(Convert(RingtoneM4r, 63, 437), "Warning", TooLongMessage(RingtoneM4r));
+  EXPECT_FALSE(e2e::FileExists(folder_ + "\\test.wav"));
 }
 
 TEST_F(ConvertSelectionTest, WavPhoneGetsTheTelephoneClipAndTheHundredKilobyteRule) {

@@ -21,9 +21,9 @@
 #include <string>
 #include <vector>
 
-#include "encode/clip_samples.h"
-#include "encode/m4r_encoder.h"
+#include "encoders/inprocess/ringtone_encoder.h"
 #include "encoders/ringm/wsc_cnv.h"
+#include "tests/bench/clip_measure.h"
 
 namespace {
 
@@ -105,9 +105,14 @@ int RunProgram(const char* program, const char* parameters, const char* folder) 
 }
 
 int EncodeM4rFile(const char* clip, const char* ringtone) {
-  std::vector<int16_t> samples;
-  if (!ReadClipSamples(clip, samples)) return std::printf("cannot read %s\n", clip), 2;
-  return EncodeM4r(samples, ringtone) ? 0 : (std::printf("encoding failed\n"), 2);
+  uint32_t rate = 0;
+  int channels = 0;
+  const std::vector<uint8_t> data = clipbench::ReadWavData(clip, &rate, &channels);
+  if (data.empty()) return std::printf("cannot read %s\n", clip), 2;
+  std::vector<int16_t> samples(data.size() / 2);
+  std::memcpy(samples.data(), data.data(), samples.size() * 2);
+  const PcmClip pcm{samples, channels, static_cast<int>(rate)};
+  return EncodeM4r(pcm, ringtone) ? 0 : (std::printf("encoding failed\n"), 2);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "import/clip_to_test_wav.h"
 #include "import/import_worker.h"
@@ -44,10 +45,13 @@ TEST(FullDisk, EveryImportBranchSaysSoNamesTheFolderAndLeavesNoDWav) {
   }
 }
 
-TEST(FullDisk, TheClipExtractionSaysSoNamesTheFolderAndLeavesNoTestWav) {
+TEST(FullDisk, TheClipsTestWavSaysSoNamesTheFolderAndIsNotLeft) {
   encodetest::StartFolder start(Env("QV_FULL_DRIVE") + "\\clip");
+  const ClipTargetFormat format = ClipFormatFor(RingtoneM4r);
+  std::vector<int16_t> clip;
+  ASSERT_TRUE(ExtractClip("d.wav", 0, 176400, nullptr, format, clip));
   encodetest::DialogCatcher catcher;
-  EXPECT_FALSE(ClipToTestWav("d.wav", 0, 176400, nullptr, RingtoneM4r));
+  EXPECT_FALSE(WriteTestWav(format, clip));
   const auto boxes = catcher.Stop();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, FolderWriteMessage(FolderWriteFault::DiskFull, start.path()));

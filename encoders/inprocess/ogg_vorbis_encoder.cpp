@@ -1,14 +1,17 @@
 #include "formats/utf8_text.h"
-#include "encoders/vorbis/ogg_vorbis_encoder.h"
+#include "encoders/inprocess/ringtone_encoder.h"
 
 #include <vorbis/vorbisenc.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 namespace {
 
 constexpr int BlockFrames = 1024;
+// Quality 5 of libvorbis's scale of -1 to 10.
+constexpr float RingtoneQuality = 0.5f;
 
 // The stream and its encoder state, cleared in the order libvorbis asks for.
 struct VorbisStream {
@@ -53,10 +56,9 @@ void Drain(VorbisStream& s, std::vector<uint8_t>& file) {
   }
 }
 
-}  // namespace
-
-bool EncodeOggVorbis(std::span<const int16_t> samples, int channels, int sampleRate,
-                     float quality, std::vector<uint8_t>& file) {
+// The whole Ogg Vorbis file of `samples` in `file`. False when libvorbis refuses the settings.
+bool EncodeFile(std::span<const int16_t> samples, int channels, int sampleRate, float quality,
+                std::vector<uint8_t>& file) {
   file.clear();
   if (channels < 1 || channels > 2 || sampleRate <= 0) return false;
   VorbisStream s;
@@ -92,10 +94,12 @@ bool EncodeOggVorbis(std::span<const int16_t> samples, int channels, int sampleR
   return true;
 }
 
-bool WriteOggVorbisFile(std::span<const int16_t> samples, int channels, int sampleRate,
-                        float quality, const char* path) {
+}  // namespace
+
+bool EncodeOggVorbis(const PcmClip& clip, const char* path) {
   std::vector<uint8_t> file;
-  if (!EncodeOggVorbis(samples, channels, sampleRate, quality, file)) return false;
+  if (!EncodeFile(clip.samples, clip.channels, clip.sampleRate, RingtoneQuality, file))
+    return false;
   FILE* out = OpenFileUtf8(path, "wb");
   if (!out) return false;
   const bool whole = std::fwrite(file.data(), 1, file.size(), out) == file.size();

@@ -1,17 +1,18 @@
 #include "formats/utf8_text.h"
-#include "encode/m4r_encoder.h"
+#include "encoders/inprocess/ringtone_encoder.h"
 
 #include <windows.h>
 
 #include <vector>
 
-#include "encode/m4r_segments.h"
+#include "encoders/inprocess/m4r_segments.h"
 #include "import/ffmpeg_library.h"
 
 namespace {
 
 constexpr int Channels = 2;
 constexpr int SampleRate = 44100;
+constexpr int64_t M4rBitRate = 160000;
 
 // One AAC encoder over one segment of the clip, and the packets it keeps (time stamps in
 // samples of the clip's timeline); everything freed whichever way it ends.
@@ -175,11 +176,12 @@ bool Encode(const FfmpegApi* av, std::span<const int16_t> samples, const char* p
 
 }  // namespace
 
-bool EncodeM4r(std::span<const int16_t> samples, const char* path) {
+bool EncodeM4r(const PcmClip& clip, const char* path) {
+  if (clip.channels != Channels || clip.sampleRate != SampleRate) return false;
   const FfmpegApi* av = LoadFfmpeg();
   if (!av) return false;
   av->av_log_set_level(AV_LOG_QUIET);
-  if (Encode(av, samples, path)) return true;
+  if (Encode(av, clip.samples, path)) return true;
   DeleteFileW(Widen(path).c_str());
   return false;
 }
