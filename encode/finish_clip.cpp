@@ -10,6 +10,7 @@
 #include "encode/edited_clip.h"
 #include "formats/wav_file.h"
 #include "session/session_state.h"
+#include "session/unique_handle.h"
 #include "session/working_folder.h"
 
 namespace {
@@ -17,8 +18,9 @@ namespace {
 const char CannotEdit[] = "Sorry, Quavella could not apply the fades or make the clip louder.";
 
 bool ReadWhole(const char* path, std::vector<uint8_t>* bytes) {
-  FILE* file = OpenFileUtf8(path, "rb");
-  if (!file) return false;
+  StdioFile owned(OpenFileUtf8(path, "rb"));
+  if (!owned) return false;
+  FILE* file = owned.get();
   bytes->clear();
   // One read of the size the file says it has, then on in blocks should it have grown.
   if (std::fseek(file, 0, SEEK_END) == 0) {
@@ -30,16 +32,14 @@ bool ReadWhole(const char* path, std::vector<uint8_t>* bytes) {
   bytes->resize(got);
   uint8_t block[65536];
   while ((got = std::fread(block, 1, sizeof block, file)) > 0) bytes->insert(bytes->end(), block, block + got);
-  const bool ok = !std::ferror(file);
-  std::fclose(file);
-  return ok;
+  return !std::ferror(file);
 }
 
 bool WriteWhole(const char* path, const std::vector<uint8_t>& bytes) {
-  FILE* file = OpenFileUtf8(path, "wb");
+  StdioFile file(OpenFileUtf8(path, "wb"));
   if (!file) return false;
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  return std::fclose(file) == 0 && written;
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
+  return file.close() && written;
 }
 
 bool Fail() {

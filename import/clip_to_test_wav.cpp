@@ -13,6 +13,7 @@
 #include "import/acm_resampler_driver.h"
 #include "import/clip_format.h"
 #include "session/file_size.h"
+#include "session/handles.h"
 #include "session/session_state.h"
 #include "session/working_folder.h"
 
@@ -22,64 +23,11 @@ constexpr char TargetName[] = "test.wav";
 // A "fmt " chunk larger than this is not a format record.
 constexpr DWORD MaxFormatChunk = 65536;
 
-class MmioFile {
- public:
-  MmioFile(const char* name, DWORD flags) {
-    std::wstring wide = Widen(name);  // mmioOpen may write into the name it is given
-    handle_ = mmioOpenW(wide.data(), nullptr, flags);
-  }
-  ~MmioFile() { Close(); }
-  MmioFile(const MmioFile&) = delete;
-  MmioFile& operator=(const MmioFile&) = delete;
-  HMMIO get() const { return handle_; }
-  bool Close() {
-    if (handle_ == nullptr) return true;
-    MMRESULT result = mmioClose(handle_, 0);
-    handle_ = nullptr;
-    return result == MMSYSERR_NOERROR;
-  }
-
- private:
-  HMMIO handle_ = nullptr;
-};
-
-class AcmStream {
- public:
-  ~AcmStream() {
-    if (handle_ != nullptr) acmStreamClose(handle_, 0);
-  }
-  HACMSTREAM* put() { return &handle_; }
-  HACMSTREAM get() const { return handle_; }
-  MMRESULT Close() {
-    MMRESULT result = acmStreamClose(handle_, 0);
-    handle_ = nullptr;
-    return result;
-  }
-
- private:
-  HACMSTREAM handle_ = nullptr;
-};
-
-// Unprepares the header on every way out; the source length goes back to the prepared size
-// first, as ACM requires.
-class PreparedHeader {
- public:
-  PreparedHeader(HACMSTREAM stream, ACMSTREAMHEADER* header, DWORD preparedSource)
-      : stream_(stream), header_(header), preparedSource_(preparedSource) {}
-  ~PreparedHeader() { Unprepare(); }
-  MMRESULT Unprepare() {
-    if (stream_ == nullptr) return MMSYSERR_NOERROR;
-    header_->cbSrcLength = preparedSource_;
-    MMRESULT result = acmStreamUnprepareHeader(stream_, header_, 0);
-    stream_ = nullptr;
-    return result;
-  }
-
- private:
-  HACMSTREAM stream_;
-  ACMSTREAMHEADER* header_;
-  DWORD preparedSource_;
-};
+// mmioOpen may write into the name it is given: it gets a copy of its own.
+HMMIO OpenMmio(const char* name, DWORD flags) {
+  std::wstring wide = Widen(name);
+  return mmioOpenW(wide.data(), nullptr, flags);
+}
 
 void SetBarRange(HWND bar, uint16_t barMax) {
   if (bar == nullptr) return;
@@ -130,8 +78,8 @@ void NoteCleanupError(MMRESULT result) {
 // The extraction proper; `target` has its "data" chunk open.
 bool ExtractInto(HMMIO target, const char* sourceName, uint32_t start, uint32_t end,
                  HWND progressBar, const ClipTargetFormat& targetFormat) {
-  MmioFile source(sourceName, MMIO_READ | MMIO_DENYWRITE);
-  if (source.get() == nullptr) {
+  MmioFile source(OpenMmio(sourceName, MMIO_READ | MMIO_DENYWRITE));
+  if (!source) {
     ReportStructure("Could not open the song's samples (d.wav).");
     return false;
   }
@@ -208,7 +156,7 @@ bool ExtractInto(HMMIO target, const char* sourceName, uint32_t start, uint32_t 
   header.pbDst = destinationBuffer.data();
   header.cbDstLength = destinationSize;
   if (!ReportAcmError(acmStreamPrepareHeader(stream.get(), &header, 0))) return false;
-  PreparedHeader prepared(stream.get(), &header, plan.chunkBytes);
+  AcmPreparedHeader prepared(stream.get(), &header, plan.chunkBytes);
 
   if (plan.skipBytes > 0 &&
       mmioSeek(source.get(), static_cast<LONG>(plan.skipBytes), SEEK_CUR) < 0) {
@@ -247,7 +195,7 @@ bool ExtractInto(HMMIO target, const char* sourceName, uint32_t start, uint32_t 
   // Every chunk is written (or the extraction has failed already): ACM failing to let go of
   // the header or the stream leaves the clip as it is, and is a diagnostic only.
   NoteCleanupError(prepared.Unprepare());
-  NoteCleanupError(stream.Close());
+  NoteCleanupError(acmStreamClose(stream.release(), 0));
   return ok;
 }
 
@@ -272,8 +220,8 @@ bool ClipToTestWav(const char* sourceName, uint32_t start, uint32_t end, HWND pr
   const ClipTargetFormat format = ClipFormatFor(ringtoneFormat);
   bool ok = false;
   {
-    MmioFile target(TargetName, MMIO_CREATE | MMIO_WRITE | MMIO_ALLOCBUF);
-    if (target.get() == nullptr) {
+    MmioFile target(OpenMmio(TargetName, MMIO_CREATE | MMIO_WRITE | MMIO_ALLOCBUF));
+    if (!target) {
       ReportWriteFailure();
       return false;
     }
@@ -295,7 +243,7 @@ bool ClipToTestWav(const char* sourceName, uint32_t start, uint32_t end, HWND pr
     } else if (ExtractInto(target.get(), sourceName, start, end, progressBar, format)) {
       ok = mmioAscend(target.get(), &dataChunk, 0) == MMSYSERR_NOERROR &&
            mmioAscend(target.get(), &riff, 0) == MMSYSERR_NOERROR;
-      ok = target.Close() && ok;
+      ok = target.close() && ok;
       // All of it on disk: a full disk can drop buffered writes without a word.
       ok = ok && FileSizeBytes(TargetName) == static_cast<int32_t>(riff.cksize + 8);
       if (!ok) ReportWriteFailure();

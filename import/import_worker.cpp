@@ -14,6 +14,7 @@
 #include "import/import_wav_file.h"
 #include "import/song_file_sniff.h"
 #include "import/working_audio.h"
+#include "session/handles.h"
 #include "session/session_state.h"
 #include "session/working_folder.h"
 #include "view/preview.h"
@@ -134,10 +135,7 @@ DWORD WINAPI ImportWorker(LPVOID) {
     return 0;
   }
 
-  if (HDC dc = GetDC(s.mainWindow)) {
-    RenderWaveform(s.mainWindow, dc);
-    ReleaseDC(s.mainWindow, dc);
-  }
+  if (WindowDc dc{s.mainWindow}) RenderWaveform(s.mainWindow, dc.get());
   PreparePreview(false, s.mainWindow);
 
   s.loading = false;
