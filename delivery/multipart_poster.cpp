@@ -185,7 +185,8 @@ int32_t Post(const UploadForm& form, PostResult& result) {
 
   DWORD status = 0;
   DWORD size = sizeof status;
-  if (HttpQueryInfoA(request.get(), StatusAsNumber, &status, &size, nullptr) && size == sizeof status)
+  if (HttpQueryInfoA(request.get(), StatusAsNumber, &status, &size, nullptr) &&
+      size == sizeof status)
     result.statusCode = static_cast<int32_t>(status);
   // A dropped or timed-out exchange can end "successfully" with no status line at all.
   if (result.statusCode <= 0) {

@@ -228,7 +228,8 @@ DecodedSongVerdict ImportDecodedSong(const char* sourcePath, const char* startDi
 
     for (unsigned i = 0; i < format->nb_streams; ++i)
       if (format->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) ++facts.audioStreams;
-    const int index = Ff().av_find_best_stream(format.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    const int index =
+        Ff().av_find_best_stream(format.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     if (index < 0) return JudgeDecodedSong(facts);
     for (unsigned i = 0; i < format->nb_streams; ++i)
       if (static_cast<int>(i) != index) format->streams[i]->discard = AVDISCARD_ALL;

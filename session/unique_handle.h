@@ -67,6 +67,23 @@ class UniqueHandle {
   Handle handle_ = Traits::Empty();
 };
 
+// The kinds that are null when empty and let go by one call of a library's function: `Free`
+// takes the object (kiss_fftr_free) or its address (ebur128_destroy).
+template <class T, auto Free>
+struct FreedWithTraits {
+  using Handle = T*;
+  static Handle Empty() { return nullptr; }
+  static bool Close(Handle object) {
+    if constexpr (std::is_invocable_v<decltype(Free), Handle>)
+      Free(object);
+    else
+      Free(&object);
+    return true;
+  }
+};
+template <class T, auto Free>
+using FreedWith = UniqueHandle<FreedWithTraits<T, Free>>;
+
 struct StdioFileTraits {
   using Handle = std::FILE*;
   static Handle Empty() { return nullptr; }

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "session/unique_handle.h"
+
 namespace {
 
 constexpr int BlockFrames = 1024;
@@ -96,10 +98,10 @@ bool WriteOggVorbisFile(std::span<const int16_t> samples, int channels, int samp
                         float quality, const char* path) {
   std::vector<uint8_t> file;
   if (!EncodeOggVorbis(samples, channels, sampleRate, quality, file)) return false;
-  FILE* out = OpenFileUtf8(path, "wb");
+  StdioFile out(OpenFileUtf8(path, "wb"));
   if (!out) return false;
-  const bool whole = std::fwrite(file.data(), 1, file.size(), out) == file.size();
-  if (std::fclose(out) == 0 && whole) return true;
+  const bool whole = std::fwrite(file.data(), 1, file.size(), out.get()) == file.size();
+  if (out.close() && whole) return true;
   RemoveFileUtf8(path);
   return false;
 }

@@ -96,7 +96,8 @@ class AspiTransport : public ScsiTransport {
     srb.postProc = request->done.get();
     std::memcpy(srb.cdb, command.cdb, sizeof srb.cdb);
     DWORD result = send_(&srb);
-    if (result == SsPending && WaitForSingleObject(request->done.get(), CommandTimeoutMs) != WAIT_OBJECT_0) {
+    if (result == SsPending &&
+        WaitForSingleObject(request->done.get(), CommandTimeoutMs) != WAIT_OBJECT_0) {
       // Late: the module may still complete it. The request stays until it has.
       std::lock_guard<std::mutex> lock(abandonedMutex_);
       abandoned_.push_back(request);
