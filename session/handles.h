@@ -124,6 +124,14 @@ struct AcmDriverTraits {
 };
 using AcmDriver = UniqueHandle<AcmDriverTraits>;
 
+struct AcmAddedDriverTraits {
+  using Handle = HACMDRIVERID;
+  static Handle Empty() { return nullptr; }
+  static bool Close(Handle id) { return acmDriverRemove(id, 0) == MMSYSERR_NOERROR; }
+};
+// A driver of the process's own, from acmDriverAdd; removed at the end.
+using AcmAddedDriver = UniqueHandle<AcmAddedDriverTraits>;
+
 // A header prepared on an ACM stream, unprepared on every way out; the source length goes back
 // to the prepared size first, as ACM requires. The stream must outlive it.
 class AcmPreparedHeader {
