@@ -7,6 +7,8 @@
 #include <numbers>
 #include <vector>
 
+#include "session/unique_handle.h"
+
 namespace {
 constexpr int OnsetSpectrum = 512;
 constexpr int GridBeats = 16;
@@ -14,8 +16,9 @@ constexpr int OnsetBands = 24;
 }  // namespace
 
 void OnsetStrength(const MonoDecimator& mono, int64_t first, int32_t count, float* out) {
-  kiss_fftr_cfg cfg = kiss_fftr_alloc(OnsetSpectrum, 0, nullptr, nullptr);
-  if (cfg == nullptr) {
+  const FreedWith<kiss_fftr_state, kiss_fftr_free> fft(
+      kiss_fftr_alloc(OnsetSpectrum, 0, nullptr, nullptr));
+  if (!fft) {
     std::fill(out, out + count, 0.0f);
     return;
   }
@@ -36,7 +39,7 @@ void OnsetStrength(const MonoDecimator& mono, int64_t first, int32_t count, floa
   for (int32_t n = -1; n < count; ++n) {
     const float* samples = &span[size_t(n + 1) * OnsetHop];
     for (int i = 0; i < OnsetSpectrum; ++i) in[i] = samples[i] * window[i];
-    kiss_fftr(cfg, in.data(), spectrum.data());
+    kiss_fftr(fft.get(), in.data(), spectrum.data());
     std::fill(current, current + OnsetBands, 0.0f);
     for (int b = 1; b <= OnsetSpectrum / 2; ++b)
       current[band[b]] += spectrum[b].r * spectrum[b].r + spectrum[b].i * spectrum[b].i;
@@ -48,7 +51,6 @@ void OnsetStrength(const MonoDecimator& mono, int64_t first, int32_t count, floa
     if (n >= 0) out[n] = flux;
     std::copy(current, current + OnsetBands, previous);
   }
-  kiss_fftr_free(cfg);
 }
 
 int32_t BeatPeriod(std::span<const float> onsets, double onsetsPerSecond) {

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "session/unique_handle.h"
+
 namespace {
 
 constexpr int SpectrumSize = 2048;  // 0.19 s at 11 kHz: enough resolution for pitch classes
@@ -13,11 +15,6 @@ constexpr double MinSegmentSeconds = 0.5;
 constexpr double ChromaLowHz = 60, ChromaHighHz = 2100;
 constexpr double TimbreLowHz = 60, TimbreHighHz = 5000;
 constexpr float SilentPower = 1e-7f;  // -70 dBFS
-
-struct FftConfig {
-  kiss_fftr_cfg cfg = kiss_fftr_alloc(SpectrumSize, 0, nullptr, nullptr);
-  ~FftConfig() { kiss_fftr_free(cfg); }
-};
 
 void UnitLength(float* v) {
   double norm = 0;
@@ -63,8 +60,9 @@ bool ExtractSongFeatures(const PcmSong& song, int32_t maxSegments,
   for (int i = 0; i < SpectrumSize; ++i)
     window[i] = float(0.5 - 0.5 * std::cos(2 * std::numbers::pi * (i + 0.5) / SpectrumSize));
 
-  FftConfig fft;
-  if (fft.cfg == nullptr) return false;
+  const FreedWith<kiss_fftr_state, kiss_fftr_free> fft(
+      kiss_fftr_alloc(SpectrumSize, 0, nullptr, nullptr));
+  if (!fft) return false;
   std::vector<kiss_fft_scalar> in(SpectrumSize);
   std::vector<kiss_fft_cpx> spectrum(SpectrumSize / 2 + 1);
   double chroma[FeatureBins], bands[FeatureBins];
@@ -91,7 +89,7 @@ bool ExtractSongFeatures(const PcmSong& song, int32_t maxSegments,
         power += double(x) * x;
         in[i] = x * window[i];
       }
-      kiss_fftr(fft.cfg, in.data(), spectrum.data());
+      kiss_fftr(fft.get(), in.data(), spectrum.data());
       for (int b = 1; b <= SpectrumSize / 2; ++b) {
         const double p = double(spectrum[b].r) * spectrum[b].r + double(spectrum[b].i) * spectrum[b].i;
         if (pitchClass[b] >= 0) chroma[pitchClass[b]] += std::sqrt(p);

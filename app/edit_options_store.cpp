@@ -24,25 +24,25 @@ bool WriteDword(HKEY key, const char* name, uint32_t value) {
 EditOptions LoadEditOptions() {
   EditOptions options;
   RegistryKey key;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, OptionsKey, 0, KEY_READ, key.Out()) != ERROR_SUCCESS)
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, OptionsKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS)
     return options;
-  options.fadeInMs = NearestFadeMs(ReadDword(key.Get(), "FadeInMs"));
-  options.fadeOutMs = NearestFadeMs(ReadDword(key.Get(), "FadeOutMs"));
-  options.louder = StoredSwitch(ReadDword(key.Get(), "Louder"));
-  options.loop = StoredSwitch(ReadDword(key.Get(), "Loop"));
-  options.suggestOnOpen = StoredSwitch(ReadDword(key.Get(), "SuggestOnOpen"));
+  options.fadeInMs = NearestFadeMs(ReadDword(key.get(), "FadeInMs"));
+  options.fadeOutMs = NearestFadeMs(ReadDword(key.get(), "FadeOutMs"));
+  options.louder = StoredSwitch(ReadDword(key.get(), "Louder"));
+  options.loop = StoredSwitch(ReadDword(key.get(), "Loop"));
+  options.suggestOnOpen = StoredSwitch(ReadDword(key.get(), "SuggestOnOpen"));
   return options;
 }
 
 bool SaveEditOptions(const EditOptions& options) {
   RegistryKey key;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, OptionsKey, 0, nullptr, 0, KEY_WRITE, nullptr, key.Out(),
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, OptionsKey, 0, nullptr, 0, KEY_WRITE, nullptr, key.put(),
                       nullptr) != ERROR_SUCCESS)
     return false;
-  bool ok = WriteDword(key.Get(), "FadeInMs", options.fadeInMs);
-  ok = WriteDword(key.Get(), "FadeOutMs", options.fadeOutMs) && ok;
-  ok = WriteDword(key.Get(), "Louder", options.louder ? 1 : 0) && ok;
-  ok = WriteDword(key.Get(), "Loop", options.loop ? 1 : 0) && ok;
-  ok = WriteDword(key.Get(), "SuggestOnOpen", options.suggestOnOpen ? 1 : 0) && ok;
+  bool ok = WriteDword(key.get(), "FadeInMs", options.fadeInMs);
+  ok = WriteDword(key.get(), "FadeOutMs", options.fadeOutMs) && ok;
+  ok = WriteDword(key.get(), "Louder", options.louder ? 1 : 0) && ok;
+  ok = WriteDword(key.get(), "Loop", options.loop ? 1 : 0) && ok;
+  ok = WriteDword(key.get(), "SuggestOnOpen", options.suggestOnOpen ? 1 : 0) && ok;
   return ok;
 }

@@ -11,6 +11,7 @@
 #include "app/packed_dib.h"
 #include "app/status_picture.h"
 #include "resources/resource_ids.h"
+#include "session/handles.h"
 #include "session/session_state.h"
 #include "view/preview.h"
 #include "view/waveform_view.h"
@@ -40,7 +41,7 @@ std::span<const uint8_t> ScaledPictureResource(HINSTANCE instance, int id) {
 }
 
 // The text font of the edit boxes at the window's scale (none at 100 %: the stock font).
-HFONT scaledTextFont = nullptr;
+GdiObject<HFONT> scaledTextFont;
 
 // Set once the keyboard has moved the focus: from then on it is shown.
 bool focusCuesShown = false;
@@ -155,16 +156,6 @@ const Picture* StatusPictureById(int pictureId) {
   return nullptr;
 }
 
-struct GdiObject {
-  HGDIOBJ handle;
-  explicit GdiObject(HGDIOBJ h) : handle(h) {}
-  ~GdiObject() {
-    if (handle) DeleteObject(handle);
-  }
-  GdiObject(const GdiObject&) = delete;
-  GdiObject& operator=(const GdiObject&) = delete;
-};
-
 }  // namespace
 
 SIZE BackgroundSize(HINSTANCE instance) {
@@ -193,9 +184,8 @@ bool ReadBitmapPixels(HBITMAP bitmap, std::vector<uint8_t>& pixels, int& width, 
   format.bmiHeader.biPlanes = 1;
   format.bmiHeader.biBitCount = 24;
   format.bmiHeader.biCompression = BI_RGB;
-  HDC screen = GetDC(nullptr);
-  int rows = GetDIBits(screen, bitmap, 0, height, pixels.data(), &format, DIB_RGB_COLORS);
-  ReleaseDC(nullptr, screen);
+  WindowDc screen(nullptr);
+  int rows = GetDIBits(screen.get(), bitmap, 0, height, pixels.data(), &format, DIB_RGB_COLORS);
   if (rows != height) {
     pixels.clear();
     return false;
@@ -232,12 +222,13 @@ HRGN CreatePictureShape(HINSTANCE instance, int pictureId) {
   }
   // Another depth: let the system convert it. A section keeps the picture's exact colours
   // whatever the screen's depth.
-  GdiObject bitmap(LoadImageA(instance, MAKEINTRESOURCEA(pictureId), IMAGE_BITMAP, 0, 0,
-                              LR_CREATEDIBSECTION));  // (100 % only: every scaled one is 24-bit)
+  GdiObject<HBITMAP> bitmap(static_cast<HBITMAP>(
+      LoadImageA(instance, MAKEINTRESOURCEA(pictureId), IMAGE_BITMAP, 0, 0,
+                 LR_CREATEDIBSECTION)));  // (100 % only: every scaled one is 24-bit)
   std::vector<uint8_t> pixels;
   int width = 0, height = 0;
   size_t stride = 0;
-  if (!ReadBitmapPixels(static_cast<HBITMAP>(bitmap.handle), pixels, width, height, stride) ||
+  if (!ReadBitmapPixels(bitmap.get(), pixels, width, height, stride) ||
       !BuildShapeRects(pixels, width, height, stride, rects))
     return nullptr;
   return CreateRegionFromRects(rects);
@@ -251,11 +242,11 @@ POINT ShapeOffset(HWND window) {
 }
 
 void ShapeWindow(HWND window) {
-  HRGN shape = CreatePictureShape(sessionState.instance, IDB_BACKGROUND);
+  GdiObject<HRGN> shape(CreatePictureShape(sessionState.instance, IDB_BACKGROUND));
   if (!shape) return;
   POINT offset = ShapeOffset(window);
-  OffsetRgn(shape, offset.x, offset.y);
-  if (!SetWindowRgn(window, shape, TRUE)) DeleteObject(shape);  // the window owns it otherwise
+  OffsetRgn(shape.get(), offset.x, offset.y);
+  if (SetWindowRgn(window, shape.get(), TRUE)) shape.release();  // the window owns it now
 }
 
 void LoadButtonPictures() {
@@ -279,12 +270,11 @@ void StyleProgressBar(HWND bar) {
   if (!bar) return;
   // The visual styles of newer systems draw the bar in the theme's colours and ignore ours;
   // uxtheme may be absent on old systems, so it is looked up rather than linked.
-  if (HMODULE theme = LoadLibraryA("uxtheme.dll")) {
+  if (Module theme{LoadLibraryA("uxtheme.dll")}) {
     using SetWindowThemeFunction = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
-    auto setTheme =
-        reinterpret_cast<SetWindowThemeFunction>(GetProcAddress(theme, "SetWindowTheme"));
+    auto setTheme = reinterpret_cast<SetWindowThemeFunction>(
+        GetProcAddress(theme.get(), "SetWindowTheme"));
     if (setTheme) setTheme(bar, L" ", L" ");  // a space: no theme class matches
-    FreeLibrary(theme);
   }
   SendMessageA(bar, PBM_SETBARCOLOR, 0, ProgressBarColour);
   SendMessageA(bar, PBM_SETBKCOLOR, 0, ProgressBackColour);
@@ -303,9 +293,9 @@ void StyleEditBox(HWND edit) {
       description.lfWidth = 0;
       // An outline font: a bitmap face of that name would be stretched, not drawn at the size.
       description.lfOutPrecision = OUT_TT_ONLY_PRECIS;
-      scaledTextFont = CreateFontIndirectA(&description);
+      scaledTextFont.reset(CreateFontIndirectA(&description));
     }
-    if (scaledTextFont) font = scaledTextFont;
+    if (scaledTextFont) font = scaledTextFont.get();
   }
   SendMessageA(edit, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
 }
@@ -316,10 +306,9 @@ void SizeWindowToSkin(HWND window) {
     // Made again at the new scale by the next StyleEditBox.
     const auto stock = reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT));
     for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-      if (reinterpret_cast<HFONT>(SendMessageA(child, WM_GETFONT, 0, 0)) == scaledTextFont)
+      if (reinterpret_cast<HFONT>(SendMessageA(child, WM_GETFONT, 0, 0)) == scaledTextFont.get())
         SendMessageA(child, WM_SETFONT, stock, FALSE);
-    DeleteObject(scaledTextFont);
-    scaledTextFont = nullptr;
+    scaledTextFont.reset();
   }
   const SIZE size = BackgroundSize(sessionState.instance);
   const int width = ToPixels(size.cx, dpi), height = ToPixels(size.cy, dpi);
@@ -402,6 +391,5 @@ void ReleaseSkin() {
   for (auto& b : buttonPictures) b.picture.Release();
   for (auto& s : statusPictures) s.picture.Release();
   background.Release();
-  if (scaledTextFont) DeleteObject(scaledTextFont);
-  scaledTextFont = nullptr;
+  scaledTextFont.reset();
 }

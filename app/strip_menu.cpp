@@ -7,6 +7,7 @@
 #include "app/set_times_dialog.h"
 #include "app/strip_zoom_control.h"
 #include "session/edit_options.h"
+#include "session/handles.h"
 #include "session/session_state.h"
 #include "view/waveform_view.h"
 
@@ -16,23 +17,6 @@ constexpr int FadeChoiceCount = static_cast<int>(std::size(FadeChoicesMs));
 const char* const FadeChoiceTexts[] = {"&Off", "&0.5 s", "&1 s", "&2 s", "&3 s"};
 static_assert(std::size(FadeChoiceTexts) == std::size(FadeChoicesMs));
 
-class Menu {
- public:
-  explicit Menu(HMENU menu) : menu_(menu) {}
-  ~Menu() {
-    if (menu_) DestroyMenu(menu_);  // also destroys the submenus attached to it
-  }
-  HMENU get() const { return menu_; }
-  HMENU release() {
-    HMENU menu = menu_;
-    menu_ = nullptr;
-    return menu;
-  }
-
- private:
-  HMENU menu_;
-};
-
 int FadeChoiceIndex(uint32_t ms) {
   for (int i = 0; i < FadeChoiceCount; ++i)
     if (FadeChoicesMs[i] == ms) return i;
@@ -41,7 +25,7 @@ int FadeChoiceIndex(uint32_t ms) {
 
 HMENU FadeMenu(int firstId, uint32_t chosenMs) {
   Menu menu(CreatePopupMenu());
-  if (!menu.get()) return nullptr;
+  if (!menu) return nullptr;
   for (int i = 0; i < FadeChoiceCount; ++i)
     AppendMenuA(menu.get(), MF_STRING, firstId + i, FadeChoiceTexts[i]);
   const int chosen = firstId + FadeChoiceIndex(chosenMs);
@@ -51,7 +35,7 @@ HMENU FadeMenu(int firstId, uint32_t chosenMs) {
 
 HMENU BuildStripMenu(const EditOptions& options) {
   Menu menu(CreatePopupMenu());
-  if (!menu.get()) return nullptr;
+  if (!menu) return nullptr;
   for (auto [text, firstId, ms] : {std::tuple{"Fade &in", int{IdFadeInFirst}, options.fadeInMs},
                                   std::tuple{"Fade &out", int{IdFadeOutFirst}, options.fadeOutMs}}) {
     HMENU fade = FadeMenu(firstId, ms);

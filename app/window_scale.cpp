@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "app/skin.h"
+#include "session/handles.h"
 #include "session/session_state.h"
 #include "view/waveform_view.h"
 
@@ -14,10 +15,7 @@ int ScreenDpiOf(HWND window) {
   if (getDpiForWindow && window)
     if (UINT dpi = getDpiForWindow(window)) return static_cast<int>(dpi);
   int dpi = 0;
-  if (HDC screen = GetDC(nullptr)) {
-    dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-  }
+  if (WindowDc screen{nullptr}) dpi = GetDeviceCaps(screen.get(), LOGPIXELSY);
   return dpi > 0 ? dpi : BaseDpi;
 }
 

@@ -1,6 +1,7 @@
 #include "app/worker_threads.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "session/session_state.h"
 
@@ -24,15 +25,10 @@ BOOL CALLBACK CloseDialog(HWND window, LPARAM) {
 WorkerThreads::WorkerThreads(Creator creator)
     : creator_(creator ? creator : CreateWorkerThread) {}
 
-WorkerThreads::~WorkerThreads() {
-  for (const Thread& t : threads_) CloseHandle(t.handle);
-}
-
 void WorkerThreads::Reap() {
+  // The erased threads' handles close with them.
   auto ended = [](const Thread& t) {
-    if (WaitForSingleObject(t.handle, 0) != WAIT_OBJECT_0) return false;
-    CloseHandle(t.handle);
-    return true;
+    return WaitForSingleObject(t.handle.get(), 0) == WAIT_OBJECT_0;
   };
   threads_.erase(std::remove_if(threads_.begin(), threads_.end(), ended), threads_.end());
 }
@@ -40,9 +36,9 @@ void WorkerThreads::Reap() {
 bool WorkerThreads::Start(LPTHREAD_START_ROUTINE routine) {
   Reap();
   DWORD id = 0;
-  HANDLE handle = creator_(routine, &id);
+  KernelHandle handle(creator_(routine, &id));
   if (!handle) return false;
-  threads_.push_back({handle, id});
+  threads_.push_back({std::move(handle), id});
   return true;
 }
 
@@ -65,7 +61,7 @@ bool WorkerThreads::StopAll(DWORD graceMs) {
     // and nothing else (no command of the user runs now).
     HANDLE handles[MAXIMUM_WAIT_OBJECTS];
     DWORD count = static_cast<DWORD>(std::min<size_t>(threads_.size(), MAXIMUM_WAIT_OBJECTS));
-    for (DWORD i = 0; i < count; ++i) handles[i] = threads_[i].handle;
+    for (DWORD i = 0; i < count; ++i) handles[i] = threads_[i].handle.get();
     MsgWaitForMultipleObjects(count, handles, FALSE, std::min<DWORD>(50, graceMs - spent),
                               QS_SENDMESSAGE);
     MSG message;

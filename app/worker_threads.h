@@ -6,6 +6,8 @@
 
 #include <vector>
 
+#include "session/handles.h"
+
 class WorkerThreads {
  public:
   // Creates a running thread for `routine` (no argument) and gives its id; nullptr on failure.
@@ -13,7 +15,6 @@ class WorkerThreads {
   using Creator = HANDLE (*)(LPTHREAD_START_ROUTINE routine, DWORD* threadId);
 
   explicit WorkerThreads(Creator creator = nullptr);
-  ~WorkerThreads();
   WorkerThreads(const WorkerThreads&) = delete;
   WorkerThreads& operator=(const WorkerThreads&) = delete;
 
@@ -33,7 +34,7 @@ class WorkerThreads {
 
  private:
   struct Thread {
-    HANDLE handle;
+    KernelHandle handle;
     DWORD id;
   };
   void Reap();

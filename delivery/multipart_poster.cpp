@@ -11,6 +11,7 @@
 
 #include "delivery/multipart_body.h"
 #include "delivery/reply_judging.h"
+#include "session/handles.h"
 
 namespace {
 
@@ -27,36 +28,6 @@ static_assert(sizeof(void*) != 4 || sizeof(INTERNET_BUFFERSA) == 40);
 constexpr DWORD StatusAsNumber = HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER;
 static_assert(StatusAsNumber == 0x20000013);
 
-class InternetHandle {
- public:
-  explicit InternetHandle(HINTERNET handle) : handle_(handle) {}
-  ~InternetHandle() {
-    if (handle_) InternetCloseHandle(handle_);
-  }
-  InternetHandle(const InternetHandle&) = delete;
-  InternetHandle& operator=(const InternetHandle&) = delete;
-  operator HINTERNET() const { return handle_; }
-  explicit operator bool() const { return handle_ != nullptr; }
-
- private:
-  HINTERNET handle_;
-};
-
-class FileHandle {
- public:
-  explicit FileHandle(HANDLE handle) : handle_(handle) {}
-  ~FileHandle() {
-    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-  }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  operator HANDLE() const { return handle_; }
-  bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
-
- private:
-  HANDLE handle_;
-};
-
 int32_t LastFailure() { return FailureCodeFromError(GetLastError()); }
 
 HANDLE OpenForReading(const std::string& path) {
@@ -68,9 +39,9 @@ HANDLE OpenForReading(const std::string& path) {
 // cannot be opened or measured.
 int64_t MeasureFile(const std::string& path) {
   FileHandle file(OpenForReading(path));
-  if (!file.IsOpen()) return -1;
+  if (!file) return -1;
   LARGE_INTEGER size;
-  if (!GetFileSizeEx(file, &size)) return -1;
+  if (!GetFileSizeEx(file.get(), &size)) return -1;
   return size.QuadPart;
 }
 
@@ -94,14 +65,14 @@ bool WriteAll(HINTERNET request, const char* bytes, size_t count) {
 // exactly the size measured for the announced length.
 bool StreamFile(HINTERNET request, const std::string& path, int64_t expected) {
   FileHandle file(OpenForReading(path));
-  if (!file.IsOpen()) return false;
+  if (!file) return false;
   std::vector<char> chunk(UploadChunkSize);
   int64_t sent = 0;
   while (true) {
     DWORD want = static_cast<DWORD>(std::min<int64_t>(UploadChunkSize, expected - sent));
     if (want == 0) want = 1;  // one more byte tells whether the file grew
     DWORD got = 0;
-    if (!ReadFile(file, chunk.data(), want, &got, nullptr)) return false;
+    if (!ReadFile(file.get(), chunk.data(), want, &got, nullptr)) return false;
     if (got == 0) break;
     if (sent + got > expected) {
       SetLastError(ERROR_FILE_INVALID);  // grew since it was measured
@@ -169,22 +140,22 @@ int32_t Post(const UploadForm& form, PostResult& result) {
   InternetHandle session(
       InternetOpenA(PostAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
   if (!session) return LastFailure();
-  SetTimeouts(session);
+  SetTimeouts(session.get());
 
-  InternetHandle connection(InternetConnectA(session, form.host.c_str(),
+  InternetHandle connection(InternetConnectA(session.get(), form.host.c_str(),
                                              INTERNET_DEFAULT_HTTP_PORT, nullptr, nullptr,
                                              INTERNET_SERVICE_HTTP, 0, 0));
   if (!connection) return LastFailure();
 
-  InternetHandle request(HttpOpenRequestA(connection, "POST", form.path.c_str(), nullptr,
+  InternetHandle request(HttpOpenRequestA(connection.get(), "POST", form.path.c_str(), nullptr,
                                           nullptr, nullptr, PostRequestFlags, 0));
   if (!request) return LastFailure();
   // WinINet waits for ever without these; the receive timeout works on the request handle.
-  SetTimeouts(request);
+  SetTimeouts(request.get());
 
   std::string boundary = DrawBoundary();
   std::string contentType = "Content-Type: multipart/form-data; boundary=" + boundary;
-  if (!HttpAddRequestHeadersA(request, contentType.c_str(), static_cast<DWORD>(-1),
+  if (!HttpAddRequestHeadersA(request.get(), contentType.c_str(), static_cast<DWORD>(-1),
                               HTTP_ADDREQ_FLAG_ADD))
     return LastFailure();
 
@@ -201,20 +172,21 @@ int32_t Post(const UploadForm& form, PostResult& result) {
   INTERNET_BUFFERSA body = {};
   body.dwStructSize = sizeof body;
   body.dwBufferTotal = static_cast<DWORD>(declared);
-  if (!HttpSendRequestExA(request, &body, nullptr, HSR_INITIATE, 0)) return LastFailure();
+  if (!HttpSendRequestExA(request.get(), &body, nullptr, HSR_INITIATE, 0)) return LastFailure();
 
   for (const BodyPiece& piece : plan) {
-    bool ok = piece.isFile ? StreamFile(request, form.files[piece.fileIndex].PathToOpen(),
+    bool ok = piece.isFile ? StreamFile(request.get(), form.files[piece.fileIndex].PathToOpen(),
                                         fileSizes[piece.fileIndex])
-                           : WriteAll(request, piece.bytes.data(), piece.bytes.size());
+                           : WriteAll(request.get(), piece.bytes.data(), piece.bytes.size());
     if (!ok) return LastFailure();
   }
 
-  if (!HttpEndRequestA(request, nullptr, 0, 0)) return LastFailure();
+  if (!HttpEndRequestA(request.get(), nullptr, 0, 0)) return LastFailure();
 
   DWORD status = 0;
   DWORD size = sizeof status;
-  if (HttpQueryInfoA(request, StatusAsNumber, &status, &size, nullptr) && size == sizeof status)
+  if (HttpQueryInfoA(request.get(), StatusAsNumber, &status, &size, nullptr) &&
+      size == sizeof status)
     result.statusCode = static_cast<int32_t>(status);
   // A dropped or timed-out exchange can end "successfully" with no status line at all.
   if (result.statusCode <= 0) {
@@ -222,6 +194,6 @@ int32_t Post(const UploadForm& form, PostResult& result) {
     return FailureCodeFromError(error == ERROR_SUCCESS ? 0 : error);
   }
 
-  ReadAndJudgeReply(request, &result.reply);
+  ReadAndJudgeReply(request.get(), &result.reply);
   return 0;
 }

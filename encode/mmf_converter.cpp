@@ -14,25 +14,6 @@ namespace {
 // An input larger than this cannot be a clip of ours and would not fit beside its output.
 constexpr LONGLONG MaxInputBytes = 256LL * 1024 * 1024;
 
-class FileHandle {
- public:
-  explicit FileHandle(HANDLE handle) : handle_(handle) {}
-  ~FileHandle() { Close(); }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  HANDLE get() const { return handle_; }
-  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-  bool Close() {
-    if (!valid()) return true;
-    bool ok = CloseHandle(handle_) != FALSE;
-    handle_ = INVALID_HANDLE_VALUE;
-    return ok;
-  }
-
- private:
-  HANDLE handle_;
-};
-
 bool ReadAll(HANDLE file, uint8_t* buffer, uint32_t length) {
   uint32_t done = 0;
   while (done < length) {
@@ -56,14 +37,10 @@ bool WriteAll(HANDLE file, const uint8_t* buffer, uint32_t length) {
 }  // namespace
 
 MmfConverter::MmfConverter(const char* libraryName) {
-  library_ = LoadLibraryW(Widen(libraryName).c_str());
+  library_.reset(LoadLibraryW(Widen(libraryName).c_str()));
   if (library_)
     entry_ = reinterpret_cast<WscCnvProc>(
-        reinterpret_cast<void*>(GetProcAddress(library_, "WscCnv")));
-}
-
-MmfConverter::~MmfConverter() {
-  if (library_) FreeLibrary(library_);
+        reinterpret_cast<void*>(GetProcAddress(library_.get(), "WscCnv")));
 }
 
 bool MmfConverter::Convert(const char* inputPath) {
@@ -71,7 +48,7 @@ bool MmfConverter::Convert(const char* inputPath) {
 
   FileHandle input(CreateFileW(Widen(inputPath).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!input.valid()) {
+  if (!input) {
     ShowAppMessage("Could not open input file");
     return false;
   }
@@ -84,7 +61,7 @@ bool MmfConverter::Convert(const char* inputPath) {
     ShowAppMessage("Could not open input file");
     return false;
   }
-  input.Close();
+  input.reset();
 
   const MmfOptions options;
   uint8_t workArea[MmfWorkAreaBytes];
@@ -105,12 +82,12 @@ bool MmfConverter::Convert(const char* inputPath) {
   const std::string outputPath = MmfOutputName(inputPath);
   FileHandle output(CreateFileW(Widen(outputPath.c_str()).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!output.valid()) {
+  if (!output) {
     ShowAppMessage("Could not save file");
     return false;
   }
-  if (!WriteAll(output.get(), out.get(), static_cast<uint32_t>(produced)) || !output.Close()) {
-    output.Close();
+  if (!WriteAll(output.get(), out.get(), static_cast<uint32_t>(produced)) || !output.close()) {
+    output.reset();
     DeleteFileW(Widen(outputPath.c_str()).c_str());
     ShowAppMessage("Could not save file");
     return false;

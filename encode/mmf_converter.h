@@ -3,12 +3,13 @@
 
 #include <cstdint>
 
+#include "session/handles.h"
+
 // One MMF conversion through the library "ringm.dll" (or `libraryName`) and its export
 // "WscCnv".
 class MmfConverter {
  public:
   explicit MmfConverter(const char* libraryName = "ringm.dll");
-  ~MmfConverter();
   MmfConverter(const MmfConverter&) = delete;
   MmfConverter& operator=(const MmfConverter&) = delete;
 
@@ -21,6 +22,6 @@ class MmfConverter {
  private:
   using WscCnvProc = int32_t(__stdcall*)(const uint8_t*, uint32_t, const void*, uint8_t*, uint32_t,
                                          uint8_t*, uint32_t);
-  HMODULE library_ = nullptr;
+  Module library_;
   WscCnvProc entry_ = nullptr;
 };

@@ -5,6 +5,7 @@
 
 #include "encode/tool_command_line.h"
 #include "formats/utf8_text.h"
+#include "session/handles.h"
 #include "session/session_state.h"
 
 bool RunTool(const char* programPath, const char* parameters) {
@@ -22,8 +23,8 @@ bool RunTool(const char* programPath, const char* parameters) {
   if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                       directory.empty() ? nullptr : directory.c_str(), &startup, &process))
     return false;
-  WaitForSingleObject(process.hProcess, INFINITE);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  const KernelHandle processHandle(process.hProcess);
+  const KernelHandle threadHandle(process.hThread);  // closed first, as it always was
+  WaitForSingleObject(processHandle.get(), INFINITE);
   return true;
 }

@@ -21,20 +21,19 @@ BOOL CALLBACK OfferMp3Driver(HACMDRIVERID id, DWORD_PTR instance, DWORD support)
   ACMDRIVERDETAILSA details = {};
   details.cbStruct = sizeof details;
   if (acmDriverDetailsA(id, &details, 0) != MMSYSERR_NOERROR) return TRUE;
-  HACMDRIVER driver = nullptr;
-  if (acmDriverOpen(&driver, id, 0) != MMSYSERR_NOERROR) return TRUE;
+  AcmDriver driver;
+  if (acmDriverOpen(driver.put(), id, 0) != MMSYSERR_NOERROR) return TRUE;
   for (DWORD i = 0; i < details.cFormatTags; ++i) {
     ACMFORMATTAGDETAILSA tag = {};
     tag.cbStruct = sizeof tag;
     tag.dwFormatTagIndex = i;
-    if (acmFormatTagDetailsA(driver, &tag, ACM_FORMATTAGDETAILSF_INDEX) == MMSYSERR_NOERROR &&
+    if (acmFormatTagDetailsA(driver.get(), &tag, ACM_FORMATTAGDETAILSF_INDEX) == MMSYSERR_NOERROR &&
         tag.dwFormatTag == WAVE_FORMAT_MPEGLAYER3) {
-      search->driver = driver;
+      search->driver = driver.release();  // it stays open
       search->found = 1;
-      return FALSE;  // stop the enumeration; the driver stays open
+      return FALSE;  // stop the enumeration
     }
   }
-  acmDriverClose(driver, 0);
   return TRUE;
 }
 
@@ -45,7 +44,7 @@ AcmMp3Decoder::~AcmMp3Decoder() { Close(); }
 bool AcmMp3Decoder::FindCodec() {
   DriverSearch search;
   acmDriverEnum(OfferMp3Driver, reinterpret_cast<DWORD_PTR>(&search), 0);
-  driver_ = search.driver;
+  driver_.reset(search.driver);
   driverCount_ = search.found;
   return driverCount_ > 0;
 }
@@ -91,20 +90,21 @@ bool AcmMp3Decoder::Open(const char* path, Mp3StreamInfo info, int32_t) {
   pcm->nAvgBytesPerSec = channels * 2u * static_cast<DWORD>(info.sampleRate);
   pcm->cbSize = 0;
 
-  if (acmStreamOpen(&stream_, nullptr, &mp3->wfx, pcm, nullptr, 0, 0, 0) != MMSYSERR_NOERROR) {
-    stream_ = nullptr;
+  if (acmStreamOpen(stream_.put(), nullptr, &mp3->wfx, pcm, nullptr, 0, 0, 0) !=
+      MMSYSERR_NOERROR) {
+    stream_.release();  // a failed open may leave anything there
     Close();
     return false;
   }
 
-  file_ = OpenFileUtf8(path, "rb");
+  file_.reset(OpenFileUtf8(path, "rb"));
   if (!file_) {
     Close();
     return false;
   }
 
   DWORD outputBytes = 0;
-  if (acmStreamSize(stream_, PieceBytes, &outputBytes, ACM_STREAMSIZEF_SOURCE) !=
+  if (acmStreamSize(stream_.get(), PieceBytes, &outputBytes, ACM_STREAMSIZEF_SOURCE) !=
           MMSYSERR_NOERROR ||
       outputBytes == 0) {
     Close();
@@ -118,7 +118,7 @@ bool AcmMp3Decoder::Open(const char* path, Mp3StreamInfo info, int32_t) {
   header_.cbSrcLength = PieceBytes;
   header_.pbDst = output_.data();
   header_.cbDstLength = outputBytes;
-  if (acmStreamPrepareHeader(stream_, &header_, 0) != MMSYSERR_NOERROR) {
+  if (acmStreamPrepareHeader(stream_.get(), &header_, 0) != MMSYSERR_NOERROR) {
     Close();
     return false;
   }
@@ -132,7 +132,7 @@ int32_t AcmMp3Decoder::Convert(uint32_t sourceBytes) {
   header_.cbDstLength = static_cast<DWORD>(output_.size());
   header_.cbDstLengthUsed = 0;
   DWORD flags = phase_ == Phase::Flushing ? ACM_STREAMCONVERTF_END : 0;
-  if (acmStreamConvert(stream_, &header_, flags) != MMSYSERR_NOERROR) return -1;
+  if (acmStreamConvert(stream_.get(), &header_, flags) != MMSYSERR_NOERROR) return -1;
   return static_cast<int32_t>(std::min<DWORD>(header_.cbDstLengthUsed, output_.size()));
 }
 
@@ -140,7 +140,7 @@ int32_t AcmMp3Decoder::Read(const uint8_t** pcm) {
   if (pcm) *pcm = output_.data();
   if (phase_ == Phase::Feeding) {
     const size_t want = std::min<uint64_t>(PieceBytes, inputLimit_ - consumed_);
-    size_t got = want ? std::fread(input_.data(), 1, want, file_) : 0;
+    size_t got = want ? std::fread(input_.data(), 1, want, file_.get()) : 0;
     if (got > 0) {
       consumed_ += static_cast<uint32_t>(got);
       // A short last piece is decoded too: it may end the last frame.
@@ -170,21 +170,18 @@ int32_t AcmMp3Decoder::Read(const uint8_t** pcm) {
 }
 
 bool AcmMp3Decoder::Close() {
-  if (file_) std::fclose(file_);
-  file_ = nullptr;
+  file_.reset();
   if (headerPrepared_) {
     // The lengths must be those the header was prepared with.
     header_.cbSrcLength = PieceBytes;
     header_.cbDstLength = static_cast<DWORD>(output_.size());
-    acmStreamUnprepareHeader(stream_, &header_, 0);
+    acmStreamUnprepareHeader(stream_.get(), &header_, 0);
     headerPrepared_ = false;
   }
   std::vector<uint8_t>().swap(input_);
   std::vector<uint8_t>().swap(output_);
-  if (stream_) acmStreamClose(stream_, 0);
-  stream_ = nullptr;
-  if (driver_) acmDriverClose(driver_, 0);
-  driver_ = nullptr;
+  stream_.reset();
+  driver_.reset();
   phase_ = Phase::Closed;
   return !failed_;
 }

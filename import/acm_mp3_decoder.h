@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "import/mp3_decoder.h"
+#include "session/handles.h"
 
 class AcmMp3Decoder : public Mp3Decoder {
  public:
@@ -49,9 +50,9 @@ class AcmMp3Decoder : public Mp3Decoder {
   std::vector<uint8_t> output_;
   ACMSTREAMHEADER header_ = {};
   bool headerPrepared_ = false;
-  HACMSTREAM stream_ = nullptr;
-  HACMDRIVER driver_ = nullptr;
-  std::FILE* file_ = nullptr;
+  AcmStream stream_;
+  AcmDriver driver_;
+  StdioFile file_;
   int driverCount_ = 0;
   Phase phase_ = Phase::Closed;
   int flushCalls_ = 0;

@@ -228,10 +228,7 @@ ScopedResamplerDriver::ScopedResamplerDriver() {
   MMRESULT result = acmDriverAddA(&id, GetModuleHandleA(nullptr),
                                   reinterpret_cast<LPARAM>(CheckedDriverProc), 0,
                                   ACM_DRIVERADDF_FUNCTION | ACM_DRIVERADDF_LOCAL);
-  if (result == MMSYSERR_NOERROR) id_ = id;
+  if (result == MMSYSERR_NOERROR) id_.reset(id);
 }
 
-ScopedResamplerDriver::~ScopedResamplerDriver() {
-  pendingTotalBytes = NoPendingTotal;
-  if (id_ != nullptr) acmDriverRemove(id_, 0);
-}
+ScopedResamplerDriver::~ScopedResamplerDriver() { pendingTotalBytes = NoPendingTotal; }

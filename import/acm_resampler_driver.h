@@ -10,6 +10,8 @@
 
 #include <cstdint>
 
+#include "session/handles.h"
+
 class ScopedResamplerDriver {
  public:
   ScopedResamplerDriver();
@@ -17,11 +19,11 @@ class ScopedResamplerDriver {
   ScopedResamplerDriver(const ScopedResamplerDriver&) = delete;
   ScopedResamplerDriver& operator=(const ScopedResamplerDriver&) = delete;
 
-  bool Added() const { return id_ != nullptr; }
-  HACMDRIVERID Id() const { return id_; }
+  bool Added() const { return static_cast<bool>(id_); }
+  HACMDRIVERID Id() const { return id_.get(); }
 
  private:
-  HACMDRIVERID id_ = nullptr;
+  AcmAddedDriver id_;  // removed after the destructor's body
 };
 
 // A caller that converts chunk by chunk without ACM_STREAMCONVERTF_END announces the total

@@ -11,6 +11,7 @@
 #include "import/import_messages.h"
 #include "import/wav_header_writer.h"
 #include "session/ringtone_format.h"
+#include "session/unique_handle.h"
 #include "session/session_state.h"
 
 namespace {
@@ -96,8 +97,9 @@ int ImportCdTrack(const char* destination, int trackIndex, HWND progressBar) {
   }
   auto* buffer = reinterpret_cast<TrackBufferHeader*>(memory.data());
   buffer->capacity = RipChunkSectors * CdSectorBytes;
-  FILE* file = OpenFileUtf8(destination, "w+b");
-  if (!file) return ImportWriteFailed;
+  StdioFile owned(OpenFileUtf8(destination, "w+b"));
+  if (!owned) return ImportWriteFailed;
+  FILE* file = owned.get();
   WriteWavHeader(file, 0);
 
   RipSteps steps;
@@ -117,6 +119,6 @@ int ImportCdTrack(const char* destination, int trackIndex, HWND progressBar) {
   if (result.truncated) ShowMessage(CdTruncated, "Warning");
 
   WriteWavHeader(file, result.bytes);
-  bool closed = std::fclose(file) == 0;
+  bool closed = owned.close();
   return result.writeFailed || !closed ? ImportWriteFailed : 1;
 }

@@ -15,6 +15,7 @@
 #include "import/acm_resampler_driver.h"
 #include "import/clip_format.h"
 #include "session/file_size.h"
+#include "session/handles.h"
 #include "session/session_state.h"
 #include "session/working_folder.h"
 
@@ -26,64 +27,11 @@ constexpr size_t WritePieceBytes = 1 << 20;
 // A "fmt " chunk larger than this is not a format record.
 constexpr DWORD MaxFormatChunk = 65536;
 
-class MmioFile {
- public:
-  MmioFile(const char* name, DWORD flags) {
-    std::wstring wide = Widen(name);  // mmioOpen may write into the name it is given
-    handle_ = mmioOpenW(wide.data(), nullptr, flags);
-  }
-  ~MmioFile() { Close(); }
-  MmioFile(const MmioFile&) = delete;
-  MmioFile& operator=(const MmioFile&) = delete;
-  HMMIO get() const { return handle_; }
-  bool Close() {
-    if (handle_ == nullptr) return true;
-    MMRESULT result = mmioClose(handle_, 0);
-    handle_ = nullptr;
-    return result == MMSYSERR_NOERROR;
-  }
-
- private:
-  HMMIO handle_ = nullptr;
-};
-
-class AcmStream {
- public:
-  ~AcmStream() {
-    if (handle_ != nullptr) acmStreamClose(handle_, 0);
-  }
-  HACMSTREAM* put() { return &handle_; }
-  HACMSTREAM get() const { return handle_; }
-  MMRESULT Close() {
-    MMRESULT result = acmStreamClose(handle_, 0);
-    handle_ = nullptr;
-    return result;
-  }
-
- private:
-  HACMSTREAM handle_ = nullptr;
-};
-
-// Unprepares the header on every way out; the source length goes back to the prepared size
-// first, as ACM requires.
-class PreparedHeader {
- public:
-  PreparedHeader(HACMSTREAM stream, ACMSTREAMHEADER* header, DWORD preparedSource)
-      : stream_(stream), header_(header), preparedSource_(preparedSource) {}
-  ~PreparedHeader() { Unprepare(); }
-  MMRESULT Unprepare() {
-    if (stream_ == nullptr) return MMSYSERR_NOERROR;
-    header_->cbSrcLength = preparedSource_;
-    MMRESULT result = acmStreamUnprepareHeader(stream_, header_, 0);
-    stream_ = nullptr;
-    return result;
-  }
-
- private:
-  HACMSTREAM stream_;
-  ACMSTREAMHEADER* header_;
-  DWORD preparedSource_;
-};
+// mmioOpen may write into the name it is given: it gets a copy of its own.
+HMMIO OpenMmio(const char* name, DWORD flags) {
+  std::wstring wide = Widen(name);
+  return mmioOpenW(wide.data(), nullptr, flags);
+}
 
 void SetBarRange(HWND bar, uint16_t barMax) {
   if (bar == nullptr) return;
@@ -145,7 +93,7 @@ bool Reserve(std::vector<int16_t>& samples, uint64_t count) {
 // The extraction proper, after the driver is in place.
 bool Extract(const char* sourceName, uint32_t start, uint32_t end, HWND progressBar,
              const ClipTargetFormat& targetFormat, std::vector<int16_t>& samples) {
-  MmioFile source(sourceName, MMIO_READ | MMIO_DENYWRITE);
+  MmioFile source(OpenMmio(sourceName, MMIO_READ | MMIO_DENYWRITE));
   if (source.get() == nullptr) {
     ReportStructure("Could not open the song's samples (d.wav).");
     return false;
@@ -227,7 +175,7 @@ bool Extract(const char* sourceName, uint32_t start, uint32_t end, HWND progress
   const uint64_t chunks = (plan.clipBytes + uint64_t{plan.chunkBytes} - 1) / plan.chunkBytes;
   if (!Reserve(samples, chunks * destinationSize / 2)) return ReportAcmError(MMSYSERR_NOMEM);
   if (!ReportAcmError(acmStreamPrepareHeader(stream.get(), &header, 0))) return false;
-  PreparedHeader prepared(stream.get(), &header, plan.chunkBytes);
+  AcmPreparedHeader prepared(stream.get(), &header, plan.chunkBytes);
 
   if (plan.skipBytes > 0 &&
       mmioSeek(source.get(), static_cast<LONG>(plan.skipBytes), SEEK_CUR) < 0) {
@@ -264,7 +212,7 @@ bool Extract(const char* sourceName, uint32_t start, uint32_t end, HWND progress
   // Every chunk is converted (or the extraction has failed already): ACM failing to let go of
   // the header or the stream leaves the clip as it is, and is a diagnostic only.
   NoteCleanupError(prepared.Unprepare());
-  NoteCleanupError(stream.Close());
+  NoteCleanupError(acmStreamClose(stream.release(), 0));
   return ok;
 }
 
@@ -292,7 +240,7 @@ bool ExtractClip(const char* sourceName, uint32_t start, uint32_t end, HWND prog
 bool WriteTestWav(const ClipTargetFormat& format, std::span<const int16_t> samples) {
   bool ok = false;
   {
-    MmioFile target(TargetName, MMIO_CREATE | MMIO_WRITE | MMIO_ALLOCBUF);
+    MmioFile target(OpenMmio(TargetName, MMIO_CREATE | MMIO_WRITE | MMIO_ALLOCBUF));
     MMCKINFO riff{};
     riff.fccType = mmioFOURCC('W', 'A', 'V', 'E');
     MMCKINFO formatChunk{};
@@ -317,7 +265,7 @@ bool WriteTestWav(const ClipTargetFormat& format, std::span<const int16_t> sampl
     }
     ok = ok && mmioAscend(target.get(), &dataChunk, 0) == MMSYSERR_NOERROR &&
          mmioAscend(target.get(), &riff, 0) == MMSYSERR_NOERROR;
-    ok = target.Close() && ok;
+    ok = target.close() && ok;
     // All of it on disk: a full disk can drop buffered writes without a word.
     ok = ok && FileSizeBytes(TargetName) == static_cast<int32_t>(riff.cksize + 8);
   }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "import/ffmpeg_handles.h"
 #include "import/ffmpeg_library.h"
 #include "import/ffmpeg_limits.h"
 #include "import/import_messages.h"
@@ -20,34 +21,6 @@ namespace {
 
 // Called only once LoadFfmpeg has succeeded.
 const FfmpegApi& Ff() { return *LoadFfmpeg(); }
-
-struct FormatCloser {
-  void operator()(AVFormatContext* f) const { Ff().avformat_close_input(&f); }
-};
-struct CodecCloser {
-  void operator()(AVCodecContext* c) const { Ff().avcodec_free_context(&c); }
-};
-struct ResamplerCloser {
-  void operator()(SwrContext* s) const { Ff().swr_free(&s); }
-};
-struct PacketCloser {
-  void operator()(AVPacket* p) const { Ff().av_packet_free(&p); }
-};
-struct FrameCloser {
-  void operator()(AVFrame* f) const { Ff().av_frame_free(&f); }
-};
-template <class T, class Closer>
-struct Owned {
-  T* p = nullptr;
-  Owned() = default;
-  explicit Owned(T* t) : p(t) {}
-  ~Owned() {
-    if (p) Closer{}(p);
-  }
-  Owned(const Owned&) = delete;
-  Owned& operator=(const Owned&) = delete;
-  T* operator->() const { return p; }
-};
 
 // Reading and probing give up as soon as the program is ending.
 int StopReading(void*) { return StopRequested() ? 1 : 0; }
@@ -66,13 +39,13 @@ class PcmSink {
   // False when the resampler cannot be set up for `frame`'s format or d.wav cannot be written.
   bool Put(const AVFrame* frame) {
     if (frame && !Matches(frame) && !Configure(frame)) return false;
-    if (!resampler_.p) return true;
+    if (!resampler_) return true;
     const int inFrames = frame ? frame->nb_samples : 0;
-    const int64_t room = Ff().swr_get_out_samples(resampler_.p, inFrames);
+    const int64_t room = Ff().swr_get_out_samples(resampler_.get(), inFrames);
     if (room <= 0) return true;
     buffer_.resize(static_cast<size_t>(room) * layout_.channels * 2);
     uint8_t* out = buffer_.data();
-    int made = Ff().swr_convert(resampler_.p, &out, static_cast<int>(room),
+    int made = Ff().swr_convert(resampler_.get(), &out, static_cast<int>(room),
                            frame ? const_cast<const uint8_t**>(frame->extended_data) : nullptr,
                            inFrames);
     if (made < 0) return false;
@@ -92,12 +65,12 @@ class PcmSink {
 
  private:
   bool Matches(const AVFrame* f) const {
-    return resampler_.p && f->format == inFormat_ && f->sample_rate == inRate_ &&
+    return resampler_ && f->format == inFormat_ && f->sample_rate == inRate_ &&
            f->ch_layout.nb_channels == inChannels_;
   }
   bool Configure(const AVFrame* f) {
-    if (resampler_.p) Put(nullptr);  // what the old setting still holds
-    Ff().swr_free(&resampler_.p);
+    if (resampler_) Put(nullptr);  // what the old setting still holds
+    resampler_.reset();
     AVChannelLayout in{}, out{};
     if (f->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC ||
         Ff().av_channel_layout_check(&f->ch_layout) == 0)
@@ -106,14 +79,14 @@ class PcmSink {
       Ff().av_channel_layout_copy(&in, &f->ch_layout);
     Ff().av_channel_layout_default(&out, layout_.channels);
     int result = Ff().swr_alloc_set_opts2(
-        &resampler_.p, &out, AV_SAMPLE_FMT_S16, layout_.sampleRate, &in,
+        resampler_.put(), &out, AV_SAMPLE_FMT_S16, layout_.sampleRate, &in,
         static_cast<AVSampleFormat>(f->format), f->sample_rate, 0, nullptr);
     Ff().av_channel_layout_uninit(&in);
     Ff().av_channel_layout_uninit(&out);
-    if (result < 0 || !resampler_.p) return false;
+    if (result < 0 || !resampler_) return false;
     // Mixing down keeps every sum within full scale: no clipping.
-    Ff().av_opt_set_double(resampler_.p, "rematrix_maxval", 1.0, 0);
-    if (Ff().swr_init(resampler_.p) < 0) return false;
+    Ff().av_opt_set_double(resampler_.get(), "rematrix_maxval", 1.0, 0);
+    if (Ff().swr_init(resampler_.get()) < 0) return false;
     inFormat_ = f->format;
     inRate_ = f->sample_rate;
     inChannels_ = f->ch_layout.nb_channels;
@@ -122,7 +95,7 @@ class PcmSink {
 
   WaveFile* wave_;
   DecodedPcmLayout layout_;
-  Owned<SwrContext, ResamplerCloser> resampler_;
+  FfmpegResampler resampler_;
   int inFormat_ = -1, inRate_ = 0, inChannels_ = 0;
   std::vector<uint8_t> buffer_;
   int64_t framesWritten_ = 0;
@@ -151,9 +124,9 @@ int64_t StatedFrames(const AVFormatContext* format, const AVStream* stream, int3
 void DecodeTrack(AVFormatContext* format, int index, AVCodecContext* codec, WaveFile* wave,
                  DecodedPcmLayout layout, const char* sourcePath, HWND progressBar,
                  DecodedSongFacts* facts) {
-  Owned<AVPacket, PacketCloser> packet(Ff().av_packet_alloc());
-  Owned<AVFrame, FrameCloser> frame(Ff().av_frame_alloc());
-  if (!packet.p || !frame.p) return;
+  FfmpegPacket packet(Ff().av_packet_alloc());
+  FfmpegFrame frame(Ff().av_frame_alloc());
+  if (!packet || !frame) return;
   PcmSink sink(wave, layout);
   Mp3ImportProgress progress(FileSizeBytes(sourcePath));
   if (progressBar) {
@@ -172,23 +145,23 @@ void DecodeTrack(AVFormatContext* format, int index, AVCodecContext* codec, Wave
       break;
     }
     if (!flushing) {
-      int read = Ff().av_read_frame(format, packet.p);
+      int read = Ff().av_read_frame(format, packet.get());
       if (read < 0) {
         facts->readFailed = read != AVERROR_EOF && !StopRequested();
         flushing = true;
         Ff().avcodec_send_packet(codec, nullptr);
       } else {
         if (packet->stream_index == index) {
-          if (PacketIsEncrypted(packet.p)) {
+          if (PacketIsEncrypted(packet.get())) {
             facts->protectedAudio = true;
-            Ff().av_packet_unref(packet.p);
+            Ff().av_packet_unref(packet.get());
             return;
           }
           ++facts->packets;
-          int sent = Ff().avcodec_send_packet(codec, packet.p);
+          int sent = Ff().avcodec_send_packet(codec, packet.get());
           if (sent < 0 && sent != AVERROR(EAGAIN)) ++facts->badPackets;
         }
-        Ff().av_packet_unref(packet.p);
+        Ff().av_packet_unref(packet.get());
         int32_t position = progress.Advance(Ff().avio_seek(format->pb, 0, SEEK_CUR));
         if (position >= 0) pendingPosition = position;
         if (pendingPosition >= 0 && GetTickCount64() - lastMove >= BarMoveMilliseconds) {
@@ -199,14 +172,14 @@ void DecodeTrack(AVFormatContext* format, int index, AVCodecContext* codec, Wave
       }
     }
     for (;;) {
-      int got = Ff().avcodec_receive_frame(codec, frame.p);
+      int got = Ff().avcodec_receive_frame(codec, frame.get());
       if (got == AVERROR_EOF) {
         done = true;
         break;
       }
       if (got < 0) break;  // more input needed, or a frame the decoder refused
-      bool put = sink.Put(frame.p);
-      Ff().av_frame_unref(frame.p);
+      bool put = sink.Put(frame.get());
+      Ff().av_frame_unref(frame.get());
       if (!put) {
         // A d.wav that cannot be written ends the import (the worker says so).
         facts->writeFailed = sink.WriteFailed();
@@ -249,13 +222,14 @@ DecodedSongVerdict ImportDecodedSong(const char* sourcePath, const char* startDi
     if (Ff().avformat_open_input(&opened, path.c_str(), nullptr, nullptr) < 0) {
       return JudgeDecodedSong(facts);  // avformat_open_input freed the context
     }
-    Owned<AVFormatContext, FormatCloser> format(opened);
-    if (Ff().avformat_find_stream_info(format.p, nullptr) < 0) return JudgeDecodedSong(facts);
+    FfmpegInput format(opened);
+    if (Ff().avformat_find_stream_info(format.get(), nullptr) < 0) return JudgeDecodedSong(facts);
     facts.opened = true;
 
     for (unsigned i = 0; i < format->nb_streams; ++i)
       if (format->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) ++facts.audioStreams;
-    const int index = Ff().av_find_best_stream(format.p, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    const int index =
+        Ff().av_find_best_stream(format.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     if (index < 0) return JudgeDecodedSong(facts);
     for (unsigned i = 0; i < format->nb_streams; ++i)
       if (static_cast<int>(i) != index) format->streams[i]->discard = AVDISCARD_ALL;
@@ -264,20 +238,19 @@ DecodedSongVerdict ImportDecodedSong(const char* sourcePath, const char* startDi
     if (facts.protectedAudio) return JudgeDecodedSong(facts);
 
     const AVCodec* decoder = Ff().avcodec_find_decoder(stream->codecpar->codec_id);
-    Owned<AVCodecContext, CodecCloser> codec(decoder ? Ff().avcodec_alloc_context3(decoder)
-                                                     : nullptr);
-    if (!codec.p || Ff().avcodec_parameters_to_context(codec.p, stream->codecpar) < 0 ||
-        Ff().avcodec_open2(codec.p, decoder, nullptr) < 0 || codec->sample_rate <= 0 ||
+    FfmpegCodec codec(decoder ? Ff().avcodec_alloc_context3(decoder) : nullptr);
+    if (!codec || Ff().avcodec_parameters_to_context(codec.get(), stream->codecpar) < 0 ||
+        Ff().avcodec_open2(codec.get(), decoder, nullptr) < 0 || codec->sample_rate <= 0 ||
         codec->ch_layout.nb_channels <= 0)
       return JudgeDecodedSong(facts);
     facts.decoderFound = true;
 
     const DecodedPcmLayout layout =
         DecodedLayoutOf(codec->sample_rate, codec->ch_layout.nb_channels);
-    facts.framesExpected = StatedFrames(format.p, stream, layout.sampleRate);
+    facts.framesExpected = StatedFrames(format.get(), stream, layout.sampleRate);
     WaveFile wave(destination.c_str(), layout.sampleRate, layout.channels == 2);
     if (!wave.IsOpen()) return DecodedSongVerdict::WriteFailed;
-    DecodeTrack(format.p, index, codec.p, &wave, layout, sourcePath, progressBar, &facts);
+    DecodeTrack(format.get(), index, codec.get(), &wave, layout, sourcePath, progressBar, &facts);
     SetBarPosition(progressBar, 0);
     if (FAILED(wave.Close())) facts.writeFailed = true;
   }

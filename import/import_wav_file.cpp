@@ -9,6 +9,7 @@
 #include "import/pcm16_converter.h"
 #include "import/wav_format.h"
 #include "import/wave_file.h"
+#include "session/handles.h"
 #include "session/ringtone_format.h"
 #include "session/session_state.h"
 
@@ -19,30 +20,27 @@ namespace {
 class MappedSource {
  public:
   explicit MappedSource(const char* path) {
-    file_ = CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                        FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file_ == INVALID_HANDLE_VALUE) return;
+    file_.reset(CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file_) return;
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file_, &size) || size.QuadPart <= 0 || size.QuadPart > 0x7FFFFFFF) return;
-    mapping_ = CreateFileMappingA(file_, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    if (!GetFileSizeEx(file_.get(), &size) || size.QuadPart <= 0 || size.QuadPart > 0x7FFFFFFF)
+      return;
+    mapping_.reset(CreateFileMappingA(file_.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
     if (!mapping_) return;
-    base_ = static_cast<const uint8_t*>(MapViewOfFile(mapping_, FILE_MAP_READ, 0, 0, 0));
-    if (base_) size_ = static_cast<size_t>(size.QuadPart);
+    view_.reset(MapViewOfFile(mapping_.get(), FILE_MAP_READ, 0, 0, 0));
+    if (view_) size_ = static_cast<size_t>(size.QuadPart);
   }
-  ~MappedSource() {
-    if (base_) UnmapViewOfFile(base_);
-    if (mapping_) CloseHandle(mapping_);
-    if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
-  }
-  MappedSource(const MappedSource&) = delete;
-  MappedSource& operator=(const MappedSource&) = delete;
 
-  std::span<const uint8_t> Bytes() const { return {base_, size_}; }
+  std::span<const uint8_t> Bytes() const {
+    return {static_cast<const uint8_t*>(view_.get()), size_};
+  }
 
  private:
-  HANDLE file_ = INVALID_HANDLE_VALUE;
-  HANDLE mapping_ = nullptr;
-  const uint8_t* base_ = nullptr;
+  // Let go in the reverse order: the view, the mapping, the file.
+  FileHandle file_;
+  KernelHandle mapping_;
+  MappedView view_;
   size_t size_ = 0;
 };
 

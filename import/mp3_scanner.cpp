@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "session/unique_handle.h"
+
 void Mp3Scanner::Reset(uint32_t fileBytes) {
   *this = Mp3Scanner();
   fileBytes_ = fileBytes;
@@ -150,22 +152,20 @@ bool Mp3Scanner::Finish() {
 
 bool Mp3Scanner::ScanFile(const char* path) {
   Reset(0);
-  std::FILE* file = path ? OpenFileUtf8(path, "rb") : nullptr;
+  StdioFile file(path ? OpenFileUtf8(path, "rb") : nullptr);
   if (!file) return false;
   long size = -1;
-  if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
+  if (std::fseek(file.get(), 0, SEEK_END) == 0) size = std::ftell(file.get());
   if (size < 0 || static_cast<unsigned long>(size) > 0xFFFFFFFFul ||
-      std::fseek(file, 0, SEEK_SET) != 0) {
-    std::fclose(file);
+      std::fseek(file.get(), 0, SEEK_SET) != 0)
     return false;
-  }
   Reset(static_cast<uint32_t>(size));
   std::vector<uint8_t> block(BlockBytes);
   for (;;) {
-    size_t got = std::fread(block.data(), 1, block.size(), file);
+    size_t got = std::fread(block.data(), 1, block.size(), file.get());
     if (got == 0) break;
     Feed(block.data(), got);
   }
-  std::fclose(file);
+  file.reset();
   return Finish();
 }

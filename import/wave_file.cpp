@@ -42,11 +42,11 @@ HRESULT WaveFile::Open(const char* fileName, const WAVEFORMATEX* format, Mode mo
   format_.assign(record, record + recordBytes);
   name_ = fileName;
 
-  file_ = mmioOpenW(const_cast<wchar_t*>(Widen(fileName).c_str()), nullptr,
-                    MMIO_CREATE | MMIO_READWRITE | MMIO_ALLOCBUF);
+  file_.reset(mmioOpenW(const_cast<wchar_t*>(Widen(fileName).c_str()), nullptr,
+                        MMIO_CREATE | MMIO_READWRITE | MMIO_ALLOCBUF));
   if (!file_) return E_FAIL;
   // A larger buffer than the default 8 KB: a few minutes of song are tens of megabytes.
-  mmioSetBuffer(file_, nullptr, WriteBufferBytes, 0);
+  mmioSetBuffer(file_.get(), nullptr, WriteBufferBytes, 0);
   HRESULT result = StartChunks(format);
   if (FAILED(result)) {
     Abandon();
@@ -60,12 +60,13 @@ HRESULT WaveFile::StartChunks(const WAVEFORMATEX* format) {
   riffChunk_ = {};
   riffChunk_.fccType = mmioFOURCC('W', 'A', 'V', 'E');
   riffChunk_.cksize = 0;
-  if (mmioCreateChunk(file_, &riffChunk_, MMIO_CREATERIFF) != MMSYSERR_NOERROR) return E_FAIL;
+  if (mmioCreateChunk(file_.get(), &riffChunk_, MMIO_CREATERIFF) != MMSYSERR_NOERROR)
+    return E_FAIL;
 
   MMCKINFO chunk = {};
   chunk.ckid = mmioFOURCC('f', 'm', 't', ' ');
   chunk.cksize = 16;
-  if (mmioCreateChunk(file_, &chunk, 0) != MMSYSERR_NOERROR) return E_FAIL;
+  if (mmioCreateChunk(file_.get(), &chunk, 0) != MMSYSERR_NOERROR) return E_FAIL;
   std::printf("tag:%d\nSamplespersec:%d\nChannels:%d\nBytespersec:%d\n",
               static_cast<int>(format->wFormatTag), static_cast<int>(format->nSamplesPerSec),
               static_cast<int>(format->nChannels), static_cast<int>(format->nAvgBytesPerSec));
@@ -74,31 +75,31 @@ HRESULT WaveFile::StartChunks(const WAVEFORMATEX* format) {
   else
     std::printf("else");
   LONG recordBytes = static_cast<LONG>(format_.size());
-  if (mmioWrite(file_, reinterpret_cast<const char*>(format_.data()), recordBytes) !=
+  if (mmioWrite(file_.get(), reinterpret_cast<const char*>(format_.data()), recordBytes) !=
       recordBytes)
     return E_FAIL;
-  if (mmioAscend(file_, &chunk, 0) != MMSYSERR_NOERROR) return E_FAIL;
+  if (mmioAscend(file_.get(), &chunk, 0) != MMSYSERR_NOERROR) return E_FAIL;
 
   chunk = {};
   chunk.ckid = mmioFOURCC('f', 'a', 'c', 't');
   chunk.cksize = 4;
-  if (mmioCreateChunk(file_, &chunk, 0) != MMSYSERR_NOERROR) return E_FAIL;
+  if (mmioCreateChunk(file_.get(), &chunk, 0) != MMSYSERR_NOERROR) return E_FAIL;
   DWORD unknownLength = 0xFFFFFFFF;
-  if (mmioWrite(file_, reinterpret_cast<const char*>(&unknownLength), 4) != 4) return E_FAIL;
-  if (mmioAscend(file_, &chunk, 0) != MMSYSERR_NOERROR) return E_FAIL;
+  if (mmioWrite(file_.get(), reinterpret_cast<const char*>(&unknownLength), 4) != 4)
+    return E_FAIL;
+  if (mmioAscend(file_.get(), &chunk, 0) != MMSYSERR_NOERROR) return E_FAIL;
 
   dataChunk_ = {};
   dataChunk_.ckid = mmioFOURCC('d', 'a', 't', 'a');
   dataChunk_.cksize = 0;
-  if (mmioCreateChunk(file_, &dataChunk_, 0) != MMSYSERR_NOERROR) return E_FAIL;
+  if (mmioCreateChunk(file_.get(), &dataChunk_, 0) != MMSYSERR_NOERROR) return E_FAIL;
   buffer_ = {};
-  if (mmioGetInfo(file_, &buffer_, 0) != MMSYSERR_NOERROR) return E_FAIL;
+  if (mmioGetInfo(file_.get(), &buffer_, 0) != MMSYSERR_NOERROR) return E_FAIL;
   return S_OK;
 }
 
 void WaveFile::Abandon() {
-  if (file_) mmioClose(file_, 0);
-  file_ = nullptr;
+  file_.reset();
   mode_ = Mode::Closed;
 }
 
@@ -112,7 +113,7 @@ HRESULT WaveFile::WriteData(uint32_t count, const void* bytes, uint32_t* written
   while (done < count) {
     if (buffer_.pchNext >= buffer_.pchEndWrite) {
       buffer_.dwFlags |= MMIO_DIRTY;
-      if (mmioAdvance(file_, &buffer_, MMIO_WRITE) != MMSYSERR_NOERROR ||
+      if (mmioAdvance(file_.get(), &buffer_, MMIO_WRITE) != MMSYSERR_NOERROR ||
           buffer_.pchNext >= buffer_.pchEndWrite) {
         if (written) *written = done;
         return E_FAIL;
@@ -142,36 +143,36 @@ HRESULT WaveFile::Close() {
   }
   HRESULT result = S_OK;
   buffer_.dwFlags |= MMIO_DIRTY;
-  if (mmioSetInfo(file_, &buffer_, 0) != MMSYSERR_NOERROR ||
-      mmioAscend(file_, &dataChunk_, 0) != MMSYSERR_NOERROR ||
-      mmioAscend(file_, &riffChunk_, 0) != MMSYSERR_NOERROR) {
+  if (mmioSetInfo(file_.get(), &buffer_, 0) != MMSYSERR_NOERROR ||
+      mmioAscend(file_.get(), &dataChunk_, 0) != MMSYSERR_NOERROR ||
+      mmioAscend(file_.get(), &riffChunk_, 0) != MMSYSERR_NOERROR) {
     result = E_FAIL;
   } else {
     // The "fact" value was a placeholder; the finished file says 0.
     MMCKINFO riff = {};
     riff.fccType = mmioFOURCC('W', 'A', 'V', 'E');
-    if (mmioSeek(file_, 0, SEEK_SET) != 0 ||
-        mmioDescend(file_, &riff, nullptr, MMIO_FINDRIFF) != MMSYSERR_NOERROR) {
+    if (mmioSeek(file_.get(), 0, SEEK_SET) != 0 ||
+        mmioDescend(file_.get(), &riff, nullptr, MMIO_FINDRIFF) != MMSYSERR_NOERROR) {
       result = E_FAIL;
     } else {
       MMCKINFO fact = {};
       fact.ckid = mmioFOURCC('f', 'a', 'c', 't');
-      if (mmioDescend(file_, &fact, &riff, MMIO_FINDCHUNK) == MMSYSERR_NOERROR) {
+      if (mmioDescend(file_.get(), &fact, &riff, MMIO_FINDCHUNK) == MMSYSERR_NOERROR) {
         DWORD zero = 0;
-        if (mmioWrite(file_, reinterpret_cast<const char*>(&zero), 4) != 4) result = E_FAIL;
-        mmioAscend(file_, &fact, 0);
+        if (mmioWrite(file_.get(), reinterpret_cast<const char*>(&zero), 4) != 4)
+          result = E_FAIL;
+        mmioAscend(file_.get(), &fact, 0);
       }
-      mmioAscend(file_, &riff, 0);
+      mmioAscend(file_.get(), &riff, 0);
     }
   }
-  if (mmioClose(file_, 0) != MMSYSERR_NOERROR) result = E_FAIL;
+  if (!file_.close()) result = E_FAIL;
   // The whole RIFF chunk must be on disk, as many bytes as its header says.
   WIN32_FILE_ATTRIBUTE_DATA facts{};
   if (result == S_OK &&
       (!GetFileAttributesExA(name_.c_str(), GetFileExInfoStandard, &facts) ||
        facts.nFileSizeHigh != 0 || facts.nFileSizeLow != riffChunk_.cksize + 8))
     result = E_FAIL;
-  file_ = nullptr;
   mode_ = Mode::Closed;
   return result;
 }

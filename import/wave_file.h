@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "session/handles.h"
+
 class WaveFile {
  public:
   enum class Mode { Closed, Write, Read };
@@ -37,7 +39,7 @@ class WaveFile {
   // bytes without a word).
   HRESULT Close();
 
-  bool IsOpen() const { return file_ != nullptr; }
+  bool IsOpen() const { return static_cast<bool>(file_); }
   HRESULT OpenResult() const { return openResult_; }
 
   // The PCM record a file of 16-bit samples at `sampleRate` with 1 or 2 channels has.
@@ -49,7 +51,7 @@ class WaveFile {
 
   std::vector<uint8_t> format_;  // copy of the format record written
   std::string name_;
-  HMMIO file_ = nullptr;
+  MmioFile file_;
   MMCKINFO riffChunk_ = {};
   MMCKINFO dataChunk_ = {};
   MMIOINFO buffer_ = {};

@@ -65,29 +65,29 @@ void WriteDword(HKEY key, const char* name, int32_t value) {
 
 bool ProfileKeyExists() {
   RegistryKey key;
-  return RegOpenKeyExA(HKEY_LOCAL_MACHINE, ProfileKeyPath, 0, KEY_READ, key.Out()) ==
+  return RegOpenKeyExA(HKEY_LOCAL_MACHINE, ProfileKeyPath, 0, KEY_READ, key.put()) ==
          ERROR_SUCCESS;
 }
 
 void LoadProfile() {
   {
     RegistryKey key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, ProfileKeyPath, 0, KEY_READ, key.Out()) ==
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, ProfileKeyPath, 0, KEY_READ, key.put()) ==
         ERROR_SUCCESS) {
       UserProfile& p = userProfile;
-      ReadText(key.Get(), "Number", p.phoneNumber, sizeof p.phoneNumber);
-      ReadText(key.Get(), "Version", p.versionText, sizeof p.versionText);
+      ReadText(key.get(), "Number", p.phoneNumber, sizeof p.phoneNumber);
+      ReadText(key.get(), "Version", p.versionText, sizeof p.versionText);
       // A format outside the known ones would leave the conversion without an encoder.
-      ReadDword(key.Get(), "Type", &sessionState.outputFormat, RingtoneQcp,
+      ReadDword(key.get(), "Type", &sessionState.outputFormat, RingtoneQcp,
                 RingtoneFormatCount - 1);
-      ReadDword(key.Get(), "Carrier", &p.carrierId);
-      ReadDword(key.Get(), "Phone", &p.phoneId);
-      ReadDword(key.Get(), "wallpaperType", &p.wallpaperType, WallpaperBmp, WallpaperGif);
-      ReadDword(key.Get(), "wallpaperWidth", &p.wallpaperWidth);
-      ReadDword(key.Get(), "wallpaperHeight", &p.wallpaperHeight);
-      ReadDword(key.Get(), "wallpaperSupport", &p.wallpaperSupport);
-      ReadDword(key.Get(), "carrierItemNumber", &p.carrierItemNumber);
-      ReadDword(key.Get(), "phoneItemNumber", &p.phoneItemNumber);
+      ReadDword(key.get(), "Carrier", &p.carrierId);
+      ReadDword(key.get(), "Phone", &p.phoneId);
+      ReadDword(key.get(), "wallpaperType", &p.wallpaperType, WallpaperBmp, WallpaperGif);
+      ReadDword(key.get(), "wallpaperWidth", &p.wallpaperWidth);
+      ReadDword(key.get(), "wallpaperHeight", &p.wallpaperHeight);
+      ReadDword(key.get(), "wallpaperSupport", &p.wallpaperSupport);
+      ReadDword(key.get(), "carrierItemNumber", &p.carrierItemNumber);
+      ReadDword(key.get(), "phoneItemNumber", &p.phoneItemNumber);
       return;
     }
   }
@@ -100,13 +100,13 @@ void LoadProfile() {
 void SaveProfile() {
   RegistryKey key;
   if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, ProfileKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                      KEY_SET_VALUE, nullptr, key.Out(), nullptr) != ERROR_SUCCESS) {
+                      KEY_SET_VALUE, nullptr, key.put(), nullptr) != ERROR_SUCCESS) {
     // Without the key no value can be written; one box says so.
     FailureBox("Could not create the registry key.");
     return;
   }
   const UserProfile& p = userProfile;
-  HKEY k = key.Get();
+  HKEY k = key.get();
   WriteText(k, "Number", p.phoneNumber, sizeof p.phoneNumber);
   WriteText(k, "Version", p.versionText, sizeof p.versionText);
   WriteDword(k, "TypesSupported", 7);

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "service/store_writes.h"
+#include "session/unique_handle.h"
 
 namespace {
 
@@ -80,32 +81,31 @@ class Connection {
   Connection() = default;
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
-  ~Connection() { sqlite3_close(db_); }
 
   bool Open(const std::string& path, std::string& error) {
     const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
-    if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
-      error = path + ": " + (db_ ? sqlite3_errmsg(db_) : "cannot open");
+    if (sqlite3_open_v2(path.c_str(), db_.put(), flags, nullptr) != SQLITE_OK) {
+      error = path + ": " + (db_ ? sqlite3_errmsg(db_.get()) : "cannot open");
       return false;
     }
-    sqlite3_extended_result_codes(db_, 1);
-    sqlite3_busy_timeout(db_, 5000);
+    sqlite3_extended_result_codes(db_.get(), 1);
+    sqlite3_busy_timeout(db_.get(), 5000);
     // No connection folds the log back when it commits: the store's log keeper does.
     return Exec("PRAGMA synchronous=FULL", error) && Exec("PRAGMA wal_autocheckpoint=0", error);
   }
   bool Exec(const char* sql, std::string& error) {
-    if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK) return true;
-    error = sqlite3_errmsg(db_);
+    if (sqlite3_exec(db_.get(), sql, nullptr, nullptr, nullptr) == SQLITE_OK) return true;
+    error = sqlite3_errmsg(db_.get());
     return false;
   }
   bool Exec(const char* sql) {
     std::string ignored;
     return Exec(sql, ignored);
   }
-  sqlite3* Db() const { return db_; }
+  sqlite3* Db() const { return db_.get(); }
 
  private:
-  sqlite3* db_ = nullptr;
+  FreedWith<sqlite3, sqlite3_close> db_;
 };
 
 // A blob parameter (a std::string binds as text).
@@ -119,46 +119,46 @@ class Statement {
   Statement() = default;
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
-  ~Statement() { sqlite3_finalize(stmt_); }
 
   bool Prepare(const Connection& connection, const char* sql) {
-    return sqlite3_prepare_v3(connection.Db(), sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt_,
+    return sqlite3_prepare_v3(connection.Db(), sql, -1, SQLITE_PREPARE_PERSISTENT, stmt_.put(),
                               nullptr) == SQLITE_OK;
   }
   // Binds the values in order and takes the first step; SQLITE_ROW, SQLITE_DONE or an error.
   template <typename... Values>
   int Run(const Values&... values) {
-    sqlite3_reset(stmt_);
+    sqlite3_reset(stmt_.get());
     int index = 0;
     (Bind(++index, values), ...);
-    return sqlite3_step(stmt_);
+    return sqlite3_step(stmt_.get());
   }
-  int Next() { return sqlite3_step(stmt_); }
+  int Next() { return sqlite3_step(stmt_.get()); }
   // Lets go of the statement's read snapshot and its bound values.
   void Finish() {
-    sqlite3_reset(stmt_);
-    sqlite3_clear_bindings(stmt_);
+    sqlite3_reset(stmt_.get());
+    sqlite3_clear_bindings(stmt_.get());
   }
-  int64_t Int(int column) const { return sqlite3_column_int64(stmt_, column); }
+  int64_t Int(int column) const { return sqlite3_column_int64(stmt_.get(), column); }
   std::string Bytes(int column) const {
-    const void* data = sqlite3_column_blob(stmt_, column);
-    const int size = sqlite3_column_bytes(stmt_, column);
+    const void* data = sqlite3_column_blob(stmt_.get(), column);
+    const int size = sqlite3_column_bytes(stmt_.get(), column);
     return data ? std::string(static_cast<const char*>(data), static_cast<size_t>(size))
                 : std::string();
   }
 
  private:
-  void Bind(int i, int64_t v) { sqlite3_bind_int64(stmt_, i, v); }
-  void Bind(int i, int32_t v) { sqlite3_bind_int64(stmt_, i, v); }
+  void Bind(int i, int64_t v) { sqlite3_bind_int64(stmt_.get(), i, v); }
+  void Bind(int i, int32_t v) { sqlite3_bind_int64(stmt_.get(), i, v); }
   void Bind(int i, std::string_view v) {
-    sqlite3_bind_text(stmt_, i, v.data(), static_cast<int>(v.size()), SQLITE_STATIC);
+    sqlite3_bind_text(stmt_.get(), i, v.data(), static_cast<int>(v.size()), SQLITE_STATIC);
   }
   void Bind(int i, const std::string& v) { Bind(i, std::string_view(v)); }
   void Bind(int i, const Blob& v) {
-    sqlite3_bind_blob(stmt_, i, v.bytes.data(), static_cast<int>(v.bytes.size()), SQLITE_STATIC);
+    sqlite3_bind_blob(stmt_.get(), i, v.bytes.data(), static_cast<int>(v.bytes.size()),
+                      SQLITE_STATIC);
   }
 
-  sqlite3_stmt* stmt_ = nullptr;
+  FreedWith<sqlite3_stmt, sqlite3_finalize> stmt_;
 };
 
 struct ReadConnection {

@@ -4,28 +4,27 @@
 #include <cstdio>
 
 #include "session/ringtone_format.h"
+#include "session/unique_handle.h"
 
 int32_t FileSizeBytes(const char* fileName) {
   if (fileName == nullptr) return -1;
-  FILE* file = OpenFileUtf8(fileName, "rb");
-  if (file == nullptr) return -1;
+  StdioFile file(OpenFileUtf8(fileName, "rb"));
+  if (!file) return -1;
   long size = -1;
-  if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
-  std::fclose(file);
+  if (std::fseek(file.get(), 0, SEEK_END) == 0) size = std::ftell(file.get());
   return static_cast<int32_t>(size);
 }
 
 int64_t FileSizeBytes64(const char* fileName) {
   if (fileName == nullptr) return -1;
-  FILE* file = OpenFileUtf8(fileName, "rb");
-  if (file == nullptr) return -1;
+  StdioFile file(OpenFileUtf8(fileName, "rb"));
+  if (!file) return -1;
   int64_t size = -1;
 #ifdef _WIN32
-  if (_fseeki64(file, 0, SEEK_END) == 0) size = _ftelli64(file);
+  if (_fseeki64(file.get(), 0, SEEK_END) == 0) size = _ftelli64(file.get());
 #else
-  if (fseeko(file, 0, SEEK_END) == 0) size = ftello(file);
+  if (fseeko(file.get(), 0, SEEK_END) == 0) size = ftello(file.get());
 #endif
-  std::fclose(file);
   return size;
 }
 
@@ -33,11 +32,11 @@ bool ReadFileBytes(const char* fileName, size_t limit, std::vector<uint8_t>& byt
   bytes.clear();
   const int64_t size = FileSizeBytes64(fileName);
   if (size < 0 || static_cast<uint64_t>(size) > limit) return false;
-  FILE* file = OpenFileUtf8(fileName, "rb");
-  if (file == nullptr) return false;
+  StdioFile file(OpenFileUtf8(fileName, "rb"));
+  if (!file) return false;
   bytes.resize(static_cast<size_t>(size));
-  const bool whole = std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  std::fclose(file);
+  const bool whole = std::fread(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
+  file.reset();
   if (!whole) bytes.clear();
   return whole;
 }

@@ -1,21 +1,8 @@
-// One open registry key, closed on every way out, and the one bounded read of a REG_DWORD.
+// The one bounded read of a REG_DWORD; RegistryKey, the open key it reads, is in session/handles.h.
 #pragma once
 #include <windows.h>
 
-class RegistryKey {
- public:
-  RegistryKey() = default;
-  RegistryKey(const RegistryKey&) = delete;
-  RegistryKey& operator=(const RegistryKey&) = delete;
-  ~RegistryKey() {
-    if (key) RegCloseKey(key);
-  }
-  HKEY* Out() { return &key; }
-  HKEY Get() const { return key; }
-
- private:
-  HKEY key = nullptr;
-};
+#include "session/handles.h"
 
 // The value `name` when it is a REG_DWORD of exactly four bytes; false for anything else.
 inline bool ReadRegistryDword(HKEY key, const char* name, DWORD* value) {

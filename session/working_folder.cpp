@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "session/handles.h"
 #include "session/session_state.h"
 
 namespace {
@@ -29,14 +30,12 @@ bool FolderDiskFull(const char* folder) {
 
 bool FolderWritable(const char* folder) {
   const std::string probe = PathInFolder(folder, "quavella-write-check.tmp");
-  HANDLE file = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  const FileHandle file(CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                   FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  if (!file) return false;
   const char byte = 0;
   DWORD written = 0;
-  const bool ok = WriteFile(file, &byte, 1, &written, nullptr) && written == 1;
-  CloseHandle(file);
-  return ok;
+  return WriteFile(file.get(), &byte, 1, &written, nullptr) && written == 1;
 }
 
 void ShowFolderWriteFailure(const char* folder) {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "session/edit_options.h"
+#include "session/handles.h"
 #include "session/session_state.h"
 #include "session/working_audio.h"
 #include "view/dsound_error_text.h"
@@ -58,22 +59,6 @@ void ReleaseCom(T*& object) {
   object = nullptr;
 }
 
-// Holds one reference to a COM object for the length of a scope.
-template <typename T>
-class ComRef {
- public:
-  ComRef() = default;
-  ~ComRef() { ReleaseCom(object_); }
-  ComRef(const ComRef&) = delete;
-  ComRef& operator=(const ComRef&) = delete;
-  T* operator->() const { return object_; }
-  explicit operator bool() const { return object_ != nullptr; }
-  void** Out() { return reinterpret_cast<void**>(&object_); }
-
- private:
-  T* object_ = nullptr;
-};
-
 void ShowSoundError(HWND window, const char* format, HRESULT code) {
   std::string text = FormatErrorMessage(format, DirectSoundErrorText("", code));
   MessageBoxA(window, text.c_str(), "ERROR", MB_OK);
@@ -86,16 +71,15 @@ IDirectSound* CreateSoundDevice() {
   if (CLSIDFromProgID(L"DirectSound", &classId) != S_OK) classId = ClsidDirectSound;
   ComRef<IClassFactory> factory;
   if (FAILED(CoGetClassObject(classId, CLSCTX_INPROC_SERVER, nullptr, IidClassFactory,
-                              factory.Out())) ||
+                              factory.put_void())) ||
       !factory)
     return nullptr;
   ComRef<IUnknown> instance;
-  if (FAILED(factory->CreateInstance(nullptr, IidUnknown, instance.Out())) || !instance)
+  if (FAILED(factory->CreateInstance(nullptr, IidUnknown, instance.put_void())) || !instance)
     return nullptr;
-  IDirectSound* device = nullptr;
-  if (FAILED(instance->QueryInterface(IidDirectSound, reinterpret_cast<void**>(&device))))
-    return nullptr;
-  return device;
+  ComRef<IDirectSound> device;
+  if (FAILED(instance->QueryInterface(IidDirectSound, device.put_void()))) return nullptr;
+  return device.release();
 }
 
 bool BufferPlaying(IDirectSoundBuffer* buffer) {
@@ -130,10 +114,9 @@ IDirectSoundBuffer* MakeFilledBuffer(const uint8_t* samples, uint32_t bytes, HRE
   description.lpwfxFormat = &format;
   description.guid3DAlgorithm = GUID_NULL;
 
-  IDirectSoundBuffer* buffer = nullptr;
-  HRESULT result = sessionState.soundDevice->CreateSoundBuffer(&description, &buffer, nullptr);
+  ComRef<IDirectSoundBuffer> buffer;
+  HRESULT result = sessionState.soundDevice->CreateSoundBuffer(&description, buffer.put(), nullptr);
   if (result != DS_OK || !buffer) {
-    ReleaseCom(buffer);
     *failure = result;
     return nullptr;
   }
@@ -144,7 +127,7 @@ IDirectSoundBuffer* MakeFilledBuffer(const uint8_t* samples, uint32_t bytes, HRE
     if (first) std::memcpy(first, samples, std::min<DWORD>(firstBytes, bytes));
     buffer->Unlock(first, firstBytes, second, secondBytes);
   }
-  return buffer;
+  return buffer.release();
 }
 
 // The import thread (when its import ends) and the window thread (Play, Alt+/ in that moment)
@@ -221,10 +204,7 @@ void StartPreview(HWND window) {
     if (strip.AnchorX() != -1) {
       strip.SetAnchorX(-1);
       HideCaret(window);
-      if (HDC dc = GetDC(window)) {
-        PaintWaveStrip(window, dc);  // removes the band
-        ReleaseDC(window, dc);
-      }
+      if (WindowDc dc{window}) PaintWaveStrip(window, dc.get());  // removes the band
       ShowCaret(window);
     }
     strip.SetAnchorX(0);

@@ -3,10 +3,13 @@
 
 #include <windows.h>
 
+#include <utility>
 #include <vector>
 
 #include "encoders/inprocess/m4r_segments.h"
+#include "import/ffmpeg_handles.h"
 #include "import/ffmpeg_library.h"
+#include "session/handles.h"
 
 namespace {
 
@@ -21,33 +24,28 @@ struct SegmentEncoding {
   std::span<const int16_t> samples;  // the whole clip, interleaved
   M4rSegment segment;
   bool globalHeader = false;
-  AVCodecContext* coder = nullptr;
-  AVFrame* frame = nullptr;
-  std::vector<AVPacket*> packets;
+  // Freed in the reverse order: the packets, the frame, the encoder.
+  FfmpegCodec coder;
+  FfmpegFrame frame;
+  std::vector<FfmpegPacket> packets;
   bool ok = false;
-  ~SegmentEncoding() {
-    if (!av) return;
-    for (AVPacket*& packet : packets) av->av_packet_free(&packet);
-    av->av_frame_free(&frame);
-    av->avcodec_free_context(&coder);
-  }
 };
 
 // Sends `frame` (null flushes) and keeps the packets that fall in the segment's share.
 bool Send(SegmentEncoding& s, const AVFrame* frame) {
   const FfmpegApi* av = s.av;
-  if (av->avcodec_send_frame(s.coder, frame) < 0) return false;
+  if (av->avcodec_send_frame(s.coder.get(), frame) < 0) return false;
   for (;;) {
-    AVPacket* packet = av->av_packet_alloc();
+    FfmpegPacket packet(av->av_packet_alloc());
     if (!packet) return false;
-    const int got = av->avcodec_receive_packet(s.coder, packet);
+    const int got = av->avcodec_receive_packet(s.coder.get(), packet.get());
     if (got < 0 || packet->pts < s.segment.keepFrom || packet->pts >= s.segment.keepUntil) {
-      av->av_packet_free(&packet);
+      packet.reset();
       if (got == AVERROR(EAGAIN) || got == AVERROR_EOF) return true;
       if (got < 0) return false;
       continue;
     }
-    s.packets.push_back(packet);
+    s.packets.push_back(std::move(packet));
   }
 }
 
@@ -55,8 +53,8 @@ bool EncodeSegment(SegmentEncoding& s) {
   const FfmpegApi* av = s.av;
   const AVCodec* codec = av->avcodec_find_encoder_by_name("aac");
   if (!codec) return false;
-  s.coder = av->avcodec_alloc_context3(codec);
-  s.frame = av->av_frame_alloc();
+  s.coder.reset(av->avcodec_alloc_context3(codec));
+  s.frame.reset(av->av_frame_alloc());
   if (!s.coder || !s.frame) return false;
   s.coder->sample_fmt = AV_SAMPLE_FMT_FLTP;
   s.coder->sample_rate = SampleRate;
@@ -65,18 +63,18 @@ bool EncodeSegment(SegmentEncoding& s) {
   s.coder->profile = FF_PROFILE_AAC_LOW;
   s.coder->time_base = AVRational{1, SampleRate};
   if (s.globalHeader) s.coder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-  if (av->avcodec_open2(s.coder, codec, nullptr) < 0) return false;
+  if (av->avcodec_open2(s.coder.get(), codec, nullptr) < 0) return false;
 
   const int64_t frameSize = s.coder->frame_size > 0 ? s.coder->frame_size : M4rFrameSamples;
   s.frame->format = AV_SAMPLE_FMT_FLTP;
   s.frame->sample_rate = SampleRate;
   s.frame->nb_samples = static_cast<int>(frameSize);
   if (av->av_channel_layout_copy(&s.frame->ch_layout, &s.coder->ch_layout) < 0 ||
-      av->av_frame_get_buffer(s.frame, 0) < 0)
+      av->av_frame_get_buffer(s.frame.get(), 0) < 0)
     return false;
   const int64_t first = s.segment.first;
   for (int64_t at = first - s.segment.leadIn; at < s.segment.end; at += frameSize) {
-    if (av->av_frame_make_writable(s.frame) < 0) return false;
+    if (av->av_frame_make_writable(s.frame.get()) < 0) return false;
     const int64_t n = s.segment.end - at < frameSize ? s.segment.end - at : frameSize;
     s.frame->nb_samples = static_cast<int>(n);  // the last one may be short
     for (int c = 0; c < Channels; ++c) {
@@ -85,7 +83,7 @@ bool EncodeSegment(SegmentEncoding& s) {
         out[i] = at + i < first ? 0.0f : s.samples[(at + i) * Channels + c] / 32768.0f;
     }
     s.frame->pts = at;  // the clip's timeline, whichever segment
-    if (!Send(s, s.frame)) return false;
+    if (!Send(s, s.frame.get())) return false;
   }
   return Send(s, nullptr);
 }
@@ -95,28 +93,6 @@ DWORD WINAPI EncodeSegmentThread(void* segment) {
   s.ok = EncodeSegment(s);
   return 0;
 }
-
-// A thread that runs one segment's encoding, joined whichever way the caller leaves.
-struct SegmentThread {
-  HANDLE handle = nullptr;
-  ~SegmentThread() {
-    if (!handle) return;
-    WaitForSingleObject(handle, INFINITE);
-    CloseHandle(handle);
-  }
-};
-
-// The output file and its muxer, freed whichever way it ends.
-struct Output {
-  const FfmpegApi* av;
-  AVFormatContext* context = nullptr;
-  explicit Output(const FfmpegApi* api) : av(api) {}
-  ~Output() {
-    if (!context) return;
-    if (context->pb) av->avio_closep(&context->pb);
-    av->avformat_free_context(context);
-  }
-};
 
 int ProcessorCount() {
   SYSTEM_INFO info;
@@ -129,8 +105,9 @@ int ProcessorCount() {
 // settings, hence the same header (AudioSpecificConfig) and the same encoder delay; the
 // first one's packets carry the delay the muxer's edit list takes away.
 bool Encode(const FfmpegApi* av, std::span<const int16_t> samples, const char* path) {
-  Output output(av);
-  if (av->avformat_alloc_output_context2(&output.context, nullptr, "ipod", path) < 0)
+  // The output file and its muxer, freed whichever way it ends.
+  FfmpegOutput output;
+  if (av->avformat_alloc_output_context2(output.put(), nullptr, "ipod", path) < 0)
     return false;
   M4rSegment plan[2];
   const int count = PlanM4rSegments(static_cast<int64_t>(samples.size() / Channels),
@@ -140,38 +117,40 @@ bool Encode(const FfmpegApi* av, std::span<const int16_t> samples, const char* p
     segments[i].av = av;
     segments[i].samples = samples;
     segments[i].segment = plan[i];
-    segments[i].globalHeader = (output.context->oformat->flags & AVFMT_GLOBALHEADER) != 0;
+    segments[i].globalHeader = (output->oformat->flags & AVFMT_GLOBALHEADER) != 0;
     // At most one packet per frame sent and two for the encoder's delay: the threads never
     // grow the lists.
     const int64_t sent = plan[i].end - plan[i].first + plan[i].leadIn;
     segments[i].packets.reserve(static_cast<size_t>(sent / M4rFrameSamples + 3));
   }
   {
-    SegmentThread thread;
+    // Joined whichever way this block is left.
+    JoinedThread thread;
     if (count > 1)
-      thread.handle = CreateThread(nullptr, 0, EncodeSegmentThread, &segments[0], 0, nullptr);
-    if (!thread.handle) EncodeSegmentThread(&segments[0]);
+      thread.reset(CreateThread(nullptr, 0, EncodeSegmentThread, &segments[0], 0, nullptr));
+    if (!thread) EncodeSegmentThread(&segments[0]);
     if (count > 1) EncodeSegmentThread(&segments[1]);
   }
   for (int i = 0; i < count; ++i)
     if (!segments[i].ok) return false;
 
   const SegmentEncoding& first = segments[0];
-  AVStream* stream = av->avformat_new_stream(output.context, nullptr);
-  if (!stream || av->avcodec_parameters_from_context(stream->codecpar, first.coder) < 0)
+  AVStream* stream = av->avformat_new_stream(output.get(), nullptr);
+  if (!stream || av->avcodec_parameters_from_context(stream->codecpar, first.coder.get()) < 0)
     return false;
   stream->time_base = first.coder->time_base;
-  if (av->avio_open(&output.context->pb, path, AVIO_FLAG_WRITE) < 0 ||
-      av->avformat_write_header(output.context, nullptr) < 0)
+  if (av->avio_open(&output->pb, path, AVIO_FLAG_WRITE) < 0 ||
+      av->avformat_write_header(output.get(), nullptr) < 0)
     return false;
   for (int i = 0; i < count; ++i) {
-    for (AVPacket* packet : segments[i].packets) {
+    for (const FfmpegPacket& owned : segments[i].packets) {
+      AVPacket* packet = owned.get();
       av->av_packet_rescale_ts(packet, first.coder->time_base, stream->time_base);
       packet->stream_index = stream->index;
-      if (av->av_interleaved_write_frame(output.context, packet) < 0) return false;
+      if (av->av_interleaved_write_frame(output.get(), packet) < 0) return false;
     }
   }
-  return av->av_write_trailer(output.context) >= 0;
+  return av->av_write_trailer(output.get()) >= 0;
 }
 
 }  // namespace

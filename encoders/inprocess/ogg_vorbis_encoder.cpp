@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "session/unique_handle.h"
+
 namespace {
 
 constexpr int BlockFrames = 1024;
@@ -100,10 +102,10 @@ bool EncodeOggVorbis(const PcmClip& clip, const char* path) {
   std::vector<uint8_t> file;
   if (!EncodeFile(clip.samples, clip.channels, clip.sampleRate, RingtoneQuality, file))
     return false;
-  FILE* out = OpenFileUtf8(path, "wb");
+  StdioFile out(OpenFileUtf8(path, "wb"));
   if (!out) return false;
-  const bool whole = std::fwrite(file.data(), 1, file.size(), out) == file.size();
-  if (std::fclose(out) == 0 && whole) return true;
+  const bool whole = std::fwrite(file.data(), 1, file.size(), out.get()) == file.size();
+  if (out.close() && whole) return true;
   RemoveFileUtf8(path);
   return false;
 }

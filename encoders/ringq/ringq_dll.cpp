@@ -7,6 +7,7 @@
 #include "encoders/ringq/ringq_api.h"
 #include "formats/qcp_file.h"
 #include "encoders/ringq/wav_to_qcp.h"
+#include "session/unique_handle.h"
 
 namespace {
 
@@ -61,7 +62,7 @@ class QplConverter final : public IQPLConvertFile, public IQPLQcpFile {
     CloseFile();
     if (!name || !*name) return FALSE;
     // The file stays open (readable by others) until Close.
-    file_ = OpenFileUtf8(name, "rb");
+    file_.reset(OpenFileUtf8(name, "rb"));
     if (!file_) return FALSE;
     bool valid = false;
     try {
@@ -69,14 +70,14 @@ class QplConverter final : public IQPLConvertFile, public IQPLQcpFile {
       uint8_t buffer[65536];
       size_t got;
       bool tooBig = false;
-      while ((got = std::fread(buffer, 1, sizeof buffer, file_)) > 0) {
+      while ((got = std::fread(buffer, 1, sizeof buffer, file_.get())) > 0) {
         if (static_cast<long long>(bytes.size() + got) > RingqMaxSourceBytes) {
           tooBig = true;
           break;
         }
         bytes.insert(bytes.end(), buffer, buffer + got);
       }
-      valid = !tooBig && !std::ferror(file_) && CheckQcpFile(bytes) >= 0;
+      valid = !tooBig && !std::ferror(file_.get()) && CheckQcpFile(bytes) >= 0;
     } catch (...) {
       valid = false;
     }
@@ -93,14 +94,11 @@ class QplConverter final : public IQPLConvertFile, public IQPLQcpFile {
   }
 
  private:
-  ~QplConverter() { CloseFile(); }
-  void CloseFile() {
-    if (file_) std::fclose(file_);
-    file_ = nullptr;
-  }
+  ~QplConverter() = default;
+  void CloseFile() { file_.reset(); }
 
   LONG refs_ = 1;
-  std::FILE* file_ = nullptr;
+  StdioFile file_;
 };
 
 }  // namespace

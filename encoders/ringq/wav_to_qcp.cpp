@@ -7,12 +7,14 @@
 
 #include "encoders/ringq/pcm_wav_reader.h"
 #include "formats/qcp_file.h"
+#include "session/unique_handle.h"
 
 namespace {
 
 bool ReadWholeFile(const char* path, long long limit, std::vector<uint8_t>& out) {
-  std::FILE* f = OpenFileUtf8(path, "rb");
-  if (!f) return false;
+  const StdioFile file(OpenFileUtf8(path, "rb"));
+  if (!file) return false;
+  std::FILE* f = file.get();
   out.clear();
   uint8_t buffer[65536];
   bool ok = true;
@@ -28,7 +30,6 @@ bool ReadWholeFile(const char* path, long long limit, std::vector<uint8_t>& out)
     }
     out.insert(out.end(), buffer, buffer + got);
   }
-  std::fclose(f);
   return ok;
 }
 
@@ -76,10 +77,10 @@ int Convert(const char* sourcePath, const char* destinationPath,
   // Write beside the destination first, so that a failed write never leaves a cut file or
   // destroys an earlier one.
   const std::string temp = std::string(destinationPath) + ".part";
-  std::FILE* f = OpenFileUtf8(temp.c_str(), "wb");
-  if (!f) return RingqCannotWrite;
-  const bool written = std::fwrite(file.data(), 1, file.size(), f) == file.size();
-  const bool closed = std::fclose(f) == 0;
+  StdioFile out(OpenFileUtf8(temp.c_str(), "wb"));
+  if (!out) return RingqCannotWrite;
+  const bool written = std::fwrite(file.data(), 1, file.size(), out.get()) == file.size();
+  const bool closed = out.close();
   if (!written || !closed) {
     RemoveFileUtf8(temp.c_str());
     return RingqCannotWrite;

@@ -1,7 +1,6 @@
 // wav2amr.exe: 8000 Hz mono 16-bit PCM WAV to an AMR-NB file, through opencore-amr's
 // encoder. Exit code 0 on success; otherwise a message on stderr and no output file.
 #include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,6 +10,7 @@
 #include "encoders/ringm/pcm_wav_reader.h"
 #include "encoders/wav2amr/amr_stream.h"
 #include "formats/amr_file.h"
+#include "session/unique_handle.h"
 
 namespace {
 
@@ -18,17 +18,13 @@ namespace {
 // and an 8 kHz ringtone is a few hundred kilobytes).
 constexpr size_t MaxInputBytes = size_t{1} << 30;
 
-struct FileCloser {
-  void operator()(FILE* f) const { std::fclose(f); }
-};
-
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
-  FILE* raw = OpenFileUtf8(path.c_str(), "rb");
-  if (!raw) {
+  const StdioFile file(OpenFileUtf8(path.c_str(), "rb"));
+  if (!file) {
     error = "cannot open";
     return false;
   }
-  std::unique_ptr<FILE, FileCloser> file(raw);
+  FILE* raw = file.get();
   bytes.clear();
   uint8_t buffer[65536];
   size_t got;
@@ -48,10 +44,10 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::st
 
 // Writes the whole file or, on any failure, removes what was started.
 bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  FILE* f = OpenFileUtf8(path.c_str(), "wb");
-  if (!f) return false;
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  ok = (std::fclose(f) == 0) && ok;
+  StdioFile file(OpenFileUtf8(path.c_str(), "wb"));
+  if (!file) return false;
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
+  ok = file.close() && ok;
   if (!ok) RemoveFileUtf8(path.c_str());
   return ok;
 }
@@ -94,11 +90,12 @@ int main(int argc, char** argv) {
   std::vector<int16_t> samples(wav.FrameCount());
   for (size_t i = 0; i < samples.size(); ++i) samples[i] = PcmSample(wav, i);
 
-  Codec codec{Encoder_Interface_init(command.dtx ? 1 : 0), static_cast<Mode>(command.mode)};
-  if (!codec.state) return Fail("", "cannot start the AMR encoder");
+  FreedWith<void, Encoder_Interface_exit> encoder(Encoder_Interface_init(command.dtx ? 1 : 0));
+  if (!encoder) return Fail("", "cannot start the AMR encoder");
+  Codec codec{encoder.get(), static_cast<Mode>(command.mode)};
   std::vector<uint8_t> amr;
   bool encoded = EncodeAmrStream(samples, EncodeFrame, &codec, amr);
-  Encoder_Interface_exit(codec.state);
+  encoder.reset();
   if (!encoded) return Fail(command.input, "the AMR encoder failed");
 
   if (!WriteWholeFile(command.output, amr)) return Fail(command.output, "cannot write");

@@ -8,12 +8,14 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "formats/utf8_text.h"
 #include "import/cd/aspi_module.h"
 #include "import/cd/cd_drive_library.h"
 #include "import/cd/cd_library.h"
+#include "session/handles.h"
 #include "session/session_state.h"
 
 namespace {
@@ -24,22 +26,22 @@ constexpr DWORD CommandTimeoutMs = 4000;
 class AspiTransport : public ScsiTransport {
  public:
   static std::unique_ptr<AspiTransport> Load(int* error) {
-    HMODULE module = LoadLibraryA("WNASPI32.DLL");
+    Module module(LoadLibraryA("WNASPI32.DLL"));
     if (!module) {
       *error = CdErrNoAspiModule;
       return nullptr;
     }
     auto support = reinterpret_cast<GetAspi32SupportInfoFn>(
-        reinterpret_cast<void*>(GetProcAddress(module, "GetASPI32SupportInfo")));
+        reinterpret_cast<void*>(GetProcAddress(module.get(), "GetASPI32SupportInfo")));
     auto send = reinterpret_cast<SendAspi32CommandFn>(
-        reinterpret_cast<void*>(GetProcAddress(module, "SendASPI32Command")));
+        reinterpret_cast<void*>(GetProcAddress(module.get(), "SendASPI32Command")));
     if (!support || !send) {
       *error = support ? CdErrNoSendCommand : CdErrNoSupportInfo;
-      FreeLibrary(module);
       return nullptr;
     }
     auto transport = std::unique_ptr<AspiTransport>(new AspiTransport);
-    transport->module_ = module;
+    // Never unloaded: a request that timed out may still complete into our memory.
+    transport->module_ = module.release();
     transport->support_ = support;
     transport->send_ = send;
     return transport;
@@ -72,7 +74,7 @@ class AspiTransport : public ScsiTransport {
   uint8_t Execute(int adapter, int target, int lun, ScsiCommand& command) override {
     Reap();
     auto* request = new Request;
-    request->done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    request->done.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     if (!request->done) {
       delete request;
       return SsErr;
@@ -91,10 +93,11 @@ class AspiTransport : public ScsiTransport {
     srb.buffer = request->data.empty() ? nullptr : request->data.data();
     srb.senseLength = AspiSenseLength;
     srb.cdbLength = command.cdbLength;
-    srb.postProc = request->done;
+    srb.postProc = request->done.get();
     std::memcpy(srb.cdb, command.cdb, sizeof srb.cdb);
     DWORD result = send_(&srb);
-    if (result == SsPending && WaitForSingleObject(request->done, CommandTimeoutMs) != WAIT_OBJECT_0) {
+    if (result == SsPending &&
+        WaitForSingleObject(request->done.get(), CommandTimeoutMs) != WAIT_OBJECT_0) {
       // Late: the module may still complete it. The request stays until it has.
       std::lock_guard<std::mutex> lock(abandonedMutex_);
       abandoned_.push_back(request);
@@ -104,7 +107,6 @@ class AspiTransport : public ScsiTransport {
     std::memcpy(command.sense, srb.sense, sizeof command.sense);
     if (!command.dataOut && command.dataLength)
       std::memcpy(command.data, request->data.data(), command.dataLength);
-    CloseHandle(request->done);
     delete request;
     return status;
   }
@@ -113,7 +115,7 @@ class AspiTransport : public ScsiTransport {
   // One SCSI request with its completion event and its data.
   struct Request {
     SrbExecScsiCmd srb{};
-    HANDLE done = nullptr;
+    KernelHandle done;
     std::vector<uint8_t> data;
   };
 
@@ -124,8 +126,7 @@ class AspiTransport : public ScsiTransport {
   void Reap() {
     std::lock_guard<std::mutex> lock(abandonedMutex_);
     auto completed = [](Request* r) {
-      if (WaitForSingleObject(r->done, 0) != WAIT_OBJECT_0) return false;
-      CloseHandle(r->done);
+      if (WaitForSingleObject(r->done.get(), 0) != WAIT_OBJECT_0) return false;
       delete r;
       return true;
     };
@@ -145,7 +146,7 @@ class PassThroughTransport : public ScsiTransport {
  public:
   struct Drive {
     char letter;
-    HANDLE handle;
+    FileHandle handle;
     SCSI_ADDRESS address;
   };
 
@@ -157,26 +158,19 @@ class PassThroughTransport : public ScsiTransport {
     for (char letter = 'C'; letter <= 'Z'; ++letter) {
       char root[] = {letter, ':', '\\', 0};
       if (GetDriveTypeA(root) != DRIVE_CDROM) continue;
-      HANDLE handle = OpenDevice(letter, access);
-      if (handle == INVALID_HANDLE_VALUE)
-        handle = OpenDevice(letter, access ^ GENERIC_WRITE);
-      if (handle == INVALID_HANDLE_VALUE) continue;
+      FileHandle handle(OpenDevice(letter, access));
+      if (!handle) handle.reset(OpenDevice(letter, access ^ GENERIC_WRITE));
+      if (!handle) continue;
       SCSI_ADDRESS address{};
       address.Length = sizeof address;
       DWORD returned = 0;
-      if (!DeviceIoControl(handle, IOCTL_SCSI_GET_ADDRESS, nullptr, 0, &address, sizeof address,
-                           &returned, nullptr)) {
-        CloseHandle(handle);
+      if (!DeviceIoControl(handle.get(), IOCTL_SCSI_GET_ADDRESS, nullptr, 0, &address,
+                           sizeof address, &returned, nullptr))
         continue;
-      }
-      transport->drives_.push_back({letter, handle, address});
+      transport->drives_.push_back({letter, std::move(handle), address});
     }
     if (transport->drives_.empty()) return nullptr;
     return transport;
-  }
-
-  ~PassThroughTransport() override {
-    for (Drive& d : drives_) CloseHandle(d.handle);
   }
 
   int AdapterCount(uint8_t* status) override {
@@ -206,7 +200,7 @@ class PassThroughTransport : public ScsiTransport {
     if (command.dataOut && command.dataLength)
       std::memcpy(block.data() + dataAt, command.data, command.dataLength);
     DWORD returned = 0;
-    BOOL ok = DeviceIoControl(drives_[adapter].handle, IOCTL_SCSI_PASS_THROUGH, block.data(),
+    BOOL ok = DeviceIoControl(drives_[adapter].handle.get(), IOCTL_SCSI_PASS_THROUGH, block.data(),
                               static_cast<DWORD>(block.size()), block.data(),
                               static_cast<DWORD>(block.size()), &returned, nullptr);
     std::memcpy(command.sense, block.data() + sizeof(SCSI_PASS_THROUGH), sizeof command.sense);
@@ -247,23 +241,23 @@ class NamedLocks : public CdLocks {
   }
 
  private:
-  void Create(const char* name) { mutexes_.push_back({name, CreateMutexA(nullptr, FALSE, name)}); }
+  void Create(const char* name) {
+    mutexes_.emplace_back(name, KernelHandle(CreateMutexA(nullptr, FALSE, name)));
+  }
   HANDLE Find(const char* name) {
     for (auto& m : mutexes_)
-      if (m.first == name) return m.second;
+      if (m.first == name) return m.second.get();
     return nullptr;
   }
-  std::vector<std::pair<std::string, HANDLE>> mutexes_;
+  std::vector<std::pair<std::string, KernelHandle>> mutexes_;
 };
 
 class Diagnostics : public CdDiagnostics {
  public:
   // Into the working folder, whatever the current folder is at the moment.
   void WriteDump(const char* name, const uint8_t* data, size_t length) override {
-    if (FILE* f = OpenFileUtf8(WorkingFilePath(name).c_str(), "wb")) {
-      std::fwrite(data, 1, length, f);
-      std::fclose(f);
-    }
+    if (StdioFile f{OpenFileUtf8(WorkingFilePath(name).c_str(), "wb")})
+      std::fwrite(data, 1, length, f.get());
   }
   void Debug(const char* line) override { OutputDebugStringA(line); }
 };

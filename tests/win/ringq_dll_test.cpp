@@ -11,6 +11,7 @@
 
 #include "formats/qcp_file.h"
 #include "encoders/ringq/ringq_api.h"
+#include "session/handles.h"
 
 namespace {
 
@@ -20,16 +21,9 @@ std::string BinDir() {
 }
 
 struct Library {
-  HMODULE module = nullptr;
-  QplCreateInstanceFn create = nullptr;
-  Library() {
-    module = LoadLibraryA((BinDir() + "\\ringq.dll").c_str());
-    if (module)
-      create = reinterpret_cast<QplCreateInstanceFn>(GetProcAddress(module, "QPLCreateInstance"));
-  }
-  ~Library() {
-    if (module) FreeLibrary(module);
-  }
+  Module module{LoadLibraryA((BinDir() + "\\ringq.dll").c_str())};
+  QplCreateInstanceFn create = reinterpret_cast<QplCreateInstanceFn>(
+      module ? GetProcAddress(module.get(), "QPLCreateInstance") : nullptr);
 };
 
 class TempFolder {
@@ -114,9 +108,9 @@ Fn Slot(void* object, int position) {
 
 TEST(RingqDll, ExportsThePlainNamedFactory) {
   Library lib;
-  ASSERT_NE(lib.module, nullptr) << "ringq.dll in " << BinDir();
+  ASSERT_TRUE(lib.module) << "ringq.dll in " << BinDir();
   EXPECT_NE(lib.create, nullptr);
-  EXPECT_EQ(GetProcAddress(lib.module, "QPLCreateInstance@12"), nullptr);
+  EXPECT_EQ(GetProcAddress(lib.module.get(), "QPLCreateInstance@12"), nullptr);
 }
 
 TEST(RingqDll, ConvertsAndOpensLikeTheProgram) {
