@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <utility>
 
 #include "analysis/best_part.h"
 #include "analysis/proposal_length.h"
 #include "session/edit_options.h"
+#include "session/handles.h"
 #include "session/session_state.h"
 #include "session/working_audio.h"
 #include "view/waveform_view.h"
@@ -24,7 +26,7 @@ struct Search {
 
 // The search under way (window thread), and its thread.
 Search* current = nullptr;
-HANDLE currentThread = nullptr;
+KernelHandle currentThread;
 
 DWORD WINAPI SearchThread(LPVOID parameter) {
   auto* search = static_cast<Search*>(parameter);
@@ -44,9 +46,8 @@ constexpr DWORD SearchStopWaitMs = 10000;
 void CancelBestPartSearch() {
   if (!currentThread) return;
   current->cancel = true;
-  WaitForSingleObject(currentThread, SearchStopWaitMs);
-  CloseHandle(currentThread);
-  currentThread = nullptr;
+  WaitForSingleObject(currentThread.get(), SearchStopWaitMs);
+  currentThread.reset();
   current = nullptr;  // its message, when it comes, is recognised as stale and dropped
 }
 
@@ -60,13 +61,13 @@ void StartBestPartSearch(HWND window) {
                   audio.BitsPerSample()};
   search->milliseconds = ProposalMilliseconds(sessionState.outputFormat);
   search->loads = audio.loads;
-  HANDLE thread = CreateThread(nullptr, 0, SearchThread, search, 0, nullptr);
+  KernelHandle thread(CreateThread(nullptr, 0, SearchThread, search, 0, nullptr));
   if (!thread) {
     delete search;  // no suggestion this time; everything else works as before
     return;
   }
   current = search;
-  currentThread = thread;
+  currentThread = std::move(thread);
 }
 
 void OnBestPartsFound(HWND window, LPARAM parameter) {
@@ -74,8 +75,7 @@ void OnBestPartsFound(HWND window, LPARAM parameter) {
   const bool stale = search != current || search->cancel || search->loads != workingAudio.loads ||
                      !sessionState.fileLoaded;
   if (search == current) {
-    CloseHandle(currentThread);
-    currentThread = nullptr;
+    currentThread.reset();
     current = nullptr;
   }
   if (!stale && search->count > 0) {

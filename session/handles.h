@@ -8,6 +8,8 @@
 #include <unknwn.h>
 #include <wininet.h>
 
+#include <utility>
+
 #include "session/unique_handle.h"
 
 // Kernel objects -----------------------------------------------------------------------------
@@ -98,6 +100,50 @@ class WindowDc {
  private:
   HWND window_;
   HDC dc_;
+};
+
+// A memory drawing surface from CreateCompatibleDC.
+struct MemoryDcTraits {
+  using Handle = HDC;
+  static Handle Empty() { return nullptr; }
+  static bool Close(Handle dc) { return DeleteDC(dc) != FALSE; }
+};
+using MemoryDc = UniqueHandle<MemoryDcTraits>;
+
+// A bitmap selected into a memory surface of its own: on the way out the surface's first bitmap
+// goes back in, then the surface and the bitmap go.
+class BitmapSurface {
+ public:
+  BitmapSurface() = default;
+  BitmapSurface(MemoryDc dc, GdiObject<HBITMAP> bitmap)
+      : dc_(std::move(dc)), bitmap_(std::move(bitmap)) {
+    if (dc_ && bitmap_) first_ = SelectObject(dc_.get(), bitmap_.get());
+  }
+  ~BitmapSurface() { Restore(); }
+  BitmapSurface(BitmapSurface&& other) noexcept { *this = std::move(other); }
+  BitmapSurface& operator=(BitmapSurface&& other) noexcept {
+    if (this != &other) {
+      Restore();
+      dc_ = std::move(other.dc_);
+      bitmap_ = std::move(other.bitmap_);
+      first_ = other.first_;
+      other.first_ = nullptr;
+    }
+    return *this;
+  }
+  HDC dc() const { return dc_.get(); }
+  explicit operator bool() const { return static_cast<bool>(dc_); }
+
+ private:
+  void Restore() {
+    if (dc_ && first_) SelectObject(dc_.get(), first_);
+    first_ = nullptr;
+    dc_.reset();
+    bitmap_.reset();
+  }
+  MemoryDc dc_;
+  GdiObject<HBITMAP> bitmap_;
+  HGDIOBJ first_ = nullptr;
 };
 
 // Multimedia files and ACM ---------------------------------------------------------------------

@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <span>
+#include <utility>
 
 #include "resources/resource_ids.h"
+#include "session/handles.h"
 #include "session/scaled_dc.h"
 #include "session/session_state.h"
 #include "session/working_audio.h"
@@ -28,10 +30,9 @@ constexpr int ShownCanvasHeight = WaveArea::Bottom - WaveArea::TraceTop;  // 83
 
 // The rendered trace: a memory drawing surface holding a fresh copy of picture 165.
 struct WaveCanvas {
-  HDC dc = nullptr;
-  HBITMAP bitmap = nullptr;
-  HGDIOBJ previousBitmap = nullptr;
+  BitmapSurface surface;
   int dpi = 0;  // the scale it was drawn at
+  HDC dc() const { return surface.dc(); }
 };
 
 // The whole song's trace, and a zoomed strip's own (window thread).
@@ -45,13 +46,6 @@ HWND caretWindow = nullptr;
 // The parts proposed for the song shown.
 SuggestedParts suggestions;
 
-void Release(WaveCanvas& c) {
-  if (c.dc && c.previousBitmap) SelectObject(c.dc, c.previousBitmap);
-  if (c.bitmap) DeleteObject(c.bitmap);
-  if (c.dc) DeleteDC(c.dc);
-  c = WaveCanvas{};
-}
-
 HINSTANCE Instance() {
   return sessionState.instance ? sessionState.instance : GetModuleHandleA(nullptr);
 }
@@ -60,24 +54,15 @@ HINSTANCE Instance() {
 // screen. When the picture cannot be loaded the trace goes onto a plain white bitmap of the
 // canvas size.
 WaveCanvas MakeCanvas(HDC windowDc, int dpi) {
-  WaveCanvas c;
-  c.dpi = dpi;
-  c.dc = CreateCompatibleDC(windowDc);
-  if (!c.dc) return c;
+  MemoryDc dc(CreateCompatibleDC(windowDc));
+  if (!dc) return {};
   const int width = ToPixels(CanvasWidth, dpi), height = ToPixels(CanvasHeight, dpi);
-  HBITMAP blank = CreateCompatibleBitmap(windowDc, width, height);
-  if (blank) c.previousBitmap = SelectObject(c.dc, blank);
-  HBITMAP picture = static_cast<HBITMAP>(LoadImageA(
-      Instance(), MAKEINTRESOURCEA(ScaledPictureId(IDB_WAVE_CANVAS, dpi)), IMAGE_BITMAP, 0, 0, 0));
-  if (picture) {
-    HGDIOBJ replaced = SelectObject(c.dc, picture);
-    if (!c.previousBitmap) c.previousBitmap = replaced;
-    if (blank) DeleteObject(blank);
-    c.bitmap = picture;
-  } else {
-    c.bitmap = blank;
-    PatBlt(c.dc, 0, 0, width, height, WHITENESS);
-  }
+  GdiObject<HBITMAP> bitmap(static_cast<HBITMAP>(LoadImageA(
+      Instance(), MAKEINTRESOURCEA(ScaledPictureId(IDB_WAVE_CANVAS, dpi)), IMAGE_BITMAP, 0, 0, 0)));
+  const bool pictured = static_cast<bool>(bitmap);
+  if (!pictured) bitmap.reset(CreateCompatibleBitmap(windowDc, width, height));
+  WaveCanvas c{BitmapSurface(std::move(dc), std::move(bitmap)), dpi};
+  if (!pictured) PatBlt(c.dc(), 0, 0, width, height, WHITENESS);
   return c;
 }
 
@@ -112,10 +97,7 @@ void InvertColumns(HDC dc, const ColumnSpan& span) {
 void InvertOnWindow(HWND window, const ColumnSpan& span) {
   if (span.Empty()) return;
   HideCaret(window);
-  if (HDC dc = GetDC(window)) {
-    InvertColumns(dc, span);
-    ReleaseDC(window, dc);
-  }
+  if (WindowDc dc{window}) InvertColumns(dc.get(), span);
   ShowCaret(window);
 }
 
@@ -129,18 +111,17 @@ void DrawSelectionTimes(HDC dc, FrameRange held) {
 WaveCanvas TraceCanvas(HDC windowDc, const TraceSource& source, std::span<const uint8_t> samples) {
   const int dpi = sessionState.skinDpi;
   WaveCanvas fresh = MakeCanvas(windowDc, dpi);
-  if (!fresh.dc) return fresh;
+  if (!fresh.dc()) return fresh;
   // The trace is drawn at the scale, not stretched after: its points in the canvas's pixels,
   // with a pen as many pixels wide as the scale rounded up (1 at 100 %), so that a dense trace
   // leaves no gaps between columns at 125 %.
-  HPEN pen = CreatePen(PS_SOLID, (dpi + BaseDpi - 1) / BaseDpi, TraceColour);
-  HGDIOBJ previousPen = pen ? SelectObject(fresh.dc, pen) : nullptr;
-  MoveToEx(fresh.dc, 0, ToPixels(TraceMidY, dpi), nullptr);
+  GdiObject<HPEN> pen(CreatePen(PS_SOLID, (dpi + BaseDpi - 1) / BaseDpi, TraceColour));
+  HGDIOBJ previousPen = pen ? SelectObject(fresh.dc(), pen.get()) : nullptr;
+  MoveToEx(fresh.dc(), 0, ToPixels(TraceMidY, dpi), nullptr);
   for (const TracePoint& point : TracePoints(source, samples))
-    LineTo(fresh.dc, ToPixels(point.x, dpi), ToPixels(point.y, dpi));
-  MoveToEx(fresh.dc, 0, ToPixels(TraceMidY + TraceAmplitude + 25, dpi), nullptr);
-  if (previousPen) SelectObject(fresh.dc, previousPen);
-  if (pen) DeleteObject(pen);
+    LineTo(fresh.dc(), ToPixels(point.x, dpi), ToPixels(point.y, dpi));
+  MoveToEx(fresh.dc(), 0, ToPixels(TraceMidY + TraceAmplitude + 25, dpi), nullptr);
+  if (previousPen) SelectObject(fresh.dc(), previousPen);
   GdiFlush();
   return fresh;
 }
@@ -157,18 +138,15 @@ void DrawShownTimes(HDC dc) {
 void DrawRuler(HDC dc) {
   UnitsOnDc units(dc, sessionState.skinDpi);
   const WorkingAudio& audio = workingAudio;
-  HFONT font = CreateFontA(RulerFontHeight, RulerFontWidth, 0, 0, FW_NORMAL, TRUE, FALSE, FALSE,
+  GdiObject<HFONT> font(CreateFontA(RulerFontHeight, RulerFontWidth, 0, 0, FW_NORMAL, TRUE, FALSE, FALSE,
                            ANSI_CHARSET, OUT_STRING_PRECIS, CLIP_DEFAULT_PRECIS, PROOF_QUALITY,
-                           FF_MODERN | DEFAULT_PITCH, nullptr);
-  HGDIOBJ previousFont = font ? SelectObject(dc, font) : nullptr;
+                           FF_MODERN | DEFAULT_PITCH, nullptr));
+  HGDIOBJ previousFont = font ? SelectObject(dc, font.get()) : nullptr;
   COLORREF previousBack = SetBkColor(dc, RulerTextBack);
   uint32_t step = RulerLabelStep(audio.dataSize, audio.BytesPerSecond());
 
   RECT band{RulerLeft, RulerTop, RulerRight, RulerBottom};
-  if (HBRUSH fill = CreateSolidBrush(RulerFill)) {
-    FillRect(dc, &band, fill);
-    DeleteObject(fill);
-  }
+  if (GdiObject<HBRUSH> fill{CreateSolidBrush(RulerFill)}) FillRect(dc, &band, fill.get());
   FrameRange held;
   const bool timesShown = strip.TimesShown(&held);
   // The suggested part's times stand in the ruler above its band; the labels they would
@@ -204,7 +182,6 @@ void DrawRuler(HDC dc) {
   }
   SetBkColor(dc, previousBack);
   if (previousFont) SelectObject(dc, previousFont);
-  if (font) DeleteObject(font);
 }
 
 // The current proposal's columns at the foot of the trace.
@@ -216,10 +193,7 @@ void DrawSuggestionBand(HDC dc) {
             WindowPixels(WaveArea::Bottom - SuggestionBandHeight),
             WindowPixels(strip.XOfFrame(part.end, song)), WindowPixels(WaveArea::Bottom)};
   if (band.right <= band.left) return;
-  if (HBRUSH fill = CreateSolidBrush(SuggestionColour)) {
-    FillRect(dc, &band, fill);
-    DeleteObject(fill);
-  }
+  if (GdiObject<HBRUSH> fill{CreateSolidBrush(SuggestionColour)}) FillRect(dc, &band, fill.get());
 }
 
 }  // namespace
@@ -238,10 +212,9 @@ void RenderWaveform(HWND, HDC windowDc) {
   std::span<const uint8_t> samples;
   if (audio.samples) samples = {audio.samples, audio.dataSize};
   WaveCanvas fresh = TraceCanvas(windowDc, source, samples);
-  if (!fresh.dc) return;
+  if (!fresh.dc()) return;
   FillProgressBar();
-  Release(canvas);  // normally gone already: Browse releases it before the next import
-  canvas = fresh;
+  canvas = std::move(fresh);  // the old one is normally gone: Browse releases it
 }
 
 void TakeImportedSong(HWND window, bool firstSong) {
@@ -251,21 +224,18 @@ void TakeImportedSong(HWND window, bool firstSong) {
     strip.Enable(true);
   }
   strip.SetAnchorX(-1);
-  if (HDC dc = GetDC(window)) {
-    RenderWaveform(window, dc);
-    ReleaseDC(window, dc);
-  }
+  if (WindowDc dc{window}) RenderWaveform(window, dc.get());
 }
 
 void PaintWaveStrip(HWND, HDC dc) {
   if (sessionState.loadCount <= 0 || !dc) return;
   if (sessionState.fileLoaded) DrawRuler(dc);
-  const WaveCanvas& shown = strip.IsZoomed() && zoomCanvas.dc ? zoomCanvas : canvas;
-  if (shown.dc)
+  const WaveCanvas& shown = strip.IsZoomed() && zoomCanvas.dc() ? zoomCanvas : canvas;
+  if (shown.dc())
     BitBlt(dc, WindowPixels(WaveArea::Left), WindowPixels(WaveArea::TraceTop),
-           WindowPixels(ShownCanvasWidth), WindowPixels(ShownCanvasHeight), shown.dc, 0, 0,
+           WindowPixels(ShownCanvasWidth), WindowPixels(ShownCanvasHeight), shown.dc(), 0, 0,
            SRCCOPY);
-  if (shown.dc && sessionState.fileLoaded) DrawSuggestionBand(dc);
+  if (shown.dc() && sessionState.fileLoaded) DrawSuggestionBand(dc);
 }
 
 void BeginSelection(int x) {
@@ -276,19 +246,14 @@ void BeginSelection(int x) {
   EnsureSelectionCaret(window);
   if (strip.ClearForClick() && window) {
     HideCaret(window);
-    if (HDC dc = GetDC(window)) {
-      PaintWaveStrip(window, dc);  // the canvas copy covers the old band
-      ReleaseDC(window, dc);
-    }
+    // The canvas copy covers the old band.
+    if (WindowDc dc{window}) PaintWaveStrip(window, dc.get());
     ShowCaret(window);
   }
   strip.StartAt(x, CurrentSong());
   SetCaretX(x);
   if (strip.IsZoomed() && window)
-    if (HDC dc = GetDC(window)) {
-      DrawRuler(dc);
-      ReleaseDC(window, dc);
-    }
+    if (WindowDc dc{window}) DrawRuler(dc.get());
 }
 
 void ExtendSelection(HWND window, WPARAM keyState, int x) {
@@ -296,12 +261,8 @@ void ExtendSelection(HWND window, WPARAM keyState, int x) {
   EnsureSelectionCaret(window);
   InvertOnWindow(window, strip.ExtendTo(x, CurrentSong()));
   SetCaretX(x);
-  if (strip.IsZoomed()) {
-    if (HDC dc = GetDC(window)) {
-      DrawRuler(dc);
-      ReleaseDC(window, dc);
-    }
-  }
+  if (strip.IsZoomed())
+    if (WindowDc dc{window}) DrawRuler(dc.get());
 }
 
 void RedrawBand(HWND window, HDC dc) {
@@ -327,8 +288,8 @@ void DestroySelectionCaret() {
 void RestoreSelectionCaret(HWND window) { EnsureSelectionCaret(window); }
 
 void ReleaseWaveCanvas() {
-  Release(canvas);
-  Release(zoomCanvas);
+  canvas = {};
+  zoomCanvas = {};
   strip.ForgetZoom();
   suggestions.Clear();
 }
@@ -410,14 +371,10 @@ void ShowStrip(HWND window, StripWindow shown) {
   if (Zoomed(shown, SongFrames())) {
     const uint32_t bytes = static_cast<uint32_t>(shown.frames * block);
     TraceSource source{bytes, audio.BytesPerSecond(), audio.SampleRate(), audio.BitsPerSample()};
-    if (HDC windowDc = GetDC(window)) {
-      fresh = TraceCanvas(windowDc, source, {audio.samples + shown.first * block, bytes});
-      ReleaseDC(window, windowDc);
-    }
-    if (!fresh.dc) return;
+    if (WindowDc windowDc{window}) fresh = TraceCanvas(windowDc.get(), source, {audio.samples + shown.first * block, bytes});
+    if (!fresh.dc()) return;
   }
-  Release(zoomCanvas);
-  zoomCanvas = fresh;
+  zoomCanvas = std::move(fresh);
   FrameRange held;
   const bool wasHeld = strip.HeldFrames(&held);
   strip.Show(shown, CurrentSong());
@@ -439,13 +396,9 @@ void RescaleWaveStrip(HWND window) {
     TraceSource source{audio.dataSize, audio.BytesPerSecond(), audio.SampleRate(),
                        audio.BitsPerSample()};
     WaveCanvas fresh;
-    if (HDC windowDc = GetDC(window)) {
-      fresh = TraceCanvas(windowDc, source, {audio.samples, audio.dataSize});
-      ReleaseDC(window, windowDc);
-    }
-    if (fresh.dc) {
-      Release(canvas);
-      canvas = fresh;
+    if (WindowDc windowDc{window}) fresh = TraceCanvas(windowDc.get(), source, {audio.samples, audio.dataSize});
+    if (fresh.dc()) {
+      canvas = std::move(fresh);
     }
     if (strip.IsZoomed()) ShowStrip(window, strip.Shown(CurrentSong()));
   }
