@@ -15,27 +15,24 @@ constexpr int BlockFrames = 1024;
 // Quality 5 of libvorbis's scale of -1 to 10.
 constexpr float RingtoneQuality = 0.5f;
 
-// The stream and its encoder state, cleared in the order libvorbis asks for.
+// The stream and its encoder state. Each part is cleared by its owner once it is initialised,
+// in the reverse order of the owners: the order libvorbis asks for.
 struct VorbisStream {
   vorbis_info info;
   vorbis_comment comment;
   vorbis_dsp_state dsp;
   vorbis_block block;
   ogg_stream_state ogg;
-  bool analysing = false;
-  bool streaming = false;
+  FreedWith<vorbis_info, vorbis_info_clear> infoOwner;
+  FreedWith<vorbis_comment, vorbis_comment_clear> commentOwner;
+  FreedWith<vorbis_dsp_state, vorbis_dsp_clear> dspOwner;
+  FreedWith<vorbis_block, vorbis_block_clear> blockOwner;
+  FreedWith<ogg_stream_state, ogg_stream_clear> oggOwner;
   VorbisStream() {
     vorbis_info_init(&info);
+    infoOwner.reset(&info);
     vorbis_comment_init(&comment);
-  }
-  ~VorbisStream() {
-    if (streaming) ogg_stream_clear(&ogg);
-    if (analysing) {
-      vorbis_block_clear(&block);
-      vorbis_dsp_clear(&dsp);
-    }
-    vorbis_comment_clear(&comment);
-    vorbis_info_clear(&info);
+    commentOwner.reset(&comment);
   }
 };
 
@@ -67,10 +64,11 @@ bool EncodeFile(std::span<const int16_t> samples, int channels, int sampleRate, 
   if (vorbis_encode_init_vbr(&s.info, channels, sampleRate, quality) != 0) return false;
   vorbis_comment_add_tag(&s.comment, "ENCODER", "Quavella");
   if (vorbis_analysis_init(&s.dsp, &s.info) != 0) return false;
+  s.dspOwner.reset(&s.dsp);
   vorbis_block_init(&s.dsp, &s.block);
-  s.analysing = true;
+  s.blockOwner.reset(&s.block);
   ogg_stream_init(&s.ogg, std::rand());
-  s.streaming = true;
+  s.oggOwner.reset(&s.ogg);
 
   ogg_packet identification, comments, codebooks;
   vorbis_analysis_headerout(&s.dsp, &s.comment, &identification, &comments, &codebooks);

@@ -86,7 +86,7 @@ class ConvertSelectionTest : public ::testing::Test {
     SetWindowTextA(sessionState.sizeEdit, "before");
     encodetest::DialogCatcher catcher;
     ConvertSelection(window_, SelectionByteRange(anchorX, caretX, workingAudio.dataSize),
-                     EditOptions{});
+                     editOptions);
     return catcher.Stop();
   }
   std::string SizeBox() {
