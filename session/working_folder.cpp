@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "formats/utf8_text.h"
 #include "session/handles.h"
 #include "session/session_state.h"
 
@@ -22,16 +23,16 @@ std::string FolderWriteMessage(FolderWriteFault fault, const std::string& folder
 
 bool FolderDiskFull(const char* folder) {
   ULARGE_INTEGER available{}, total{}, free{};
-  const std::string root = PathInFolder(folder, "");
-  if (!GetDiskFreeSpaceExA(root.empty() ? nullptr : root.c_str(), &available, &total, &free))
+  const std::wstring root = Widen(PathInFolder(folder, ""));
+  if (!GetDiskFreeSpaceExW(root.empty() ? nullptr : root.c_str(), &available, &total, &free))
     return false;
   return available.QuadPart < FullDiskBytes;
 }
 
 bool FolderWritable(const char* folder) {
   const std::string probe = PathInFolder(folder, "quavella-write-check.tmp");
-  const FileHandle file(CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                   FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  const FileHandle file(CreateFileW(Widen(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
   if (!file) return false;
   const char byte = 0;
   DWORD written = 0;

@@ -8,7 +8,9 @@
 
 #include <cmath>
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -117,11 +119,11 @@ class EditingE2e : public ::testing::Test {
   HWND WaitForMenu() {
     HWND menu = nullptr;
     WaitUntil([&] { return (menu = FindProcessWindow(app_.ProcessId(), "#32768")) != nullptr; },
-              5000);
+              30000);
     return menu;
   }
   bool MenuGone() {
-    return WaitUntil([&] { return !FindProcessWindow(app_.ProcessId(), "#32768"); }, 5000);
+    return WaitUntil([&] { return !FindProcessWindow(app_.ProcessId(), "#32768"); }, 30000);
   }
   // Presses the item whose underlined letter is `key` in the menu that is up.
   void ChooseByKey(HWND menu, char key) { PostMessageA(menu, WM_CHAR, key, 0); }
@@ -135,19 +137,32 @@ class EditingE2e : public ::testing::Test {
     PressKeys({VK_SHIFT, VK_F10});
   }
 
-  // Opens the menu on the strip and chooses the item with the underlined `key`.
-  void MenuItem(char key) {
-    OpenByRightButton(300);
-    HWND menu = WaitForMenu();
-    ASSERT_NE(menu, nullptr);
-    ChooseByKey(menu, key);
-    ASSERT_TRUE(MenuGone());
-    app_.Sync();
+  // Opens the menu on the strip and chooses the item with the underlined `key`: true once its
+  // command has run and `ran` holds. The menu posts its command before it closes, so the command
+  // has run when the window has answered a message posted after the close. A menu that closed
+  // without its command (seen now and then on a loaded machine) is opened again, as a user would.
+  bool MenuItem(char key, const std::function<bool()>& ran = [] { return true; }) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      OpenByRightButton(300);
+      HWND menu = WaitForMenu();
+      if (!menu) return false;
+      ChooseByKey(menu, key);
+      if (!MenuGone() || !app_.Sync(30000)) return false;
+      if (ran()) return true;
+      std::fprintf(stderr, "the strip's menu closed without running '%c': opened again\n", key);
+    }
+    return false;
+  }
+  // "Set the start and end...", once it is up; the dialog exists as soon as its command has run.
+  HWND OpenSetTimesDialog() {
+    const DWORD pid = app_.ProcessId();
+    if (!MenuItem('s', [&] { return FindProcessWindow(pid, "#32770", false) != nullptr; }))
+      return nullptr;
+    return WaitForDialog(pid, "Set the start and end", 30000);
   }
   // Types the selection's start and end in the dialog and confirms them.
   void TypeTimes(const char* start, const char* end) {
-    MenuItem('s');
-    HWND dialog = WaitForDialog(app_.ProcessId(), "Set the start and end");
+    HWND dialog = OpenSetTimesDialog();
     ASSERT_NE(dialog, nullptr);
     SendMessageA(GetDlgItem(dialog, 101), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(start));
     SendMessageA(GetDlgItem(dialog, 102), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(end));
@@ -245,11 +260,7 @@ TEST_F(EditingE2e, MenuByRightButtonAndShiftF10KeepsOptionsAcrossARestart) {
 TEST_F(EditingE2e, TypedStartAndEndCutExactlyThoseFrames) {
   Import(QuietSong());
   app_.Drag(100, 200, StripY);
-  OpenByRightButton(150);
-  HWND menu = WaitForMenu();
-  ASSERT_NE(menu, nullptr);
-  ChooseByKey(menu, 's');  // Set the start and end...
-  HWND dialog = WaitForDialog(app_.ProcessId(), "Set the start and end");
+  HWND dialog = OpenSetTimesDialog();
   ASSERT_NE(dialog, nullptr);
   auto text = [&](int id) {
     char buffer[128] = {};
@@ -330,7 +341,7 @@ TEST_F(EditingE2e, KeysMoveTheSelectionsEdgesAndTheCaret) {
 TEST_F(EditingE2e, ZoomMenuKeysAndWheelAndASelectionMadeWhileZoomed) {
   Import(RisingSong());
   TypeTimes("0:02.00", "0:04.00");  // frames 16000..32000
-  MenuItem('z');                    // Zoom in on the selection
+  ASSERT_TRUE(MenuItem('z'));       // Zoom in on the selection
   StripWindow shown = FitSelection({16000, 32000}, 80000);
   EXPECT_TRUE(WaitUntil([&] { return CaretX() == StripXForFrame(32000, shown.first, shown.frames); }, 5000))
       << "caret at " << CaretX();
@@ -360,27 +371,30 @@ TEST_F(EditingE2e, ZoomMenuKeysAndWheelAndASelectionMadeWhileZoomed) {
   Convert();
   EXPECT_EQ(ClipFrames(), end - start);
 
-  MenuItem('w');  // Whole song
+  ASSERT_TRUE(MenuItem('w'));  // Whole song
   EXPECT_TRUE(WaitUntil([&] { return CaretX() == StripXForFrame(end, 0, 80000); }, 5000));
 }
 
 TEST_F(EditingE2e, LoopedPreviewStartsAgainUntilStopped) {
   Import(QuietSong());
-  MenuItem('p');  // Play in a loop
-  ASSERT_TRUE(WaitUntil([] { return OptionValue("Loop") == 1; }, 5000));
+  ASSERT_TRUE(MenuItem('p', [] { return OptionValue("Loop") == 1; }));  // Play in a loop
   TypeTimes("0:01.00", "0:01.50");
   const int from = StripXForFrame(8000, 0, 80000), to = StripXForFrame(12000, 0, 80000);
+  ASSERT_TRUE(WaitUntil([&] { return CaretX() == to; }, 30000)) << "caret at " << CaretX();
   app_.Command(5001);  // Play
-  // The cursor reaches the end and goes back to the start, still playing.
-  int last = -1;
+  // Playing, the cursor leaves the selection's end for its start and only moves on, however
+  // seldom it is seen; a step back inside the selection is the preview starting again.
+  ASSERT_TRUE(WaitUntil([&] { return CaretX() < to; }, 30000)) << "the preview did not start";
+  int last = CaretX();
+  bool wentBack = false;
   EXPECT_TRUE(WaitUntil([&] {
     const int x = CaretX();
-    const bool wrapped = last >= to - 3 && x >= from && x < last - 3;
+    wentBack = x < last && x >= from;
     last = x;
-    return wrapped;
-  }, 10000)) << "the cursor never went back to the start";
+    return wentBack;
+  }, 30000)) << "the cursor never went back to the start; last at " << last;
   app_.Command(5001);  // Stop
-  EXPECT_TRUE(WaitUntil([&] { return CaretX() == to; }, 5000)) << "caret at " << CaretX();
+  EXPECT_TRUE(WaitUntil([&] { return CaretX() == to; }, 30000)) << "caret at " << CaretX();
 }
 
 }  // namespace

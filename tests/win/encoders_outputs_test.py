@@ -209,6 +209,9 @@ class ShippedEncoders(unittest.TestCase):
     def test_m4r_in_one_or_two_segments_has_the_clips_length_and_no_seam(self):
         # From 4 s on the clip is encoded in two segments, on two threads, that join at the
         # frame boundary nearest the middle; the error there is no worse than elsewhere.
+        # The places differ by under 2 dB, so the clip is the same in every run (sox -R seeds
+        # its noise) and 0.5 dB is left for another build of the codec: a join one sample
+        # out of step already costs nearly 4 dB.
         dlls = glob.glob(os.path.join(ARGS.bin, "av*-*.dll"))
         dlls += glob.glob(os.path.join(ARGS.bin, "swresample-*.dll"))
         if len(dlls) != 4:
@@ -220,7 +223,7 @@ class ShippedEncoders(unittest.TestCase):
         for seconds in (3.0, 12.0):
             with self.subTest(seconds=seconds):
                 wav = os.path.join(folder, "clip%d.wav" % seconds)
-                audio.run(["sox", "-n", "-r", "44100", "-c", "2", "-b", "16", wav, "synth",
+                audio.run(["sox", "-R", "-n", "-r", "44100", "-c", "2", "-b", "16", wav, "synth",
                            str(seconds), "pinknoise", "sine", "330", "sine", "554",
                            "tremolo", "3", "40", "vol", "0.4"])
                 m4r = wav[:-4] + ".m4r"
@@ -239,7 +242,7 @@ class ShippedEncoders(unittest.TestCase):
                                                              decoded[start:start + 2048]))
                     return 10 * math.log10(signal / max(noise, 1))
                 elsewhere = sorted(snr(start) for start in range(22050, frames - 22050, 2048))
-                self.assertGreaterEqual(snr(cut - 1024), elsewhere[len(elsewhere) // 10],
+                self.assertGreaterEqual(snr(cut - 1024), elsewhere[len(elsewhere) // 10] - 0.5,
                                         "at the cut, against the tenth-worst of %d places"
                                         % len(elsewhere))
 

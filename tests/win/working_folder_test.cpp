@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/utf8_text.h"
 #include "import/clip_to_test_wav.h"
 #include "import/import_worker.h"
 #include "session/ringtone_format.h"
@@ -65,6 +66,17 @@ TEST(ReadOnlyFolder, TheStartCheckAndAnImportSayItCannotBeWritten) {
   const auto boxes = Import(folder, Env("QV_SONGS") + "\\song.mp3");
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, FolderWriteMessage(FolderWriteFault::NotWritable, folder));
+}
+
+// A start folder named in other scripts: the checks reach it by its name although this test
+// program's ANSI code page is not UTF-8.
+TEST(FolderNamedInAnyScript, TheWriteCheckAndTheDiskCheckFindIt) {
+  const std::string name = "\\Klingeltöne 着信音";
+  const std::string writable = Env("QV_SONGS") + name, full = Env("QV_FULL_DRIVE") + name;
+  for (const std::string& folder : {writable, full})
+    ASSERT_TRUE(CreateDirectoryW(Widen(folder).c_str(), nullptr)) << GetLastError();
+  EXPECT_TRUE(FolderWritable(writable.c_str()));
+  EXPECT_TRUE(FolderDiskFull(full.c_str()));
 }
 
 }  // namespace
