@@ -6,7 +6,6 @@
 #include <span>
 #include <utility>
 
-#include "resources/resource_ids.h"
 #include "session/handles.h"
 #include "session/scaled_dc.h"
 #include "session/session_state.h"
@@ -15,11 +14,11 @@
 #include "view/selection_band.h"
 #include "view/strip_zoom.h"
 #include "view/time_ruler.h"
+#include "view/wave_canvas.h"
 #include "view/waveform_trace.h"
 
 namespace {
 
-constexpr COLORREF TraceColour = RGB(255, 204, 0);
 constexpr COLORREF RulerFill = RGB(255, 250, 240);
 constexpr COLORREF RulerTextBack = RGB(230, 230, 250);
 constexpr COLORREF SuggestionColour = RGB(0, 120, 215);
@@ -27,13 +26,6 @@ constexpr int SuggestionBandHeight = 5;  // the trace's last rows
 constexpr int CaretHeight = WaveArea::Bottom - WaveArea::Top - 15;  // 85
 constexpr int ShownCanvasWidth = WaveArea::Width;
 constexpr int ShownCanvasHeight = WaveArea::Bottom - WaveArea::TraceTop;  // 83
-
-// The rendered trace: a memory drawing surface holding a fresh copy of picture 165.
-struct WaveCanvas {
-  BitmapSurface surface;
-  int dpi = 0;  // the scale it was drawn at
-  HDC dc() const { return surface.dc(); }
-};
 
 // The whole song's trace, and a zoomed strip's own (window thread).
 WaveCanvas canvas;
@@ -45,26 +37,6 @@ StripSelection strip;
 HWND caretWindow = nullptr;
 // The parts proposed for the song shown.
 SuggestedParts suggestions;
-
-HINSTANCE Instance() {
-  return sessionState.instance ? sessionState.instance : GetModuleHandleA(nullptr);
-}
-
-// A fresh canvas: picture 165 as drawn for `dpi` on a memory surface compatible with the
-// screen. When the picture cannot be loaded the trace goes onto a plain white bitmap of the
-// canvas size.
-WaveCanvas MakeCanvas(HDC windowDc, int dpi) {
-  MemoryDc dc(CreateCompatibleDC(windowDc));
-  if (!dc) return {};
-  const int width = ToPixels(CanvasWidth, dpi), height = ToPixels(CanvasHeight, dpi);
-  GdiObject<HBITMAP> bitmap(static_cast<HBITMAP>(LoadImageA(
-      Instance(), MAKEINTRESOURCEA(ScaledPictureId(IDB_WAVE_CANVAS, dpi)), IMAGE_BITMAP, 0, 0, 0)));
-  const bool pictured = static_cast<bool>(bitmap);
-  if (!pictured) bitmap.reset(CreateCompatibleBitmap(windowDc, width, height));
-  WaveCanvas c{BitmapSurface(std::move(dc), std::move(bitmap)), dpi};
-  if (!pictured) PatBlt(c.dc(), 0, 0, width, height, WHITENESS);
-  return c;
-}
 
 // The caret at the window's scale: one pixel wide (the system's border width) at 100 %.
 void CreateScaledCaret(HWND window) {
@@ -105,25 +77,6 @@ void InvertOnWindow(HWND window, const ColumnSpan& span) {
 void DrawSelectionTimes(HDC dc, FrameRange held) {
   const std::string text = SelectionTimesText(held, SongSampleRate());
   TextOutA(dc, RulerLeft + 3, RulerTop, text.data(), static_cast<int>(text.size()));
-}
-
-// A canvas with the trace of `samples` (the whole song, or the frames a zoomed strip shows).
-WaveCanvas TraceCanvas(HDC windowDc, const TraceSource& source, std::span<const uint8_t> samples) {
-  const int dpi = sessionState.skinDpi;
-  WaveCanvas fresh = MakeCanvas(windowDc, dpi);
-  if (!fresh.dc()) return fresh;
-  // The trace is drawn at the scale, not stretched after: its points in the canvas's pixels,
-  // with a pen as many pixels wide as the scale rounded up (1 at 100 %), so that a dense trace
-  // leaves no gaps between columns at 125 %.
-  GdiObject<HPEN> pen(CreatePen(PS_SOLID, (dpi + BaseDpi - 1) / BaseDpi, TraceColour));
-  HGDIOBJ previousPen = pen ? SelectObject(fresh.dc(), pen.get()) : nullptr;
-  MoveToEx(fresh.dc(), 0, ToPixels(TraceMidY, dpi), nullptr);
-  for (const TracePoint& point : TracePoints(source, samples))
-    LineTo(fresh.dc(), ToPixels(point.x, dpi), ToPixels(point.y, dpi));
-  MoveToEx(fresh.dc(), 0, ToPixels(TraceMidY + TraceAmplitude + 25, dpi), nullptr);
-  if (previousPen) SelectObject(fresh.dc(), previousPen);
-  GdiFlush();
-  return fresh;
 }
 
 // What a zoomed strip shows, in place of the ticks' labels when no selection is held.
@@ -211,7 +164,7 @@ void RenderWaveform(HWND, HDC windowDc) {
   }
   std::span<const uint8_t> samples;
   if (audio.samples) samples = {audio.samples, audio.dataSize};
-  WaveCanvas fresh = TraceCanvas(windowDc, source, samples);
+  WaveCanvas fresh = TraceCanvas(windowDc, source, samples, sessionState.skinDpi);
   if (!fresh.dc()) return;
   FillProgressBar();
   canvas = std::move(fresh);  // the old one is normally gone: Browse releases it
@@ -371,7 +324,9 @@ void ShowStrip(HWND window, StripWindow shown) {
   if (Zoomed(shown, SongFrames())) {
     const uint32_t bytes = static_cast<uint32_t>(shown.frames * block);
     TraceSource source{bytes, audio.BytesPerSecond(), audio.SampleRate(), audio.BitsPerSample()};
-    if (WindowDc windowDc{window}) fresh = TraceCanvas(windowDc.get(), source, {audio.samples + shown.first * block, bytes});
+    if (WindowDc windowDc{window})
+      fresh = TraceCanvas(windowDc.get(), source, {audio.samples + shown.first * block, bytes},
+                          sessionState.skinDpi);
     if (!fresh.dc()) return;
   }
   zoomCanvas = std::move(fresh);
@@ -396,7 +351,9 @@ void RescaleWaveStrip(HWND window) {
     TraceSource source{audio.dataSize, audio.BytesPerSecond(), audio.SampleRate(),
                        audio.BitsPerSample()};
     WaveCanvas fresh;
-    if (WindowDc windowDc{window}) fresh = TraceCanvas(windowDc.get(), source, {audio.samples, audio.dataSize});
+    if (WindowDc windowDc{window})
+      fresh = TraceCanvas(windowDc.get(), source, {audio.samples, audio.dataSize},
+                          sessionState.skinDpi);
     if (fresh.dc()) {
       canvas = std::move(fresh);
     }
