@@ -928,9 +928,18 @@ TEST_P(HttpSide, SlowBodiesAndUnreadRepliesGiveTheirSlotsUp) {
   std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // a second behind the rate
   std::vector<std::unique_ptr<HttpClient>> fresh;  // each keeps its slot
   for (int i = 0; i < 3; ++i) {
-    fresh.push_back(std::make_unique<HttpClient>(port_));
-    ASSERT_TRUE(fresh.back()->Send(GetRequest("/healthz")));
-    EXPECT_EQ(fresh.back()->Read().status, 200) << "new client " << i;
+    // The reply that is not read falls a second behind once the server's socket buffer has
+    // filled: on a busy machine that can take a while, and a client that came too early is
+    // turned away and comes again.
+    int status = 0;
+    for (int tries = 0; tries < 20 && status != 200; ++tries) {
+      if (tries > 0) std::this_thread::sleep_for(std::chrono::milliseconds(500));
+      auto client = std::make_unique<HttpClient>(port_);
+      if (!client->Send(GetRequest("/healthz"))) continue;
+      status = client->Read().status;
+      if (status == 200) fresh.push_back(std::move(client));
+    }
+    EXPECT_EQ(status, 200) << "new client " << i;
   }
   EXPECT_TRUE(slowA.ClosedByServer(5));
   EXPECT_TRUE(slowB.ClosedByServer(5));
